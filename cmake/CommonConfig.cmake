@@ -1,0 +1,38 @@
+# One interface target that every Plexor2 target links to: language level,
+# warnings and the sanitizer flags of the build.
+add_library(plexor_common_config INTERFACE)
+add_library(Plexor::CommonConfig ALIAS plexor_common_config)
+
+target_compile_features(plexor_common_config INTERFACE cxx_std_20)
+
+if(MSVC)
+    target_compile_options(plexor_common_config INTERFACE /W4 /permissive- /utf-8)
+    if(PLEXOR_WARNINGS_AS_ERRORS)
+        target_compile_options(plexor_common_config INTERFACE /WX)
+    endif()
+else()
+    target_compile_options(plexor_common_config INTERFACE -Wall -Wextra)
+    if(PLEXOR_WARNINGS_AS_ERRORS)
+        target_compile_options(plexor_common_config INTERFACE -Werror)
+    endif()
+endif()
+
+if(PLEXOR_SANITIZE STREQUAL "address")
+    set(_plexor_san_flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+elseif(PLEXOR_SANITIZE STREQUAL "thread")
+    set(_plexor_san_flags -fsanitize=thread -fno-omit-frame-pointer)
+elseif(NOT PLEXOR_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "PLEXOR_SANITIZE must be empty, 'address' or 'thread', not '${PLEXOR_SANITIZE}'")
+endif()
+if(_plexor_san_flags)
+    target_compile_options(plexor_common_config INTERFACE ${_plexor_san_flags})
+    target_link_options(plexor_common_config INTERFACE ${_plexor_san_flags})
+endif()
+
+# Environment for every test: no sanitizer report is tolerated, and Qt runs
+# headless.
+set(PLEXOR_TEST_ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen"
+    "ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1"
+    "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")

@@ -12,6 +12,11 @@ if(MSVC)
     endif()
 else()
     target_compile_options(plexor_common_config INTERFACE -Wall -Wextra)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+        # g++ 12 reports a false -Wrestrict inside libstdc++ for
+        # "literal" + std::string at -O2 (GCC bug 105329).
+        target_compile_options(plexor_common_config INTERFACE -Wno-restrict)
+    endif()
     if(PLEXOR_WARNINGS_AS_ERRORS)
         target_compile_options(plexor_common_config INTERFACE -Werror)
     endif()

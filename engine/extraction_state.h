@@ -1,0 +1,101 @@
+#pragma once
+
+// Process-wide state of the zone extraction engine: the filter settings of
+// the current run, its counters and flags, and the functions that job control
+// and the extractors use to read and write them. There is only ever one run at
+// a time, so the engine's functions take no context object.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plexor
+{
+    // The zone layout, as the index of the dialog's zone-type combo box. Any
+    // value other than Gtld is treated as Se.
+    enum class ZoneType : std::int32_t
+    {
+        Gtld = 0,
+        Se = 1
+    };
+
+    // What a run extracts, set by the start button the user pressed. Any
+    // value other than Domains is treated as NameServers.
+    enum class ExtractMode : std::int32_t
+    {
+        Domains = 0,
+        NameServers = 1
+    };
+
+    struct ExtractionSettings
+    {
+        std::int32_t maxChars = 0;
+        std::int32_t minChars = 0;
+        std::string excludedChars;             // upper-cased
+        std::string includeWordsText;          // upper-cased, as typed otherwise
+        std::vector<std::string> includeWords; // includeWordsText split at commas
+        std::vector<std::string> nameServers;  // upper-cased, no empty or repeated entries
+        std::int32_t appendNameServers = 0;
+
+        // excludedChars prepared for the per-name test: its single-byte
+        // characters as a lookup table, its UTF-8 multi-byte characters as
+        // whole sequences, so that a typed "é" never matches a name that only
+        // shares one of its bytes.
+        std::array<bool, 256> excludedBytes {};
+        std::vector<std::string> excludedSequences;
+    };
+
+    struct RunState
+    {
+        // Written only by the worker thread, read by the dialog for display.
+        std::atomic<std::uint32_t> linesRead {0};
+        std::atomic<std::uint32_t> namesExtracted {0};
+        // Written by the dialog (abortRequested also by the worker at the line
+        // cap), polled by the worker and the extractors.
+        std::atomic<bool> paused {false};
+        std::atomic<bool> abortRequested {false};
+        // The last domain name a domain extractor accepted in this run; used
+        // by the worker thread only.
+        std::string previousName;
+    };
+
+    // The one instance of each for the process.
+    inline ExtractionSettings g_extractionSettings;
+    inline RunState g_runState;
+
+    // Sets the five filter settings; excludedChars and includeWordsText are
+    // upper-cased (ASCII letters only, independent of locale) and
+    // includeWordsText is split at commas into includeWords.
+    void ApplyFilterSettings(std::int32_t maxChars, std::int32_t minChars, std::string_view excludedChars,
+                             std::string_view includeWordsText, std::int32_t appendNameServers);
+    void SetNameServerList(const std::vector<std::string>& nameServers);
+    // Empties previousName, zeroes both counters, clears both flags.
+    void ResetRunState();
+
+    void SetPaused(bool paused);
+    bool IsPaused();
+    void SetAbortRequested(bool abortRequested);
+    bool IsAbortRequested();
+    void GetRunCounters(std::uint32_t& linesRead, std::uint32_t& namesExtracted);
+
+    // ASCII-only upper-casing: the result does not depend on the locale and
+    // never changes a byte of a multi-byte character.
+    std::string ToUpperAscii(std::string_view text);
+
+    // Counter increments for the worker thread, the counters' only writer: a
+    // plain load and store is enough and keeps the per-line cost at one move.
+    inline void CountLineRead()
+    {
+        auto& counter = g_runState.linesRead;
+        counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+
+    inline void CountNameExtracted()
+    {
+        auto& counter = g_runState.namesExtracted;
+        counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+}

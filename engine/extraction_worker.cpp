@@ -1,0 +1,115 @@
+#include "extraction_worker.h"
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "output_writer.h"
+#include "run_messages.h"
+#include "zone_line_reader.h"
+
+namespace plexor
+{
+    namespace
+    {
+        constexpr std::string_view kLineTerminator = "\r\n";
+
+        // Writes the first `count` entries of the batch, each followed by CR
+        // LF, and flushes once if anything was written.
+        bool WriteEntries(OutputWriter& output, const Batch& batch, std::size_t count)
+        {
+            for (std::size_t i = 0; i < count; ++i)
+            {
+                output.Write(batch[i]);
+                output.Write(kLineTerminator);
+            }
+            if (count > 0)
+                output.Flush();
+            return !output.Failed();
+        }
+    }
+
+    Extractor ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
+    {
+        const bool domains = static_cast<std::int32_t>(mode) == 0;
+        const bool gtld = zoneType == 0;
+        if (domains)
+            return gtld ? &ExtractGtldDomains : &ExtractSeDomains;
+        return gtld ? &ExtractGtldNameServers : &ExtractSeNameServers;
+    }
+
+    std::uint32_t ExtractionWorker(RunContext* context)
+    {
+        if (context == nullptr || !context->IsWindowAlive())
+            return 0;
+
+        const ExtractMode mode = context->RunMode();
+        const Extractor extract = ChooseExtractor(mode, context->RunZoneType());
+        // In append mode a domain's entry can still grow while the next
+        // batch is read, so the last entry of every batch is held back and
+        // handed to the next extractor call as the batch's first entry.
+        const bool holdBack = static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
+        ZoneLineReader& zoneFile = context->ZoneFile();
+        OutputWriter& outputFile = context->OutputFile();
+
+        bool outputOk = true;
+        bool outOfMemory = false;
+        try
+        {
+            Batch batch;
+            batch.reserve(kBatchLimit + 1);
+            for (;;)
+            {
+                if (IsAbortRequested())
+                    break;
+                while (IsPaused())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(kWorkerPausePollMs));
+
+                if (extract(zoneFile, batch, kBatchLimit) == 0)
+                    break;
+                const std::size_t ready = holdBack ? batch.size() - 1 : batch.size();
+                outputOk = WriteEntries(outputFile, batch, ready);
+                batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(ready));
+                if (!outputOk || zoneFile.Failed())
+                    break;
+
+                std::uint32_t lines = 0;
+                std::uint32_t names = 0;
+                GetRunCounters(lines, names);
+                if (lines >= kLineCap)
+                    SetAbortRequested(true);
+            }
+            // The held-back entry, possibly grown by the last call.
+            if (outputOk)
+                outputOk = WriteEntries(outputFile, batch, batch.size());
+        }
+        catch (const std::bad_alloc&)
+        {
+            // A line too long for the memory left: end the run like a failed
+            // read rather than take the process down.
+            outOfMemory = true;
+        }
+
+        const bool readOk = !zoneFile.Failed() && !outOfMemory;
+        zoneFile.Close();
+        outputOk = outputFile.Close() && outputOk;
+
+        std::optional<std::string> failure;
+        if (!outputOk)
+            failure = UnableToWriteMessage(outputFile.DisplayPath());
+        else if (!readOk)
+            failure = UnableToReadMessage(zoneFile.DisplayPath());
+        if (failure)
+        {
+            SetAbortRequested(true);
+            context->ReportRunFailure(*failure);
+        }
+
+        std::uint32_t lines = 0;
+        std::uint32_t names = 0;
+        GetRunCounters(lines, names);
+        context->SetFinalStatusText(FormatStatusText(lines, names));
+        context->ClearWorkerReference();
+        return 0;
+    }
+}

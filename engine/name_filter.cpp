@@ -1,0 +1,46 @@
+#include "name_filter.h"
+
+#include "extraction_state.h"
+
+namespace plexor
+{
+    bool PassesNameFilter(std::string_view name)
+    {
+        const ExtractionSettings& settings = g_extractionSettings;
+
+        // Length in bytes against both inclusive bounds, as signed numbers.
+        const long long length = static_cast<long long>(name.size());
+        if (length > settings.maxChars || length < settings.minChars)
+            return false;
+
+        if (!settings.includeWords.empty())
+        {
+            bool found = false;
+            for (const std::string& word : settings.includeWords)
+            {
+                if (name.find(word) != std::string_view::npos)
+                {
+                    found = true;
+                    break;
+                }
+            }
+            if (!found)
+                return false;
+        }
+
+        if (!settings.excludedChars.empty())
+        {
+            for (const char c : name)
+            {
+                if (settings.excludedBytes[static_cast<unsigned char>(c)])
+                    return false;
+            }
+            for (const std::string& sequence : settings.excludedSequences)
+            {
+                if (name.find(sequence) != std::string_view::npos)
+                    return false;
+            }
+        }
+        return true;
+    }
+}

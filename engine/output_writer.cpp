@@ -1,0 +1,115 @@
+#include "output_writer.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "run_messages.h"
+
+namespace plexor
+{
+    namespace
+    {
+        std::FILE* CreateForWriting(const std::filesystem::path& path)
+        {
+#ifdef _WIN32
+            return _wfopen(path.c_str(), L"wb");
+#else
+            return std::fopen(path.c_str(), "wb");
+#endif
+        }
+    }
+
+    OutputWriter::~OutputWriter()
+    {
+        Close();
+    }
+
+    bool OutputWriter::Create(const std::filesystem::path& path)
+    {
+        Close();
+        m_failed = false;
+        m_displayPath = PathText(path);
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            return false;
+        m_file = CreateForWriting(path);
+        if (m_file == nullptr)
+            return false;
+        // The writer buffers itself; stdio passes each block straight on.
+        std::setvbuf(m_file, nullptr, _IONBF, 0);
+        m_buffer.resize(kBufferSize);
+        m_used = 0;
+        return true;
+    }
+
+    void OutputWriter::CreateInMemory(std::string& sink, std::string displayPath)
+    {
+        Close();
+        m_failed = false;
+        m_displayPath = std::move(displayPath);
+        sink.clear();
+        m_memorySink = &sink;
+        m_buffer.resize(kBufferSize);
+        m_used = 0;
+    }
+
+    bool OutputWriter::WriteOut(const char* data, std::size_t size)
+    {
+        if (!IsOpen())
+            m_failed = true;
+        if (m_failed)
+            return false;
+        if (m_memorySink != nullptr)
+        {
+            m_memorySink->append(data, size);
+            return true;
+        }
+        if (size > 0 && std::fwrite(data, 1, size, m_file) != size)
+            m_failed = true;
+        return !m_failed;
+    }
+
+    bool OutputWriter::Write(std::string_view bytes)
+    {
+        if (m_failed)
+            return false;
+        if (bytes.size() > m_buffer.size() - m_used)
+        {
+            if (!Flush())
+                return false;
+            if (bytes.size() >= m_buffer.size())
+                return WriteOut(bytes.data(), bytes.size());
+        }
+        std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+        m_used += bytes.size();
+        return true;
+    }
+
+    bool OutputWriter::Flush()
+    {
+        if (m_failed)
+            return false;
+        const std::size_t used = m_used;
+        m_used = 0;
+        if (!WriteOut(m_buffer.data(), used))
+            return false;
+        if (m_file != nullptr && std::fflush(m_file) != 0)
+            m_failed = true;
+        return !m_failed;
+    }
+
+    bool OutputWriter::Close()
+    {
+        if (!IsOpen())
+            return !m_failed;
+        if (!m_failed)
+            Flush();
+        if (m_file != nullptr && std::fclose(m_file) != 0)
+            m_failed = true;
+        m_file = nullptr;
+        m_memorySink = nullptr;
+        m_buffer = std::vector<char>();
+        m_used = 0;
+        return !m_failed;
+    }
+}

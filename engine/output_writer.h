@@ -1,0 +1,53 @@
+#pragma once
+
+// The output file: created empty (an existing file is truncated), written in
+// binary so every byte reaches the file unchanged. Writes are buffered; every
+// write, flush and close is checked, and the first failure sticks.
+
+#include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plexor
+{
+    class OutputWriter final
+    {
+    public:
+        OutputWriter() = default;
+        ~OutputWriter();
+        OutputWriter(const OutputWriter&) = delete;
+        OutputWriter& operator=(const OutputWriter&) = delete;
+
+        // Creates or truncates the file; false if that is not possible or the
+        // path names a directory. Any file opened before is closed first.
+        bool Create(const std::filesystem::path& path);
+        // Collects the bytes in the given string instead of a file (tests and
+        // fuzzing); the string must outlive the writer's use of it.
+        void CreateInMemory(std::string& sink, std::string displayPath = "<memory>");
+        bool IsOpen() const { return m_file != nullptr || m_memorySink != nullptr; }
+
+        // Each returns false once any write, flush or close has failed.
+        bool Write(std::string_view bytes);
+        bool Flush();
+        // Flushes and closes; false if that or anything before it failed.
+        bool Close();
+
+        bool Failed() const { return m_failed; }
+        const std::string& DisplayPath() const { return m_displayPath; }
+
+        static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    private:
+        bool WriteOut(const char* data, std::size_t size);
+
+        std::FILE* m_file = nullptr;
+        std::string* m_memorySink = nullptr;
+        std::vector<char> m_buffer;
+        std::size_t m_used = 0;
+        bool m_failed = false;
+        std::string m_displayPath;
+    };
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+// The texts the engine and its callers show for a run.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace plexor
+{
+    // A path as UTF-8 text, for messages.
+    std::string PathText(const std::filesystem::path& path);
+    // "[%u Lines]  [%u Names]"
+    std::string FormatStatusText(std::uint32_t linesRead, std::uint32_t namesExtracted);
+    // "Error: Unable to open '%s'"
+    std::string UnableToOpenMessage(std::string_view path);
+    // "Error: Unable to read '%s'"
+    std::string UnableToReadMessage(std::string_view path);
+    // "Error: Unable to write '%s'"
+    std::string UnableToWriteMessage(std::string_view path);
+}

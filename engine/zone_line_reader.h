@@ -1,0 +1,65 @@
+#pragma once
+
+// Reads a zone file one line at a time. A line is the bytes up to the next
+// LF, without the LF and without one CR directly before it; a last line
+// without LF is still delivered, an empty line is delivered empty, lines have
+// no length limit and every other byte (NUL included) is kept. A file that
+// starts with the gzip magic bytes 1F 8B is decompressed on the fly (several
+// gzip members in a row too) and yields the lines of the uncompressed data.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plexor
+{
+    class ByteSource;
+
+    class ZoneLineReader final
+    {
+    public:
+        ZoneLineReader();
+        ~ZoneLineReader();
+        ZoneLineReader(const ZoneLineReader&) = delete;
+        ZoneLineReader& operator=(const ZoneLineReader&) = delete;
+
+        // Opens a file for reading; false if it cannot be opened or is a
+        // directory. Any file opened before is closed first.
+        bool Open(const std::filesystem::path& path);
+        // Reads from bytes held in memory (tests and fuzzing); the display
+        // path is used in failure messages only.
+        void OpenMemory(std::string bytes, std::string displayPath = "<memory>");
+        void Close();
+        bool IsOpen() const;
+
+        // The next line, valid until the next call. False when no byte is
+        // left, or when reading or decompressing failed (see Failed()).
+        bool ReadLine(std::string_view& line);
+        bool ReadLine(std::string& line);
+
+        // True once a read or decompression error has ended the input; the
+        // lines delivered before it are intact.
+        bool Failed() const { return m_failed; }
+        // The path as given to Open, as UTF-8 text, for messages.
+        const std::string& DisplayPath() const { return m_displayPath; }
+
+        // The initial read buffer; it grows only for lines longer than this.
+        static constexpr std::size_t kInitialBufferSize = 1 << 20;
+
+    private:
+        void Attach(std::unique_ptr<ByteSource> raw);
+        bool Refill();
+
+        std::unique_ptr<ByteSource> m_source;
+        std::vector<char> m_buffer;
+        std::size_t m_begin = 0;   // start of the unread data
+        std::size_t m_end = 0;     // end of the data in the buffer
+        std::size_t m_scanned = 0; // data from m_begin to here holds no LF
+        bool m_eof = true;
+        bool m_failed = false;
+        std::string m_displayPath;
+    };
+}

@@ -32,12 +32,22 @@ endif()
 if(_plexor_san_flags)
     target_compile_options(plexor_common_config INTERFACE ${_plexor_san_flags})
     target_link_options(plexor_common_config INTERFACE ${_plexor_san_flags})
+    target_sources(plexor_common_config INTERFACE ${CMAKE_CURRENT_LIST_DIR}/sanitizer_options.cpp)
 endif()
 
-# Environment for every test: no sanitizer report is tolerated, and Qt runs
-# headless.
+# Environment for every test: Qt runs headless, and no sanitizer report is
+# tolerated (the same options are also compiled in, see sanitizer_options.cpp).
 set(PLEXOR_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
     "ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1"
     "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+
+# Registers every GoogleTest case of a test executable with CTest.
+# gtest_discover_tests cannot pass a list-valued property, so these tests get
+# only the display setting; the sanitizer options are compiled in.
+function(plexor_discover_gtests target label)
+    gtest_discover_tests(${target}
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${label}")
+endfunction()

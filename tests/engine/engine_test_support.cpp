@@ -1,0 +1,120 @@
+#include "engine_test_support.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "extraction_worker.h"
+#include "run_setup.h"
+#include "zone_line_reader.h"
+
+namespace plexor::test
+{
+    RunFilters OpenFilters()
+    {
+        RunFilters filters;
+        filters.minChars = 0;
+        filters.maxChars = 1 << 30;
+        filters.excludedChars.clear();
+        return filters;
+    }
+
+    std::vector<std::string> ExtractAll(Extractor extract, std::string_view zone, const RunFilters& filters)
+    {
+        PrepareRun(filters);
+        ZoneLineReader reader;
+        reader.OpenMemory(std::string(zone));
+        std::vector<std::string> all;
+        for (int guard = 0; guard < 100000; ++guard)
+        {
+            Batch batch;
+            const std::uint32_t count = extract(reader, batch, kBatchLimit);
+            EXPECT_EQ(count, batch.size());
+            all.insert(all.end(), batch.begin(), batch.end());
+            if (count == 0)
+                break;
+        }
+        return all;
+    }
+
+    WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters)
+    {
+        WorkerResult result;
+        HeadlessRunContext context(mode, zoneType);
+        context.zoneFile.OpenMemory(std::string(zone), "zone");
+        context.outputFile.CreateInMemory(result.output, "output");
+        PrepareRun(filters);
+        context.SetWorkerReference();
+        std::thread worker(ExtractionWorker, &context);
+        worker.join();
+        result.statusText = context.FinalStatusText();
+        result.failure = context.Failure();
+        result.referenceCleared = !context.IsRunActive();
+        result.filesClosed = !context.zoneFile.IsOpen() && !context.outputFile.IsOpen();
+        return result;
+    }
+
+    std::vector<std::string> OutputLines(const std::string& output)
+    {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < output.size())
+        {
+            const std::size_t end = output.find("\r\n", start);
+            if (end == std::string::npos)
+            {
+                ADD_FAILURE() << "output ends without CR LF: " << output.substr(start);
+                break;
+            }
+            lines.push_back(output.substr(start, end - start));
+            start = end + 2;
+        }
+        return lines;
+    }
+
+    std::string Gzip(std::string_view data)
+    {
+        z_stream stream {};
+        EXPECT_EQ(deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+        std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 64, '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        stream.avail_in = static_cast<uInt>(data.size());
+        stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream.avail_out = static_cast<uInt>(out.size());
+        EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+        out.resize(stream.total_out);
+        deflateEnd(&stream);
+        return out;
+    }
+
+    std::string TempPath(std::string_view name)
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::filesystem::path dir = std::filesystem::temp_directory_path() / "plexor-engine-tests";
+        std::filesystem::create_directories(dir);
+        std::string stem = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+        for (char& c : stem)
+        {
+            if (c == '/')
+                c = '_';
+        }
+        return (dir / (stem + "." + std::string(name))).string();
+    }
+
+    void WriteFile(const std::string& path, std::string_view bytes)
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(file.good()) << path;
+    }
+
+    std::string ReadFile(const std::string& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extraction_state.h"
+#include "extractors.h"
+#include "headless_run.h"
+
+namespace plexor::test
+{
+    // Filters that let every name through.
+    RunFilters OpenFilters();
+
+    // Prepares the engine with the filters and calls the extractor on the
+    // zone text until it returns 0, each time with a fresh batch; returns
+    // every entry in order.
+    std::vector<std::string> ExtractAll(Extractor extract, std::string_view zone, const RunFilters& filters);
+
+    struct WorkerResult
+    {
+        std::string output;
+        std::string statusText;
+        std::optional<std::string> failure;
+        bool referenceCleared = false;
+        bool filesClosed = false;
+    };
+
+    // A whole run through ExtractionWorker on its own thread, zone and output
+    // in memory.
+    WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters);
+
+    // Splits output at CR LF; fails the test if any line lacks it.
+    std::vector<std::string> OutputLines(const std::string& output);
+
+    std::string Gzip(std::string_view data);
+
+    // A unique path in the test's temporary folder.
+    std::string TempPath(std::string_view name);
+    void WriteFile(const std::string& path, std::string_view bytes);
+    std::string ReadFile(const std::string& path);
+}

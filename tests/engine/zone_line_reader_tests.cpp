@@ -1,0 +1,160 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "engine_test_support.h"
+#include "zone_line_reader.h"
+
+using namespace plexor;
+using plexor::test::Gzip;
+
+namespace
+{
+    std::vector<std::string> AllLines(ZoneLineReader& reader)
+    {
+        std::vector<std::string> lines;
+        std::string line;
+        while (reader.ReadLine(line))
+            lines.push_back(line);
+        return lines;
+    }
+
+    std::vector<std::string> LinesOf(const std::string& bytes)
+    {
+        ZoneLineReader reader;
+        reader.OpenMemory(bytes);
+        auto lines = AllLines(reader);
+        EXPECT_FALSE(reader.Failed());
+        return lines;
+    }
+
+    struct LineCase
+    {
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
+
+    void PrintTo(const LineCase& c, std::ostream* os)
+    {
+        *os << ::testing::PrintToString(c.bytes);
+    }
+
+    class LineRules : public ::testing::TestWithParam<LineCase>
+    {
+    };
+
+    TEST_P(LineRules, PlainAndGzipGiveTheSameLines)
+    {
+        const LineCase& c = GetParam();
+        EXPECT_EQ(LinesOf(c.bytes), c.lines);
+        EXPECT_EQ(LinesOf(Gzip(c.bytes)), c.lines) << "gzip-compressed";
+    }
+
+    INSTANTIATE_TEST_SUITE_P(
+        Cases, LineRules,
+        ::testing::Values(LineCase {"", {}}, LineCase {"a\nb\n", {"a", "b"}}, LineCase {"a\r\nb\r\n", {"a", "b"}},
+                          LineCase {"a\nb", {"a", "b"}}, LineCase {"\n\n", {"", ""}},
+                          LineCase {"a\r\n\r\nb", {"a", "", "b"}},
+                          // Only one CR directly before LF goes; others stay.
+                          LineCase {"a\r\r\n", {"a\r"}}, LineCase {"a\rb\n", {"a\rb"}}, LineCase {"a\r", {"a\r"}},
+                          LineCase {std::string("n\0l\n", 4), {std::string("n\0l", 3)}},
+                          LineCase {"\xff\xfe\x80\n", {"\xff\xfe\x80"}}));
+
+    TEST(ZoneLineReader, LinesLongerThanTheBufferComeWhole)
+    {
+        const std::size_t big = ZoneLineReader::kInitialBufferSize * 3 + 17;
+        std::string bytes = "first\n" + std::string(big, 'x') + "\r\nlast";
+        auto lines = LinesOf(bytes);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "first");
+        EXPECT_EQ(lines[1].size(), big);
+        EXPECT_EQ(lines[2], "last");
+    }
+
+    TEST(ZoneLineReader, LineEndsAcrossBufferBoundaries)
+    {
+        // Lines of every length around the buffer size, so that LF and CR LF
+        // fall on both sides of each refill.
+        std::string bytes;
+        std::vector<std::string> expected;
+        for (std::size_t n = 0; bytes.size() < ZoneLineReader::kInitialBufferSize * 2 + 100; ++n)
+        {
+            std::string line(n % 97, static_cast<char>('a' + n % 26));
+            bytes += line + (n % 2 ? "\r\n" : "\n");
+            expected.push_back(line);
+        }
+        EXPECT_EQ(LinesOf(bytes), expected);
+        EXPECT_EQ(LinesOf(Gzip(bytes)), expected);
+    }
+
+    TEST(ZoneLineReader, MultiMemberGzipYieldsAllMembers)
+    {
+        const std::string bytes = Gzip("a\nb") + Gzip("c\n") + Gzip("") + Gzip("d\n");
+        EXPECT_EQ(LinesOf(bytes), (std::vector<std::string> {"a", "bc", "d"}));
+    }
+
+    TEST(ZoneLineReader, CorruptGzipFailsAfterTheIntactLines)
+    {
+        std::string body;
+        for (int i = 0; i < 20000; ++i)
+            body += "LINE" + std::to_string(i) + " NS NS1.EXAMPLE\n";
+        const std::string gz = Gzip(body);
+
+        struct Corruption
+        {
+            const char* what;
+            std::string bytes;
+        };
+        std::string flipped = gz;
+        flipped[gz.size() / 2] = static_cast<char>(flipped[gz.size() / 2] ^ 0x55);
+        const Corruption corruptions[] = {
+            {"truncated in the middle", gz.substr(0, gz.size() / 2)},
+            {"truncated before the trailer", gz.substr(0, gz.size() - 3)},
+            {"only the magic", gz.substr(0, 2)},
+            {"a flipped byte", flipped},
+            {"garbage after the member", gz + "garbage"},
+            {"a lone magic byte after the member", gz + "\x1f"},
+            {"a truncated second member", gz + Gzip("x\n").substr(0, 12)},
+        };
+        for (const Corruption& c : corruptions)
+        {
+            ZoneLineReader reader;
+            reader.OpenMemory(c.bytes);
+            const auto lines = AllLines(reader);
+            EXPECT_TRUE(reader.Failed()) << c.what;
+            ASSERT_LE(lines.size(), 20000u) << c.what;
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                ASSERT_EQ(lines[i], "LINE" + std::to_string(i) + " NS NS1.EXAMPLE") << c.what;
+            std::string more;
+            EXPECT_FALSE(reader.ReadLine(more)) << "a failed reader stays at its end: " << c.what;
+        }
+    }
+
+    TEST(ZoneLineReader, OneMagicByteAloneIsPlainText)
+    {
+        EXPECT_EQ(LinesOf("\x1f"), std::vector<std::string> {"\x1f"});
+        EXPECT_EQ(LinesOf("\x1f\n\x8b"), (std::vector<std::string> {"\x1f", "\x8b"}));
+    }
+
+    TEST(ZoneLineReader, OpensFilesAndRefusesDirectoriesAndMissingFiles)
+    {
+        const std::string path = test::TempPath("zone");
+        test::WriteFile(path, "x NS y\r\nlast");
+        ZoneLineReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        EXPECT_EQ(reader.DisplayPath(), path);
+        EXPECT_EQ(AllLines(reader), (std::vector<std::string> {"x NS y", "last"}));
+        reader.Close();
+        EXPECT_FALSE(reader.IsOpen());
+        std::string line;
+        EXPECT_FALSE(reader.ReadLine(line));
+
+        const std::string gzPath = test::TempPath("zone.gz");
+        test::WriteFile(gzPath, Gzip("x NS y\r\nlast"));
+        ASSERT_TRUE(reader.Open(gzPath));
+        EXPECT_EQ(AllLines(reader), (std::vector<std::string> {"x NS y", "last"}));
+
+        EXPECT_FALSE(reader.Open(std::filesystem::path(path).parent_path()));
+        EXPECT_FALSE(reader.Open(path + ".missing"));
+    }
+}

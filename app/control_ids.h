@@ -1,0 +1,41 @@
+#pragma once
+
+// Ids of the main dialog's controls. Every control that has an id carries the
+// object name "control<id>" (see ControlObjectName), so the field exchange
+// and the tests find it by id.
+
+#include <QString>
+
+namespace plexor::control_id
+{
+    inline constexpr int kCloseButton = 2;
+    inline constexpr int kAboutButton = 3;
+    inline constexpr int kOpenZoneButton = 1000;
+    inline constexpr int kMinCharsEdit = 1001;
+    inline constexpr int kMinCharsArrows = 1002;
+    inline constexpr int kMaxCharsEdit = 1003;
+    inline constexpr int kMaxCharsArrows = 1004;
+    inline constexpr int kExcludeCharsEdit = 1005;
+    inline constexpr int kIncludeWordsEdit = 1006;
+    inline constexpr int kNameServersEdit = 1007;
+    inline constexpr int kExtractDomainsButton = 1008;
+    inline constexpr int kExtractNameServersButton = 1009;
+    inline constexpr int kPauseButton = 1010;
+    inline constexpr int kAbortButton = 1011;
+    inline constexpr int kViewOutputButton = 1012;
+    inline constexpr int kStatusLine = 1013;
+    inline constexpr int kZoneFileName = 1015;
+    inline constexpr int kAppendNameServersCheck = 1016;
+    inline constexpr int kZoneTypeCombo = 1017;
+
+    // Command id of the About entry in the window's system menu.
+    inline constexpr unsigned kAboutSystemCommand = 16;
+}
+
+namespace plexor
+{
+    inline QString ControlObjectName(int id)
+    {
+        return QStringLiteral("control%1").arg(id);
+    }
+}

@@ -1,0 +1,215 @@
+// Job control of the main dialog: starting a run on its worker thread,
+// pausing, aborting, watching it, and opening its output.
+
+#include <system_error>
+
+#include <QMetaObject>
+#include <QPushButton>
+
+#include "control_ids.h"
+#include "dialog_services.h"
+#include "elided_label.h"
+#include "file_paths.h"
+#include "main_dialog.h"
+#include "run_messages.h"
+#include "run_setup.h"
+#include "settings_keys.h"
+
+namespace plexor
+{
+    namespace
+    {
+        QString UnableToOpen(const QString& path)
+        {
+            return QString::fromStdString(UnableToOpenMessage(path.toStdString()));
+        }
+    }
+
+    void MainDialog::StartRun(ExtractMode mode)
+    {
+        // A running run keeps the mode it started with (see RunMode).
+        m_runMode = mode;
+        if (!ReadFields())
+            return;
+        if (IsRunActive())
+        {
+            ShowWarning(QStringLiteral("Processing in progress!"));
+            return;
+        }
+        if (m_fields.zoneFileName.isEmpty())
+        {
+            ShowWarning(QStringLiteral("Please specify the zone file."));
+            return;
+        }
+
+        m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
+        if (!PromptForFile(false, m_outputPath, QString::fromLatin1(kOutputFileFilter),
+                           QString::fromLatin1(kOutputFileExtension), QString::fromLatin1(kOutputDialogTitle)))
+            return;
+
+        if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
+        {
+            ShowWarning(UnableToOpen(m_fields.zoneFileName));
+            return;
+        }
+        // Creating the output truncates it; if it is the zone file itself
+        // (also through a link) that would destroy the input before a line
+        // is read, so it is refused like any output that cannot be opened.
+        if (RefersToSameFile(m_fields.zoneFileName, m_outputPath) || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
+        {
+            m_zoneFile.Close();
+            ShowWarning(UnableToOpen(m_outputPath));
+            return;
+        }
+        settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
+
+        RunFilters filters;
+        filters.maxChars = m_fields.maxChars;
+        filters.minChars = m_fields.minChars;
+        filters.excludedChars = m_fields.excludedChars.toStdString();
+        filters.includeWordsText = m_fields.includeWordsText.toStdString();
+        filters.nameServerText = m_fields.nameServerText.toStdString();
+        filters.appendNameServers = m_fields.appendNameServers;
+        PrepareRun(filters);
+
+        m_statusLine->setText(QString());
+        m_activeRunMode = m_runMode;
+        m_activeRunZoneType = m_fields.zoneType;
+        m_runFailure.reset();
+
+        // The reference is set before the thread exists, so that even a run
+        // that ends at once finds it set when it clears it.
+        m_runActive = true;
+        try
+        {
+            m_worker = std::thread(&ExtractionWorker, static_cast<RunContext*>(this));
+        }
+        catch (const std::system_error&)
+        {
+            m_runActive = false;
+            m_zoneFile.Close();
+            m_outputFile.Close();
+            ShowWarning(QStringLiteral("Error: Unable to start the extraction."));
+            return;
+        }
+        RefreshRunControls();
+    }
+
+    void MainDialog::TogglePause()
+    {
+        if (IsPaused())
+        {
+            SetPaused(false);
+            m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
+        }
+        else
+        {
+            SetPaused(true);
+            m_pauseButton->setText(QString::fromLatin1(kGoCaption));
+        }
+    }
+
+    void MainDialog::AbortRun()
+    {
+        if (!IsRunActive())
+            return;
+        // Clearing the pause lets a paused run go on to its end.
+        SetAbortRequested(true);
+        SetPaused(false);
+        m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
+    }
+
+    void MainDialog::ViewOutput()
+    {
+        if (m_outputPath.isEmpty())
+            return;
+        m_desktop.OpenDocument(m_outputPath);
+    }
+
+    void MainDialog::RefreshRunControls()
+    {
+        const bool active = IsRunActive();
+        m_pauseButton->setEnabled(active);
+        m_abortButton->setEnabled(active);
+        if (!active)
+            return; // after a run the status line keeps its final counts
+        std::uint32_t lines = 0;
+        std::uint32_t names = 0;
+        GetRunCounters(lines, names);
+        m_statusLine->setText(QString::fromStdString(FormatStatusText(lines, names)));
+    }
+
+    void MainDialog::FinishRun()
+    {
+        // The worker has made its last call on this dialog and is returning.
+        if (m_worker.joinable())
+            m_worker.join();
+        m_runActive = false;
+        RefreshRunControls();
+        if (m_runFailure)
+        {
+            const QString failure = *m_runFailure;
+            m_runFailure.reset();
+            ShowWarning(failure);
+        }
+    }
+
+    MainDialog::~MainDialog()
+    {
+        m_windowAlive = false;
+        if (m_worker.joinable())
+        {
+            SetAbortRequested(true);
+            SetPaused(false);
+            m_worker.join();
+        }
+    }
+
+    // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType and
+    // the two files are used on that thread directly; everything that
+    // touches the window is queued to the dialog's thread, where it runs in
+    // the order the worker made the calls.
+
+    bool MainDialog::IsWindowAlive() const
+    {
+        return m_windowAlive.load();
+    }
+
+    ExtractMode MainDialog::RunMode() const
+    {
+        return m_activeRunMode;
+    }
+
+    std::int32_t MainDialog::RunZoneType() const
+    {
+        return m_activeRunZoneType;
+    }
+
+    ZoneLineReader& MainDialog::ZoneFile()
+    {
+        return m_zoneFile;
+    }
+
+    OutputWriter& MainDialog::OutputFile()
+    {
+        return m_outputFile;
+    }
+
+    void MainDialog::ReportRunFailure(const std::string& message)
+    {
+        QMetaObject::invokeMethod(
+            this, [this, text = QString::fromStdString(message)] { m_runFailure = text; }, Qt::QueuedConnection);
+    }
+
+    void MainDialog::SetFinalStatusText(const std::string& text)
+    {
+        QMetaObject::invokeMethod(
+            this, [this, status = QString::fromStdString(text)] { m_statusLine->setText(status); },
+            Qt::QueuedConnection);
+    }
+
+    void MainDialog::ClearWorkerReference()
+    {
+        QMetaObject::invokeMethod(this, [this] { FinishRun(); }, Qt::QueuedConnection);
+    }
+}

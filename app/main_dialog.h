@@ -1,0 +1,202 @@
+#pragma once
+
+// The program's main window: every input of an extraction run, the run
+// buttons and the status line. It keeps the dialog's fields in members,
+// exchanges them with the controls through one ordered list, persists them in
+// the settings store, and runs extractions on a worker thread (job control,
+// in job_control.cpp).
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+
+#include "extraction_worker.h"
+#include "output_writer.h"
+#include "zone_line_reader.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace plexor
+{
+    class AboutBoxPresenter;
+    class DesktopOpener;
+    class ElidedLabel;
+    class FileDialogs;
+    class MessageBoxes;
+    class SettingsStore;
+    class UpDownControl;
+
+    // The seams of the dialog: where it keeps its settings and how it reaches
+    // the desktop. All must outlive the dialog.
+    struct MainDialogServices
+    {
+        SettingsStore& settings;
+        FileDialogs& fileDialogs;
+        MessageBoxes& messageBoxes;
+        DesktopOpener& desktop;
+        AboutBoxPresenter& aboutBox;
+    };
+
+    class MainDialog final : public QDialog, public RunContext
+    {
+        Q_OBJECT
+
+    public:
+        // The members that the exchange list binds to controls.
+        struct Fields
+        {
+            std::int32_t maxChars = 0;
+            std::int32_t minChars = 0;
+            QString nameServerText;
+            QString includeWordsText;
+            QString excludedChars;
+            QString statusText;
+            QString zoneFileName;
+            std::int32_t appendNameServers = 0;
+            std::int32_t zoneType = 0;
+        };
+
+        // The filter texts of the file dialogs, as alternating display names
+        // and patterns.
+        static constexpr char kZoneFileFilter[] =
+            "Zone Files (*.zone)|*.zone|Text Files (*.txt)|*.txt|All Files (*.*)|*.* ||";
+        static constexpr char kOutputFileFilter[] = "Text Files (*.txt) | *.txt | All Files (*.*) | *.* ||";
+        static constexpr char kZoneFileExtension[] = "zone";
+        static constexpr char kOutputFileExtension[] = "TXT";
+        static constexpr char kOutputDialogTitle[] = "Save Output To";
+        static constexpr char kAboutMenuText[] = "&About Plexor2...";
+        static constexpr char kPauseCaption[] = "&Pause";
+        static constexpr char kGoCaption[] = "&Go";
+        static constexpr int kRefreshIntervalMs = 3000;
+        static constexpr int kArrowLower = 5;
+        static constexpr int kArrowUpper = 67;
+
+        // Reads the "Settings" section into the members and builds the
+        // window with its controls filled from them.
+        explicit MainDialog(const MainDialogServices& services, QWidget* parent = nullptr);
+        // Never leaves a run behind: a run still going is aborted and waited
+        // for.
+        ~MainDialog() override;
+
+        // The control with the given id, or null.
+        QWidget* ControlById(int id) const;
+
+        // Copies the controls into the members, in the order of the exchange
+        // list. At the first number field that holds no integer it shows
+        // "Please enter an integer.", puts the focus into that field with its
+        // text selected, leaves that member and the later ones unchanged and
+        // returns false.
+        bool ReadFields();
+        // Copies the members into the controls.
+        void WriteFields();
+
+        void OpenZone();
+        // The file dialog that remembers its folder per default extension.
+        // Returns true and sets `path` to the chosen file's full path when the
+        // user confirmed a file; leaves `path` alone otherwise.
+        bool PromptForFile(bool openForm, QString& path, const QString& filter, const QString& defaultExtension,
+                           const QString& title);
+        void ShowAbout();
+        // Refuses while a run is active; otherwise saves the fields and
+        // closes the dialog.
+        void CloseDialog();
+
+        // Job control.
+        void StartRun(ExtractMode mode);
+        void TogglePause();
+        void AbortRun();
+        void ViewOutput();
+        // Enables Pause and Abort and shows the counts while a run is active;
+        // disables both otherwise.
+        void RefreshRunControls();
+        bool IsRunActive() const { return m_runActive; }
+
+        const Fields& CurrentFields() const { return m_fields; }
+        QString OutputPath() const { return m_outputPath; }
+        // The "&About Plexor2..." entry of the window's context menu.
+        QAction* AboutAction() const { return m_aboutAction; }
+
+        // RunContext, used by the worker thread.
+        bool IsWindowAlive() const override;
+        ExtractMode RunMode() const override;
+        std::int32_t RunZoneType() const override;
+        ZoneLineReader& ZoneFile() override;
+        OutputWriter& OutputFile() override;
+        void ReportRunFailure(const std::string& message) override;
+        void SetFinalStatusText(const std::string& text) override;
+        void ClearWorkerReference() override;
+
+    public slots:
+        // The cancel command: the Close button, the Escape key and the
+        // window's close box.
+        void reject() override;
+
+    protected:
+#ifdef Q_OS_WIN
+        // The About entry of the window's system menu.
+        void showEvent(QShowEvent* event) override;
+        bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+
+    private:
+        void LoadSettings();
+        void CreateControls();
+        void ShowWarning(const QString& text);
+        // Runs on the dialog's thread once the worker has ended the run.
+        void FinishRun();
+
+        SettingsStore& m_settings;
+        FileDialogs& m_fileDialogs;
+        MessageBoxes& m_messageBoxes;
+        DesktopOpener& m_desktop;
+        AboutBoxPresenter& m_aboutBox;
+
+        // The worker reference: set before the worker thread starts, cleared
+        // on this thread when the worker's end-of-run call arrives. A run is
+        // active exactly while it is set.
+        bool m_runActive = false;
+        std::thread m_worker;
+        QString m_outputPath;
+        ExtractMode m_runMode = ExtractMode::Domains;
+        // Fixed at the start of a run for the worker; the dialog's own values
+        // may change meanwhile.
+        ExtractMode m_activeRunMode = ExtractMode::Domains;
+        std::int32_t m_activeRunZoneType = 0;
+        std::atomic<bool> m_windowAlive {true};
+        // A read or write failure reported by the worker, shown when the run
+        // has ended.
+        std::optional<QString> m_runFailure;
+        ZoneLineReader m_zoneFile;
+        OutputWriter m_outputFile;
+
+        Fields m_fields;
+        QIcon m_icon;
+
+        std::map<int, QWidget*> m_controls;
+        QPushButton* m_abortButton = nullptr;
+        QPushButton* m_pauseButton = nullptr;
+        ElidedLabel* m_statusLine = nullptr;
+        ElidedLabel* m_zoneFileLabel = nullptr;
+        UpDownControl* m_minCharsArrows = nullptr;
+        UpDownControl* m_maxCharsArrows = nullptr;
+        QComboBox* m_zoneTypeCombo = nullptr;
+        QCheckBox* m_appendCheck = nullptr;
+        QAction* m_aboutAction = nullptr;
+        QTimer* m_refreshTimer = nullptr;
+#ifdef Q_OS_WIN
+        bool m_systemMenuReady = false;
+#endif
+    };
+}

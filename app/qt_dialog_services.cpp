@@ -1,0 +1,87 @@
+#include "qt_dialog_services.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "about/about_dialog.h"
+#include "file_filters.h"
+
+namespace plexor
+{
+    namespace
+    {
+        bool HasWildcard(const QString& name)
+        {
+            return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+        }
+
+        // Selects the first name filter that lists the pattern (for "*.zone"
+        // the zone filter), so that the dialog starts showing those files.
+        void SelectFilterFor(QFileDialog& dialog, const QString& pattern)
+        {
+            for (const QString& filter : dialog.nameFilters())
+            {
+                const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+                const qsizetype close = filter.lastIndexOf(QLatin1Char(')'));
+                if (open < 0 || close < open)
+                    continue;
+                const QStringList patterns =
+                    filter.mid(open + 1, close - open - 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                if (patterns.contains(pattern, Qt::CaseInsensitive))
+                {
+                    dialog.selectNameFilter(filter);
+                    return;
+                }
+            }
+        }
+    }
+
+    std::optional<QString> QtFileDialogs::ChooseFile(QWidget* owner, const FileDialogRequest& request)
+    {
+        QFileDialog dialog(owner, request.title);
+        dialog.setAcceptMode(request.openForm ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        dialog.setFileMode(request.openForm ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        dialog.setNameFilters(request.nameFilters);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+
+        if (!request.initialLocation.isEmpty())
+        {
+            const InitialLocation initial = SplitRememberedLocation(request.initialLocation);
+            if (!initial.directory.isEmpty())
+                dialog.setDirectory(initial.directory);
+            if (HasWildcard(initial.fileName))
+                SelectFilterFor(dialog, initial.fileName);
+            else if (!initial.fileName.isEmpty())
+                dialog.selectFile(initial.fileName);
+        }
+
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.first().isEmpty())
+            return std::nullopt;
+        return chosen.first();
+    }
+
+    void QtMessageBoxes::ShowWarning(QWidget* owner, const QString& caption, const QString& text)
+    {
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+
+    void QtDesktopOpener::OpenDocument(const QString& path)
+    {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
+    }
+
+    void QtAboutBoxPresenter::ShowAbout(QWidget* owner)
+    {
+        AboutDialog about(owner);
+        about.exec();
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The desktop services of the running program, on Qt's file dialog, message
+// box, desktop services and the About box.
+
+#include "dialog_services.h"
+
+namespace plexor
+{
+    class QtFileDialogs final : public FileDialogs
+    {
+    public:
+        std::optional<QString> ChooseFile(QWidget* owner, const FileDialogRequest& request) override;
+    };
+
+    class QtMessageBoxes final : public MessageBoxes
+    {
+    public:
+        void ShowWarning(QWidget* owner, const QString& caption, const QString& text) override;
+    };
+
+    class QtDesktopOpener final : public DesktopOpener
+    {
+    public:
+        void OpenDocument(const QString& path) override;
+    };
+
+    class QtAboutBoxPresenter final : public AboutBoxPresenter
+    {
+    public:
+        void ShowAbout(QWidget* owner) override;
+    };
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+// Every value the program keeps in the settings store, with its section, key,
+// kind and default, and typed access to them. The dialog reads and writes the
+// store only through these.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include <QString>
+
+#include "run_setup.h"
+#include "settings_store.h"
+
+namespace plexor::settings
+{
+    inline constexpr char kSettingsSection[] = "Settings";
+    // Keyed by the default extension passed to the file dialog ("zone",
+    // "TXT"); the value is the folder last chosen for it, a separator, "*."
+    // and the extension.
+    inline constexpr char kFilePathSection[] = "File Path";
+
+    struct IntegerSetting
+    {
+        const char* section;
+        const char* key;
+        std::int32_t defaultValue;
+    };
+
+    struct StringSetting
+    {
+        const char* section;
+        const char* key;
+        const char* defaultValue;
+    };
+
+    inline constexpr IntegerSetting kMaxChars {kSettingsSection, "Max Chars", kDefaultMaxChars};
+    inline constexpr IntegerSetting kMinChars {kSettingsSection, "Min Chars", kDefaultMinChars};
+    inline constexpr StringSetting kNameServerList {kSettingsSection, "NS List", ""};
+    inline constexpr StringSetting kIncludeWords {kSettingsSection, "Include Words", ""};
+    inline constexpr StringSetting kExcludeChars {kSettingsSection, "Exclude Chars", kDefaultExcludedChars.data()};
+    inline constexpr StringSetting kZoneFileName {kSettingsSection, "Zone File Name", ""};
+    inline constexpr IntegerSetting kAppendNameServers {kSettingsSection, "Append Name Servers", 0};
+    inline constexpr IntegerSetting kZoneType {kSettingsSection, "Zone Type", 0};
+    inline constexpr StringSetting kOutputFile {kSettingsSection, "Output File", ""};
+    // Written at the start of every run, never read.
+    inline constexpr StringSetting kZoneOutputFile {kSettingsSection, "Zone Output File", ""};
+
+    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars, kAppendNameServers, kZoneType};
+    inline constexpr std::array kStringSettings {kNameServerList, kIncludeWords, kExcludeChars,
+                                                 kZoneFileName,   kOutputFile,   kZoneOutputFile};
+
+    inline std::int32_t Read(const SettingsStore& store, const IntegerSetting& setting)
+    {
+        return store.ReadSettingInt(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key),
+                                    setting.defaultValue);
+    }
+
+    inline QString Read(const SettingsStore& store, const StringSetting& setting)
+    {
+        return store.ReadSettingString(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key),
+                                       QString::fromUtf8(setting.defaultValue));
+    }
+
+    inline void Write(SettingsStore& store, const IntegerSetting& setting, std::int32_t value)
+    {
+        store.WriteSettingInt(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), value);
+    }
+
+    inline void Write(SettingsStore& store, const StringSetting& setting, const QString& value)
+    {
+        store.WriteSettingString(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), value);
+    }
+
+    // The remembered location of the file dialog for a default extension,
+    // keyed exactly as passed (so "zone" and "TXT" never share a value).
+    inline QString ReadRememberedLocation(const SettingsStore& store, const QString& defaultExtension)
+    {
+        return store.ReadSettingString(QString::fromLatin1(kFilePathSection), defaultExtension, QString());
+    }
+
+    inline void WriteRememberedLocation(SettingsStore& store, const QString& defaultExtension,
+                                        const QString& location)
+    {
+        store.WriteSettingString(QString::fromLatin1(kFilePathSection), defaultExtension, location);
+    }
+}

@@ -1,4 +1,5 @@
-#include <regex>
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -44,11 +45,26 @@ TEST(ConvertBuildDate, GivesMonthDayYear)
     }
 }
 
+// The compiled-in date converts to a two-digit month, a day of one or two
+// digits and a four-digit year.
 TEST(BuildDateText, HasTheConvertedForm)
 {
     const std::string text = BuildDateText();
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"((0[1-9]|1[0-2])\.([1-9]|[12][0-9]|3[01])\.[0-9]{4})")))
-        << text;
+    const std::size_t firstDot = text.find('.');
+    const std::size_t secondDot = text.find('.', firstDot + 1);
+    ASSERT_NE(secondDot, std::string::npos) << text;
+
+    const std::string month = text.substr(0, firstDot);
+    const std::string day = text.substr(firstDot + 1, secondDot - firstDot - 1);
+    const std::string year = text.substr(secondDot + 1);
+    const auto allDigits = [](const std::string& part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); });
+    };
+    ASSERT_TRUE(allDigits(month) && allDigits(day) && allDigits(year)) << text;
+    EXPECT_EQ(month.size(), 2u) << text;
+    EXPECT_TRUE(month >= "01" && month <= "12") << text;
+    EXPECT_TRUE(day[0] != '0' && std::stoi(day) <= 31) << text;
+    EXPECT_EQ(year.size(), 4u) << text;
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <functional>
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -81,6 +80,17 @@ bool HasHeadingFont(const QWidget& widget)
         && QFontMetrics(font).height() <= 20;
 }
 
+QString TextOf(const QWidget& widget)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(&widget))
+        return label->text();
+    if (const auto* button = qobject_cast<const QPushButton*>(&widget))
+        return button->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(&widget))
+        return edit->text();
+    return qobject_cast<const QGroupBox*>(&widget)->title();
+}
+
 } // namespace
 
 class AboutDialogTests final : public QObject
@@ -102,7 +112,6 @@ private slots:
     void controlsFitTheBoxAndTheirTexts();
     void dialogUnits_data();
     void dialogUnits();
-    void dialogUnitsFollowTheFont();
 };
 
 void AboutDialogTests::showsTheLiveTexts()
@@ -196,32 +205,20 @@ void AboutDialogTests::fillPlaceholders()
 
     QWidget root;
     QWidget* widget = nullptr;
-    std::function<QString()> textOf;
-    if (kind == QLatin1String("label")) {
-        auto* label = new QLabel(text, &root);
-        widget = label;
-        textOf = [label] { return label->text(); };
-    } else if (kind == QLatin1String("nested label")) {
-        auto* label = new QLabel(text, new QWidget(new QWidget(&root)));
-        widget = label;
-        textOf = [label] { return label->text(); };
-    } else if (kind == QLatin1String("button")) {
-        auto* button = new QPushButton(text, &root);
-        widget = button;
-        textOf = [button] { return button->text(); };
-    } else if (kind == QLatin1String("edit")) {
-        auto* edit = new QLineEdit(text, &root);
-        widget = edit;
-        textOf = [edit] { return edit->text(); };
-    } else {
-        auto* frame = new QGroupBox(text, &root);
-        widget = frame;
-        textOf = [frame] { return frame->title(); };
-    }
+    if (kind == QLatin1String("label"))
+        widget = new QLabel(text, &root);
+    else if (kind == QLatin1String("nested label"))
+        widget = new QLabel(text, new QWidget(new QWidget(&root)));
+    else if (kind == QLatin1String("button"))
+        widget = new QPushButton(text, &root);
+    else if (kind == QLatin1String("edit"))
+        widget = new QLineEdit(text, &root);
+    else
+        widget = new QGroupBox(text, &root);
 
     AboutDialog::FillPlaceholders(&root, AboutDialog::HeadingFont());
 
-    QCOMPARE(textOf(), expected);
+    QCOMPARE(TextOf(*widget), expected);
     QCOMPARE(HasHeadingFont(*widget), heading);
     if (!heading)
         QVERIFY(!widget->testAttribute(Qt::WA_SetFont));
@@ -398,23 +395,6 @@ void AboutDialogTests::dialogUnits()
 
     const plexor::DialogUnits converter(baseX, baseY);
     QCOMPARE(converter.ToPixels(units.x(), units.y(), units.width(), units.height()), pixels);
-}
-
-void AboutDialogTests::dialogUnitsFollowTheFont()
-{
-    QFont small = QApplication::font();
-    small.setPixelSize(10);
-    QFont large = small;
-    large.setPixelSize(30);
-
-    const plexor::DialogUnits smallUnits(small);
-    const plexor::DialogUnits largeUnits(large);
-    QCOMPARE(smallUnits.BaseUnitY(), QFontMetrics(small).height());
-    QVERIFY(smallUnits.BaseUnitX() >= 1);
-    QVERIFY(largeUnits.BaseUnitX() > smallUnits.BaseUnitX());
-    QVERIFY(largeUnits.BaseUnitY() > smallUnits.BaseUnitY());
-    QCOMPARE(plexor::DialogUnitsToPixels(large, 4, 8, 4, 8),
-             QRect(largeUnits.BaseUnitX(), largeUnits.BaseUnitY(), largeUnits.BaseUnitX(), largeUnits.BaseUnitY()));
 }
 
 QTEST_MAIN(AboutDialogTests)

@@ -60,14 +60,6 @@ TEST(StoredTexts, DecipherToThePlainTextsTheyWereMadeFrom)
               plain::kDefaultSourceTag);
 }
 
-TEST(StoredTexts, UseTheProgramKey)
-{
-    EXPECT_EQ(DecipherText(plain::kKey, detail::kStoredProductName.data(), detail::kStoredProductName.size()),
-              plain::kProductName);
-    EXPECT_NE(DecipherText("OTHERKEY", detail::kStoredProductName.data(), detail::kStoredProductName.size()),
-              plain::kProductName);
-}
-
 // Published Blowfish ECB vectors (Eric Young's set). Their plain blocks hold
 // neither NUL nor '~', so DecipherText returns them unchanged; a wrong byte
 // order of the block words would give other bytes.
@@ -142,16 +134,6 @@ TEST(DecipherText, RefusesBadArguments)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(RefusalOf([&] { DecipherText(c.key, c.data, c.length); }), c.message);
-    }
-}
-
-TEST(DecipherText, RefusalIsARuntimeErrorWithTheMessage)
-{
-    try {
-        DecipherText("", nullptr, 8);
-        FAIL() << "no refusal";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Incorrect key length");
     }
 }
 

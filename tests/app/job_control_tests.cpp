@@ -1,0 +1,581 @@
+// Runs through the real dialog and the real worker thread: starting,
+// refusing, pausing, aborting, and the failures a user must see.
+
+#include <cstdint>
+#include <utility>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "control_ids.h"
+#include "extraction_state.h"
+#include "fake_services.h"
+#include "run_messages.h"
+
+using namespace plexor;
+using namespace plexor::test;
+namespace id = plexor::control_id;
+
+namespace
+{
+    constexpr int kRunTimeoutMs = 30000;
+
+    // A zone in the .COM layout; with the default filters (5 to 18
+    // characters, none of x, y, z or "-") three of its four domains pass.
+    constexpr char kGtldZone[] = "; test zone\n"
+                                 "$ORIGIN COM.\n"
+                                 "COM. NS A.GTLD-SERVERS.NET.\n"
+                                 "ALPHA NS NS1.ALPHA\n"
+                                 "ALPHA NS NS2.HOST.NET.\n"
+                                 "BRAVO NS NS1.BRAVO\n"
+                                 "CHARLIE-SHOP NS NS1.BRAVO\n"
+                                 "DELTA NS NS1.HOST.NET.\r\n"
+                                 "NS1.ALPHA A 192.0.2.1";
+
+    constexpr char kSeZone[] = "- Name=se\n"
+                               "x\n"
+                               "x\n"
+                               "- Name=alpha.se\n"
+                               "x\n"
+                               "    Name Server=ns1.host.se\n"
+                               "- Name=ns1.host.se\n"
+                               "x\n"
+                               "  IP Address=192.0.2.1\n";
+
+    QByteArray ReadFile(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArrayLiteral("<unreadable>");
+        return file.readAll();
+    }
+
+    bool WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    std::pair<std::uint32_t, std::uint32_t> Counters()
+    {
+        std::uint32_t lines = 0;
+        std::uint32_t names = 0;
+        GetRunCounters(lines, names);
+        return {lines, names};
+    }
+
+    template <typename Widget>
+    Widget* Control(const MainDialog& dialog, int controlId)
+    {
+        auto* widget = qobject_cast<Widget*>(dialog.ControlById(controlId));
+        if (widget == nullptr)
+            qFatal("control %d missing or of the wrong kind", controlId);
+        return widget;
+    }
+
+    QPushButton* Button(const MainDialog& dialog, int controlId)
+    {
+        return Control<QPushButton>(dialog, controlId);
+    }
+
+    QString StatusText(const MainDialog& dialog)
+    {
+        return Control<QLabel>(dialog, id::kStatusLine)->text();
+    }
+
+    // Chooses the zone file through Open Zone and queues the output file
+    // for the Save dialog of the next start.
+    void ChooseFiles(DialogFixture& fixture, const QString& zonePath, const QString& outputPath)
+    {
+        fixture.files.answers.push_back(zonePath);
+        Button(*fixture.dialog, id::kOpenZoneButton)->click();
+        fixture.files.answers.push_back(outputPath);
+    }
+
+#ifdef Q_OS_UNIX
+    // A named pipe as the zone file: the run reads what the test writes into
+    // it and waits for more, so it stays active until the test lets it end.
+    class ZonePipe final
+    {
+    public:
+        explicit ZonePipe(const QString& path)
+        {
+            const QByteArray name = QFile::encodeName(path);
+            if (::mkfifo(name.constData(), 0600) == 0)
+                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
+        }
+
+        ~ZonePipe() { Close(); }
+        ZonePipe(const ZonePipe&) = delete;
+        ZonePipe& operator=(const ZonePipe&) = delete;
+
+        bool IsOpen() const { return m_fd >= 0; }
+
+        void Queue(const QByteArray& bytes) { m_pending += bytes; }
+
+        // Writes as much as the pipe takes now; true once all is written.
+        bool Pump()
+        {
+            while (m_fd >= 0 && m_written < m_pending.size())
+            {
+                const ssize_t count = ::write(m_fd, m_pending.constData() + m_written,
+                                              static_cast<std::size_t>(m_pending.size() - m_written));
+                if (count <= 0)
+                    return false;
+                m_written += count;
+            }
+            return m_fd >= 0;
+        }
+
+        // The reader then sees the end of the file.
+        void Close()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = -1;
+        }
+
+    private:
+        int m_fd = -1;
+        QByteArray m_pending;
+        qsizetype m_written = 0;
+    };
+
+    // Comment lines: they are counted but yield nothing.
+    QByteArray FillerLines(int count)
+    {
+        QByteArray lines;
+        lines.reserve(count * 17);
+        for (int i = 0; i < count; ++i)
+            lines += "; filler " + QByteArray::number(i).rightJustified(7, '0') + '\n';
+        return lines;
+    }
+#endif
+}
+
+class JobControlTests final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void extractionRun_data();
+    void extractionRun();
+    void startWithoutZoneFileAsksNothing();
+    void cancelledSaveStartsNothing();
+    void startRefusals_data();
+    void startRefusals();
+    void writeFailureShownAfterRun();
+    void readFailureShownAfterRun();
+
+    void pauseThenAbortEndsTheRun();
+    void pauseAndGoResumeTheRun();
+    void activeRunRefusesCloseAndStartAndKeepsItsMode();
+    void destroyingDialogDuringRunWaitsForWorker();
+};
+
+void JobControlTests::init()
+{
+    ResetRunState();
+}
+
+void JobControlTests::extractionRun_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<int>("startButton");
+    QTest::addColumn<int>("zoneType");
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<QString>("nameServers");
+    QTest::addColumn<QString>("includeWords");
+    QTest::addColumn<QByteArray>("expectedOutput");
+    QTest::addColumn<QString>("expectedStatus");
+
+    const QByteArray gtld(kGtldZone);
+    const QByteArray se(kSeZone);
+    QTest::newRow("domains") << gtld << id::kExtractDomainsButton << 0 << false << QString() << QString()
+                             << QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n")
+                             << QStringLiteral("[9 Lines]  [3 Names]");
+    QTest::newRow("domains with name servers")
+        << gtld << id::kExtractDomainsButton << 0 << true << QString() << QString()
+        << QByteArray("ALPHA.COM: NS1.ALPHA.COM,NS2.HOST.NET\r\nBRAVO.COM: NS1.BRAVO.COM\r\nDELTA.COM: NS1.HOST.NET\r\n")
+        << QStringLiteral("[9 Lines]  [3 Names]");
+    QTest::newRow("name-server list") << gtld << id::kExtractDomainsButton << 0 << false
+                                      << QStringLiteral("ns1.host.net") << QString() << QByteArray("DELTA.COM\r\n")
+                                      << QStringLiteral("[9 Lines]  [1 Names]");
+    QTest::newRow("include words") << gtld << id::kExtractDomainsButton << 0 << false << QString()
+                                   << QStringLiteral("lph,elt") << QByteArray("ALPHA.COM\r\nDELTA.COM\r\n")
+                                   << QStringLiteral("[9 Lines]  [2 Names]");
+    QTest::newRow("name servers") << gtld << id::kExtractNameServersButton << 0 << false << QString() << QString()
+                                  << QByteArray("NS1.ALPHA\r\n") << QStringLiteral("[9 Lines]  [1 Names]");
+    QTest::newRow(".SE domains") << se << id::kExtractDomainsButton << 1 << false << QString() << QString()
+                                 << QByteArray("alpha.se\r\n") << QStringLiteral("[5 Lines]  [1 Names]");
+    QTest::newRow(".SE name servers") << se << id::kExtractNameServersButton << 1 << false << QString() << QString()
+                                      << QByteArray("ns1.host.se\r\n") << QStringLiteral("[5 Lines]  [1 Names]");
+    QTest::newRow("empty zone file") << QByteArray() << id::kExtractDomainsButton << 0 << false << QString()
+                                     << QString() << QByteArray() << QStringLiteral("[0 Lines]  [0 Names]");
+}
+
+void JobControlTests::extractionRun()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(int, startButton);
+    QFETCH(int, zoneType);
+    QFETCH(bool, append);
+    QFETCH(QString, nameServers);
+    QFETCH(QString, includeWords);
+    QFETCH(QByteArray, expectedOutput);
+    QFETCH(QString, expectedStatus);
+
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    QVERIFY(WriteFile(zonePath, zone));
+    // An existing output file is replaced, not appended to.
+    QVERIFY(WriteFile(outputPath, QByteArrayLiteral("stale content\r\n")));
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, zonePath, outputPath);
+    Control<QComboBox>(dialog, id::kZoneTypeCombo)->setCurrentIndex(zoneType);
+    Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->setChecked(append);
+    Control<QLineEdit>(dialog, id::kNameServersEdit)->setText(nameServers);
+    Control<QLineEdit>(dialog, id::kIncludeWordsEdit)->setText(includeWords);
+
+    Button(dialog, startButton)->click();
+    // The run is active until its end reaches the dialog's thread.
+    QVERIFY(dialog.IsRunActive());
+    QVERIFY(Button(dialog, id::kPauseButton)->isEnabled());
+    QVERIFY(Button(dialog, id::kAbortButton)->isEnabled());
+    QCOMPARE(fixture.Reopened()->ReadSettingString(QStringLiteral("Settings"), QStringLiteral("Zone Output File")),
+             QDir::toNativeSeparators(outputPath));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(outputPath), expectedOutput);
+    QCOMPARE(StatusText(dialog), expectedStatus);
+    QVERIFY(!Button(dialog, id::kPauseButton)->isEnabled());
+    QVERIFY(!Button(dialog, id::kAbortButton)->isEnabled());
+    QVERIFY(fixture.messages.messages.empty());
+    QCOMPARE(ReadFile(zonePath), zone);
+
+    // The timer's refresh after the run leaves the final counts alone.
+    dialog.RefreshRunControls();
+    QCOMPARE(StatusText(dialog), expectedStatus);
+    // The same files can be used for the next run at once.
+    fixture.files.answers.push_back(outputPath);
+    Button(dialog, startButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(outputPath), expectedOutput);
+    QCOMPARE(StatusText(dialog), expectedStatus);
+}
+
+void JobControlTests::startWithoutZoneFileAsksNothing()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+    Button(dialog, id::kExtractNameServersButton)->click();
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please specify the zone file.")});
+    QVERIFY(fixture.files.requests.empty());
+    QVERIFY(!dialog.IsRunActive());
+}
+
+void JobControlTests::cancelledSaveStartsNothing()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, kGtldZone));
+    fixture.store->WriteSettingString(QStringLiteral("Settings"), QStringLiteral("Output File"),
+                                      QStringLiteral("/earlier/out.txt"));
+    MainDialog& dialog = fixture.Open();
+    fixture.files.answers.push_back(zonePath);
+    Button(dialog, id::kOpenZoneButton)->click();
+    // "&Go" left over from a click after an earlier run.
+    dialog.TogglePause();
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Go"));
+
+    Button(dialog, id::kExtractDomainsButton)->click(); // the Save dialog is cancelled
+
+    QCOMPARE(fixture.files.requests.size(), std::size_t {2});
+    QVERIFY(!fixture.files.requests.back().openForm);
+    QCOMPARE(fixture.files.requests.back().defaultSuffix, QStringLiteral("TXT"));
+    QCOMPARE(fixture.files.requests.back().title, QStringLiteral("Save Output To"));
+    QCOMPARE(fixture.files.requests.back().nameFilters,
+             (QStringList {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}));
+    QVERIFY(fixture.messages.messages.empty());
+    QVERIFY(!dialog.IsRunActive());
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Pause"));
+    QCOMPARE(dialog.OutputPath(), QStringLiteral("/earlier/out.txt"));
+    SetPaused(false);
+}
+
+void JobControlTests::startRefusals_data()
+{
+    QTest::addColumn<QString>("zoneName");
+    QTest::addColumn<QString>("outputName");
+    QTest::addColumn<bool>("messageNamesZone");
+
+    QTest::newRow("zone file missing") << QStringLiteral("gone.zone") << QStringLiteral("out.txt") << true;
+    QTest::newRow("output cannot be created")
+        << QStringLiteral("test.zone") << QStringLiteral("no-such-folder/out.txt") << false;
+    QTest::newRow("output is a folder") << QStringLiteral("test.zone") << QStringLiteral("folder") << false;
+    QTest::newRow("output is the zone file") << QStringLiteral("test.zone") << QStringLiteral("test.zone") << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("output is a link to the zone file")
+        << QStringLiteral("test.zone") << QStringLiteral("link.txt") << false;
+#endif
+}
+
+void JobControlTests::startRefusals()
+{
+    QFETCH(QString, zoneName);
+    QFETCH(QString, outputName);
+    QFETCH(bool, messageNamesZone);
+
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(zoneName);
+    const QString outputPath = fixture.Path(outputName);
+    const QString realZone = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(realZone, kGtldZone));
+    QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("folder")));
+#ifdef Q_OS_UNIX
+    QVERIFY(QFile::link(realZone, fixture.Path(QStringLiteral("link.txt"))));
+#endif
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, zonePath, outputPath);
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+
+    const QString named = QDir::toNativeSeparators(messageNamesZone ? zonePath : outputPath);
+    QCOMPARE(fixture.messages.Texts(), QStringList {QString::fromStdString(UnableToOpenMessage(named.toStdString()))});
+    QCOMPARE(fixture.messages.messages.front().caption, QCoreApplication::applicationName());
+    QVERIFY(!dialog.IsRunActive());
+    QVERIFY(!Button(dialog, id::kPauseButton)->isEnabled());
+    // The new output path is kept; nothing was started or written.
+    QCOMPARE(dialog.OutputPath(), QDir::toNativeSeparators(outputPath));
+    QCOMPARE(fixture.Reopened()->ReadSettingString(QStringLiteral("Settings"), QStringLiteral("Zone Output File"),
+                                                   QStringLiteral("unset")),
+             QStringLiteral("unset"));
+    QCOMPARE(ReadFile(realZone), QByteArray(kGtldZone));
+    if (messageNamesZone)
+        QVERIFY(!QFileInfo::exists(outputPath));
+    // A later start with good files works.
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("good.txt")));
+    fixture.files.answers.push_front(realZone);
+    Button(dialog, id::kOpenZoneButton)->click();
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(fixture.Path(QStringLiteral("good.txt"))), QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
+}
+
+void JobControlTests::writeFailureShownAfterRun()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this system");
+
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, kGtldZone));
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, zonePath, QStringLiteral("/dev/full"));
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(dialog.IsRunActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Error: Unable to write '/dev/full'")});
+    QCOMPARE(fixture.messages.messages.front().owner, static_cast<QWidget*>(&dialog));
+    // The status line keeps the counts the run reached.
+    const auto [lines, names] = Counters();
+    QCOMPARE(StatusText(dialog), QString::fromStdString(FormatStatusText(lines, names)));
+    QVERIFY(!StatusText(dialog).isEmpty());
+}
+
+void JobControlTests::readFailureShownAfterRun()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("broken.zone"));
+    // The gzip signature followed by data that does not inflate.
+    QVERIFY(WriteFile(zonePath, QByteArray("\x1f\x8b\x08\x00", 4) + QByteArray(64, '\xa5')));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, zonePath, outputPath);
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+
+    const QString nativeZone = QDir::toNativeSeparators(zonePath);
+    QCOMPARE(fixture.messages.Texts(),
+             QStringList {QString::fromStdString(UnableToReadMessage(nativeZone.toStdString()))});
+    QCOMPARE(StatusText(dialog), QStringLiteral("[0 Lines]  [0 Names]"));
+}
+
+void JobControlTests::pauseThenAbortEndsTheRun()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n");
+    QVERIFY(pipe.Pump());
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, pipePath, outputPath);
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(dialog.IsRunActive());
+
+    Button(dialog, id::kPauseButton)->click();
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Go"));
+    QVERIFY(IsPaused());
+    dialog.RefreshRunControls();
+    QVERIFY(Button(dialog, id::kPauseButton)->isEnabled());
+    QVERIFY(Button(dialog, id::kAbortButton)->isEnabled());
+
+    Button(dialog, id::kAbortButton)->click();
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Pause"));
+    QVERIFY(!IsPaused());
+    QVERIFY(IsAbortRequested());
+
+    // Plenty of input keeps arriving and the pipe stays open, yet the run
+    // ends on its own, without a click on Go, after at most a line or two.
+    pipe.Queue(FillerLines(120000));
+    QTRY_VERIFY_WITH_TIMEOUT((pipe.Pump(), !dialog.IsRunActive()), kRunTimeoutMs);
+    const auto [lines, names] = Counters();
+    QVERIFY2(lines <= 2, qPrintable(QString::number(lines)));
+    QCOMPARE(names, 0u);
+    QCOMPARE(StatusText(dialog), QString::fromStdString(FormatStatusText(lines, names)));
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Pause"));
+    QVERIFY(!Button(dialog, id::kPauseButton)->isEnabled());
+    QVERIFY(!Button(dialog, id::kAbortButton)->isEnabled());
+    QCOMPARE(ReadFile(outputPath), QByteArray());
+    QVERIFY(fixture.messages.messages.empty());
+#endif
+}
+
+void JobControlTests::pauseAndGoResumeTheRun()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n");
+    QVERIFY(pipe.Pump());
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, pipePath, outputPath);
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    Button(dialog, id::kPauseButton)->click();
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Go"));
+    Button(dialog, id::kPauseButton)->click();
+    QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Pause"));
+    QVERIFY(!IsPaused());
+
+    pipe.Queue(QByteArray(kGtldZone) + '\n');
+    QTRY_VERIFY_WITH_TIMEOUT(pipe.Pump(), kRunTimeoutMs);
+    pipe.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(outputPath), QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
+    QCOMPARE(StatusText(dialog), QStringLiteral("[10 Lines]  [3 Names]"));
+#endif
+}
+
+void JobControlTests::activeRunRefusesCloseAndStartAndKeepsItsMode()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("servers.txt"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n");
+    QVERIFY(pipe.Pump());
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, pipePath, outputPath);
+    Control<QLineEdit>(dialog, id::kMaxCharsEdit)->setText(QStringLiteral("44"));
+
+    Button(dialog, id::kExtractNameServersButton)->click();
+    QVERIFY(dialog.IsRunActive());
+    dialog.RefreshRunControls();
+    QVERIFY(Button(dialog, id::kAbortButton)->isEnabled());
+    QVERIFY(StatusText(dialog).startsWith(QStringLiteral("[")));
+
+    // Every way of closing is refused, and nothing is saved.
+    Button(dialog, id::kCloseButton)->click();
+    QTest::keyClick(dialog.ControlById(id::kNameServersEdit), Qt::Key_Escape);
+    QVERIFY(!dialog.close());
+    QVERIFY(dialog.isVisible());
+    // A second start is refused before it asks for a file, whatever the
+    // dialog now shows.
+    Control<QComboBox>(dialog, id::kZoneTypeCombo)->setCurrentIndex(1);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QCOMPARE(fixture.files.requests.size(), std::size_t {2});
+    const QString busy = QStringLiteral("Processing in progress!");
+    QCOMPARE(fixture.messages.Texts(), (QStringList {busy, busy, busy, busy}));
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(QStringLiteral("Settings"), QStringLiteral("Max Chars"), -1), -1);
+
+    // The rest of the zone arrives; the run finishes as the name-server run
+    // of the .COM layout it started as.
+    pipe.Queue("$ORIGIN COM.\nALPHA NS NS1.ALPHA\nNS1.ALPHA A 192.0.2.1\nNS2.ALPHA A 192.0.2.2\n");
+    QTRY_VERIFY_WITH_TIMEOUT(pipe.Pump(), kRunTimeoutMs);
+    pipe.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(outputPath), QByteArray("NS1.ALPHA\r\nNS2.ALPHA\r\n"));
+    QCOMPARE(StatusText(dialog), QStringLiteral("[5 Lines]  [2 Names]"));
+
+    // Idle again: closing works and saves.
+    Button(dialog, id::kCloseButton)->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(QStringLiteral("Settings"), QStringLiteral("Max Chars"), -1), 44);
+#endif
+}
+
+void JobControlTests::destroyingDialogDuringRunWaitsForWorker()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n$ORIGIN COM.\nALPHA NS NS1.ALPHA\n");
+    QVERIFY(pipe.Pump());
+    fixture.Open();
+    ChooseFiles(fixture, pipePath, outputPath);
+    Button(*fixture.dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(fixture.dialog->IsRunActive());
+
+    // The input ends while the dialog goes away: the dialog must wait for
+    // its worker, and the worker's last calls must not reach a dead dialog.
+    pipe.Close();
+    fixture.dialog.reset();
+    QVERIFY(IsAbortRequested());
+    QCoreApplication::processEvents();
+    QVERIFY(QFileInfo::exists(outputPath));
+    QVERIFY(fixture.messages.messages.empty());
+#endif
+}
+
+QTEST_MAIN(JobControlTests)
+#include "job_control_tests.moc"

@@ -1,0 +1,536 @@
+// The main dialog without runs: what it shows, what it keeps in the settings
+// store, how it reads its fields, its file dialog and its entry points.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "about/program_texts.h"
+#include "control_ids.h"
+#include "elided_label.h"
+#include "extraction_state.h"
+#include "fake_services.h"
+#include "settings_keys.h"
+#include "up_down_control.h"
+
+using namespace plexor;
+using namespace plexor::test;
+namespace id = plexor::control_id;
+
+namespace
+{
+    template <typename Widget>
+    Widget* Control(const MainDialog& dialog, int controlId)
+    {
+        auto* widget = qobject_cast<Widget*>(dialog.ControlById(controlId));
+        if (widget == nullptr)
+            qFatal("control %d missing or of the wrong kind", controlId);
+        return widget;
+    }
+
+    QString Text(const MainDialog& dialog, int controlId)
+    {
+        QWidget* widget = dialog.ControlById(controlId);
+        if (auto* edit = qobject_cast<QLineEdit*>(widget))
+            return edit->text();
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            return label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            return button->text();
+        return QString();
+    }
+
+    void SetText(const MainDialog& dialog, int controlId, const QString& text)
+    {
+        Control<QLineEdit>(dialog, controlId)->setText(text);
+    }
+
+    void Click(const MainDialog& dialog, int controlId)
+    {
+        Control<QPushButton>(dialog, controlId)->click();
+    }
+
+    // Makes the members follow the controls without starting a run: a start
+    // with no zone file reads the fields, then stops.
+    void ReadFieldsThroughStart(const MainDialog& dialog)
+    {
+        Click(dialog, id::kExtractDomainsButton);
+    }
+
+    const QString kSettings = QStringLiteral("Settings");
+    const QString kFilePath = QStringLiteral("File Path");
+}
+
+class MainDialogTests final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void firstStartShowsDefaults();
+    void storedSettingsAreShown();
+    void closeSavesWhatTheFieldsLastRead();
+    void closeWithoutReadingKeepsStoredValues();
+    void storedZoneTypeOutOfRangeSavesMinusOne();
+    void largeMaxCharsKeptUnchanged();
+
+    void invalidNumberIsRefused_data();
+    void invalidNumberIsRefused();
+
+    void openZoneShowsAndStoresPath();
+    void openZoneCancelledChangesNothing();
+    void openZoneKeepsTypedTextWhenNumberInvalid();
+    void rememberedFoldersAreKeptPerExtension();
+    void longZonePathIsKeptWhole();
+
+    void tabOrderFollowsTemplate();
+    void arrowsAttachToTheirFields();
+    void everyControlHasAnAccessibleName();
+    void aboutEntryPoints();
+    void viewOutputOpensThePath();
+    void enterInFieldStartsNothing();
+    void escapeClosesAndSaves();
+};
+
+void MainDialogTests::init()
+{
+    ResetRunState();
+}
+
+void MainDialogTests::firstStartShowsDefaults()
+{
+    DialogFixture fixture;
+    const MainDialog& dialog = fixture.Open();
+
+    QCOMPARE(Text(dialog, id::kMinCharsEdit), QStringLiteral("5"));
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("18"));
+    QCOMPARE(Text(dialog, id::kExcludeCharsEdit), QStringLiteral("xyz-"));
+    QCOMPARE(Text(dialog, id::kIncludeWordsEdit), QString());
+    QCOMPARE(Text(dialog, id::kNameServersEdit), QString());
+    QCOMPARE(Text(dialog, id::kZoneFileName), QString());
+    QCOMPARE(Text(dialog, id::kStatusLine), QString());
+    QVERIFY(!Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->isChecked());
+
+    const auto* zoneType = Control<QComboBox>(dialog, id::kZoneTypeCombo);
+    QCOMPARE(zoneType->count(), 2);
+    QCOMPARE(zoneType->itemText(0), QStringLiteral("Com,Net,Edu Zone"));
+    QCOMPARE(zoneType->itemText(1), QStringLiteral("Se Zone"));
+    QCOMPARE(zoneType->currentIndex(), 0);
+
+    QVERIFY(!Control<QPushButton>(dialog, id::kPauseButton)->isEnabled());
+    QVERIFY(!Control<QPushButton>(dialog, id::kAbortButton)->isEnabled());
+    QCOMPARE(Text(dialog, id::kPauseButton), QStringLiteral("&Pause"));
+    QCOMPARE(dialog.windowTitle(), QString::fromStdString(ProductName()));
+    QVERIFY(!dialog.windowIcon().isNull());
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QCOMPARE(dialog.focusWidget(), dialog.ControlById(id::kOpenZoneButton));
+    QVERIFY(fixture.messages.messages.empty());
+}
+
+void MainDialogTests::storedSettingsAreShown()
+{
+    DialogFixture fixture;
+    SettingsStore& store = *fixture.store;
+    store.WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 30);
+    store.WriteSettingInt(kSettings, QStringLiteral("Min Chars"), 0);
+    store.WriteSettingString(kSettings, QStringLiteral("NS List"), QStringLiteral("ns1.host.net"));
+    store.WriteSettingString(kSettings, QStringLiteral("Include Words"), QStringLiteral("shop,buy"));
+    store.WriteSettingString(kSettings, QStringLiteral("Exclude Chars"), QString());
+    store.WriteSettingString(kSettings, QStringLiteral("Zone File Name"), QStringLiteral("/zones/se.txt"));
+    store.WriteSettingInt(kSettings, QStringLiteral("Append Name Servers"), 1);
+    store.WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 1);
+    store.WriteSettingString(kSettings, QStringLiteral("Output File"), QStringLiteral("/out/names.txt"));
+    const MainDialog& dialog = fixture.Open();
+
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("30"));
+    QCOMPARE(Text(dialog, id::kMinCharsEdit), QStringLiteral("0"));
+    QCOMPARE(Text(dialog, id::kNameServersEdit), QStringLiteral("ns1.host.net"));
+    QCOMPARE(Text(dialog, id::kIncludeWordsEdit), QStringLiteral("shop,buy"));
+    QCOMPARE(Text(dialog, id::kExcludeCharsEdit), QString());
+    QCOMPARE(Text(dialog, id::kZoneFileName), QStringLiteral("/zones/se.txt"));
+    QVERIFY(Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->isChecked());
+    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), 1);
+    QCOMPARE(dialog.OutputPath(), QStringLiteral("/out/names.txt"));
+}
+
+void MainDialogTests::closeSavesWhatTheFieldsLastRead()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Zone File Name"), QStringLiteral("/zones/a.zone"));
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Output File"), QStringLiteral("/out/old.txt"));
+    MainDialog& dialog = fixture.Open();
+
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral(" 40 "));
+    SetText(dialog, id::kMinCharsEdit, QStringLiteral("-3"));
+    SetText(dialog, id::kNameServersEdit, QStringLiteral("ns1.a.net,ns2.b.net"));
+    SetText(dialog, id::kIncludeWordsEdit, QStringLiteral("shop"));
+    SetText(dialog, id::kExcludeCharsEdit, QStringLiteral("0123"));
+    Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->setChecked(true);
+    Control<QComboBox>(dialog, id::kZoneTypeCombo)->setCurrentIndex(1);
+    // Reads the fields, asks for the output file, which is cancelled.
+    Click(dialog, id::kExtractNameServersButton);
+    QCOMPARE(fixture.files.requests.size(), std::size_t {1});
+
+    Click(dialog, id::kCloseButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int {QDialog::Rejected});
+
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 40);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Min Chars"), 0), -3);
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("NS List")), QStringLiteral("ns1.a.net,ns2.b.net"));
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Include Words")), QStringLiteral("shop"));
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")), QStringLiteral("0123"));
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Append Name Servers"), 0), 1);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), 1);
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Output File")), QStringLiteral("/out/old.txt"));
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Zone File Name")), QStringLiteral("/zones/a.zone"));
+    // A cancelled Save dialog remembers no folder and starts no run.
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("TXT")), QString());
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Zone Output File"), QStringLiteral("unset")),
+             QStringLiteral("unset"));
+}
+
+void MainDialogTests::closeWithoutReadingKeepsStoredValues()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 25);
+    MainDialog& dialog = fixture.Open();
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral("30"));
+    SetText(dialog, id::kExcludeCharsEdit, QStringLiteral("q"));
+    dialog.CloseDialog();
+
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 25);
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")), QStringLiteral("xyz-"));
+}
+
+void MainDialogTests::storedZoneTypeOutOfRangeSavesMinusOne()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
+    MainDialog& dialog = fixture.Open();
+    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), -1);
+
+    ReadFieldsThroughStart(dialog);
+    QCOMPARE(dialog.CurrentFields().zoneType, -1);
+    dialog.CloseDialog();
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), -1);
+}
+
+void MainDialogTests::largeMaxCharsKeptUnchanged()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 200);
+    MainDialog& dialog = fixture.Open();
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("200"));
+
+    ReadFieldsThroughStart(dialog);
+    QCOMPARE(dialog.CurrentFields().maxChars, 200);
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please specify the zone file.")});
+    dialog.CloseDialog();
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 200);
+}
+
+void MainDialogTests::invalidNumberIsRefused_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("letters in max") << id::kMaxCharsEdit << QStringLiteral("abc");
+    QTest::newRow("empty max") << id::kMaxCharsEdit << QString();
+    QTest::newRow("minus zero in min") << id::kMinCharsEdit << QStringLiteral("-0");
+    QTest::newRow("fraction in min") << id::kMinCharsEdit << QStringLiteral("7.5");
+}
+
+void MainDialogTests::invalidNumberIsRefused()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+
+    DialogFixture fixture;
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Zone File Name"), QStringLiteral("/zones/a.zone"));
+    MainDialog& dialog = fixture.Open();
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral("33"));
+    SetText(dialog, id::kMinCharsEdit, QStringLiteral("6"));
+    SetText(dialog, field, text);
+    SetText(dialog, id::kNameServersEdit, QStringLiteral("typed.ns"));
+    Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->setChecked(true);
+
+    Click(dialog, id::kExtractDomainsButton);
+
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {1});
+    const RecordedMessage& message = fixture.messages.messages.front();
+    QCOMPARE(message.text, QStringLiteral("Please enter an integer."));
+    QCOMPARE(message.caption, QCoreApplication::applicationName());
+    QCOMPARE(message.owner, static_cast<QWidget*>(&dialog));
+    // Nothing started: no Save dialog.
+    QVERIFY(fixture.files.requests.empty());
+
+    auto* edit = Control<QLineEdit>(dialog, field);
+    QCOMPARE(dialog.focusWidget(), edit);
+    QCOMPARE(edit->selectedText(), text);
+    QCOMPARE(edit->text(), text);
+
+    // Fields before the invalid one were read; it and all after it were not.
+    const MainDialog::Fields& fields = dialog.CurrentFields();
+    QCOMPARE(fields.maxChars, field == id::kMaxCharsEdit ? 18 : 33);
+    QCOMPARE(fields.minChars, 5);
+    QCOMPARE(fields.nameServerText, QString());
+    QCOMPARE(fields.appendNameServers, 0);
+}
+
+void MainDialogTests::openZoneShowsAndStoresPath()
+{
+    DialogFixture fixture;
+    QVERIFY(QDir(fixture.dir.path()).mkpath(QStringLiteral("zones")));
+    const QString chosen = fixture.Path(QStringLiteral("zones/com.zone"));
+    fixture.files.answers.push_back(chosen);
+    MainDialog& dialog = fixture.Open();
+
+    Click(dialog, id::kOpenZoneButton);
+
+    QCOMPARE(fixture.files.requests.size(), std::size_t {1});
+    const FileDialogRequest& request = fixture.files.requests.front();
+    QVERIFY(request.openForm);
+    QCOMPARE(request.title, QString());
+    QCOMPARE(request.defaultSuffix, QStringLiteral("zone"));
+    QCOMPARE(request.initialLocation, QString());
+    QCOMPARE(request.nameFilters,
+             (QStringList {QStringLiteral("Zone Files (*.zone)"), QStringLiteral("Text Files (*.txt)"),
+                           QStringLiteral("All Files (*)")}));
+    QCOMPARE(fixture.files.owners.front().data(), static_cast<QWidget*>(&dialog));
+
+    const QString nativePath = QDir::toNativeSeparators(chosen);
+    QCOMPARE(Text(dialog, id::kZoneFileName), nativePath);
+    QCOMPARE(dialog.CurrentFields().zoneFileName, nativePath);
+    // Stored at once, and the folder remembered for the zone extension.
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Zone File Name")), nativePath);
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("zone")),
+             QDir::toNativeSeparators(fixture.Path(QStringLiteral("zones/"))) + QStringLiteral("*.zone"));
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("TXT")), QString());
+}
+
+void MainDialogTests::openZoneCancelledChangesNothing()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Zone File Name"), QStringLiteral("/zones/old.zone"));
+    MainDialog& dialog = fixture.Open();
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral("abc"));
+
+    Click(dialog, id::kOpenZoneButton); // the fake cancels
+
+    QCOMPARE(Text(dialog, id::kZoneFileName), QStringLiteral("/zones/old.zone"));
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("abc"));
+    QVERIFY(fixture.messages.messages.empty());
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kFilePath, QStringLiteral("zone")), QString());
+}
+
+void MainDialogTests::openZoneKeepsTypedTextWhenNumberInvalid()
+{
+    DialogFixture fixture;
+    const QString chosen = fixture.Path(QStringLiteral("new.zone"));
+    fixture.files.answers.push_back(chosen);
+    MainDialog& dialog = fixture.Open();
+    SetText(dialog, id::kMinCharsEdit, QStringLiteral("x7"));
+    SetText(dialog, id::kNameServersEdit, QStringLiteral("typed.ns"));
+    SetText(dialog, id::kExcludeCharsEdit, QStringLiteral("typed"));
+
+    Click(dialog, id::kOpenZoneButton);
+
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please enter an integer.")});
+    // The zone file is taken; what the user typed elsewhere stays.
+    QCOMPARE(Text(dialog, id::kZoneFileName), QDir::toNativeSeparators(chosen));
+    QCOMPARE(Text(dialog, id::kMinCharsEdit), QStringLiteral("x7"));
+    QCOMPARE(Text(dialog, id::kNameServersEdit), QStringLiteral("typed.ns"));
+    QCOMPARE(Text(dialog, id::kExcludeCharsEdit), QStringLiteral("typed"));
+    QCOMPARE(dialog.focusWidget(), dialog.ControlById(id::kMinCharsEdit));
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kSettings, QStringLiteral("Zone File Name")),
+             QDir::toNativeSeparators(chosen));
+}
+
+void MainDialogTests::rememberedFoldersAreKeptPerExtension()
+{
+    DialogFixture fixture;
+    const QString zoneFolder = QDir::toNativeSeparators(fixture.Path(QStringLiteral("zones/")));
+    const QString otherFolder = QDir::toNativeSeparators(fixture.Path(QStringLiteral("other/")));
+    fixture.store->WriteSettingString(kFilePath, QStringLiteral("zone"), zoneFolder + QStringLiteral("*.zone"));
+    fixture.store->WriteSettingString(kFilePath, QStringLiteral("TXT"), otherFolder + QStringLiteral("*.TXT"));
+    MainDialog& dialog = fixture.Open();
+
+    QString path = QStringLiteral("unchanged");
+    QVERIFY(!dialog.PromptForFile(false, path, QString::fromLatin1(MainDialog::kOutputFileFilter),
+                                  QStringLiteral("TXT"), QStringLiteral("Save Output To")));
+    QCOMPARE(path, QStringLiteral("unchanged"));
+    QCOMPARE(fixture.files.requests.back().initialLocation, otherFolder + QStringLiteral("*.TXT"));
+    QVERIFY(!fixture.files.requests.back().openForm);
+    QCOMPARE(fixture.files.requests.back().title, QStringLiteral("Save Output To"));
+
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("zones/next.zone")));
+    Click(dialog, id::kOpenZoneButton);
+    QCOMPARE(fixture.files.requests.back().initialLocation, zoneFolder + QStringLiteral("*.zone"));
+
+    // Choosing a zone file leaves the Save dialog's folder alone.
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kFilePath, QStringLiteral("TXT")),
+             otherFolder + QStringLiteral("*.TXT"));
+}
+
+void MainDialogTests::longZonePathIsKeptWhole()
+{
+    DialogFixture fixture;
+    const QString longPath = QStringLiteral("/") + QString(40, QLatin1Char('d')).append(QLatin1Char('/')).repeated(10)
+                           + QStringLiteral("com.zone");
+    QVERIFY(longPath.size() > 400);
+    fixture.files.answers.push_back(longPath);
+    MainDialog& dialog = fixture.Open();
+
+    Click(dialog, id::kOpenZoneButton);
+
+    QCOMPARE(Text(dialog, id::kZoneFileName), QDir::toNativeSeparators(longPath));
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kSettings, QStringLiteral("Zone File Name")),
+             QDir::toNativeSeparators(longPath));
+    // Shown shortened in the middle, so the file name stays visible.
+    const QString shown = Control<ElidedLabel>(dialog, id::kZoneFileName)->DisplayedText();
+    QVERIFY(shown.size() < longPath.size());
+    QVERIFY(shown.endsWith(QStringLiteral("com.zone")));
+}
+
+void MainDialogTests::tabOrderFollowsTemplate()
+{
+    DialogFixture fixture;
+    const MainDialog& dialog = fixture.Open();
+
+    const QList<int> expected {id::kOpenZoneButton,        id::kMinCharsEdit,      id::kMaxCharsEdit,
+                               id::kExcludeCharsEdit,      id::kIncludeWordsEdit,  id::kNameServersEdit,
+                               id::kExtractDomainsButton,  id::kExtractNameServersButton,
+                               id::kPauseButton,           id::kAbortButton,       id::kViewOutputButton,
+                               id::kCloseButton,           id::kAboutButton,       id::kAppendNameServersCheck,
+                               id::kZoneTypeCombo};
+    QList<int> order;
+    QWidget* first = dialog.ControlById(id::kOpenZoneButton);
+    QWidget* widget = first;
+    do
+    {
+        if ((widget->focusPolicy() & Qt::TabFocus) != 0 && widget->window() == &dialog)
+        {
+            const QString name = widget->objectName();
+            order.append(name.startsWith(QStringLiteral("control")) ? name.mid(7).toInt() : -1);
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != first && order.size() < 50);
+    QCOMPARE(order, expected);
+}
+
+void MainDialogTests::arrowsAttachToTheirFields()
+{
+    DialogFixture fixture;
+    const MainDialog& dialog = fixture.Open();
+
+    for (const auto& [arrowsId, fieldId] : {std::pair {id::kMinCharsArrows, id::kMinCharsEdit},
+                                            std::pair {id::kMaxCharsArrows, id::kMaxCharsEdit}})
+    {
+        auto* arrows = Control<UpDownControl>(dialog, arrowsId);
+        auto* field = Control<QLineEdit>(dialog, fieldId);
+        QCOMPARE(arrows->Buddy(), field);
+        QCOMPARE(arrows->Lower(), 5);
+        QCOMPARE(arrows->Upper(), 67);
+        // At the field's right edge, not over it.
+        QCOMPARE(arrows->geometry().left(), field->geometry().right() + 1);
+        QCOMPARE(arrows->geometry().top(), field->geometry().top());
+    }
+
+    // 18 in "Not more than": one click up gives 19, typed 100 is accepted.
+    Control<UpDownControl>(dialog, id::kMaxCharsArrows)->UpButton()->click();
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("19"));
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral("100"));
+    ReadFieldsThroughStart(dialog);
+    QCOMPARE(dialog.CurrentFields().maxChars, 100);
+}
+
+void MainDialogTests::everyControlHasAnAccessibleName()
+{
+    DialogFixture fixture;
+    const MainDialog& dialog = fixture.Open();
+    const QList<QWidget*> widgets = dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(widgets.size() >= 28);
+    for (QWidget* widget : widgets)
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    for (int arrowsId : {id::kMinCharsArrows, id::kMaxCharsArrows})
+    {
+        auto* arrows = Control<UpDownControl>(dialog, arrowsId);
+        QVERIFY(!arrows->UpButton()->accessibleName().isEmpty());
+        QVERIFY(!arrows->DownButton()->accessibleName().isEmpty());
+    }
+}
+
+void MainDialogTests::aboutEntryPoints()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+
+    Click(dialog, id::kAboutButton);
+    QVERIFY(dialog.AboutAction() != nullptr);
+    QCOMPARE(dialog.AboutAction()->text(), QStringLiteral("&About Plexor2..."));
+#ifndef Q_OS_WIN
+    QCOMPARE(dialog.contextMenuPolicy(), Qt::ActionsContextMenu);
+    QVERIFY(dialog.actions().contains(dialog.AboutAction()));
+#endif
+    dialog.AboutAction()->trigger();
+
+    QCOMPARE(fixture.about.owners, (QList<QWidget*> {&dialog, &dialog}));
+}
+
+void MainDialogTests::viewOutputOpensThePath()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+    Click(dialog, id::kViewOutputButton);
+    QVERIFY(fixture.desktop.opened.isEmpty());
+
+    DialogFixture remembered;
+    const QString stored = remembered.Path(QStringLiteral("never-written.txt"));
+    remembered.store->WriteSettingString(kSettings, QStringLiteral("Output File"), stored);
+    MainDialog& second = remembered.Open();
+    Click(second, id::kViewOutputButton);
+    QCOMPARE(remembered.desktop.opened, QStringList {stored});
+    QVERIFY(remembered.messages.messages.empty());
+}
+
+void MainDialogTests::enterInFieldStartsNothing()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Zone File Name"), QStringLiteral("/zones/a.zone"));
+    MainDialog& dialog = fixture.Open();
+    for (int fieldId : {id::kMaxCharsEdit, id::kNameServersEdit})
+    {
+        QTest::keyClick(dialog.ControlById(fieldId), Qt::Key_Return);
+        QTest::keyClick(dialog.ControlById(fieldId), Qt::Key_Enter);
+    }
+    QVERIFY(dialog.isVisible());
+    QVERIFY(fixture.files.requests.empty());
+    QVERIFY(fixture.messages.messages.empty());
+}
+
+void MainDialogTests::escapeClosesAndSaves()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+    QTest::keyClick(dialog.ControlById(id::kExcludeCharsEdit), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")),
+             QStringLiteral("xyz-"));
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 18);
+}
+
+QTEST_MAIN(MainDialogTests)
+#include "main_dialog_tests.moc"

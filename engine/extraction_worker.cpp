@@ -57,7 +57,6 @@ namespace plexor
         try
         {
             Batch batch;
-            batch.reserve(kBatchLimit + 1);
             for (;;)
             {
                 if (IsAbortRequested())
@@ -69,7 +68,7 @@ namespace plexor
                     break;
                 const std::size_t ready = holdBack ? batch.size() - 1 : batch.size();
                 outputOk = WriteEntries(outputFile, batch, ready);
-                batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(ready));
+                batch.DropFront(ready);
                 if (!outputOk || zoneFile.Failed())
                     break;
 

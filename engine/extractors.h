@@ -10,14 +10,13 @@
 // that further name-server lines of that domain can still be merged into it.
 
 #include <cstdint>
-#include <string>
-#include <vector>
+
+#include "batch.h"
 
 namespace plexor
 {
     class ZoneLineReader;
 
-    using Batch = std::vector<std::string>;
     using Extractor = std::uint32_t (*)(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit);
 
     // .COM/.NET/.EDU layout: delegated domain names, optionally with their

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "byte_scan.h"
 #include "extractor_support.h"
 #include "extractors.h"
 #include "name_filter.h"
@@ -61,6 +62,38 @@ namespace plexor
                 || line.starts_with("EDU. ");
         }
 
+        // First " NS " in the line.
+        std::size_t FindNsKey(std::string_view line)
+        {
+            const std::size_t at = scan::FindKey4(line.data(), line.size(), " NS ");
+            return at == line.size() ? std::string_view::npos : at;
+        }
+
+        // Every further line of the domain accepted last begins with its
+        // label and " NS ", where label + origin suffix is previousName; such a
+        // line holds its first " NS " right after the label, so it repeats
+        // previousName and needs no other test. Returns the label's length,
+        // or 0 when previousName has no such form.
+        std::size_t RepeatLabelLength(const std::string& previousName, const std::string& suffix)
+        {
+            if (previousName.size() <= suffix.size() || !std::string_view(previousName).ends_with(suffix))
+                return 0;
+            std::string prefix = previousName.substr(0, previousName.size() - suffix.size());
+            prefix += kNsKey;
+            const char first = prefix.front();
+            if (FindNsKey(prefix) != prefix.size() - kNsKey.size() || first == ';' || first == ' ' || first == '$'
+                || IsZoneApexLine(prefix))
+                return 0;
+            return prefix.size() - kNsKey.size();
+        }
+
+        bool IsRepeatLine(std::string_view line, const std::string& previousName, std::size_t labelLength)
+        {
+            return labelLength > 0 && line.size() >= labelLength + kNsKey.size()
+                && scan::BytesEqual(line.data(), previousName.data(), labelLength)
+                && std::memcmp(line.data() + labelLength, kNsKey.data(), kNsKey.size()) == 0;
+        }
+
         bool HoldsAnyPattern(std::string_view line, const std::vector<std::string>& patterns)
         {
             for (const std::string& pattern : patterns)
@@ -109,23 +142,57 @@ namespace plexor
             return 0;
 
         std::string_view line;
-        std::string domain;
         std::string servers;
+        // The repeat shortcut is taken only without a name-server list: with
+        // one, every line must still be tested for the user's patterns.
+        std::size_t repeatLabelLength = patterns.empty() ? RepeatLabelLength(state.previousName, g_originSuffix) : 0;
+        const auto appendServer = [&](std::string_view server) {
+            // An absolute server loses its final dot, a relative one gets
+            // the origin suffix.
+            servers.assign(server);
+            if (!server.empty() && server.back() == '.')
+                servers.pop_back();
+            else
+                servers += g_originSuffix;
+        };
+        const auto mergeIntoLastEntry = [&] {
+            // A further line of the domain accepted last: its server joins
+            // that domain's entry, which is the batch's last (held back by the
+            // worker across calls).
+            if (!batch.empty())
+            {
+                batch.back() += ',';
+                batch.back() += servers;
+            }
+        };
+
         while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
         {
             CountLineRead();
             if (line.empty())
                 continue;
 
+            if (IsRepeatLine(line, state.previousName, repeatLabelLength))
+            {
+                if (append)
+                {
+                    appendServer(line.substr(repeatLabelLength + kNsKey.size()));
+                    mergeIntoLastEntry();
+                }
+                continue;
+            }
+
             std::size_t p = std::string_view::npos;
             if (line.starts_with(kOriginKey))
             {
                 g_originSuffix = OriginSuffixOf(line);
-                p = line.find(kNsKey);
+                if (patterns.empty())
+                    repeatLabelLength = RepeatLabelLength(state.previousName, g_originSuffix);
+                p = FindNsKey(line);
             }
             else
             {
-                p = line.find(kNsKey);
+                p = FindNsKey(line);
                 if (p == std::string_view::npos || line.front() == ';' || line.front() == ' ' || IsZoneApexLine(line))
                     continue;
             }
@@ -135,40 +202,35 @@ namespace plexor
                 continue;
 
             const std::string_view label = line.substr(0, p);
-            const std::string& suffix = g_originSuffix;
             if (append)
-            {
-                std::string_view server = line.substr(p + kNsKey.size());
-                servers.assign(server);
-                if (!server.empty() && server.back() == '.')
-                    servers.pop_back();
-                else
-                    servers += suffix;
-            }
+                appendServer(line.substr(p + kNsKey.size()));
 
-            if (IsPreviousName(state.previousName, label, suffix))
+            if (IsPreviousName(state.previousName, label, g_originSuffix))
             {
-                // A further line of the domain accepted last: its server
-                // joins that domain's entry, which is the batch's last (held
-                // back by the worker across calls).
-                if (append && !batch.empty())
-                {
-                    batch.back() += ',';
-                    batch.back() += servers;
-                }
+                if (append)
+                    mergeIntoLastEntry();
                 continue;
             }
 
-            domain.assign(label);
-            domain += suffix;
-            if (!PassesNameFilter(domain))
+            std::string& entry = batch.AppendEntry();
+            entry.assign(label);
+            entry += g_originSuffix;
+            if (!PassesNameFilter(entry))
+            {
+                batch.pop_back();
                 continue;
-
+            }
+            state.previousName.assign(entry);
             if (append)
-                batch.push_back(domain + ": " + servers);
-            else
-                batch.push_back(domain);
-            state.previousName = domain;
+            {
+                entry += ": ";
+                entry += servers;
+            }
+            if (patterns.empty())
+            {
+                repeatLabelLength = line.front() != '$' ? label.size()
+                                                        : RepeatLabelLength(state.previousName, g_originSuffix);
+            }
             CountNameExtracted();
             if (++count >= limit)
                 break;
@@ -191,7 +253,7 @@ namespace plexor
             const std::size_t p = line.find(kAddressKey);
             if (p == std::string_view::npos || p == 0)
                 continue;
-            batch.emplace_back(line.substr(0, p));
+            batch.push_back(line.substr(0, p));
             CountNameExtracted();
             if (++count >= limit)
                 break;

@@ -69,7 +69,7 @@ namespace plexor
         return !m_failed;
     }
 
-    bool OutputWriter::Write(std::string_view bytes)
+    bool OutputWriter::WriteSlow(std::string_view bytes)
     {
         if (m_failed)
             return false;

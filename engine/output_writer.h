@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,7 +31,17 @@ namespace plexor
         bool IsOpen() const { return m_file != nullptr || m_memorySink != nullptr; }
 
         // Each returns false once any write, flush or close has failed.
-        bool Write(std::string_view bytes);
+        // Inline for the common case of bytes that fit the buffer.
+        bool Write(std::string_view bytes)
+        {
+            if (bytes.size() <= m_buffer.size() - m_used && !m_failed)
+            {
+                std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+                m_used += bytes.size();
+                return true;
+            }
+            return WriteSlow(bytes);
+        }
         bool Flush();
         // Flushes and closes; false if that or anything before it failed.
         bool Close();
@@ -41,6 +52,7 @@ namespace plexor
         static constexpr std::size_t kBufferSize = 256 * 1024;
 
     private:
+        bool WriteSlow(std::string_view bytes);
         bool WriteOut(const char* data, std::size_t size);
 
         std::FILE* m_file = nullptr;

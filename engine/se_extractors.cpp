@@ -110,16 +110,12 @@ namespace plexor
             if (!PassesNameFilter(ToUpperAscii(name)))
                 continue;
 
+            std::string& entry = batch.AppendEntry();
+            entry += name;
             if (append)
             {
-                std::string entry = name;
                 entry += ": ";
                 entry += server;
-                batch.push_back(std::move(entry));
-            }
-            else
-            {
-                batch.push_back(name);
             }
             state.previousName = name;
             CountNameExtracted();

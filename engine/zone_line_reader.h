@@ -8,15 +8,19 @@
 // gzip members in a row too) and yields the lines of the uncompressed data.
 
 #include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "byte_scan.h"
+
 namespace plexor
 {
     class ByteSource;
+    class ReadAhead;
 
     class ZoneLineReader final
     {
@@ -37,7 +41,21 @@ namespace plexor
 
         // The next line, valid until the next call. False when no byte is
         // left, or when reading or decompressing failed (see Failed()).
-        bool ReadLine(std::string_view& line);
+        // Inline for the common case of a whole line already in the buffer.
+        bool ReadLine(std::string_view& line)
+        {
+            if (m_scanned < m_end)
+            {
+                const std::size_t lf =
+                    m_scanned + scan::FindByte(m_buffer.data() + m_scanned, m_end - m_scanned, '\n');
+                if (lf < m_end)
+                {
+                    TakeLine(lf, line);
+                    return true;
+                }
+            }
+            return ReadLineSlow(line);
+        }
         bool ReadLine(std::string& line);
 
         // True once a read or decompression error has ended the input; the
@@ -46,15 +64,34 @@ namespace plexor
         // The path as given to Open, as UTF-8 text, for messages.
         const std::string& DisplayPath() const { return m_displayPath; }
 
-        // The initial read buffer; it grows only for lines longer than this.
+        // The read buffer of bytes in memory; it grows only for lines
+        // longer than this. Files are read in chunks (see ReadAhead).
         static constexpr std::size_t kInitialBufferSize = 1 << 20;
 
     private:
-        void Attach(std::unique_ptr<ByteSource> raw);
-        bool Refill();
+        // The line from m_begin to the LF at `lf`, without one CR before it.
+        void TakeLine(std::size_t lf, std::string_view& line)
+        {
+            const char* data = m_buffer.data();
+            std::size_t length = lf - m_begin;
+            if (length > 0 && data[lf - 1] == '\r')
+                --length;
+            line = std::string_view(data + m_begin, length);
+            m_begin = m_scanned = lf + 1;
+        }
 
+        bool ReadLineSlow(std::string_view& line);
+        bool Refill();
+        bool RefillFromSource();
+        bool RefillFromReadAhead();
+
+        // Bytes in memory are read directly from m_source; files through
+        // m_readAhead, on a thread of its own.
         std::unique_ptr<ByteSource> m_source;
+        std::unique_ptr<ReadAhead> m_readAhead;
+        bool m_open = false;
         std::vector<char> m_buffer;
+        std::vector<char> m_spare; // the chunk before, handed back for reuse
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer
         std::size_t m_scanned = 0; // data from m_begin to here holds no LF

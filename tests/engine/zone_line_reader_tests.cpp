@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
+#include "read_ahead.h"
 #include "zone_line_reader.h"
 
 using namespace plexor;
@@ -134,6 +135,58 @@ namespace
     {
         EXPECT_EQ(LinesOf("\x1f"), std::vector<std::string> {"\x1f"});
         EXPECT_EQ(LinesOf("\x1f\n\x8b"), (std::vector<std::string> {"\x1f", "\x8b"}));
+    }
+
+    // Files are read ahead in chunks; lines of every kind of length must come
+    // whole across chunk boundaries, plain and compressed.
+    TEST(ZoneLineReader, FileChunksJoinLinesOfAnyLength)
+    {
+        std::string bytes;
+        std::vector<std::string> expected;
+        const std::size_t lengths[] = {0, 1, 30, ReadAhead::kHeadroom - 1, ReadAhead::kHeadroom,
+                                       ReadAhead::kHeadroom + 1, ReadAhead::kChunkSize - 3, ReadAhead::kChunkSize + 5,
+                                       3 * ReadAhead::kChunkSize};
+        for (std::size_t round = 0; bytes.size() < 8 * ReadAhead::kChunkSize; ++round)
+        {
+            const std::size_t length = lengths[round % std::size(lengths)] + round % 7;
+            std::string line(length, static_cast<char>('a' + round % 26));
+            bytes += line + (round % 3 ? "\n" : "\r\n");
+            expected.push_back(line);
+            for (int shortLines = 0; shortLines < 40; ++shortLines)
+            {
+                bytes += "X NS Y\n";
+                expected.emplace_back("X NS Y");
+            }
+        }
+        bytes += "no final LF";
+        expected.emplace_back("no final LF");
+
+        for (const bool compressed : {false, true})
+        {
+            const std::string path = test::TempPath(compressed ? "zone.gz" : "zone");
+            test::WriteFile(path, compressed ? Gzip(bytes) : bytes);
+            ZoneLineReader reader;
+            ASSERT_TRUE(reader.Open(path));
+            const auto lines = AllLines(reader);
+            EXPECT_FALSE(reader.Failed());
+            ASSERT_EQ(lines.size(), expected.size()) << (compressed ? "gzip" : "plain");
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                ASSERT_EQ(lines[i], expected[i]) << "line " << i << (compressed ? " gzip" : " plain");
+        }
+    }
+
+    TEST(ZoneLineReader, ClosingInTheMiddleStopsTheReadingThread)
+    {
+        const std::string path = test::TempPath("zone");
+        test::WriteFile(path, std::string(10 * ReadAhead::kChunkSize, '\n'));
+        for (int i = 0; i < 20; ++i)
+        {
+            ZoneLineReader reader;
+            ASSERT_TRUE(reader.Open(path));
+            std::string line;
+            for (int k = 0; k < i * 1000; ++k)
+                ASSERT_TRUE(reader.ReadLine(line));
+        }
     }
 
     TEST(ZoneLineReader, OpensFilesAndRefusesDirectoriesAndMissingFiles)

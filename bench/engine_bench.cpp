@@ -1,0 +1,157 @@
+// Throughput of the zone line reader and of whole runs through the worker on
+// synthetic zones in memory, without file I/O. The end-to-end comparison with
+// grep and mawk on real files is bench/compare_tools.sh.
+
+#include <cstdint>
+#include <string>
+
+#include <benchmark/benchmark.h>
+
+#include "extraction_worker.h"
+#include "headless_run.h"
+#include "run_setup.h"
+
+namespace
+{
+#ifdef _WIN32
+    constexpr const char* kNullDevice = "NUL";
+#else
+    constexpr const char* kNullDevice = "/dev/null";
+#endif
+
+    // A gTLD zone: domains with two to four delegation lines, some with their
+    // own name servers and address lines.
+    std::string MakeGtldZone(std::size_t lines)
+    {
+        std::string zone = "; synthetic\n$ORIGIN COM.\nCOM. NS A.GTLD-SERVERS.NET.\n";
+        std::size_t n = 3;
+        for (std::uint64_t d = 0; n < lines; ++d)
+        {
+            const std::string label = "DOMAIN" + std::to_string(d * 7919 % 1000003);
+            const unsigned servers = 2 + d % 3;
+            for (unsigned s = 1; s <= servers && n < lines; ++s, ++n)
+                zone += label + " NS NS" + std::to_string(s) + ".HOSTMASTER.NET.\n";
+            if (d % 6 == 0 && n < lines)
+            {
+                zone += "NS1." + label + " A 192.0.2." + std::to_string(d % 250) + "\n";
+                ++n;
+            }
+        }
+        return zone;
+    }
+
+    std::string MakeSeZone(std::size_t lines)
+    {
+        std::string zone;
+        for (std::uint64_t d = 0; zone.size() == 0 || lines >= 3; ++d, lines -= 3)
+        {
+            const std::string name = "domain" + std::to_string(d / 2) + ".se";
+            zone += "- Name=" + name + "\n    Created=2020-01-01\n    Name Server=ns" + std::to_string(d % 2) +
+                    ".host.se\n";
+            if (lines < 6)
+                break;
+        }
+        return zone;
+    }
+
+    void RunInMemory(benchmark::State& state, const std::string& zone, plexor::ExtractMode mode,
+                     plexor::ZoneType type, bool append)
+    {
+        plexor::RunFilters filters;
+        filters.minChars = 0;
+        filters.maxChars = 1000;
+        filters.excludedChars.clear();
+        filters.appendNameServers = append ? 1 : 0;
+        std::uint32_t lines = 0;
+        for (auto _ : state)
+        {
+            // Copying the zone in is set-up, not part of the run. The output
+            // goes through the file writer to the null device, so the run
+            // pays for writing but not for a disk.
+            state.PauseTiming();
+            plexor::HeadlessRunContext context(mode, static_cast<std::int32_t>(type));
+            context.zoneFile.OpenMemory(zone);
+            if (!context.outputFile.Create(kNullDevice))
+            {
+                state.SkipWithError("cannot open the null device");
+                return;
+            }
+            state.ResumeTiming();
+            plexor::PrepareRun(filters);
+            context.SetWorkerReference();
+            plexor::ExtractionWorker(&context);
+            std::uint32_t names = 0;
+            plexor::GetRunCounters(lines, names);
+        }
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * zone.size()));
+        state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines) * state.iterations(),
+                                                       benchmark::Counter::kIsRate);
+    }
+
+    const std::string& GtldZone()
+    {
+        static const std::string zone = MakeGtldZone(2000000);
+        return zone;
+    }
+
+    const std::string& SeZone()
+    {
+        static const std::string zone = MakeSeZone(2000000);
+        return zone;
+    }
+
+    void BM_ReadLines(benchmark::State& state)
+    {
+        const std::string& zone = GtldZone();
+        std::size_t count = 0;
+        for (auto _ : state)
+        {
+            state.PauseTiming();
+            plexor::ZoneLineReader reader;
+            reader.OpenMemory(zone);
+            state.ResumeTiming();
+            std::string_view line;
+            count = 0;
+            while (reader.ReadLine(line))
+                ++count;
+            benchmark::DoNotOptimize(count);
+        }
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * zone.size()));
+        state.counters["lines/s"] =
+            benchmark::Counter(static_cast<double>(count) * state.iterations(), benchmark::Counter::kIsRate);
+    }
+
+    void BM_GtldDomains(benchmark::State& state)
+    {
+        RunInMemory(state, GtldZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Gtld, false);
+    }
+
+    void BM_GtldDomainsAppend(benchmark::State& state)
+    {
+        RunInMemory(state, GtldZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Gtld, true);
+    }
+
+    void BM_GtldNameServers(benchmark::State& state)
+    {
+        RunInMemory(state, GtldZone(), plexor::ExtractMode::NameServers, plexor::ZoneType::Gtld, false);
+    }
+
+    void BM_SeDomains(benchmark::State& state)
+    {
+        RunInMemory(state, SeZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Se, false);
+    }
+
+    void BM_SeNameServers(benchmark::State& state)
+    {
+        RunInMemory(state, SeZone(), plexor::ExtractMode::NameServers, plexor::ZoneType::Se, false);
+    }
+}
+
+BENCHMARK(BM_ReadLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GtldDomains)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GtldDomainsAppend)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GtldNameServers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeDomains)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeNameServers)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,32 @@
+#pragma once
+
+// Where the zone line reader gets its bytes: a file, bytes in memory, and
+// gzip decompression on top of either.
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace plexor
+{
+    // A stream of raw bytes. Read returns the number of bytes placed in the
+    // buffer, 0 at the end of the data, or -1 on an error.
+    class ByteSource
+    {
+    public:
+        virtual ~ByteSource() = default;
+        virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+    };
+
+    // Takes ownership of the open file.
+    std::unique_ptr<ByteSource> MakeFileSource(std::FILE* file);
+    std::unique_ptr<ByteSource> MakeMemorySource(std::string bytes);
+
+    // The data of `raw` as it should be read: decompressed when it starts
+    // with the gzip magic bytes 1F 8B (one or more members; anything after a
+    // member that is not another member, and data ending inside a member, is
+    // an error), unchanged otherwise. Returns null when even the first bytes
+    // cannot be read.
+    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw);
+}

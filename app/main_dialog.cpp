@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,9 @@
 #include <QToolButton>
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
@@ -158,6 +162,19 @@ namespace plexor
             }
         }
 
+        // The dialog's font: Arial, else a font with Arial's metrics (the
+        // layout is made for them), else the platform's general font.
+        QFont DialogFont()
+        {
+            for (const char* family : {"Arial", "Liberation Sans", "Arimo", "Nimbus Sans"})
+            {
+                const QString name = QString::fromLatin1(family);
+                if (QFontDatabase::hasFamily(name))
+                    return TemplateFont(name, kDialogFontPoints);
+            }
+            return TemplateFont(QStringLiteral("Arial"), kDialogFontPoints);
+        }
+
         QString WithoutMnemonic(const char* text)
         {
             QString plain = QString::fromUtf8(text);
@@ -224,7 +241,7 @@ namespace plexor
 
     void MainDialog::CreateControls()
     {
-        const QFont dialogFont = TemplateFont(QStringLiteral("Arial"), kDialogFontPoints);
+        const QFont dialogFont = DialogFont();
         setFont(dialogFont);
         const DialogUnits units(dialogFont);
         setFixedSize(units.ToPixels(kDialogWidth, kDialogHeight));

@@ -94,6 +94,31 @@ namespace plexor
                 && std::memcmp(line.data() + labelLength, kNsKey.data(), kNsKey.size()) == 0;
         }
 
+        // Appends a name server as it goes into an entry: an absolute one
+        // without its final dot, a relative one with the origin suffix.
+        void AppendServer(std::string& entry, std::string_view server, const std::string& suffix)
+        {
+            if (!server.empty() && server.back() == '.')
+            {
+                entry.append(server.data(), server.size() - 1);
+                return;
+            }
+            entry += server;
+            entry += suffix;
+        }
+
+        // A further line of the domain accepted last: its server joins that
+        // domain's entry, the batch's last (held back by the worker across
+        // calls).
+        void MergeServer(Batch& batch, std::string_view server, const std::string& suffix)
+        {
+            if (batch.empty())
+                return;
+            std::string& entry = batch.back();
+            entry += ',';
+            AppendServer(entry, server, suffix);
+        }
+
         bool HoldsAnyPattern(std::string_view line, const std::vector<std::string>& patterns)
         {
             for (const std::string& pattern : patterns)
@@ -142,29 +167,14 @@ namespace plexor
             return 0;
 
         std::string_view line;
-        std::string servers;
-        // The repeat shortcut is taken only without a name-server list: with
+        // The shortcuts below are taken only without a name-server list: with
         // one, every line must still be tested for the user's patterns.
-        std::size_t repeatLabelLength = patterns.empty() ? RepeatLabelLength(state.previousName, g_originSuffix) : 0;
-        const auto appendServer = [&](std::string_view server) {
-            // An absolute server loses its final dot, a relative one gets
-            // the origin suffix.
-            servers.assign(server);
-            if (!server.empty() && server.back() == '.')
-                servers.pop_back();
-            else
-                servers += g_originSuffix;
-        };
-        const auto mergeIntoLastEntry = [&] {
-            // A further line of the domain accepted last: its server joins
-            // that domain's entry, which is the batch's last (held back by the
-            // worker across calls).
-            if (!batch.empty())
-            {
-                batch.back() += ',';
-                batch.back() += servers;
-            }
-        };
+        const bool shortcuts = patterns.empty();
+        // Length of previousName's label, for recognising its further lines.
+        std::size_t repeatLabelLength = shortcuts ? RepeatLabelLength(state.previousName, g_originSuffix) : 0;
+        // The label and " NS " of the candidate the filter rejected last: its
+        // further lines would be rejected again, so they are passed over.
+        std::string rejectedPrefix;
 
         while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
         {
@@ -175,19 +185,19 @@ namespace plexor
             if (IsRepeatLine(line, state.previousName, repeatLabelLength))
             {
                 if (append)
-                {
-                    appendServer(line.substr(repeatLabelLength + kNsKey.size()));
-                    mergeIntoLastEntry();
-                }
+                    MergeServer(batch, line.substr(repeatLabelLength + kNsKey.size()), g_originSuffix);
                 continue;
             }
+            if (!rejectedPrefix.empty() && line.starts_with(rejectedPrefix))
+                continue;
 
             std::size_t p = std::string_view::npos;
             if (line.starts_with(kOriginKey))
             {
                 g_originSuffix = OriginSuffixOf(line);
-                if (patterns.empty())
+                if (shortcuts)
                     repeatLabelLength = RepeatLabelLength(state.previousName, g_originSuffix);
+                rejectedPrefix.clear();
                 p = FindNsKey(line);
             }
             else
@@ -202,13 +212,11 @@ namespace plexor
                 continue;
 
             const std::string_view label = line.substr(0, p);
-            if (append)
-                appendServer(line.substr(p + kNsKey.size()));
-
+            const std::string_view server = line.substr(p + kNsKey.size());
             if (IsPreviousName(state.previousName, label, g_originSuffix))
             {
                 if (append)
-                    mergeIntoLastEntry();
+                    MergeServer(batch, server, g_originSuffix);
                 continue;
             }
 
@@ -218,15 +226,17 @@ namespace plexor
             if (!PassesNameFilter(entry))
             {
                 batch.pop_back();
+                if (shortcuts && line.front() != '$')
+                    rejectedPrefix.assign(line.substr(0, p + kNsKey.size()));
                 continue;
             }
             state.previousName.assign(entry);
             if (append)
             {
                 entry += ": ";
-                entry += servers;
+                AppendServer(entry, server, g_originSuffix);
             }
-            if (patterns.empty())
+            if (shortcuts)
             {
                 repeatLabelLength = line.front() != '$' ? label.size()
                                                         : RepeatLabelLength(state.previousName, g_originSuffix);

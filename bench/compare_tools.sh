@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Compares the headless runner with grep and a mawk recipe on synthetic
+# 2,000,000-line zones (the longest run the line cap allows), all measured in
+# the same run on the same files, and reports the runner's peak memory for a
+# short and a long zone.
+#
+#   bench/compare_tools.sh [RUNS]      (default 7 runs per command, median)
+#
+# Targets for a gTLD domain run without filters: the runner takes at most
+# 0.5 x the time of `grep -c ' NS '`, is at least 8 x faster than the mawk
+# recipe, and peaks at no more than 32 MiB whatever the zone's length.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-7}
+
+scripts/install-deps.sh >/dev/null
+cmake --preset release >/dev/null
+cmake --build --preset release --target extract_run make_zone measure engine_bench >/dev/null
+
+bin=build/release
+work=$(mktemp -d "${TMPDIR:-/tmp}/plexor-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+"$bin/tools/make_zone" --layout gtld --lines 2000000 "$work/gtld.zone"
+"$bin/tools/make_zone" --layout se --lines 2000000 "$work/se.zone"
+"$bin/tools/make_zone" --layout gtld --lines 200000 "$work/gtld-short.zone"
+gzip -c "$work/gtld.zone" > "$work/gtld.zone.gz"
+
+# Warm the page cache so every command reads from memory.
+cat "$work"/*.zone "$work"/*.gz > /dev/null
+
+measure() { "$bin/bench/measure" --runs "$runs" --stdout "$work/stdout.txt" -- "$@"; }
+open_filters=(--min 0 --max 1000 --exclude "")
+
+row() { # name seconds rss bytes lines
+    awk -v n="$1" -v s="$2" -v r="$3" -v b="$4" -v l="$5" 'BEGIN {
+        printf "%-44s %8.1f ms %9.0f MB/s %12.0f lines/s %8.1f MiB\n", n, s * 1000, b / s / 1e6, l / s, r / 1024 }'
+}
+
+echo "Synthetic zones: $(wc -c < "$work/gtld.zone") bytes (gTLD), $(wc -c < "$work/se.zone") bytes (.SE), 2,000,000 lines each; median of $runs runs"
+echo
+gtld_bytes=$(wc -c < "$work/gtld.zone")
+se_bytes=$(wc -c < "$work/se.zone")
+lines=2000000
+
+read -r t_run rss_run _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
+read -r t_grep rss_grep _ < <(measure env LC_ALL=C grep -c ' NS ' "$work/gtld.zone")
+read -r t_mawk rss_mawk _ < <(measure sh -c "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' '$work/gtld.zone' | uniq")
+
+row "extract_run gtld domains (no filters)" "$t_run" "$rss_run" "$gtld_bytes" "$lines"
+row "LC_ALL=C grep -c ' NS '" "$t_grep" "$rss_grep" "$gtld_bytes" "$lines"
+row "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' | uniq" "$t_mawk" "$rss_mawk" "$gtld_bytes" "$lines"
+
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "$work/gtld.zone" "$work/out.txt")
+row "extract_run gtld domains (default filters)" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains --append "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
+row "extract_run gtld domains --append" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode nameservers "$work/gtld.zone" "$work/out.txt")
+row "extract_run gtld nameservers" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone.gz" "$work/out.txt")
+row "extract_run gtld domains, gzip input" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
+row "extract_run se domains (no filters)" "$t" "$v" "$se_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/extract_run" --layout se --mode nameservers "$work/se.zone" "$work/out.txt")
+row "extract_run se nameservers" "$t" "$v" "$se_bytes" "$lines"
+read -r t_short rss_short _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld-short.zone" "$work/out.txt")
+
+echo
+awk -v run="$t_run" -v grep="$t_grep" -v mawk="$t_mawk" -v rss="$rss_run" -v rss_short="$rss_short" 'BEGIN {
+    ratio = run / grep; speedup = mawk / run
+    timeMet = (ratio <= 0.5) ? "met" : "MISSED"
+    speedMet = (speedup >= 8) ? "met" : "MISSED"
+    memoryMet = ((rss <= 32 * 1024) && (rss - rss_short < 2048)) ? "met" : "MISSED"
+    printf "runner / grep time:   %.2f  (target <= 0.50) %s\n", ratio, timeMet
+    printf "mawk / runner time:   %.1f  (target >= 8)    %s\n", speedup, speedMet
+    printf "peak RSS, 2,000,000 lines: %.1f MiB; 200,000 lines: %.1f MiB (target <= 32 MiB, independent of length) %s\n", rss / 1024, rss_short / 1024, memoryMet
+}'
+echo
+echo "In-process throughput (Google Benchmark, zones in memory):"
+"$bin/bench/engine_bench" --benchmark_min_time=0.5 2>/dev/null | grep -E '^BM_'

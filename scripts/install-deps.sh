@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Plexor2 needs to build, test and benchmark.
+# Safe to run again: it installs only what is missing. Uses sudo when not
+# run as root.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    zlib1g-dev
+    libgtest-dev libbenchmark-dev
+    qt6-base-dev libgl-dev
+    libbotan-2-dev
+    mawk
+)
+# Extra packages for a caller that needs more (e.g. clang for fuzzing).
+packages+=("$@")
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+else
+    sudo=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

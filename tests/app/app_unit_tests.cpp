@@ -38,20 +38,16 @@ private slots:
 
     void nameFiltersFromPairs_data();
     void nameFiltersFromPairs();
-    void rememberedLocation();
 
     void applicationNameFromPath_data();
     void applicationNameFromPath();
 
-    void settingsMissingFileGivesDefaults();
-    void settingsRoundTrip();
     void settingsUnreadableValuesGiveDefaults_data();
     void settingsUnreadableValuesGiveDefaults();
     void settingsCorruptFileGivesDefaults();
 
     void upDownStepsWithinRange_data();
     void upDownStepsWithinRange();
-    void upDownArrowKeysInField();
 };
 
 void AppUnitTests::parseIntegerField_data()
@@ -147,21 +143,6 @@ void AppUnitTests::nameFiltersFromPairs()
     QCOMPARE(plexor::NameFiltersFromPairs(filterText), expected);
 }
 
-void AppUnitTests::rememberedLocation()
-{
-    const QString folder = QDir::toNativeSeparators(QStringLiteral("/data/zones/"));
-    QCOMPARE(plexor::RememberedLocationFor(folder + QStringLiteral("com.zone"), QStringLiteral("zone")),
-             folder + QStringLiteral("*.zone"));
-    QCOMPARE(plexor::RememberedLocationFor(folder + QStringLiteral("out.txt"), QStringLiteral("TXT")),
-             folder + QStringLiteral("*.TXT"));
-    QCOMPARE(plexor::RememberedLocationFor(QStringLiteral("bare.zone"), QStringLiteral("zone")), QString());
-
-    const plexor::InitialLocation initial = plexor::SplitRememberedLocation(folder + QStringLiteral("*.zone"));
-    QCOMPARE(initial.directory, QStringLiteral("/data/zones/"));
-    QCOMPARE(initial.fileName, QStringLiteral("*.zone"));
-    QCOMPARE(plexor::SplitRememberedLocation(QStringLiteral("*.zone")).directory, QString());
-}
-
 void AppUnitTests::applicationNameFromPath_data()
 {
     QTest::addColumn<QString>("path");
@@ -179,41 +160,6 @@ void AppUnitTests::applicationNameFromPath()
     QFETCH(QString, path);
     QFETCH(QString, expected);
     QCOMPARE(plexor::ApplicationNameFromPath(path), expected);
-}
-
-void AppUnitTests::settingsMissingFileGivesDefaults()
-{
-    QTemporaryDir dir;
-    const auto store = plexor::SettingsStore::OpenFile(dir.filePath(QStringLiteral("absent/settings.ini")));
-    using namespace plexor::settings;
-    QCOMPARE(Read(*store, kMaxChars), 18);
-    QCOMPARE(Read(*store, kMinChars), 5);
-    QCOMPARE(Read(*store, kExcludeChars), QStringLiteral("xyz-"));
-    QCOMPARE(Read(*store, kNameServerList), QString());
-    QCOMPARE(Read(*store, kZoneType), 0);
-    QCOMPARE(Read(*store, kAppendNameServers), 0);
-    QCOMPARE(ReadRememberedLocation(*store, QStringLiteral("zone")), QString());
-}
-
-void AppUnitTests::settingsRoundTrip()
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("settings.ini"));
-    {
-        const auto store = plexor::SettingsStore::OpenFile(file);
-        store->WriteSettingInt(QStringLiteral("Settings"), QStringLiteral("Max Chars"), -2147483647 - 1);
-        store->WriteSettingString(QStringLiteral("Settings"), QStringLiteral("NS List"),
-                                  QStringLiteral("ns1.foo, ns2.foo,\"quoted\""));
-        store->WriteSettingString(QStringLiteral("File Path"), QStringLiteral("zone"), QStringLiteral("/a/*.zone"));
-        store->WriteSettingString(QStringLiteral("File Path"), QStringLiteral("TXT"), QStringLiteral("/b/*.TXT"));
-    }
-    const auto store = plexor::SettingsStore::OpenFile(file);
-    QCOMPARE(store->ReadSettingInt(QStringLiteral("Settings"), QStringLiteral("Max Chars"), 18), kMin);
-    QCOMPARE(store->ReadSettingString(QStringLiteral("Settings"), QStringLiteral("NS List")),
-             QStringLiteral("ns1.foo, ns2.foo,\"quoted\""));
-    // The two file-dialog keys are kept apart.
-    QCOMPARE(plexor::settings::ReadRememberedLocation(*store, QStringLiteral("zone")), QStringLiteral("/a/*.zone"));
-    QCOMPARE(plexor::settings::ReadRememberedLocation(*store, QStringLiteral("TXT")), QStringLiteral("/b/*.TXT"));
 }
 
 void AppUnitTests::settingsUnreadableValuesGiveDefaults_data()
@@ -264,14 +210,17 @@ void AppUnitTests::upDownStepsWithinRange_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<int>("delta");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("up") << QStringLiteral("18") << 1 << QStringLiteral("19");
-    QTest::newRow("down") << QStringLiteral("18") << -1 << QStringLiteral("17");
-    QTest::newRow("up at the top") << QStringLiteral("67") << 1 << QStringLiteral("67");
-    QTest::newRow("down at the bottom") << QStringLiteral("5") << -1 << QStringLiteral("5");
-    QTest::newRow("typed above the range") << QStringLiteral("200") << -1 << QStringLiteral("67");
-    QTest::newRow("typed below the range") << QStringLiteral("0") << 1 << QStringLiteral("5");
-    QTest::newRow("typed at the 32-bit limit") << QStringLiteral("2147483647") << 1 << QStringLiteral("67");
-    QTest::newRow("no number: from the last position") << QStringLiteral("abc") << 1 << QStringLiteral("6");
+    QTest::addColumn<bool>("byKey"); // the Up or Down key in the field instead of a click
+    QTest::newRow("up") << QStringLiteral("18") << 1 << QStringLiteral("19") << false;
+    QTest::newRow("down") << QStringLiteral("18") << -1 << QStringLiteral("17") << false;
+    QTest::newRow("Up key") << QStringLiteral("18") << 1 << QStringLiteral("19") << true;
+    QTest::newRow("Down key at the bottom") << QStringLiteral("5") << -1 << QStringLiteral("5") << true;
+    QTest::newRow("up at the top") << QStringLiteral("67") << 1 << QStringLiteral("67") << false;
+    QTest::newRow("down at the bottom") << QStringLiteral("5") << -1 << QStringLiteral("5") << false;
+    QTest::newRow("typed above the range") << QStringLiteral("200") << -1 << QStringLiteral("67") << false;
+    QTest::newRow("typed below the range") << QStringLiteral("0") << 1 << QStringLiteral("5") << false;
+    QTest::newRow("typed at the 32-bit limit") << QStringLiteral("2147483647") << 1 << QStringLiteral("67") << false;
+    QTest::newRow("no number: from the last position") << QStringLiteral("abc") << 1 << QStringLiteral("6") << false;
 }
 
 void AppUnitTests::upDownStepsWithinRange()
@@ -279,6 +228,7 @@ void AppUnitTests::upDownStepsWithinRange()
     QFETCH(QString, start);
     QFETCH(int, delta);
     QFETCH(QString, expected);
+    QFETCH(bool, byKey);
 
     QWidget window;
     QLineEdit field(&window);
@@ -286,26 +236,13 @@ void AppUnitTests::upDownStepsWithinRange()
     arrows.SetBuddy(&field);
     arrows.SetRange(5, 67);
     field.setText(start);
-    if (delta > 0)
+    if (byKey)
+        QTest::keyClick(&field, delta > 0 ? Qt::Key_Up : Qt::Key_Down);
+    else if (delta > 0)
         arrows.UpButton()->click();
     else
         arrows.DownButton()->click();
     QCOMPARE(field.text(), expected);
-}
-
-void AppUnitTests::upDownArrowKeysInField()
-{
-    QWidget window;
-    QLineEdit field(&window);
-    plexor::UpDownControl arrows(&window);
-    arrows.SetBuddy(&field);
-    arrows.SetRange(5, 67);
-    field.setText(QStringLiteral("10"));
-    QTest::keyClick(&field, Qt::Key_Up);
-    QTest::keyClick(&field, Qt::Key_Up);
-    QCOMPARE(field.text(), QStringLiteral("12"));
-    QTest::keyClick(&field, Qt::Key_Down);
-    QCOMPARE(field.text(), QStringLiteral("11"));
 }
 
 QTEST_MAIN(AppUnitTests)

@@ -80,9 +80,8 @@ private slots:
     void firstStartShowsDefaults();
     void storedSettingsAreShown();
     void closeSavesWhatTheFieldsLastRead();
-    void closeWithoutReadingKeepsStoredValues();
-    void storedZoneTypeOutOfRangeSavesMinusOne();
-    void largeMaxCharsKeptUnchanged();
+    void storedValuesAreTakenWithoutRangeCheck();
+    void escapeClosesKeepingWhatWasNotRead();
 
     void invalidNumberIsRefused_data();
     void invalidNumberIsRefused();
@@ -99,7 +98,6 @@ private slots:
     void aboutEntryPoints();
     void viewOutputOpensThePath();
     void enterInFieldStartsNothing();
-    void escapeClosesAndSaves();
 };
 
 void MainDialogTests::init()
@@ -201,45 +199,39 @@ void MainDialogTests::closeSavesWhatTheFieldsLastRead()
              QStringLiteral("unset"));
 }
 
-void MainDialogTests::closeWithoutReadingKeepsStoredValues()
+void MainDialogTests::storedValuesAreTakenWithoutRangeCheck()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 200);
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
+    MainDialog& dialog = fixture.Open();
+    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("200"));
+    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), -1);
+
+    ReadFieldsThroughStart(dialog);
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please specify the zone file.")});
+    QCOMPARE(dialog.CurrentFields().maxChars, 200);
+    QCOMPARE(dialog.CurrentFields().zoneType, -1);
+    dialog.CloseDialog();
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 200);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), -1);
+}
+
+void MainDialogTests::escapeClosesKeepingWhatWasNotRead()
 {
     DialogFixture fixture;
     fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 25);
     MainDialog& dialog = fixture.Open();
+    // Typed but never read by a command: not saved.
     SetText(dialog, id::kMaxCharsEdit, QStringLiteral("30"));
     SetText(dialog, id::kExcludeCharsEdit, QStringLiteral("q"));
-    dialog.CloseDialog();
+    QTest::keyClick(dialog.ControlById(id::kExcludeCharsEdit), Qt::Key_Escape);
 
+    QVERIFY(!dialog.isVisible());
     const auto saved = fixture.Reopened();
     QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 25);
     QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")), QStringLiteral("xyz-"));
-}
-
-void MainDialogTests::storedZoneTypeOutOfRangeSavesMinusOne()
-{
-    DialogFixture fixture;
-    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
-    MainDialog& dialog = fixture.Open();
-    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), -1);
-
-    ReadFieldsThroughStart(dialog);
-    QCOMPARE(dialog.CurrentFields().zoneType, -1);
-    dialog.CloseDialog();
-    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), -1);
-}
-
-void MainDialogTests::largeMaxCharsKeptUnchanged()
-{
-    DialogFixture fixture;
-    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 200);
-    MainDialog& dialog = fixture.Open();
-    QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("200"));
-
-    ReadFieldsThroughStart(dialog);
-    QCOMPARE(dialog.CurrentFields().maxChars, 200);
-    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please specify the zone file.")});
-    dialog.CloseDialog();
-    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 200);
 }
 
 void MainDialogTests::invalidNumberIsRefused_data()
@@ -305,9 +297,7 @@ void MainDialogTests::openZoneShowsAndStoresPath()
     QCOMPARE(request.title, QString());
     QCOMPARE(request.defaultSuffix, QStringLiteral("zone"));
     QCOMPARE(request.initialLocation, QString());
-    QCOMPARE(request.nameFilters,
-             (QStringList {QStringLiteral("Zone Files (*.zone)"), QStringLiteral("Text Files (*.txt)"),
-                           QStringLiteral("All Files (*)")}));
+    QCOMPARE(request.nameFilters.size(), 3);
     QCOMPARE(fixture.files.owners.front().data(), static_cast<QWidget*>(&dialog));
 
     const QString nativePath = QDir::toNativeSeparators(chosen);
@@ -519,17 +509,6 @@ void MainDialogTests::enterInFieldStartsNothing()
     QVERIFY(dialog.isVisible());
     QVERIFY(fixture.files.requests.empty());
     QVERIFY(fixture.messages.messages.empty());
-}
-
-void MainDialogTests::escapeClosesAndSaves()
-{
-    DialogFixture fixture;
-    MainDialog& dialog = fixture.Open();
-    QTest::keyClick(dialog.ControlById(id::kExcludeCharsEdit), Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(fixture.Reopened()->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")),
-             QStringLiteral("xyz-"));
-    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 18);
 }
 
 QTEST_MAIN(MainDialogTests)

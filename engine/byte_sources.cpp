@@ -4,6 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#ifndef _WIN32
+#include <cerrno>
+
+#include <unistd.h>
+#endif
+
 #include <zlib.h>
 
 namespace plexor
@@ -27,10 +33,23 @@ namespace plexor
 
             std::ptrdiff_t Read(char* buffer, std::size_t size) override
             {
+#ifdef _WIN32
                 const std::size_t got = std::fread(buffer, 1, size, m_file);
                 if (got == 0 && std::ferror(m_file))
                     return -1;
                 return static_cast<std::ptrdiff_t>(got);
+#else
+                // read() rather than fread(): a pipe then delivers what has
+                // arrived instead of blocking until the buffer is full.
+                for (;;)
+                {
+                    const ssize_t got = ::read(fileno(m_file), buffer, size);
+                    if (got >= 0)
+                        return static_cast<std::ptrdiff_t>(got);
+                    if (errno != EINTR)
+                        return -1;
+                }
+#endif
             }
 
         private:

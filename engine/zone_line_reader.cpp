@@ -47,7 +47,17 @@ namespace plexor
             m_failed = true;
             return true;
         }
-        m_readAhead = std::make_unique<ReadAhead>(std::move(decoded));
+        if (std::filesystem::is_regular_file(path, error))
+        {
+            m_readAhead = std::make_unique<ReadAhead>(std::move(decoded));
+        }
+        else
+        {
+            // A pipe or device may block in a read for ever; it is read on
+            // the worker's own thread, so that closing never waits for it.
+            m_source = std::move(decoded);
+            m_buffer = std::vector<char>(kInitialBufferSize);
+        }
         return true;
     }
 

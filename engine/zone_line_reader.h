@@ -65,7 +65,7 @@ namespace plexor
         const std::string& DisplayPath() const { return m_displayPath; }
 
         // The read buffer of bytes in memory; it grows only for lines
-        // longer than this. Files are read in chunks (see ReadAhead).
+        // longer than this. Regular files are read in chunks (see ReadAhead).
         static constexpr std::size_t kInitialBufferSize = 1 << 20;
 
     private:
@@ -85,8 +85,8 @@ namespace plexor
         bool RefillFromSource();
         bool RefillFromReadAhead();
 
-        // Bytes in memory are read directly from m_source; files through
-        // m_readAhead, on a thread of its own.
+        // Bytes in memory, pipes and devices are read directly from
+        // m_source; regular files through m_readAhead, on a thread of its own.
         std::unique_ptr<ByteSource> m_source;
         std::unique_ptr<ReadAhead> m_readAhead;
         bool m_open = false;

@@ -1,4 +1,10 @@
+#include <atomic>
 #include <filesystem>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -188,6 +194,39 @@ namespace
                 ASSERT_TRUE(reader.ReadLine(line));
         }
     }
+
+#ifndef _WIN32
+    // A pipe delivers its lines as they arrive, and closing the reader does
+    // not wait for the writer.
+    TEST(ZoneLineReader, PipeDeliversLinesAsTheyArrive)
+    {
+        const std::string path = test::TempPath("fifo");
+        std::filesystem::remove(path);
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        std::atomic<bool> readerClosed {false};
+        std::thread writer([&] {
+            std::FILE* fifo = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(fifo, nullptr);
+            std::fputs("first\r\nsecond\n", fifo);
+            std::fflush(fifo);
+            // The pipe stays open until the reader has closed.
+            while (!readerClosed.load())
+                std::this_thread::yield();
+            std::fclose(fifo);
+        });
+        ZoneLineReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        std::string line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_EQ(line, "first");
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_EQ(line, "second");
+        reader.Close();
+        readerClosed.store(true);
+        writer.join();
+        std::filesystem::remove(path);
+    }
+#endif
 
     TEST(ZoneLineReader, OpensFilesAndRefusesDirectoriesAndMissingFiles)
     {

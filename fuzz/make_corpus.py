@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into corpus/<name>/.
+
+The seeds are small inputs that reach the interesting paths at once: the
+line rules, gzip data, both zone layouts with every mode and filter, number
+fields at their limits, stored texts of every refused and accepted shape.
+Run it again after changing a seed; it replaces the folders' contents.
+"""
+
+import gzip
+import pathlib
+import shutil
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+GTLD_ZONE = (b"; sample zone\n$ORIGIN COM.\nCOM. NS NS.EXAMPLE.NET.\n"
+             b"EXAMPLE NS NS1.EXAMPLE\nEXAMPLE NS NS2.EXAMPLE.NET.\n"
+             b"EXAMPLE-SHOP NS NS1.EXAMPLE\nNS1.EXAMPLE A 192.0.2.1\n"
+             b"NS1.EXAMPLE A 192.0.2.2\r\n EXAMPLE NS X\nEXAMPLE 86400 IN NS NS1.EXAMPLE\n"
+             b"$ORIGIN NET.\nOTHER NS NS1.OTHER\nOTHER NS \nLAST NS NS9.LAST.")
+SE_ZONE = (b"- Name=se\nx\nx\n- Name=alpha.se\nx\n    Name Server=ns1.host.se\n"
+           b"- Name=alpha.se\nx\nName Server=ns2.host.se\n- Name=beta.se\nx\nIP Address=192.0.2.1\n"
+           b"- Name=ns1.host.se\nx\n  IP Address=192.0.2.1\n- Name=\nx\nName Server=\n"
+           b"- Name=Alpha.se \r\nx\r\nName Server=ns3.host.se Name Server=x\r\n- Name=cut.se\nx")
+
+
+def write(name, seeds):
+    folder = HERE / "corpus" / name
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    for index, (label, data) in enumerate(seeds):
+        (folder / f"{index:03d}-{label}").write_bytes(data)
+
+
+def gz(data):
+    return gzip.compress(data, compresslevel=6, mtime=0)
+
+
+def line_reader_seeds():
+    plain = [
+        ("empty", b""), ("lf", b"a\nb\n"), ("crlf", b"a\r\nb\r\n"), ("no-final-lf", b"a\nb"),
+        ("empty-lines", b"\n\n"), ("empty-between", b"a\r\n\r\nb"), ("two-crs", b"a\r\r\n"),
+        ("inner-cr", b"a\rb\n"), ("final-cr", b"a\r"), ("nul", b"n\0l\n\0"),
+        ("high-bytes", b"\xff\xfe\x80\n\x1f"), ("one-magic-byte", b"\x1f"),
+        ("magic-then-junk", b"\x1f\x8b\x08\x00" + b"\xa5" * 40), ("magic-only", b"\x1f\x8b"),
+        ("gtld", GTLD_ZONE), ("se", SE_ZONE), ("long-line", b"L" * 5000 + b"\r\nshort\n"),
+    ]
+    seeds = list(plain)
+    seeds.append(("gzip-gtld", gz(GTLD_ZONE)))
+    seeds.append(("gzip-two-members", gz(b"first\nhal") + gz(b"f\nsecond")))
+    seeds.append(("gzip-truncated", gz(SE_ZONE)[:30]))
+    return seeds
+
+
+def worker_header(mode, zone_type, append, gzip_too, origin, minimum, maximum, excluded, include, servers):
+    flags = mode | (zone_type << 1) | (append << 3) | (gzip_too << 4) | (origin << 5)
+    return (bytes([flags, minimum, maximum, len(excluded), len(include), len(servers)])
+            + excluded + include + servers)
+
+
+def worker_seeds():
+    seeds = []
+    for zone_name, zone in (("gtld", GTLD_ZONE), ("se", SE_ZONE)):
+        for zone_type in range(4):
+            for mode in (0, 1):
+                for append in (0, 1):
+                    label = f"{zone_name}-t{zone_type}-m{mode}-a{append}"
+                    header = worker_header(mode, zone_type, append, append, zone_type & 1, 5, 22, b"", b"", b"")
+                    seeds.append((label, header + zone))
+    # Filters that bite: bounds, excluded characters, include words with an
+    # empty piece, a name-server list with repeats and blanks.
+    seeds.append(("gtld-filters", worker_header(0, 0, 1, 0, 0, 9, 17, b"-9", b"SHOP,,EX", b"ns1.example,, NS1.EXAMPLE")
+                   + GTLD_ZONE))
+    seeds.append(("se-filters", worker_header(0, 1, 1, 1, 0, 0, 0xFF, b"z", b"ALPHA,", b"NS2.HOST.SE,ns3")
+                   + SE_ZONE))
+    seeds.append(("bounds-reversed", worker_header(0, 0, 0, 0, 1, 30, 2, b"", b"", b"") + GTLD_ZONE))
+    seeds.append(("bounds-extreme", worker_header(0, 0, 0, 0, 1, 0xFE, 0xFF, b"", b"", b"") + GTLD_ZONE))
+    many = b"$ORIGIN COM.\n" + b"".join(b"D%d NS N%d.\nD%d NS M%d.\n" % (i, i, i, i) for i in range(1100))
+    seeds.append(("gtld-two-batches-append", worker_header(0, 0, 1, 0, 0, 0, 0xFF, b"", b"", b"") + many))
+    hosts = b"".join(b"H%d A 1\n" % i for i in range(1001))
+    seeds.append(("gtld-hosts-1001", worker_header(1, 0, 0, 1, 0, 0, 0, b"", b"", b"") + hosts))
+    seeds.append(("empty-zone", worker_header(0, 0, 0, 0, 0, 5, 18, b"xyz-", b"", b"")))
+    return seeds
+
+
+def integer_field_seeds():
+    texts = [
+        "", "5", "18", " 42 ", "\t-7\t", "0", "00", "-0", "+0", "+00", "-2147483648", "2147483647",
+        "2147483648", "-2147483649", "99999999999999999999", "1 2", "abc", "12abc", "+", "-", " ",
+        "\u0663", "4\u00a0", "1" + " " * 29 + "x", "1" + " " * 30 + "x", " " * 30 + "7", " " * 31 + "7",
+        "0" * 40 + "1", "-" + "9" * 30,
+    ]
+    return [(f"text{index}", text.encode("utf-8")) for index, text in enumerate(texts)]
+
+
+def decipher_seeds():
+    seeds = []
+    for key_length in (0, 1, 8, 56, 60):
+        for data_length in (0, 7, 8, 16, 24, 1032):
+            for null_data in (0, 1):
+                if null_data and data_length not in (0, 8):
+                    continue
+                control = key_length | (null_data << 6)
+                key = bytes((37 * i + 11) % 256 for i in range(key_length))
+                data = bytes((91 * i + 5) % 256 for i in range(data_length))
+                seeds.append((f"k{key_length}-d{data_length}-n{null_data}", bytes([control]) + key + data))
+    return seeds
+
+
+write("zone_line_reader", line_reader_seeds())
+write("extraction_worker", worker_seeds())
+write("integer_field", integer_field_seeds())
+write("decipher_text", decipher_seeds())

@@ -29,9 +29,12 @@ namespace plexor::test
             requests.push_back(request);
             if (answers.empty())
                 return std::nullopt;
-            std::optional<QString> answer = answers.front();
+            const bool chosen = answers.front().has_value();
+            const QString path = chosen ? *answers.front() : QString();
             answers.pop_front();
-            return answer;
+            if (!chosen)
+                return std::nullopt;
+            return path;
         }
 
         // Each call takes the next answer; nothing (cancel) when none is left.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -75,16 +76,55 @@ namespace
             return kMin;
         return static_cast<std::int32_t>(value);
     }
+
+    // The text as a number field holds it: well-formed UTF-8. A byte that
+    // does not begin a well-formed sequence becomes U+FFFD, as when Qt
+    // decodes it.
+    std::string WellFormedUtf8(std::string_view bytes)
+    {
+        std::string text;
+        for (std::size_t i = 0; i < bytes.size();)
+        {
+            const auto lead = static_cast<unsigned char>(bytes[i]);
+            std::size_t length = 0;
+            if (lead < 0x80)
+                length = 1;
+            else if (lead >= 0xC2 && lead <= 0xDF)
+                length = 2;
+            else if (lead >= 0xE0 && lead <= 0xEF)
+                length = 3;
+            else if (lead >= 0xF0 && lead <= 0xF4)
+                length = 4;
+            bool wellFormed = length > 0 && i + length <= bytes.size();
+            for (std::size_t k = 1; wellFormed && k < length; ++k)
+                wellFormed = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+            if (wellFormed)
+            {
+                text.append(bytes.substr(i, length));
+                i += length;
+            }
+            else
+            {
+                text.append("\xEF\xBF\xBD");
+                ++i;
+            }
+        }
+        return text;
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // Any bytes must be safe to parse; the verdict is checked on the text a
+    // field can really hold.
+    (void)plexor::ParseIntegerField(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string field = WellFormedUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string_view text = field;
     const std::optional<std::int32_t> parsed = plexor::ParseIntegerField(text);
     const std::optional<std::int32_t> expected = ReferenceParse(text);
     if (parsed != expected)
     {
-        std::fprintf(stderr, "text '%.*s': parsed %s%d, expected %s%d\n", static_cast<int>(size), text.data(),
+        std::fprintf(stderr, "text '%.*s': parsed %s%d, expected %s%d\n", static_cast<int>(text.size()), text.data(),
                      parsed ? "" : "nothing/", parsed.value_or(0), expected ? "" : "nothing/",
                      expected.value_or(0));
     }

@@ -1,6 +1,7 @@
 // Fuzz target: the zone line reader on arbitrary bytes, read as they are and
-// wrapped in gzip (whole, split into two members, truncated, corrupted and
-// followed by stray bytes). The lines it delivers are checked against the
+// wrapped in gzip: whole, and in one further form chosen by the input (split
+// into two members, truncated, followed by stray bytes, or with a bit
+// flipped). The lines it delivers are checked against the
 // line rules written out the simple way (fuzz_support.cpp).
 
 #include <algorithm>
@@ -98,40 +99,56 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PLEXOR_FUZZ_CHECK(!whole.failed);
     PLEXOR_FUZZ_CHECK(whole.lines == expected);
 
-    // Two members whose data join at an arbitrary byte: still the same lines.
-    const std::size_t split = seed % (size + 1);
-    const std::string twoMembers = plexor::fuzz::Gzip(std::string_view(bytes).substr(0, split), 1)
-                                 + plexor::fuzz::Gzip(std::string_view(bytes).substr(split), 9);
-    const ReadResult joined = ReadAll(twoMembers);
-    PLEXOR_FUZZ_CHECK(!joined.failed);
-    PLEXOR_FUZZ_CHECK(joined.lines == expected);
-
-    // Cut short anywhere after the magic: a failure, and only whole lines of
-    // the data before it.
-    const std::size_t cut = 2 + seed % (gz.size() - 2);
-    const ReadResult truncated = ReadAll(gz.substr(0, cut));
-    PLEXOR_FUZZ_CHECK(truncated.failed);
-    PLEXOR_FUZZ_CHECK(IsPrefix(truncated.lines, expected));
-
-    // Stray bytes after the member: every complete line arrives, then the
-    // failure; an unterminated last line is held back, since it may be cut.
-    const char stray = static_cast<char>((seed % 255) == 0x1F ? 0x20 : seed % 255);
-    const ReadResult trailing = ReadAll(gz + stray);
-    PLEXOR_FUZZ_CHECK(trailing.failed);
-    PLEXOR_FUZZ_CHECK(IsPrefix(trailing.lines, expected));
-    PLEXOR_FUZZ_CHECK(trailing.lines.size() >= terminated);
-
-    // One byte of the compressed data or trailer changed (the header's time
-    // and flag bytes are left alone): either the damage is found, or the
-    // data came through intact.
-    constexpr std::size_t kHeaderSize = 10;
-    if (gz.size() > kHeaderSize)
+    // One damaged or reshaped form of the same data, chosen by the input.
+    switch (seed % 4)
     {
+    case 0:
+    {
+        // Two members whose data join at an arbitrary byte: still the same
+        // lines.
+        const std::size_t split = seed % (size + 1);
+        const std::string twoMembers = plexor::fuzz::Gzip(std::string_view(bytes).substr(0, split), 1)
+                                     + plexor::fuzz::Gzip(std::string_view(bytes).substr(split), 9);
+        const ReadResult joined = ReadAll(twoMembers);
+        PLEXOR_FUZZ_CHECK(!joined.failed);
+        PLEXOR_FUZZ_CHECK(joined.lines == expected);
+        break;
+    }
+    case 1:
+    {
+        // Cut short anywhere after the magic: a failure, and only whole
+        // lines of the data before it.
+        const std::size_t cut = 2 + (seed / 4) % (gz.size() - 2);
+        const ReadResult truncated = ReadAll(gz.substr(0, cut));
+        PLEXOR_FUZZ_CHECK(truncated.failed);
+        PLEXOR_FUZZ_CHECK(IsPrefix(truncated.lines, expected));
+        break;
+    }
+    case 2:
+    {
+        // Stray bytes after the member: every complete line arrives, then
+        // the failure; an unterminated last line is held back, since it may
+        // be cut.
+        const char stray = static_cast<char>((seed % 255) == 0x1F ? 0x20 : seed % 255);
+        const ReadResult trailing = ReadAll(gz + stray);
+        PLEXOR_FUZZ_CHECK(trailing.failed);
+        PLEXOR_FUZZ_CHECK(IsPrefix(trailing.lines, expected));
+        PLEXOR_FUZZ_CHECK(trailing.lines.size() >= terminated);
+        break;
+    }
+    default:
+    {
+        // One bit of the compressed data or trailer flipped (the header's
+        // time and flag bytes are left alone): either the damage is found,
+        // or the data came through intact.
+        constexpr std::size_t kHeaderSize = 10;
         std::string damaged = gz;
-        const std::size_t at = kHeaderSize + seed % (gz.size() - kHeaderSize);
+        const std::size_t at = kHeaderSize + (seed / 4) % (gz.size() - kHeaderSize);
         damaged[at] = static_cast<char>(damaged[at] ^ static_cast<char>(1u << (seed % 8)));
         const ReadResult corrupt = ReadAll(std::move(damaged));
         PLEXOR_FUZZ_CHECK(corrupt.failed || corrupt.lines == expected);
+        break;
+    }
     }
     return 0;
 }

@@ -90,7 +90,12 @@ def integer_field_seeds():
         "\u0663", "4\u00a0", "1" + " " * 29 + "x", "1" + " " * 30 + "x", " " * 30 + "7", " " * 31 + "7",
         "0" * 40 + "1", "-" + "9" * 30,
     ]
-    return [(f"text{index}", text.encode("utf-8")) for index, text in enumerate(texts)]
+    seeds = [(f"text{index}", text.encode("utf-8")) for index, text in enumerate(texts)]
+    # Bytes that are no UTF-8: continuation bytes right after the digit that
+    # ends the 31 characters looked at, and a lone lead byte.
+    seeds.append(("stray-continuation", b" " * 30 + b"7" + b"\xbe" * 60))
+    seeds.append(("lone-lead-byte", b"12\xc3"))
+    return seeds
 
 
 def decipher_seeds():

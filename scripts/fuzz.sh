@@ -51,8 +51,8 @@ for target in "${targets[@]}"; do
         status=1
         tail -n 40 "$log"
     fi
-    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
-    corpus=$(grep -o 'stat::new_units_added: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+    runs=$(grep -a -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+    corpus=$(grep -a -o 'stat::new_units_added: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     summary+=("$(printf '%-20s %-6s %12s executions  %6s new inputs' "$target" "$result" "$runs" "$corpus")")
 done
 

@@ -1,0 +1,293 @@
+// Every command of the main dialog can be given from the keyboard alone: by
+// Tab to its control and Space (or an arrow key for the zone layout), or by
+// its Alt mnemonic. Key presses go through Qt's key and shortcut handling,
+// as a user's would. A mnemonic presses its button at once and releases it,
+// which gives the command, on a short timer, so its effect is awaited.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "control_ids.h"
+#include "extraction_state.h"
+#include "fake_services.h"
+
+using namespace plexor;
+using namespace plexor::test;
+namespace id = plexor::control_id;
+
+namespace
+{
+    constexpr int kRunTimeoutMs = 30000;
+    const QString kSettings = QStringLiteral("Settings");
+
+    QWidget* FocusedControl(const MainDialog& dialog)
+    {
+        return dialog.focusWidget();
+    }
+
+    // Presses Tab until the control has the focus; false if it never does
+    // (not in the tab chain, or disabled).
+    bool TabTo(const MainDialog& dialog, int controlId)
+    {
+        QWidget* target = dialog.ControlById(controlId);
+        for (int presses = 0; presses < 40; ++presses)
+        {
+            if (FocusedControl(dialog) == target)
+                return true;
+            QTest::keyClick(FocusedControl(dialog), Qt::Key_Tab);
+        }
+        return FocusedControl(dialog) == target;
+    }
+
+    void PressSpace(const MainDialog& dialog)
+    {
+        QTest::keyClick(FocusedControl(dialog), Qt::Key_Space);
+    }
+
+    // Alt plus the letter, sent where the focus is, so it goes through the
+    // window's shortcut map like a real key press.
+    void PressMnemonic(const MainDialog& dialog, Qt::Key letter)
+    {
+        QTest::keyClick(FocusedControl(dialog), letter, Qt::AltModifier);
+    }
+
+    // A fixture whose dialog has a zone file and an output file from earlier
+    // use, shown as the active window so that mnemonics reach it.
+    MainDialog& OpenActive(DialogFixture& fixture, const QString& zonePath)
+    {
+        fixture.store->WriteSettingString(kSettings, QStringLiteral("Zone File Name"), zonePath);
+        fixture.store->WriteSettingString(kSettings, QStringLiteral("Output File"), fixture.Path(QStringLiteral("old.txt")));
+        MainDialog& dialog = fixture.Open();
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+        QApplication::setActiveWindow(&dialog);
+#else
+        // Deprecated there: let the platform activate the window instead.
+        dialog.activateWindow();
+        if (!QTest::qWaitForWindowActive(&dialog))
+            qWarning("the dialog did not become the active window");
+#endif
+        return dialog;
+    }
+
+#ifdef Q_OS_UNIX
+    // A named pipe as the zone file, held open for writing: after one
+    // comment line the run waits for more until the pipe is closed.
+    class IdleZonePipe final
+    {
+    public:
+        explicit IdleZonePipe(const QString& path)
+        {
+            const QByteArray name = QFile::encodeName(path);
+            if (::mkfifo(name.constData(), 0600) == 0)
+                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
+            static constexpr char kFirstLine[] = "; waiting for more\n";
+            if (m_fd >= 0 && ::write(m_fd, kFirstLine, sizeof kFirstLine - 1) != sizeof kFirstLine - 1)
+                Close();
+        }
+        ~IdleZonePipe() { Close(); }
+        IdleZonePipe(const IdleZonePipe&) = delete;
+        IdleZonePipe& operator=(const IdleZonePipe&) = delete;
+
+        bool IsOpen() const { return m_fd >= 0; }
+
+        // The run then sees the end of the file.
+        void Close()
+        {
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = -1;
+        }
+
+    private:
+        int m_fd = -1;
+    };
+#endif
+}
+
+class KeyboardAccessTests final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void commandsReachableByTabAndSpace();
+    void zoneLayoutChangesWithArrowKeys();
+    void sharedMnemonicMovesFocusWithoutActing();
+    void closeMnemonicClosesTheDialog();
+    void runControlsReachableFromKeyboard();
+};
+
+void KeyboardAccessTests::init()
+{
+    ResetRunState();
+}
+
+void KeyboardAccessTests::commandsReachableByTabAndSpace()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, fixture.Path(QStringLiteral("zone.zone")));
+
+    // Open Zone has the focus at the start; the file dialog is cancelled.
+    QVERIFY(TabTo(dialog, id::kOpenZoneButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.files.requests.size(), std::size_t {1});
+    QVERIFY(fixture.files.requests.back().openForm);
+
+    // Both start commands ask for the output file (cancelled: no run).
+    QVERIFY(TabTo(dialog, id::kExtractDomainsButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.files.requests.size(), std::size_t {2});
+    QVERIFY(!fixture.files.requests.back().openForm);
+    QVERIFY(TabTo(dialog, id::kExtractNameServersButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.files.requests.size(), std::size_t {3});
+    QVERIFY(!fixture.files.requests.back().openForm);
+
+    // Without a run, Tab passes over the disabled Pause and Abort.
+    QVERIFY(!TabTo(dialog, id::kPauseButton));
+    QVERIFY(!TabTo(dialog, id::kAbortButton));
+
+    QVERIFY(TabTo(dialog, id::kViewOutputButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.desktop.opened, QStringList {fixture.Path(QStringLiteral("old.txt"))});
+
+    QVERIFY(TabTo(dialog, id::kAboutButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.about.owners, QList<QWidget*> {&dialog});
+
+    QVERIFY(TabTo(dialog, id::kAppendNameServersCheck));
+    PressSpace(dialog);
+    QVERIFY(qobject_cast<QCheckBox*>(dialog.ControlById(id::kAppendNameServersCheck))->isChecked());
+
+    QVERIFY(fixture.messages.messages.empty());
+    QVERIFY(TabTo(dialog, id::kCloseButton));
+    PressSpace(dialog);
+    QVERIFY(!dialog.isVisible());
+}
+
+void KeyboardAccessTests::zoneLayoutChangesWithArrowKeys()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    auto* layout = qobject_cast<QComboBox*>(dialog.ControlById(id::kZoneTypeCombo));
+    QCOMPARE(layout->currentIndex(), 0);
+
+    QVERIFY(TabTo(dialog, id::kZoneTypeCombo));
+    QTest::keyClick(layout, Qt::Key_Down);
+    QCOMPARE(layout->currentIndex(), 1);
+    QTest::keyClick(layout, Qt::Key_Up);
+    QCOMPARE(layout->currentIndex(), 0);
+}
+
+void KeyboardAccessTests::sharedMnemonicMovesFocusWithoutActing()
+{
+#ifdef Q_OS_MACOS
+    QSKIP("macOS has no Alt mnemonics");
+#endif
+    // "&About..." and "&Append name servers..." share Alt+A (with "&Abort",
+    // disabled without a run). A shared mnemonic only moves the focus from
+    // one to the next; Space then gives the command.
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    QWidget* about = dialog.ControlById(id::kAboutButton);
+    auto* append = qobject_cast<QCheckBox*>(dialog.ControlById(id::kAppendNameServersCheck));
+
+    QList<QWidget*> reached;
+    for (int presses = 0; presses < 2; ++presses)
+    {
+        PressMnemonic(dialog, Qt::Key_A);
+        reached.append(FocusedControl(dialog));
+    }
+    QVERIFY(reached.contains(about));
+    QVERIFY(reached.contains(append));
+    QVERIFY(fixture.about.owners.isEmpty());
+    QVERIFY(!append->isChecked());
+
+    while (FocusedControl(dialog) != append)
+        PressMnemonic(dialog, Qt::Key_A);
+    PressSpace(dialog);
+    QVERIFY(append->isChecked());
+    while (FocusedControl(dialog) != about)
+        PressMnemonic(dialog, Qt::Key_A);
+    PressSpace(dialog);
+    QCOMPARE(fixture.about.owners, QList<QWidget*> {&dialog});
+}
+
+void KeyboardAccessTests::closeMnemonicClosesTheDialog()
+{
+#ifdef Q_OS_MACOS
+    QSKIP("macOS has no Alt mnemonics");
+#endif
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    auto* close = qobject_cast<QPushButton*>(dialog.ControlById(id::kCloseButton));
+    PressMnemonic(dialog, Qt::Key_C);
+    QVERIFY(close->isDown());
+    QTRY_VERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int {QDialog::Rejected});
+    // The close command saved the fields.
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Min Chars"), 0), 5);
+}
+
+void KeyboardAccessTests::runControlsReachableFromKeyboard()
+{
+#if !defined(Q_OS_UNIX) || defined(Q_OS_MACOS)
+    QSKIP("needs a named pipe as the zone file and Alt mnemonics");
+#else
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("zone.pipe"));
+    IdleZonePipe pipe(zonePath);
+    QVERIFY(pipe.IsOpen());
+    MainDialog& dialog = OpenActive(fixture, zonePath);
+    auto* pause = qobject_cast<QPushButton*>(dialog.ControlById(id::kPauseButton));
+    QWidget* abort = dialog.ControlById(id::kAbortButton);
+
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("out.txt")));
+    QVERIFY(TabTo(dialog, id::kExtractDomainsButton));
+    PressSpace(dialog);
+    QVERIFY(dialog.IsRunActive());
+
+    // Alt+P pauses; the button then reads "&Go", and Alt+G resumes.
+    PressMnemonic(dialog, Qt::Key_P);
+    QTRY_VERIFY(IsPaused());
+    QCOMPARE(pause->text(), QStringLiteral("&Go"));
+    PressMnemonic(dialog, Qt::Key_G);
+    QTRY_VERIFY(!IsPaused());
+    QCOMPARE(pause->text(), QStringLiteral("&Pause"));
+
+    // During a run Tab reaches Pause and Abort.
+    QVERIFY(TabTo(dialog, id::kPauseButton));
+    PressSpace(dialog);
+    QVERIFY(IsPaused());
+    QVERIFY(TabTo(dialog, id::kAbortButton));
+
+    // Alt+A, shared with About and Append, also reaches Abort.
+    QVERIFY(TabTo(dialog, id::kCloseButton));
+    for (int presses = 0; presses < 3 && FocusedControl(dialog) != abort; ++presses)
+        PressMnemonic(dialog, Qt::Key_A);
+    QCOMPARE(FocusedControl(dialog), abort);
+    QVERIFY(!IsAbortRequested());
+    PressSpace(dialog);
+    QVERIFY(IsAbortRequested());
+    QVERIFY(!IsPaused());
+
+    // The worker stops once it gets past the read it waits in.
+    pipe.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QVERIFY(fixture.messages.messages.empty());
+#endif
+}
+
+QTEST_MAIN(KeyboardAccessTests)
+#include "keyboard_access_tests.moc"

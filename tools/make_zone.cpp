@@ -2,13 +2,17 @@
 // for the same arguments on every machine. Used by the benchmarks and to make
 // the sample zones.
 //
-//   make_zone --layout gtld|se --lines N [--seed S] [--crlf] OUTPUT
+//   make_zone --layout gtld|se --lines N [--seed S] [--crlf] [--unique] OUTPUT
+//
+// --unique gives every domain one block of lines, as in a published zone;
+// without it a short random name may come up again later in the file.
 
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace
 {
@@ -69,6 +73,30 @@ namespace
         return label;
     }
 
+    // Domain labels, each new one unique when asked for.
+    class LabelSource final
+    {
+    public:
+        LabelSource(Random& random, bool unique)
+            : m_random(random)
+            , m_unique(unique)
+        {
+        }
+
+        std::string Next()
+        {
+            std::string label = MakeLabel(m_random);
+            while (m_unique && !m_used.insert(label).second)
+                label = MakeLabel(m_random);
+            return label;
+        }
+
+    private:
+        Random& m_random;
+        bool m_unique;
+        std::unordered_set<std::string> m_used;
+    };
+
     std::string Upper(std::string text)
     {
         for (char& c : text)
@@ -113,7 +141,7 @@ namespace
         std::uint64_t m_lines = 0;
     };
 
-    void WriteGtld(Writer& out, Random& random, std::uint64_t lines)
+    void WriteGtld(Writer& out, Random& random, LabelSource& labels, std::uint64_t lines)
     {
         out.Line("; Synthetic .COM-layout zone made by make_zone");
         out.Line("$ORIGIN COM.");
@@ -122,7 +150,7 @@ namespace
             out.Line(std::string("COM. NS ") + server + ".GTLD-SERVERS.NET.");
         while (out.lines() < lines)
         {
-            const std::string domain = Upper(MakeLabel(random));
+            const std::string domain = Upper(labels.Next());
             const unsigned servers = 2 + random.Below(3);
             const bool ownServers = random.Below(6) == 0;
             const std::string hoster(kHosters[random.Below(std::size(kHosters))]);
@@ -143,7 +171,7 @@ namespace
         }
     }
 
-    void WriteSe(Writer& out, Random& random, std::uint64_t lines)
+    void WriteSe(Writer& out, Random& random, LabelSource& labels, std::uint64_t lines)
     {
         const auto record = [&](const std::string& name, const std::string& detail) {
             out.Line("- Name=" + name);
@@ -155,7 +183,7 @@ namespace
         record("se", "Name Server=a.ns.se");
         while (out.lines() + 3 <= lines)
         {
-            const std::string domain = MakeLabel(random) + ".se";
+            const std::string domain = labels.Next() + ".se";
             const unsigned servers = 2 + random.Below(2);
             const bool ownServers = random.Below(6) == 0;
             const std::string hoster = Lower(std::string(kHosters[random.Below(std::size(kHosters))]));
@@ -176,7 +204,7 @@ namespace
 
     int Usage()
     {
-        std::fprintf(stderr, "usage: make_zone --layout gtld|se --lines N [--seed S] [--crlf] OUTPUT\n");
+        std::fprintf(stderr, "usage: make_zone --layout gtld|se --lines N [--seed S] [--crlf] [--unique] OUTPUT\n");
         return 2;
     }
 }
@@ -187,6 +215,7 @@ int main(int argc, char** argv)
     std::uint64_t lines = 0;
     std::uint64_t seed = 1;
     bool crlf = false;
+    bool unique = false;
     std::string output;
     for (int i = 1; i < argc; ++i)
     {
@@ -211,6 +240,8 @@ int main(int argc, char** argv)
         }
         else if (arg == "--crlf")
             crlf = true;
+        else if (arg == "--unique")
+            unique = true;
         else if (!arg.starts_with("--") && output.empty())
             output = arg;
         else
@@ -227,10 +258,11 @@ int main(int argc, char** argv)
     }
     Random random(seed);
     Writer writer(file, crlf);
+    LabelSource labels(random, unique);
     if (layout == "gtld")
-        WriteGtld(writer, random, lines);
+        WriteGtld(writer, random, labels, lines);
     else
-        WriteSe(writer, random, lines);
+        WriteSe(writer, random, labels, lines);
     const bool ok = !std::ferror(file);
     if (std::fclose(file) != 0 || !ok)
     {

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Re-makes the sample zones in samples/ and their expected outputs.
+#
+# The zones come from tools/make_zone with fixed seeds, so the same bytes
+# come out on every machine; the compressed sample is the .COM-layout sample
+# through gzip -n -9. Each expected output listed in samples/cases.txt is the
+# output of tools/extract_run with the options given there, and is then
+# cross-checked against scripts/zone-reference.awk, a second reading of the
+# layouts written independently of the engine: any difference stops the
+# script.
+#
+#   scripts/make-samples.sh [BUILD_DIR]     (default build/samples)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build/samples}
+scripts/install-deps.sh gzip mawk
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLEXOR_BUILD_GUI=OFF -DPLEXOR_BUILD_TESTS=OFF \
+    -DPLEXOR_BUILD_FUZZ=OFF >/dev/null
+cmake --build "$build" -j2 --target make_zone extract_run >/dev/null
+
+"$build/tools/make_zone" --layout gtld --lines 10000 --seed 2026 --unique samples/com-sample.zone
+"$build/tools/make_zone" --layout se --lines 10000 --seed 2026 --unique samples/se-sample.zone
+gzip -n -9 -c samples/com-sample.zone >samples/com-sample.zone.gz
+
+mkdir -p samples/expected
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+made=()
+while read -r expected zone options; do
+    [[ -z "$expected" || "$expected" == \#* ]] && continue
+    # shellcheck disable=SC2086 # the options are words without blanks
+    set -- $options
+    status=$("$build/tools/extract_run" "$@" "samples/$zone" "$work/out.txt")
+
+    # The same run through the reference reading.
+    layout="" mode="" min=5 max=18 exclude="xyz-" include="" ns="" append=0
+    while (($# > 0)); do
+        case "$1" in
+            --layout) layout=$2; shift 2 ;;
+            --mode) mode=$2; shift 2 ;;
+            --min) min=$2; shift 2 ;;
+            --max) max=$2; shift 2 ;;
+            --exclude) exclude=$2; shift 2 ;;
+            --include) include=$2; shift 2 ;;
+            --ns) ns=$2; shift 2 ;;
+            --append) append=1; shift ;;
+            *) echo "make-samples: unknown option $1 in samples/cases.txt" >&2; exit 1 ;;
+        esac
+    done
+    case "$zone" in
+        *.gz) gzip -dc "samples/$zone" >"$work/zone" ;;
+        *) cp "samples/$zone" "$work/zone" ;;
+    esac
+    LC_ALL=C mawk -v layout="$layout" -v mode="$mode" -v min="$min" -v max="$max" -v exclude="$exclude" \
+        -v include="$include" -v ns="$ns" -v append="$append" -f scripts/zone-reference.awk \
+        "$work/zone" >"$work/reference.txt"
+    if ! cmp -s "$work/out.txt" "$work/reference.txt"; then
+        echo "make-samples: $expected from $zone: the engine and the reference reading differ" >&2
+        diff "$work/out.txt" "$work/reference.txt" | head -n 20 >&2
+        exit 1
+    fi
+
+    # One expected file may be listed for several zones (plain and gzip);
+    # they must all give the same bytes.
+    if [[ " ${made[*]:-} " == *" $expected "* ]]; then
+        cmp -s "$work/out.txt" "samples/expected/$expected" || {
+            echo "make-samples: $zone gives a different $expected" >&2
+            exit 1
+        }
+    else
+        cp "$work/out.txt" "samples/expected/$expected"
+        made+=("$expected")
+    fi
+    printf 'make-samples: %-24s %-20s %s\n' "$expected" "$zone" "$status"
+done <samples/cases.txt
+
+du -cb samples/*.zone samples/*.gz samples/expected/*.txt | tail -n 1 | awk '{printf "make-samples: %d bytes in all\n", $1}'

@@ -1,0 +1,45 @@
+# Runs the headless runner on every case of samples/cases.txt and compares
+# its output file byte for byte with the expected file. Also checks that the
+# final status text counts as many names as the output has lines.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+file(STRINGS "${SAMPLES}/cases.txt" cases)
+set(checked 0)
+set(failures "")
+foreach(case IN LISTS cases)
+    if(case MATCHES "^[ \t]*(#|$)")
+        continue()
+    endif()
+    separate_arguments(words UNIX_COMMAND "${case}")
+    list(POP_FRONT words expected zone)
+    set(output "${WORK_DIR}/${checked}-${expected}")
+    execute_process(COMMAND "${RUNNER}" ${words} "${SAMPLES}/${zone}" "${output}"
+        RESULT_VARIABLE code OUTPUT_VARIABLE status ERROR_VARIABLE errors TIMEOUT 120)
+    math(EXPR checked "${checked} + 1")
+    if(NOT code EQUAL 0)
+        string(APPEND failures "${zone} -> ${expected}: exit ${code}: ${errors}\n")
+        continue()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${output}" "${SAMPLES}/expected/${expected}"
+        RESULT_VARIABLE different)
+    if(different)
+        string(APPEND failures "${zone} -> ${expected}: output differs (see ${output})\n")
+        continue()
+    endif()
+    # The status counts the entries, one a line.
+    file(STRINGS "${output}" entries)
+    list(LENGTH entries lines)
+    if(NOT status MATCHES "^\\[[0-9]+ Lines\\]  \\[${lines} Names\\]\n$")
+        string(APPEND failures "${zone} -> ${expected}: status '${status}' does not count ${lines} names\n")
+    endif()
+endforeach()
+
+if(checked LESS 8)
+    string(APPEND failures "only ${checked} cases in ${SAMPLES}/cases.txt\n")
+endif()
+if(failures)
+    message(FATAL_ERROR "sample zones:\n${failures}")
+endif()
+message(STATUS "sample zones: ${checked} cases as expected")

@@ -50,9 +50,9 @@ if(UNIX AND NOT APPLE)
     set(CPACK_DEBIAN_PACKAGE_SECTION "net")
     set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CPACK_PACKAGE_HOMEPAGE_URL}")
+    # The long description; dpkg shows the summary above it.
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "Extracts domain and name-server names from DNS zone files
-Plexor2 is a desktop tool that turns a DNS zone file, as a registry
+        "Plexor2 is a desktop tool that turns a DNS zone file, as a registry
 publishes it, into a plain list of names: the domain names the zone
 delegates (filtered by length, excluded characters, required words and
 required name servers, optionally followed by their name servers), or the

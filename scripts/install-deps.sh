@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev libgl-dev
     libbotan-2-dev
     mawk
+    appstream desktop-file-utils  # validators of the desktop entry and metainfo
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).
 packages+=("$@")

@@ -410,7 +410,7 @@ namespace
 
         static std::string HostLine(std::size_t i)
         {
-            char line[32];
+            char line[48];
             std::snprintf(line, sizeof line, "H%07zu A 192.0.2.1\n", i);
             return line;
         }

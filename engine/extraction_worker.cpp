@@ -12,17 +12,12 @@ namespace plexor
 {
     namespace
     {
-        constexpr std::string_view kLineTerminator = "\r\n";
-
         // Writes the first `count` entries of the batch, each followed by CR
         // LF, and flushes once if anything was written.
         bool WriteEntries(OutputWriter& output, const Batch& batch, std::size_t count)
         {
             for (std::size_t i = 0; i < count; ++i)
-            {
-                output.Write(batch[i]);
-                output.Write(kLineTerminator);
-            }
+                output.WriteLine(batch[i]);
             if (count > 0)
                 output.Flush();
             return !output.Failed();

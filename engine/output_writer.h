@@ -42,6 +42,21 @@ namespace plexor
             }
             return WriteSlow(bytes);
         }
+        // Writes the bytes followed by CR LF.
+        bool WriteLine(std::string_view bytes)
+        {
+            if (bytes.size() + 2 <= m_buffer.size() - m_used && !m_failed)
+            {
+                char* at = m_buffer.data() + m_used;
+                std::memcpy(at, bytes.data(), bytes.size());
+                at[bytes.size()] = '\r';
+                at[bytes.size() + 1] = '\n';
+                m_used += bytes.size() + 2;
+                return true;
+            }
+            return WriteSlow(bytes) && WriteSlow("\r\n");
+        }
+
         bool Flush();
         // Flushes and closes; false if that or anything before it failed.
         bool Close();

@@ -235,17 +235,11 @@ void JobControlStressTests::randomPausesResumesAndAbortsThroughTheDialog()
             QCOMPARE(Button(dialog, id::kPauseButton)->text(), QStringLiteral("&Go"));
             QVERIFY(IsPaused());
             {
-                // A paused run stands still once the line in hand is done.
-                std::uint32_t before = LinesRead();
-                for (std::uint32_t now = before;; before = now)
-                {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    now = LinesRead();
-                    if (now == before)
-                        break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                QCOMPARE(LinesRead(), before);
+                // A paused run stands still: at most the line whose check
+                // came just before the pause is still counted.
+                const std::uint32_t atPause = LinesRead();
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                QVERIFY2(LinesRead() <= atPause + 1, what.constData());
                 if (below(2) == 0)
                 {
                     Button(dialog, id::kAbortButton)->click();

@@ -290,23 +290,13 @@ namespace
                 AwaitLinesOrEnd(inner, pauseAt);
                 SetPaused(true);
                 ++pauses;
+                // A paused run stands still: at most the line whose check
+                // came just before the pause is still counted.
+                const std::uint32_t atPause = LinesRead();
+                std::this_thread::sleep_for(3ms);
                 if (inner.IsRunActive())
                 {
-                    // A paused run stands still: once the line in hand is
-                    // done, the count no longer moves.
-                    std::uint32_t before = LinesRead();
-                    for (std::uint32_t now = before;; before = now)
-                    {
-                        std::this_thread::sleep_for(1ms);
-                        now = LinesRead();
-                        if (now == before)
-                            break;
-                    }
-                    std::this_thread::sleep_for(2ms);
-                    if (inner.IsRunActive())
-                    {
-                        EXPECT_EQ(LinesRead(), before) << what << ": read on while paused";
-                    }
+                    EXPECT_LE(LinesRead(), atPause + 1) << what << ": read on while paused";
                 }
                 if (abortChoice < 3)
                     abort();

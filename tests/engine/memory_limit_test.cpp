@@ -6,10 +6,15 @@
 //     take a small slack: memory does not grow with the zone's length;
 //   - a zone with one very long line (256 MiB by default) is handled, the
 //     line arriving whole in the output, and the peak grows by no more than
-//     a small multiple of that line.
+//     a small multiple of that line;
+//   - with --address-space-check, the same zone under an address-space
+//     limit too small for that line ends the run with "Error: Unable to
+//     read" and exit status 1, not with a crash, and writes no part of the
+//     line (a build with sanitizers cannot run under such a limit at all).
 //
 //   memory_limit_test --runner EXTRACT_RUN --maker MAKE_ZONE --work DIR
 //                     [--long-line-mib N] [--line-factor F] [--no-rss-limits]
+//                     [--address-space-check]
 //
 // --line-factor is the most the peak may grow per byte of the long line (4
 // by default; an AddressSanitizer build adds an eighth for its shadow
@@ -49,20 +54,39 @@ namespace
     {
         int exitCode = -1;
         long peakKiB = 0;
-        std::string stdoutText;
+        std::string stdoutText; // the first line
+        std::string stderrText; // the first line
     };
 
-    // Runs the command with its standard output sent to a file; returns its
-    // exit code, its peak resident set and what it printed.
-    ChildRun Run(const std::vector<std::string>& command, const std::filesystem::path& stdoutPath)
+    std::string FirstLine(const std::filesystem::path& path)
+    {
+        std::ifstream in(path);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    }
+
+    // Runs the command with its standard output and error sent to files,
+    // under an address-space limit if one is given; returns its exit code,
+    // its peak resident set and the first line of each output.
+    ChildRun Run(const std::vector<std::string>& command, const std::filesystem::path& stdoutPath,
+                 std::uint64_t addressSpaceLimit = 0)
     {
         ChildRun run;
+        const std::filesystem::path stderrPath = stdoutPath.string() + ".err";
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0)
         {
-            if (std::freopen(stdoutPath.c_str(), "w", stdout) == nullptr)
+            if (std::freopen(stdoutPath.c_str(), "w", stdout) == nullptr
+                || std::freopen(stderrPath.c_str(), "w", stderr) == nullptr)
                 _exit(126);
+            if (addressSpaceLimit != 0)
+            {
+                const rlimit limit {addressSpaceLimit, addressSpaceLimit};
+                if (setrlimit(RLIMIT_AS, &limit) != 0)
+                    _exit(125);
+            }
             std::vector<char*> argv;
             for (const std::string& arg : command)
                 argv.push_back(const_cast<char*>(arg.c_str()));
@@ -79,8 +103,8 @@ namespace
         }
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         run.peakKiB = usage.ru_maxrss;
-        std::ifstream in(stdoutPath);
-        std::getline(in, run.stdoutText);
+        run.stdoutText = FirstLine(stdoutPath);
+        run.stderrText = FirstLine(stderrPath);
         return run;
     }
 
@@ -121,6 +145,7 @@ int main(int argc, char** argv)
     std::uint64_t longLineMiB = 256;
     double lineFactor = 4.0;
     bool rssLimits = true;
+    bool addressSpaceCheck = false;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -136,10 +161,13 @@ int main(int argc, char** argv)
             lineFactor = std::strtod(argv[++i], nullptr);
         else if (arg == "--no-rss-limits")
             rssLimits = false;
+        else if (arg == "--address-space-check")
+            addressSpaceCheck = true;
         else
         {
             std::fprintf(stderr, "usage: memory_limit_test --runner EXTRACT_RUN --maker MAKE_ZONE --work DIR "
-                                 "[--long-line-mib N] [--line-factor F] [--no-rss-limits]\n");
+                                 "[--long-line-mib N] [--line-factor F] [--no-rss-limits] "
+                                 "[--address-space-check]\n");
             return 2;
         }
     }
@@ -189,11 +217,32 @@ int main(int argc, char** argv)
     command = {runner, "--layout", "gtld", "--mode", "domains", "--min", "0", "--max", "2147483647", "--exclude",
                "", wideZone.string(), out.string()};
     const ChildRun wideRun = Run(command, printed);
-    std::filesystem::remove(wideZone);
     Check(wideRun.exitCode == 0, "run with a long line exits 0");
     Check(wideRun.stdoutText == "[3 Lines]  [2 Names]", "run with a long line: " + wideRun.stdoutText);
     Check(LongLineOutputIsWhole(out, nameLength), "the long name comes out whole");
     std::filesystem::remove(out);
+
+    if (addressSpaceCheck)
+    {
+        // Memory runs out while the long line is read: a reported read
+        // failure, the final status, and not a byte of the line written.
+        // The same limit is plenty for an ordinary zone.
+        const std::uint64_t limit = (longLineMiB + 144) << 20;
+        const ChildRun starved = Run(command, printed, limit);
+        Check(starved.exitCode == 1, "run out of memory exits 1, not " + std::to_string(starved.exitCode));
+        Check(starved.stderrText == "Error: Unable to read '" + wideZone.string() + "'",
+              "run out of memory reports: " + starved.stderrText);
+        Check(starved.stdoutText.starts_with("[") && starved.stdoutText.ends_with(" Names]"),
+              "run out of memory still gives the status: " + starved.stdoutText);
+        Check(std::filesystem::exists(out) && std::filesystem::file_size(out) == 0,
+              "run out of memory writes nothing of the long line");
+        command = domains;
+        command.insert(command.end(), {shortZone.string(), out.string()});
+        const ChildRun ordinary = Run(command, printed, limit);
+        Check(ordinary.exitCode == 0, "the same limit lets an ordinary zone through");
+        std::filesystem::remove(out);
+    }
+    std::filesystem::remove(wideZone);
 
     std::printf("peak RSS: %.1f MiB for 200,000 lines, %.1f MiB for 2,000,000 lines, %.1f MiB with a %llu MiB line\n",
                 MiB(shortRun.peakKiB), MiB(longRun.peakKiB), MiB(wideRun.peakKiB),

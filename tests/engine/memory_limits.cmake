@@ -14,6 +14,10 @@ if(UNIX)
         list(APPEND _plexor_limit_args --no-rss-limits --long-line-mib 64)
     elseif(PLEXOR_SANITIZE STREQUAL "address")
         list(APPEND _plexor_limit_args --line-factor 5)
+    else()
+        # Only a build without sanitizers can run under an address-space
+        # limit.
+        list(APPEND _plexor_limit_args --address-space-check)
     endif()
     add_test(NAME memory_limits COMMAND memory_limit_test ${_plexor_limit_args})
     set_tests_properties(memory_limits PROPERTIES

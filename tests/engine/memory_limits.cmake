@@ -7,6 +7,8 @@
 if(UNIX)
     add_executable(memory_limit_test memory_limit_test.cpp)
     target_link_libraries(memory_limit_test PRIVATE plexor_common_config)
+    # The programs it runs are built with it.
+    add_dependencies(memory_limit_test extract_run make_zone)
     set(_plexor_limit_args
         --runner $<TARGET_FILE:extract_run> --maker $<TARGET_FILE:make_zone>
         --work ${CMAKE_CURRENT_BINARY_DIR}/memory-limits)

@@ -5,6 +5,12 @@
 #include <iterator>
 #include <thread>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -91,10 +97,35 @@ namespace plexor::test
         return out;
     }
 
+    namespace
+    {
+        long ProcessId()
+        {
+#ifdef _WIN32
+            return static_cast<long>(_getpid());
+#else
+            return static_cast<long>(getpid());
+#endif
+        }
+    }
+
     std::string TempPath(std::string_view name)
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::filesystem::path dir = std::filesystem::temp_directory_path() / "plexor-engine-tests";
+        // One folder per process, so that test runs of several builds at the
+        // same time never share a file.
+        struct Folder
+        {
+            std::filesystem::path path =
+                std::filesystem::temp_directory_path() / ("plexor-engine-tests-" + std::to_string(ProcessId()));
+            ~Folder()
+            {
+                std::error_code error;
+                std::filesystem::remove_all(path, error);
+            }
+        };
+        static const Folder folder;
+        const std::filesystem::path& dir = folder.path;
         std::filesystem::create_directories(dir);
         std::string stem = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
         for (char& c : stem)

@@ -22,7 +22,7 @@ namespace plexor
         // Every chunk's bytes start this far into its buffer, leaving room for
         // the reader to put the unfinished line of the chunk before in front.
         static constexpr std::size_t kHeadroom = 16 * 1024;
-        static constexpr std::size_t kChunkSize = 256 * 1024;
+        static constexpr std::size_t kChunkSize = 128 * 1024;
 
         explicit ReadAhead(std::unique_ptr<ByteSource> source);
         ~ReadAhead();
@@ -44,7 +44,7 @@ namespace plexor
 
         void Run();
 
-        static constexpr std::size_t kDepth = 2; // chunks read ahead
+        static constexpr std::size_t kDepth = 3; // chunks read ahead
 
         std::unique_ptr<ByteSource> m_source;
         std::mutex m_mutex;

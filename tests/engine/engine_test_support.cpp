@@ -64,6 +64,22 @@ namespace plexor::test
         return result;
     }
 
+    std::uint32_t LinesRead()
+    {
+        std::uint32_t lines = 0;
+        std::uint32_t names = 0;
+        GetRunCounters(lines, names);
+        return lines;
+    }
+
+    std::uint32_t NamesExtracted()
+    {
+        std::uint32_t lines = 0;
+        std::uint32_t names = 0;
+        GetRunCounters(lines, names);
+        return names;
+    }
+
     std::vector<std::string> OutputLines(const std::string& output)
     {
         std::vector<std::string> lines;

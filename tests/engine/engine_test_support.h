@@ -33,6 +33,10 @@ namespace plexor::test
     // in memory.
     WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters);
 
+    // The run's counters as GetRunCounters reads them.
+    std::uint32_t LinesRead();
+    std::uint32_t NamesExtracted();
+
     // Splits output at CR LF; fails the test if any line lacks it.
     std::vector<std::string> OutputLines(const std::string& output);
 

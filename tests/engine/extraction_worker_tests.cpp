@@ -257,13 +257,7 @@ namespace
             EXPECT_EQ(OutputLines(output).size(), names);
         }
 
-        static std::uint32_t Lines()
-        {
-            std::uint32_t lines = 0;
-            std::uint32_t names = 0;
-            GetRunCounters(lines, names);
-            return lines;
-        }
+        static std::uint32_t Lines() { return test::LinesRead(); }
 
         HeadlessRunContext context {ExtractMode::NameServers, kGtld};
         std::string output;

@@ -33,6 +33,7 @@
 #include "zone_line_reader.h"
 
 using namespace plexor;
+using plexor::test::LinesRead;
 using namespace std::chrono_literals;
 
 namespace
@@ -94,14 +95,6 @@ namespace
         std::uint32_t linesRead = 0;
         std::uint32_t namesExtracted = 0;
     };
-
-    std::uint32_t LinesRead()
-    {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
-        GetRunCounters(lines, names);
-        return lines;
-    }
 
     // Polls until the worker has ended the run; false if it did not within
     // the limit (the run is then aborted so that the thread can be joined).

@@ -6,6 +6,8 @@
 #include "zone_line_reader.h"
 
 using namespace plexor;
+using plexor::test::LinesRead;
+using plexor::test::NamesExtracted;
 using plexor::test::ExtractAll;
 using plexor::test::OpenFilters;
 
@@ -27,22 +29,6 @@ namespace
         filters.appendNameServers = append;
         filters.nameServerText = std::move(nameServers);
         return filters;
-    }
-
-    std::uint32_t LinesRead()
-    {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
-        GetRunCounters(lines, names);
-        return lines;
-    }
-
-    std::uint32_t NamesExtracted()
-    {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
-        GetRunCounters(lines, names);
-        return names;
     }
 
     class GtldDomains : public ::testing::Test

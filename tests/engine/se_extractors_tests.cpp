@@ -34,11 +34,8 @@ namespace
 
     void ExpectCounters(std::uint32_t lines, std::uint32_t names)
     {
-        std::uint32_t l = 0;
-        std::uint32_t n = 0;
-        GetRunCounters(l, n);
-        EXPECT_EQ(l, lines);
-        EXPECT_EQ(n, names);
+        EXPECT_EQ(test::LinesRead(), lines);
+        EXPECT_EQ(test::NamesExtracted(), names);
     }
 
     std::string Record(const std::string& name, const std::string& detail)

@@ -25,6 +25,7 @@
 #include "run_messages.h"
 
 using namespace plexor;
+using plexor::test::LinesRead;
 using namespace std::chrono_literals;
 
 namespace
@@ -129,14 +130,6 @@ namespace
                 zone += "- Name=ns" + std::to_string(i) + ".host.se\nstate\n  IP Address=192.0.2.1\n";
         }
         return zone;
-    }
-
-    std::uint32_t LinesRead()
-    {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
-        GetRunCounters(lines, names);
-        return lines;
     }
 
     // Polls (with short sleeps) until the run has read `lines` lines or has

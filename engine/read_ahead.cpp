@@ -1,5 +1,6 @@
 #include "read_ahead.h"
 
+#include <cstring>
 #include <utility>
 
 #include "byte_sources.h"
@@ -27,6 +28,7 @@ namespace plexor
         for (;;)
         {
             std::vector<char> buffer;
+            Chunk chunk;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kDepth; });
@@ -37,9 +39,13 @@ namespace plexor
                     buffer = std::move(m_free.back());
                     m_free.pop_back();
                 }
+                if (!m_freeLineEnds.empty())
+                {
+                    chunk.lineEnds = std::move(m_freeLineEnds.back());
+                    m_freeLineEnds.pop_back();
+                }
             }
 
-            Chunk chunk;
             bool end = false;
             bool failed = false;
             try
@@ -57,6 +63,15 @@ namespace plexor
                     }
                     chunk.size += static_cast<std::size_t>(got);
                 }
+                // Index the line ends here, in parallel with the reader's
+                // work on the chunk before.
+                chunk.lineEnds.clear();
+                const char* data = buffer.data();
+                const char* end = data + kHeadroom + chunk.size;
+                for (const char* at = data + kHeadroom;
+                     (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))));
+                     ++at)
+                    chunk.lineEnds.push_back(static_cast<std::uint32_t>(at - data));
             }
             catch (const std::bad_alloc&)
             {
@@ -78,12 +93,15 @@ namespace plexor
         }
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer)
+    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, std::vector<std::uint32_t>& lineEnds)
     {
         std::unique_lock lock(m_mutex);
         if (buffer.capacity() > 0)
             m_free.push_back(std::move(buffer));
+        if (lineEnds.capacity() > 0)
+            m_freeLineEnds.push_back(std::move(lineEnds));
         buffer = std::vector<char>();
+        lineEnds = std::vector<std::uint32_t>();
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
         if (m_ready.empty())
             return m_failed ? -1 : 0;
@@ -92,6 +110,7 @@ namespace plexor
         lock.unlock();
         m_changed.notify_all();
         buffer = std::move(chunk.buffer);
+        lineEnds = std::move(chunk.lineEnds);
         return static_cast<std::ptrdiff_t>(chunk.size);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -30,15 +31,18 @@ namespace plexor
         ReadAhead& operator=(const ReadAhead&) = delete;
 
         // Swaps `buffer` with the next chunk, whose bytes are then at
-        // [kHeadroom, kHeadroom + result). The buffer passed in is kept for
-        // reuse. Returns 0 at the end of the data and -1 once reading failed
-        // (after every chunk read before the failure).
-        std::ptrdiff_t Next(std::vector<char>& buffer);
+        // [kHeadroom, kHeadroom + result), and `lineEnds` with the positions
+        // of every LF among them, in order (found on the reading thread, so
+        // the reader need not search for them). The vectors passed in are
+        // kept for reuse. Returns 0 at the end of the data and -1 once
+        // reading failed (after every chunk read before the failure).
+        std::ptrdiff_t Next(std::vector<char>& buffer, std::vector<std::uint32_t>& lineEnds);
 
     private:
         struct Chunk
         {
             std::vector<char> buffer;
+            std::vector<std::uint32_t> lineEnds;
             std::size_t size = 0;
         };
 
@@ -51,6 +55,7 @@ namespace plexor
         std::condition_variable m_changed;
         std::deque<Chunk> m_ready;
         std::vector<std::vector<char>> m_free;
+        std::vector<std::vector<std::uint32_t>> m_freeLineEnds;
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready
         bool m_failed = false;   // reading failed after those in m_ready

@@ -78,6 +78,9 @@ namespace plexor
         m_source.reset();
         m_buffer = std::vector<char>();
         m_spare = std::vector<char>();
+        m_lineEnds = std::vector<std::uint32_t>();
+        m_spareLineEnds = std::vector<std::uint32_t>();
+        m_nextLineEnd = 0;
         m_begin = m_end = m_scanned = 0;
         m_eof = true;
         m_open = false;
@@ -124,7 +127,11 @@ namespace plexor
     {
         const std::size_t partial = m_end - m_begin;
         std::vector<char> chunk = std::move(m_spare);
-        const std::ptrdiff_t got = m_readAhead->Next(chunk);
+        std::vector<std::uint32_t> lineEnds = std::move(m_spareLineEnds);
+        m_spareLineEnds = std::move(m_lineEnds);
+        m_lineEnds.clear();
+        m_nextLineEnd = 0;
+        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds);
         if (got <= 0)
         {
             m_eof = true;
@@ -142,6 +149,7 @@ namespace plexor
                 std::memcpy(chunk.data() + start, m_buffer.data() + m_begin, partial);
             m_spare = std::move(m_buffer);
             m_buffer = std::move(chunk);
+            m_lineEnds = std::move(lineEnds);
             m_begin = start;
             m_scanned = kHeadroom; // the unfinished line holds no LF
             m_end = kHeadroom + size;
@@ -158,6 +166,7 @@ namespace plexor
         std::memcpy(m_buffer.data() + partial, chunk.data() + kHeadroom, size);
         m_end = partial + size;
         m_spare = std::move(chunk);
+        m_spareLineEnds = std::move(lineEnds); // positions of the chunk, not of this buffer
         return true;
     }
 
@@ -165,6 +174,11 @@ namespace plexor
     {
         for (;;)
         {
+            if (m_nextLineEnd < m_lineEnds.size())
+            {
+                TakeLine(m_lineEnds[m_nextLineEnd++], line);
+                return true;
+            }
             const char* data = m_buffer.data();
             const void* lf = m_scanned < m_end ? std::memchr(data + m_scanned, '\n', m_end - m_scanned) : nullptr;
             if (lf != nullptr)

@@ -8,6 +8,7 @@
 // gzip members in a row too) and yields the lines of the uncompressed data.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -44,6 +45,11 @@ namespace plexor
         // Inline for the common case of a whole line already in the buffer.
         bool ReadLine(std::string_view& line)
         {
+            if (m_nextLineEnd < m_lineEnds.size())
+            {
+                TakeLine(m_lineEnds[m_nextLineEnd++], line);
+                return true;
+            }
             if (m_scanned < m_end)
             {
                 const std::size_t lf =
@@ -92,6 +98,11 @@ namespace plexor
         bool m_open = false;
         std::vector<char> m_buffer;
         std::vector<char> m_spare; // the chunk before, handed back for reuse
+        // The LFs of the chunk in m_buffer from m_nextLineEnd on, when the
+        // read-ahead found them; empty otherwise.
+        std::vector<std::uint32_t> m_lineEnds;
+        std::vector<std::uint32_t> m_spareLineEnds;
+        std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer
         std::size_t m_scanned = 0; // data from m_begin to here holds no LF

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -115,4 +116,20 @@ namespace plexor::test
         RecordingAboutBox about;
         std::unique_ptr<MainDialog> dialog;
     };
+
+    // The dialog's control of the given id as the widget it must be; a
+    // missing control or one of another kind ends the test run.
+    template <typename Widget>
+    Widget* Control(const MainDialog& dialog, int controlId)
+    {
+        auto* widget = qobject_cast<Widget*>(dialog.ControlById(controlId));
+        if (widget == nullptr)
+            qFatal("control %d missing or of the wrong kind", controlId);
+        return widget;
+    }
+
+    inline QPushButton* Button(const MainDialog& dialog, int controlId)
+    {
+        return Control<QPushButton>(dialog, controlId);
+    }
 }

@@ -121,11 +121,6 @@ namespace
         return tasks.exists() ? static_cast<int>(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()) : -1;
     }
 
-    QPushButton* Button(const MainDialog& dialog, int controlId)
-    {
-        return qobject_cast<QPushButton*>(dialog.ControlById(controlId));
-    }
-
     QList<QByteArray> Lines(const QByteArray& output)
     {
         QList<QByteArray> lines = output.split('\n');

@@ -77,20 +77,6 @@ namespace
         return {lines, names};
     }
 
-    template <typename Widget>
-    Widget* Control(const MainDialog& dialog, int controlId)
-    {
-        auto* widget = qobject_cast<Widget*>(dialog.ControlById(controlId));
-        if (widget == nullptr)
-            qFatal("control %d missing or of the wrong kind", controlId);
-        return widget;
-    }
-
-    QPushButton* Button(const MainDialog& dialog, int controlId)
-    {
-        return Control<QPushButton>(dialog, controlId);
-    }
-
     QString StatusText(const MainDialog& dialog)
     {
         return Control<QLabel>(dialog, id::kStatusLine)->text();

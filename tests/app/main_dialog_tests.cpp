@@ -28,15 +28,6 @@ namespace id = plexor::control_id;
 
 namespace
 {
-    template <typename Widget>
-    Widget* Control(const MainDialog& dialog, int controlId)
-    {
-        auto* widget = qobject_cast<Widget*>(dialog.ControlById(controlId));
-        if (widget == nullptr)
-            qFatal("control %d missing or of the wrong kind", controlId);
-        return widget;
-    }
-
     QString Text(const MainDialog& dialog, int controlId)
     {
         QWidget* widget = dialog.ControlById(controlId);

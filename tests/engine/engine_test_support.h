@@ -12,6 +12,10 @@
 
 namespace plexor::test
 {
+    // The zone types as the run context passes them.
+    inline constexpr auto kGtld = static_cast<std::int32_t>(ZoneType::Gtld);
+    inline constexpr auto kSe = static_cast<std::int32_t>(ZoneType::Se);
+
     // Filters that let every name through.
     RunFilters OpenFilters();
 

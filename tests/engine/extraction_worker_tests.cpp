@@ -15,6 +15,8 @@
 #include "run_messages.h"
 
 using namespace plexor;
+using plexor::test::kGtld;
+using plexor::test::kSe;
 using namespace std::chrono_literals;
 using plexor::test::OpenFilters;
 using plexor::test::OutputLines;
@@ -22,9 +24,6 @@ using plexor::test::RunWorker;
 
 namespace
 {
-    constexpr auto kGtld = static_cast<std::int32_t>(ZoneType::Gtld);
-    constexpr auto kSe = static_cast<std::int32_t>(ZoneType::Se);
-
     // n host-address lines, each one entry in the gTLD name-server mode.
     std::string AddressLines(std::size_t n, std::string_view prefix = "")
     {

@@ -33,13 +33,13 @@
 #include "zone_line_reader.h"
 
 using namespace plexor;
+using plexor::test::kGtld;
+using plexor::test::kSe;
 using plexor::test::LinesRead;
 using namespace std::chrono_literals;
 
 namespace
 {
-    constexpr auto kGtld = static_cast<std::int32_t>(ZoneType::Gtld);
-    constexpr auto kSe = static_cast<std::int32_t>(ZoneType::Se);
     constexpr std::size_t kEntries = 3500; // four batches: 1000, 1000, 1000, 500
 
     // One kind of run with a zone that gives kEntries entries. The domain

@@ -25,13 +25,13 @@
 #include "run_messages.h"
 
 using namespace plexor;
+using plexor::test::kGtld;
+using plexor::test::kSe;
 using plexor::test::LinesRead;
 using namespace std::chrono_literals;
 
 namespace
 {
-    constexpr auto kGtld = static_cast<std::int32_t>(ZoneType::Gtld);
-    constexpr auto kSe = static_cast<std::int32_t>(ZoneType::Se);
     constexpr int kRuns = 300;
     constexpr std::uint32_t kSeed = 20261208;
     constexpr auto kRunDeadline = 60s;

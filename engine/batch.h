@@ -1,11 +1,19 @@
 #pragma once
 
 // The batch: the ordered list of entries that one extractor call fills and
-// the worker writes out. Dropped entries keep their storage, so a run
-// allocates for a name only the first few times a slot is used.
+// the worker writes out. The entries lie back to back in one byte buffer,
+// each already followed by the CR LF that ends it in the output file, so
+// building an entry is a plain copy and writing a batch is one block. The
+// buffer keeps its storage from batch to batch.
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,47 +30,135 @@ namespace plexor
                 push_back(entry);
         }
 
-        std::size_t size() const { return m_size; }
-        bool empty() const { return m_size == 0; }
-        std::string& operator[](std::size_t i) { return m_slots[i]; }
-        const std::string& operator[](std::size_t i) const { return m_slots[i]; }
-        std::string& back() { return m_slots[m_size - 1]; }
-        auto begin() const { return m_slots.begin(); }
-        auto end() const { return m_slots.begin() + static_cast<std::ptrdiff_t>(m_size); }
-
-        // Appends an empty entry for the caller to fill and returns it.
-        std::string& AppendEntry()
+        std::size_t size() const { return m_ends.size(); }
+        bool empty() const { return m_ends.empty(); }
+        // Entry i, without its CR LF.
+        std::string_view operator[](std::size_t i) const
         {
-            if (m_size == m_slots.size())
-                m_slots.emplace_back();
-            std::string& entry = m_slots[m_size++];
-            entry.clear();
-            return entry;
+            const std::size_t begin = i == 0 ? 0 : m_ends[i - 1] + kEndOfLine.size();
+            return {m_bytes.get() + begin, m_ends[i] - begin};
+        }
+        std::string_view back() const { return (*this)[size() - 1]; }
+
+        // Adds an entry made of the pieces, in order.
+        void push_back(std::string_view first, std::string_view second = {}, std::string_view third = {})
+        {
+            Reserve(first.size() + second.size() + third.size() + kEndOfLine.size());
+            Put(first);
+            Put(second);
+            Put(third);
+            m_ends.push_back(m_used);
+            Put(kEndOfLine);
+        }
+        // push_back(first, second) for pieces of at most kBlockBytes bytes
+        // each, both readable for kBlockBytes bytes from their start: each is
+        // copied as one whole block (the excess is overwritten), which costs
+        // less than a copy of its exact length.
+        void PushBackBlocks(const char* first, std::size_t firstSize, const char* second, std::size_t secondSize)
+        {
+            Reserve(2 * kBlockBytes + kEndOfLine.size());
+            char* at = m_bytes.get() + m_used;
+            std::memcpy(at, first, kBlockBytes);
+            std::memcpy(at + firstSize, second, kBlockBytes);
+            m_used += firstSize + secondSize;
+            m_ends.push_back(m_used);
+            Put(kEndOfLine);
+        }
+        static constexpr std::size_t kBlockBytes = 32;
+
+        // Adds the pieces, in order, to the end of the last entry.
+        void AppendToBack(std::string_view first, std::string_view second = {}, std::string_view third = {})
+        {
+            m_used -= kEndOfLine.size();
+            Reserve(first.size() + second.size() + third.size() + kEndOfLine.size());
+            Put(first);
+            Put(second);
+            Put(third);
+            m_ends.back() = m_used;
+            Put(kEndOfLine);
+        }
+        void pop_back()
+        {
+            m_ends.pop_back();
+            m_used = m_ends.empty() ? 0 : m_ends.back() + kEndOfLine.size();
+        }
+        void clear()
+        {
+            m_ends.clear();
+            m_used = 0;
         }
 
-        void push_back(std::string_view entry) { AppendEntry().assign(entry); }
-        void pop_back() { --m_size; }
-        void clear() { m_size = 0; }
+        // The first `count` entries, each followed by CR LF, as one block.
+        std::string_view Lines(std::size_t count) const
+        {
+            count = std::min(count, size());
+            return {m_bytes.get(), count == 0 ? 0 : m_ends[count - 1] + kEndOfLine.size()};
+        }
 
         // Removes the first `count` entries; the others move to the front in
         // their order.
         void DropFront(std::size_t count)
         {
-            count = std::min(count, m_size);
-            std::rotate(m_slots.begin(), m_slots.begin() + static_cast<std::ptrdiff_t>(count),
-                        m_slots.begin() + static_cast<std::ptrdiff_t>(m_size));
-            m_size -= count;
+            count = std::min(count, size());
+            if (count == 0)
+                return;
+            const std::size_t dropped = Lines(count).size();
+            std::memmove(m_bytes.get(), m_bytes.get() + dropped, m_used - dropped);
+            m_used -= dropped;
+            m_ends.erase(m_ends.begin(), m_ends.begin() + static_cast<std::ptrdiff_t>(count));
+            for (std::size_t& end : m_ends)
+                end -= dropped;
         }
 
-        std::vector<std::string> Entries() const { return {begin(), end()}; }
+        std::vector<std::string> Entries() const
+        {
+            std::vector<std::string> entries;
+            entries.reserve(size());
+            for (std::size_t i = 0; i < size(); ++i)
+                entries.emplace_back((*this)[i]);
+            return entries;
+        }
 
         friend bool operator==(const Batch& a, const Batch& b)
         {
-            return std::equal(a.begin(), a.end(), b.begin(), b.end());
+            return a.m_ends == b.m_ends && std::string_view(a.m_bytes.get(), a.m_used) == std::string_view(b.m_bytes.get(), b.m_used);
         }
 
+        static constexpr std::string_view kEndOfLine = "\r\n";
+
     private:
-        std::vector<std::string> m_slots;
-        std::size_t m_size = 0;
+        void Reserve(std::size_t more)
+        {
+            if (more > m_capacity - m_used)
+                Grow(more);
+        }
+        void Grow(std::size_t more)
+        {
+            // realloc, so that a block of many megabytes (an entry for a
+            // very long line) can be moved by the system without being
+            // copied and held twice.
+            const std::size_t capacity = std::max({m_capacity * 2, m_used + more, std::size_t {4096}});
+            void* bytes = std::realloc(m_bytes.get(), capacity);
+            if (bytes == nullptr)
+                throw std::bad_alloc();
+            static_cast<void>(m_bytes.release());
+            m_bytes.reset(static_cast<char*>(bytes));
+            m_capacity = capacity;
+        }
+        void Put(std::string_view bytes)
+        {
+            if (!bytes.empty())
+                std::memcpy(m_bytes.get() + m_used, bytes.data(), bytes.size());
+            m_used += bytes.size();
+        }
+
+        struct Free
+        {
+            void operator()(char* bytes) const { std::free(bytes); }
+        };
+        std::unique_ptr<char, Free> m_bytes;
+        std::size_t m_used = 0;
+        std::size_t m_capacity = 0;
+        std::vector<std::size_t> m_ends; // end of each entry, before its CR LF
     };
 }

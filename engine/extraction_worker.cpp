@@ -16,10 +16,8 @@ namespace plexor
         // LF, and flushes once if anything was written.
         bool WriteEntries(OutputWriter& output, const Batch& batch, std::size_t count)
         {
-            for (std::size_t i = 0; i < count; ++i)
-                output.WriteLine(batch[i]);
             if (count > 0)
-                output.Flush();
+                output.WriteAndFlush(batch.Lines(count));
             return !output.Failed();
         }
     }

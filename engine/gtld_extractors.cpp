@@ -6,6 +6,9 @@
 //   EXAMPLE NS NS2.EXAMPLE.NET.
 //   NS1.EXAMPLE A 192.0.2.1
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -13,6 +16,7 @@
 #include "extractor_support.h"
 #include "extractors.h"
 #include "name_filter.h"
+#include "record_label.h"
 #include "zone_line_reader.h"
 
 namespace plexor
@@ -26,6 +30,15 @@ namespace plexor
         // Lives for the whole process: a later file without an $ORIGIN line
         // keeps the suffix of the last one that had it.
         std::string g_originSuffix;
+        // Its first bytes in a block of fixed size, for block copies.
+        std::array<char, Batch::kBlockBytes> g_suffixBlock {};
+
+        void SetOriginSuffix(std::string suffix)
+        {
+            g_originSuffix = std::move(suffix);
+            g_suffixBlock.fill('\0');
+            std::memcpy(g_suffixBlock.data(), g_originSuffix.data(), std::min(g_originSuffix.size(), g_suffixBlock.size()));
+        }
 
         bool IsOriginWordEnd(char c)
         {
@@ -58,6 +71,8 @@ namespace plexor
 
         bool IsZoneApexLine(std::string_view line)
         {
+            if (line.size() < 5 || line[3] != '.' || line[4] != ' ')
+                return false;
             return line.starts_with("COM. ") || line.starts_with("NET. ") || line.starts_with("ORG. ")
                 || line.starts_with("EDU. ");
         }
@@ -74,11 +89,11 @@ namespace plexor
         // line holds its first " NS " right after the label, so it repeats
         // previousName and needs no other test. Returns the label's length,
         // or 0 when previousName has no such form.
-        std::size_t RepeatLabelLength(const std::string& previousName, const std::string& suffix)
+        std::size_t RepeatLabelLength(std::string_view previousName, std::string_view suffix)
         {
-            if (previousName.size() <= suffix.size() || !std::string_view(previousName).ends_with(suffix))
+            if (previousName.size() <= suffix.size() || !previousName.ends_with(suffix))
                 return 0;
-            std::string prefix = previousName.substr(0, previousName.size() - suffix.size());
+            std::string prefix(previousName.substr(0, previousName.size() - suffix.size()));
             prefix += kNsKey;
             const char first = prefix.front();
             if (FindNsKey(prefix) != prefix.size() - kNsKey.size() || first == ';' || first == ' ' || first == '$'
@@ -87,36 +102,25 @@ namespace plexor
             return prefix.size() - kNsKey.size();
         }
 
-        bool IsRepeatLine(std::string_view line, const std::string& previousName, std::size_t labelLength)
+        bool IsRepeatLine(std::string_view line, std::string_view previousName, std::size_t labelLength)
         {
             return labelLength > 0 && line.size() >= labelLength + kNsKey.size()
                 && scan::BytesEqual(line.data(), previousName.data(), labelLength)
                 && std::memcmp(line.data() + labelLength, kNsKey.data(), kNsKey.size()) == 0;
         }
 
-        // Appends a name server as it goes into an entry: an absolute one
-        // without its final dot, a relative one with the origin suffix.
-        void AppendServer(std::string& entry, std::string_view server, const std::string& suffix)
-        {
-            if (!server.empty() && server.back() == '.')
-            {
-                entry.append(server.data(), server.size() - 1);
-                return;
-            }
-            entry += server;
-            entry += suffix;
-        }
-
         // A further line of the domain accepted last: its server joins that
         // domain's entry, the batch's last (held back by the worker across
-        // calls).
+        // calls). An absolute server goes in without its final dot, a
+        // relative one with the origin suffix.
         void MergeServer(Batch& batch, std::string_view server, const std::string& suffix)
         {
             if (batch.empty())
                 return;
-            std::string& entry = batch.back();
-            entry += ',';
-            AppendServer(entry, server, suffix);
+            if (!server.empty() && server.back() == '.')
+                batch.AppendToBack(",", server.substr(0, server.size() - 1));
+            else
+                batch.AppendToBack(",", server, suffix);
         }
 
         bool HoldsAnyPattern(std::string_view line, const std::vector<std::string>& patterns)
@@ -131,11 +135,11 @@ namespace plexor
 
         // True when line[0, p) followed by the suffix spells previousName,
         // checked without building the name.
-        bool IsPreviousName(const std::string& previousName, std::string_view label, const std::string& suffix)
+        bool IsPreviousName(std::string_view previousName, std::string_view label, std::string_view suffix)
         {
             return previousName.size() == label.size() + suffix.size()
-                && std::memcmp(previousName.data(), label.data(), label.size()) == 0
-                && std::memcmp(previousName.data() + label.size(), suffix.data(), suffix.size()) == 0;
+                && scan::BytesEqual(previousName.data(), label.data(), label.size())
+                && scan::BytesEqual(previousName.data() + label.size(), suffix.data(), suffix.size());
         }
     }
 
@@ -146,105 +150,344 @@ namespace plexor
 
     void SetGtldOriginSuffix(std::string suffix)
     {
-        g_originSuffix = std::move(suffix);
+        SetOriginSuffix(std::move(suffix));
+    }
+
+    namespace
+    {
+        enum class LineOutcome
+        {
+            Skipped, // no domain of its own, or one the filter rejects
+            Merged,  // a further line of the domain accepted last
+            Added    // a new entry in the batch
+        };
+
+        // The domain extractor's rules for one line, with what they remember
+        // from line to line within one call. Finish() must end every call.
+        class DomainLineRules final
+        {
+        public:
+            explicit DomainLineRules(Batch& batch)
+                : m_batch(batch)
+            {
+                for (const std::string& server : m_settings.nameServers)
+                {
+                    if (!server.empty())
+                        m_patterns.push_back(std::string(kNsKey) + server);
+                }
+                // The shortcuts below are taken only without a name-server
+                // list: with one, every line must still be tested for the
+                // user's patterns.
+                m_shortcuts = m_patterns.empty();
+                if (m_shortcuts)
+                    m_repeatLabelLength = RepeatLabelLength(PreviousName(), g_originSuffix);
+            }
+
+            bool Shortcuts() const { return m_shortcuts; }
+            bool Append() const { return m_append; }
+
+            // Any line.
+            LineOutcome Apply(std::string_view line)
+            {
+                if (line.empty())
+                    return LineOutcome::Skipped;
+
+                if (IsRepeatLine(line, PreviousName(), m_repeatLabelLength))
+                {
+                    if (m_append)
+                        MergeServer(m_batch, line.substr(m_repeatLabelLength + kNsKey.size()), g_originSuffix);
+                    return LineOutcome::Merged;
+                }
+                if (!m_rejectedPrefix.empty() && line.starts_with(m_rejectedPrefix))
+                    return LineOutcome::Skipped;
+                if (!line.starts_with(kOriginKey))
+                    return ApplyRecord(line, FindNsKey(line));
+
+                SetOriginSuffix(OriginSuffixOf(line));
+                if (m_shortcuts)
+                    m_repeatLabelLength = RepeatLabelLength(PreviousName(), g_originSuffix);
+                m_rejectedPrefix.clear();
+                // The $ORIGIN line itself is a candidate when it holds " NS ".
+                const std::size_t p = FindNsKey(line);
+                if (p == std::string_view::npos || (!m_patterns.empty() && !HoldsAnyPattern(line, m_patterns)))
+                    return LineOutcome::Skipped;
+                return ApplyCandidate(line, p);
+            }
+
+            // A line that is not empty and does not begin with "$ORIGIN ",
+            // whose first " NS " is at p (npos if it has none). Apply without
+            // its shortcuts, which only spare work.
+            LineOutcome ApplyRecord(std::string_view line, std::size_t p)
+            {
+                const char first = line.front();
+                if (p == std::string_view::npos || first == ';' || first == ' ' || IsZoneApexLine(line))
+                    return LineOutcome::Skipped;
+                if (!m_patterns.empty() && !HoldsAnyPattern(line, m_patterns))
+                    return LineOutcome::Skipped;
+                return ApplyCandidate(line, p);
+            }
+
+            // A line that begins with the same label and " NS " as the line
+            // before it (prefixLength bytes), whose outcome was `before`: it
+            // has the same outcome, and in append mode its server joins the
+            // entry.
+            void ApplyRepeat(std::string_view line, std::size_t prefixLength, LineOutcome before)
+            {
+                if (m_append && before != LineOutcome::Skipped)
+                    MergeServer(m_batch, line.substr(prefixLength), g_originSuffix);
+            }
+
+            // Keeps the name accepted last in the run state for the calls
+            // after this one.
+            void Finish()
+            {
+                if (m_previousInBatch)
+                    m_state.previousName.assign(PreviousName());
+                m_previousInBatch = false;
+            }
+
+        private:
+            // The domain accepted last in this run: while it was accepted in
+            // this call, the start of its entry (no copy per accepted name).
+            std::string_view PreviousName() const
+            {
+                if (m_previousInBatch)
+                    return m_batch[m_previousEntry].substr(0, m_previousLength);
+                return m_state.previousName;
+            }
+
+            // A line whose label (before its first " NS ", at p) is not empty
+            // and passed the line tests.
+            LineOutcome ApplyCandidate(std::string_view line, std::size_t p)
+            {
+                if (p == 0)
+                    return LineOutcome::Skipped;
+                const std::string_view label = line.substr(0, p);
+                const std::string_view server = line.substr(p + kNsKey.size());
+                if (IsPreviousName(PreviousName(), label, g_originSuffix))
+                {
+                    if (m_append)
+                        MergeServer(m_batch, server, g_originSuffix);
+                    return LineOutcome::Merged;
+                }
+
+                // The candidate: label + origin suffix. Lines from the reader
+                // are followed by enough readable bytes for a block copy of a
+                // short label.
+                static_assert(Batch::kBlockBytes <= kLineProbeBytes);
+                if (label.size() <= Batch::kBlockBytes && g_originSuffix.size() <= Batch::kBlockBytes)
+                    m_batch.PushBackBlocks(label.data(), label.size(), g_suffixBlock.data(), g_originSuffix.size());
+                else
+                    m_batch.push_back(label, g_originSuffix);
+                const std::string_view name = m_batch.back();
+                if (!PassesNameFilter(name))
+                {
+                    m_batch.pop_back();
+                    if (m_shortcuts && line.front() != '$')
+                        m_rejectedPrefix.assign(line.substr(0, p + kNsKey.size()));
+                    return LineOutcome::Skipped;
+                }
+                m_previousInBatch = true;
+                m_previousEntry = m_batch.size() - 1;
+                m_previousLength = name.size();
+                if (m_append)
+                {
+                    if (!server.empty() && server.back() == '.')
+                        m_batch.AppendToBack(": ", server.substr(0, server.size() - 1));
+                    else
+                        m_batch.AppendToBack(": ", server, g_originSuffix);
+                }
+                if (m_shortcuts)
+                {
+                    m_repeatLabelLength =
+                        line.front() != '$' ? label.size() : RepeatLabelLength(PreviousName(), g_originSuffix);
+                }
+                CountNameExtracted();
+                return LineOutcome::Added;
+            }
+
+            const ExtractionSettings& m_settings = g_extractionSettings;
+            RunState& m_state = g_runState;
+            Batch& m_batch;
+            const bool m_append = m_settings.appendNameServers != 0;
+            std::vector<std::string> m_patterns;
+            bool m_shortcuts = false;
+            bool m_previousInBatch = false;
+            std::size_t m_previousEntry = 0;
+            std::size_t m_previousLength = 0;
+            // Length of the label of the name accepted last, for recognising
+            // its further lines.
+            std::size_t m_repeatLabelLength = 0;
+            // The label and " NS " of the candidate the filter rejected last:
+            // its further lines would be rejected again, so they are passed
+            // over.
+            std::string m_rejectedPrefix;
+        };
+
+#ifdef PLEXOR_HAVE_SSE2
+        // Steps through the lines in memory in groups of up to 64. Most lines
+        // of a zone begin with the same label and " NS " as the line before
+        // them (a domain's second, third... server): such a line has the same
+        // outcome as the one before, so only the others go through the full
+        // rules. Finding them takes no branch per line: each line's first 32
+        // bytes are compared with the line before's, whose label and " NS "
+        // (RecordPrefix) were found here or already on the reading thread.
+        // Pause and abort are polled before every group.
+        class LineGroups final
+        {
+        public:
+            LineGroups(ZoneLineReader& zoneFile, DomainLineRules& rules)
+                : m_zoneFile(zoneFile)
+                , m_rules(rules)
+            {
+            }
+
+            // Finds the start, length and record prefix of the run's first n
+            // lines, and returns the mask of those that repeat the beginning
+            // of the line before. Plain locals and bitwise operators, so that
+            // the loop has no branch that depends on the bytes.
+            template <bool kKnownPrefixes>
+            std::uint64_t Classify(const ZoneLineReader::LineRun& run, std::size_t n)
+            {
+                const char* data = run.data;
+                std::uint64_t repeats = 0;
+                std::size_t start = run.begin;
+                __m128i beforeLo = m_lo;
+                __m128i beforeHi = m_hi;
+                std::size_t beforePrefix = m_prefixLength;
+                for (std::size_t k = 0; k < n; ++k)
+                {
+                    const std::size_t end = run.ends[k];
+                    std::size_t length = end - start;
+                    if (length > 0 && data[end - 1] == '\r')
+                        --length;
+                    m_starts[k] = start;
+                    m_lengths[k] = length;
+
+                    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
+                    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + 16));
+                    // Same first beforePrefix bytes as the line before?
+                    const std::uint32_t differ = ~(SameByteMask(lo, beforeLo) | (SameByteMask(hi, beforeHi) << 16));
+                    const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << beforePrefix) - 1);
+                    const bool repeat = (beforePrefix != 0) & (length >= beforePrefix) & ((differ & wanted) == 0);
+                    repeats |= static_cast<std::uint64_t>(repeat) << k;
+
+                    if constexpr (kKnownPrefixes)
+                        beforePrefix = run.prefixes[k];
+                    else
+                        beforePrefix = RecordPrefix(data + start, length, lo, hi);
+                    m_prefixLengths[k] = static_cast<std::uint8_t>(beforePrefix);
+                    beforeLo = lo;
+                    beforeHi = hi;
+                    start = end + 1;
+                }
+                m_lo = beforeLo;
+                m_hi = beforeHi;
+                m_prefixLength = beforePrefix;
+                return repeats;
+            }
+
+            // Takes lines until `limit` entries were added, the lines in
+            // memory are used up (false), or a group ends with `count` entries
+            // added; returns the new count.
+            std::uint32_t TakeGroup(const ZoneLineReader::LineRun& run, std::uint32_t count, std::uint32_t limit)
+            {
+                const std::size_t n = std::min<std::size_t>(run.count, 64);
+                const char* data = run.data;
+                const std::uint64_t repeats = run.prefixes != nullptr ? Classify<true>(run, n) : Classify<false>(run, n);
+
+                const std::uint64_t all = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
+                std::uint64_t todo = m_rules.Append() ? all : all & ~repeats;
+                std::size_t taken = n;
+                while (todo != 0)
+                {
+                    const auto k = static_cast<std::size_t>(std::countr_zero(todo));
+                    todo &= todo - 1;
+                    const std::string_view line(data + m_starts[k], m_lengths[k]);
+                    const std::size_t prefix = m_prefixLengths[k];
+                    if ((repeats >> k) & 1)
+                    {
+                        m_rules.ApplyRepeat(line, prefix, m_outcome);
+                        continue;
+                    }
+                    if (prefix != 0)
+                        m_outcome = m_rules.ApplyRecord(line, prefix - kNsKey.size());
+                    else if (!line.empty() && line.front() != '$')
+                        m_outcome = m_rules.ApplyRecord(line, FindNsKey(line));
+                    else
+                        m_outcome = m_rules.Apply(line);
+                    if (m_outcome == LineOutcome::Added && ++count >= limit)
+                    {
+                        taken = k + 1;
+                        break;
+                    }
+                }
+                CountLinesRead(static_cast<std::uint32_t>(taken));
+                m_zoneFile.SkipBufferedLines(taken);
+                return count;
+            }
+
+            // The next line does not follow the last one seen here.
+            void Interrupt() { m_prefixLength = 0; }
+
+        private:
+            ZoneLineReader& m_zoneFile;
+            DomainLineRules& m_rules;
+            // The line before: its first 32 bytes, the length of its label and
+            // " NS " (0 when no line may repeat it) and its outcome.
+            __m128i m_lo = _mm_setzero_si128();
+            __m128i m_hi = _mm_setzero_si128();
+            std::size_t m_prefixLength = 0;
+            LineOutcome m_outcome = LineOutcome::Skipped;
+            std::size_t m_starts[64];
+            std::size_t m_lengths[64];
+            std::uint8_t m_prefixLengths[64];
+        };
+#endif
     }
 
     std::uint32_t ExtractGtldDomains(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit)
     {
-        const ExtractionSettings& settings = g_extractionSettings;
-        RunState& state = g_runState;
-        const bool append = settings.appendNameServers != 0;
-
-        std::vector<std::string> patterns;
-        for (const std::string& server : settings.nameServers)
-        {
-            if (!server.empty())
-                patterns.push_back(std::string(kNsKey) + server);
-        }
-
         std::uint32_t count = 0;
         if (limit == 0)
             return 0;
 
+        DomainLineRules rules(batch);
         std::string_view line;
-        // The shortcuts below are taken only without a name-server list: with
-        // one, every line must still be tested for the user's patterns.
-        const bool shortcuts = patterns.empty();
-        // Length of previousName's label, for recognising its further lines.
-        std::size_t repeatLabelLength = shortcuts ? RepeatLabelLength(state.previousName, g_originSuffix) : 0;
-        // The label and " NS " of the candidate the filter rejected last: its
-        // further lines would be rejected again, so they are passed over.
-        std::string rejectedPrefix;
-
+#ifdef PLEXOR_HAVE_SSE2
+        if (rules.Shortcuts())
+        {
+            // The reading thread can find each line's record prefix ahead.
+            zoneFile.FindRecordPrefixes();
+            LineGroups groups(zoneFile, rules);
+            while (count < limit && detail::ContinueBeforeLine())
+            {
+                const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
+                if (run.count > 0)
+                {
+                    count = groups.TakeGroup(run, count, limit);
+                    continue;
+                }
+                // The next line needs a refill, or is the last one and has no
+                // LF.
+                if (!zoneFile.ReadLine(line))
+                    break;
+                CountLineRead();
+                groups.Interrupt();
+                if (rules.Apply(line) == LineOutcome::Added)
+                    ++count;
+            }
+            rules.Finish();
+            return count;
+        }
+#endif
         while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
         {
             CountLineRead();
-            if (line.empty())
-                continue;
-
-            if (IsRepeatLine(line, state.previousName, repeatLabelLength))
-            {
-                if (append)
-                    MergeServer(batch, line.substr(repeatLabelLength + kNsKey.size()), g_originSuffix);
-                continue;
-            }
-            if (!rejectedPrefix.empty() && line.starts_with(rejectedPrefix))
-                continue;
-
-            std::size_t p = std::string_view::npos;
-            if (line.starts_with(kOriginKey))
-            {
-                g_originSuffix = OriginSuffixOf(line);
-                if (shortcuts)
-                    repeatLabelLength = RepeatLabelLength(state.previousName, g_originSuffix);
-                rejectedPrefix.clear();
-                p = FindNsKey(line);
-            }
-            else
-            {
-                p = FindNsKey(line);
-                if (p == std::string_view::npos || line.front() == ';' || line.front() == ' ' || IsZoneApexLine(line))
-                    continue;
-            }
-            if (!patterns.empty() && !HoldsAnyPattern(line, patterns))
-                continue;
-            if (p == std::string_view::npos || p == 0)
-                continue;
-
-            const std::string_view label = line.substr(0, p);
-            const std::string_view server = line.substr(p + kNsKey.size());
-            if (IsPreviousName(state.previousName, label, g_originSuffix))
-            {
-                if (append)
-                    MergeServer(batch, server, g_originSuffix);
-                continue;
-            }
-
-            std::string& entry = batch.AppendEntry();
-            entry.assign(label);
-            entry += g_originSuffix;
-            if (!PassesNameFilter(entry))
-            {
-                batch.pop_back();
-                if (shortcuts && line.front() != '$')
-                    rejectedPrefix.assign(line.substr(0, p + kNsKey.size()));
-                continue;
-            }
-            state.previousName.assign(entry);
-            if (append)
-            {
-                entry += ": ";
-                AppendServer(entry, server, g_originSuffix);
-            }
-            if (shortcuts)
-            {
-                repeatLabelLength = line.front() != '$' ? label.size()
-                                                        : RepeatLabelLength(state.previousName, g_originSuffix);
-            }
-            CountNameExtracted();
-            if (++count >= limit)
+            if (rules.Apply(line) == LineOutcome::Added && ++count >= limit)
                 break;
         }
+        rules.Finish();
         return count;
     }
 

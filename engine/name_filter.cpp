@@ -4,14 +4,9 @@
 
 namespace plexor
 {
-    bool PassesNameFilter(std::string_view name)
+    bool detail::PassesWordAndCharacterTests(std::string_view name)
     {
         const ExtractionSettings& settings = g_extractionSettings;
-
-        // Length in bytes against both inclusive bounds, as signed numbers.
-        const long long length = static_cast<long long>(name.size());
-        if (length > settings.maxChars || length < settings.minChars)
-            return false;
 
         if (!settings.includeWords.empty())
         {

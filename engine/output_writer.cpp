@@ -19,6 +19,13 @@ namespace plexor
         }
     }
 
+    void OutputWriter::AllocateBuffer()
+    {
+        if (!m_buffer)
+            m_buffer.reset(new char[kBufferSize]);
+        m_capacity = kBufferSize;
+    }
+
     OutputWriter::~OutputWriter()
     {
         Close();
@@ -37,7 +44,7 @@ namespace plexor
             return false;
         // The writer buffers itself; stdio passes each block straight on.
         std::setvbuf(m_file, nullptr, _IONBF, 0);
-        m_buffer.resize(kBufferSize);
+        AllocateBuffer();
         m_used = 0;
         return true;
     }
@@ -49,7 +56,7 @@ namespace plexor
         m_displayPath = std::move(displayPath);
         sink.clear();
         m_memorySink = &sink;
-        m_buffer.resize(kBufferSize);
+        AllocateBuffer();
         m_used = 0;
     }
 
@@ -73,14 +80,14 @@ namespace plexor
     {
         if (m_failed)
             return false;
-        if (bytes.size() > m_buffer.size() - m_used)
+        if (bytes.size() > m_capacity - m_used)
         {
             if (!Flush())
                 return false;
-            if (bytes.size() >= m_buffer.size())
+            if (bytes.size() >= m_capacity)
                 return WriteOut(bytes.data(), bytes.size());
         }
-        std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+        std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
         m_used += bytes.size();
         return true;
     }
@@ -91,7 +98,18 @@ namespace plexor
             return false;
         const std::size_t used = m_used;
         m_used = 0;
-        if (!WriteOut(m_buffer.data(), used))
+        if (!WriteOut(m_buffer.get(), used))
+            return false;
+        if (m_file != nullptr && std::fflush(m_file) != 0)
+            m_failed = true;
+        return !m_failed;
+    }
+
+    bool OutputWriter::WriteAndFlush(std::string_view bytes)
+    {
+        if (m_used > 0)
+            return Write(bytes) && Flush();
+        if (!WriteOut(bytes.data(), bytes.size()))
             return false;
         if (m_file != nullptr && std::fflush(m_file) != 0)
             m_failed = true;
@@ -108,7 +126,8 @@ namespace plexor
             m_failed = true;
         m_file = nullptr;
         m_memorySink = nullptr;
-        m_buffer = std::vector<char>();
+        m_buffer.reset();
+        m_capacity = 0;
         m_used = 0;
         return !m_failed;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,9 +35,9 @@ namespace plexor
         // Inline for the common case of bytes that fit the buffer.
         bool Write(std::string_view bytes)
         {
-            if (bytes.size() <= m_buffer.size() - m_used && !m_failed)
+            if (bytes.size() <= m_capacity - m_used && !m_failed)
             {
-                std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+                std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
                 m_used += bytes.size();
                 return true;
             }
@@ -45,9 +46,9 @@ namespace plexor
         // Writes the bytes followed by CR LF.
         bool WriteLine(std::string_view bytes)
         {
-            if (bytes.size() + 2 <= m_buffer.size() - m_used && !m_failed)
+            if (bytes.size() + 2 <= m_capacity - m_used && !m_failed)
             {
-                char* at = m_buffer.data() + m_used;
+                char* at = m_buffer.get() + m_used;
                 std::memcpy(at, bytes.data(), bytes.size());
                 at[bytes.size()] = '\r';
                 at[bytes.size() + 1] = '\n';
@@ -58,6 +59,9 @@ namespace plexor
         }
 
         bool Flush();
+        // Write(bytes) then Flush(), taking the bytes straight from the
+        // caller's memory when nothing else is buffered.
+        bool WriteAndFlush(std::string_view bytes);
         // Flushes and closes; false if that or anything before it failed.
         bool Close();
 
@@ -67,12 +71,15 @@ namespace plexor
         static constexpr std::size_t kBufferSize = 256 * 1024;
 
     private:
+        void AllocateBuffer();
         bool WriteSlow(std::string_view bytes);
         bool WriteOut(const char* data, std::size_t size);
 
         std::FILE* m_file = nullptr;
         std::string* m_memorySink = nullptr;
-        std::vector<char> m_buffer;
+        // Not value-initialised: only the part a run fills is ever touched.
+        std::unique_ptr<char[]> m_buffer;
+        std::size_t m_capacity = 0;
         std::size_t m_used = 0;
         bool m_failed = false;
         std::string m_displayPath;

@@ -1,9 +1,9 @@
 #include "read_ahead.h"
 
-#include <cstring>
 #include <utility>
 
 #include "byte_sources.h"
+#include "record_label.h"
 
 namespace plexor
 {
@@ -11,6 +11,26 @@ namespace plexor
         : m_source(std::move(source))
         , m_thread(&ReadAhead::Run, this)
     {
+    }
+
+    namespace
+    {
+        void FindPrefixes(const char* data, const LineEndIndex& lineEnds, std::vector<std::uint8_t>& prefixes)
+        {
+            const std::size_t count = lineEnds.size();
+            prefixes.resize(count);
+            if (count == 0)
+                return;
+            prefixes[0] = 0;
+            for (std::size_t i = 1; i < count; ++i)
+            {
+                const std::size_t start = lineEnds[i - 1] + std::size_t {1};
+                std::size_t length = lineEnds[i] - start;
+                if (length > 0 && data[start + length - 1] == '\r')
+                    --length;
+                prefixes[i] = static_cast<std::uint8_t>(RecordPrefix(data + start, length));
+            }
+        }
     }
 
     ReadAhead::~ReadAhead()
@@ -44,13 +64,18 @@ namespace plexor
                     chunk.lineEnds = std::move(m_freeLineEnds.back());
                     m_freeLineEnds.pop_back();
                 }
+                if (!m_freePrefixes.empty())
+                {
+                    chunk.prefixes = std::move(m_freePrefixes.back());
+                    m_freePrefixes.pop_back();
+                }
             }
 
             bool end = false;
             bool failed = false;
             try
             {
-                buffer.resize(kHeadroom + kChunkSize);
+                buffer.resize(kBufferSize);
                 while (chunk.size < kChunkSize)
                 {
                     const std::ptrdiff_t got =
@@ -66,12 +91,12 @@ namespace plexor
                 // Index the line ends here, in parallel with the reader's
                 // work on the chunk before.
                 chunk.lineEnds.clear();
-                const char* data = buffer.data();
-                const char* end = data + kHeadroom + chunk.size;
-                for (const char* at = data + kHeadroom;
-                     (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))));
-                     ++at)
-                    chunk.lineEnds.push_back(static_cast<std::uint32_t>(at - data));
+                chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+                chunk.prefixes.clear();
+                // Only while the worker has chunks to go on with: a worker
+                // that waits gets the chunk at once and finds them itself.
+                if (m_findRecordPrefixes.load(std::memory_order_relaxed) && HasReadyChunks())
+                    FindPrefixes(buffer.data(), chunk.lineEnds, chunk.prefixes);
             }
             catch (const std::bad_alloc&)
             {
@@ -93,15 +118,16 @@ namespace plexor
         }
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, std::vector<std::uint32_t>& lineEnds)
+    bool ReadAhead::HasReadyChunks()
+    {
+        std::lock_guard lock(m_mutex);
+        return !m_ready.empty();
+    }
+
+    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds,
+                                   std::vector<std::uint8_t>& prefixes)
     {
         std::unique_lock lock(m_mutex);
-        if (buffer.capacity() > 0)
-            m_free.push_back(std::move(buffer));
-        if (lineEnds.capacity() > 0)
-            m_freeLineEnds.push_back(std::move(lineEnds));
-        buffer = std::vector<char>();
-        lineEnds = std::vector<std::uint32_t>();
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
         if (m_ready.empty())
             return m_failed ? -1 : 0;
@@ -111,6 +137,21 @@ namespace plexor
         m_changed.notify_all();
         buffer = std::move(chunk.buffer);
         lineEnds = std::move(chunk.lineEnds);
+        prefixes = std::move(chunk.prefixes);
         return static_cast<std::ptrdiff_t>(chunk.size);
+    }
+
+    void ReadAhead::Recycle(std::vector<char> buffer, LineEndIndex lineEnds, std::vector<std::uint8_t> prefixes)
+    {
+        std::lock_guard lock(m_mutex);
+        if (buffer.size() == kBufferSize)
+            m_free.push_back(std::move(buffer));
+        if (lineEnds.HasStorage())
+        {
+            lineEnds.clear();
+            m_freeLineEnds.push_back(std::move(lineEnds));
+        }
+        if (prefixes.capacity() > 0)
+            m_freePrefixes.push_back(std::move(prefixes));
     }
 }

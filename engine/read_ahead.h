@@ -4,6 +4,7 @@
 // chunks ahead of the zone line reader, so that the run's worker spends its
 // time on the lines and not on the system's file reads or on inflating.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "line_index.h"
 
 namespace plexor
 {
@@ -30,23 +33,41 @@ namespace plexor
         ReadAhead(const ReadAhead&) = delete;
         ReadAhead& operator=(const ReadAhead&) = delete;
 
-        // Swaps `buffer` with the next chunk, whose bytes are then at
-        // [kHeadroom, kHeadroom + result), and `lineEnds` with the positions
+        // Every chunk's buffer holds kHeadroom + kChunkSize + kLineProbeBytes
+        // bytes.
+        static constexpr std::size_t kBufferSize = kHeadroom + kChunkSize + kLineProbeBytes;
+
+        // Moves the next chunk into `buffer`, whose bytes are then at
+        // [kHeadroom, kHeadroom + result), and into `lineEnds` the positions
         // of every LF among them, in order (found on the reading thread, so
-        // the reader need not search for them). The vectors passed in are
-        // kept for reuse. Returns 0 at the end of the data and -1 once
-        // reading failed (after every chunk read before the failure).
-        std::ptrdiff_t Next(std::vector<char>& buffer, std::vector<std::uint32_t>& lineEnds);
+        // the reader need not search for them). Returns 0 at the end of the
+        // data and -1 once reading failed (after every chunk read before the
+        // failure).
+        // When record prefixes are wanted, `prefixes` receives for every
+        // line after the chunk's first LF its RecordPrefix (index i for the
+        // line ending at lineEnds[i]; index 0, whose line began in the chunk
+        // before, gets 0); otherwise it is left empty.
+        std::ptrdiff_t Next(std::vector<char>& buffer, LineEndIndex& lineEnds, std::vector<std::uint8_t>& prefixes);
+        // Hands a chunk's storage back for reuse once its bytes are no longer
+        // needed; a buffer of another size is let go.
+        void Recycle(std::vector<char> buffer, LineEndIndex lineEnds, std::vector<std::uint8_t> prefixes);
+
+        // Asks for the record prefixes of the chunks read from now on (see
+        // record_label.h): work the reading thread can take off the run's
+        // worker.
+        void FindRecordPrefixes() { m_findRecordPrefixes.store(true, std::memory_order_relaxed); }
 
     private:
         struct Chunk
         {
             std::vector<char> buffer;
-            std::vector<std::uint32_t> lineEnds;
+            LineEndIndex lineEnds;
+            std::vector<std::uint8_t> prefixes;
             std::size_t size = 0;
         };
 
         void Run();
+        bool HasReadyChunks();
 
         static constexpr std::size_t kDepth = 3; // chunks read ahead
 
@@ -55,7 +76,9 @@ namespace plexor
         std::condition_variable m_changed;
         std::deque<Chunk> m_ready;
         std::vector<std::vector<char>> m_free;
-        std::vector<std::vector<std::uint32_t>> m_freeLineEnds;
+        std::vector<LineEndIndex> m_freeLineEnds;
+        std::vector<std::vector<std::uint8_t>> m_freePrefixes;
+        std::atomic<bool> m_findRecordPrefixes {false};
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready
         bool m_failed = false;   // reading failed after those in m_ready

@@ -100,23 +100,16 @@ namespace plexor
                 // that name's entry, the batch's last (held back by the
                 // worker across calls).
                 if (append && !batch.empty())
-                {
-                    batch.back() += ',';
-                    batch.back() += server;
-                }
+                    batch.AppendToBack(",", server);
                 continue;
             }
 
             if (!PassesNameFilter(ToUpperAscii(name)))
                 continue;
 
-            std::string& entry = batch.AppendEntry();
-            entry += name;
+            batch.push_back(name);
             if (append)
-            {
-                entry += ": ";
-                entry += server;
-            }
+                batch.AppendToBack(": ", server);
             state.previousName = name;
             CountNameExtracted();
             if (++count >= limit)

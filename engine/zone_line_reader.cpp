@@ -56,7 +56,7 @@ namespace plexor
             // A pipe or device may block in a read for ever; it is read on
             // the worker's own thread, so that closing never waits for it.
             m_source = std::move(decoded);
-            m_buffer = std::vector<char>(kInitialBufferSize);
+            m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
         }
         return true;
     }
@@ -69,7 +69,7 @@ namespace plexor
         m_eof = false;
         m_failed = false;
         m_source = MakeDecodingSource(MakeMemorySource(std::move(bytes)));
-        m_buffer = std::vector<char>(kInitialBufferSize);
+        m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
     }
 
     void ZoneLineReader::Close()
@@ -77,11 +77,10 @@ namespace plexor
         m_readAhead.reset();
         m_source.reset();
         m_buffer = std::vector<char>();
-        m_spare = std::vector<char>();
-        m_lineEnds = std::vector<std::uint32_t>();
-        m_spareLineEnds = std::vector<std::uint32_t>();
+        m_lineEnds = LineEndIndex();
+        m_prefixes = std::vector<std::uint8_t>();
         m_nextLineEnd = 0;
-        m_begin = m_end = m_scanned = 0;
+        m_begin = m_end = m_indexed = 0;
         m_eof = true;
         m_open = false;
     }
@@ -98,21 +97,38 @@ namespace plexor
         return m_readAhead ? RefillFromReadAhead() : RefillFromSource();
     }
 
+    void ZoneLineReader::FindRecordPrefixes()
+    {
+        if (m_readAhead)
+            m_readAhead->FindRecordPrefixes();
+    }
+
+    void ZoneLineReader::IndexNewBytes()
+    {
+        if (m_end > LineEndIndex::kMaxPosition)
+            return; // found by ReadLineSlow's own search instead
+        m_lineEnds.Add(m_buffer.data(), m_indexed, m_end);
+        m_indexed = m_end;
+    }
+
     bool ZoneLineReader::RefillFromSource()
     {
+        // Every LF read so far has been taken: the buffer holds at most the
+        // start of one line, which moves to the front.
+        m_lineEnds.clear();
+        m_nextLineEnd = 0;
         if (m_begin > 0)
         {
-            // Move the partial line to the front.
             const std::size_t pending = m_end - m_begin;
             if (pending > 0)
                 std::memmove(m_buffer.data(), m_buffer.data() + m_begin, pending);
-            m_scanned -= m_begin;
+            m_indexed -= m_begin;
             m_end = pending;
             m_begin = 0;
         }
-        if (m_end == m_buffer.size())
-            m_buffer.resize(m_buffer.size() * 2); // a line longer than the buffer
-        const std::ptrdiff_t got = m_source->Read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+        if (m_end + kLineProbeBytes == m_buffer.size())
+            m_buffer.resize((m_buffer.size() - kLineProbeBytes) * 2 + kLineProbeBytes); // a line longer than the buffer
+        const std::ptrdiff_t got = m_source->Read(m_buffer.data() + m_end, m_buffer.size() - kLineProbeBytes - m_end);
         if (got <= 0)
         {
             m_eof = true;
@@ -120,20 +136,22 @@ namespace plexor
             return false;
         }
         m_end += static_cast<std::size_t>(got);
+        IndexNewBytes();
         return true;
     }
 
     bool ZoneLineReader::RefillFromReadAhead()
     {
         const std::size_t partial = m_end - m_begin;
-        std::vector<char> chunk = std::move(m_spare);
-        std::vector<std::uint32_t> lineEnds = std::move(m_spareLineEnds);
-        m_spareLineEnds = std::move(m_lineEnds);
-        m_lineEnds.clear();
+        std::vector<char> chunk;
+        LineEndIndex lineEnds;
+        std::vector<std::uint8_t> prefixes;
         m_nextLineEnd = 0;
-        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds);
+        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, prefixes);
         if (got <= 0)
         {
+            m_lineEnds.clear();
+            m_prefixes.clear();
             m_eof = true;
             m_failed = got < 0;
             return false;
@@ -143,30 +161,34 @@ namespace plexor
         if (partial <= kHeadroom)
         {
             // The unfinished line goes in front of the new chunk's bytes; the
-            // chunk becomes the buffer, with no further copy.
+            // chunk becomes the buffer, with no further copy, and its LFs
+            // were found on the reading thread. The chunk before goes back at
+            // once.
             const std::size_t start = kHeadroom - partial;
             if (partial > 0)
                 std::memcpy(chunk.data() + start, m_buffer.data() + m_begin, partial);
-            m_spare = std::move(m_buffer);
+            m_readAhead->Recycle(std::move(m_buffer), std::move(m_lineEnds), std::move(m_prefixes));
             m_buffer = std::move(chunk);
             m_lineEnds = std::move(lineEnds);
+            m_prefixes = std::move(prefixes);
             m_begin = start;
-            m_scanned = kHeadroom; // the unfinished line holds no LF
-            m_end = kHeadroom + size;
+            m_end = m_indexed = kHeadroom + size;
             return true;
         }
 
         // A line longer than the headroom collects in the own buffer.
         if (m_begin > 0)
             std::memmove(m_buffer.data(), m_buffer.data() + m_begin, partial);
-        m_scanned -= m_begin;
+        m_indexed -= m_begin;
         m_begin = 0;
-        if (m_buffer.size() < partial + size)
-            m_buffer.resize(std::max(m_buffer.size() * 2, partial + size));
+        if (m_buffer.size() < partial + size + kLineProbeBytes)
+            m_buffer.resize(std::max(m_buffer.size() * 2, partial + size + kLineProbeBytes));
         std::memcpy(m_buffer.data() + partial, chunk.data() + kHeadroom, size);
         m_end = partial + size;
-        m_spare = std::move(chunk);
-        m_spareLineEnds = std::move(lineEnds); // positions of the chunk, not of this buffer
+        m_lineEnds.clear(); // the chunk's positions do not apply to this buffer
+        m_prefixes.clear();
+        m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(prefixes));
+        IndexNewBytes();
         return true;
     }
 
@@ -179,14 +201,19 @@ namespace plexor
                 TakeLine(m_lineEnds[m_nextLineEnd++], line);
                 return true;
             }
-            const char* data = m_buffer.data();
-            const void* lf = m_scanned < m_end ? std::memchr(data + m_scanned, '\n', m_end - m_scanned) : nullptr;
-            if (lf != nullptr)
+            if (m_indexed < m_end)
             {
-                TakeLine(static_cast<std::size_t>(static_cast<const char*>(lf) - data), line);
-                return true;
+                // A buffer beyond the index's reach: search it directly.
+                const std::size_t from = std::max(m_begin, m_indexed);
+                const void* lf = std::memchr(m_buffer.data() + from, '\n', m_end - from);
+                if (lf != nullptr)
+                {
+                    TakeLine(static_cast<std::size_t>(static_cast<const char*>(lf) - m_buffer.data()), line);
+                    m_indexed = m_begin; // the LFs after it are still to be searched
+                    return true;
+                }
+                m_indexed = m_end;
             }
-            m_scanned = m_end;
             if (!Refill())
             {
                 // A read error ends the input: the partial line before it is
@@ -194,7 +221,7 @@ namespace plexor
                 if (m_failed || m_begin == m_end)
                     return false;
                 line = std::string_view(m_buffer.data() + m_begin, m_end - m_begin);
-                m_begin = m_scanned = m_end;
+                m_begin = m_indexed = m_end;
                 return true;
             }
         }

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "byte_scan.h"
+#include "line_index.h"
 
 namespace plexor
 {
@@ -50,19 +50,46 @@ namespace plexor
                 TakeLine(m_lineEnds[m_nextLineEnd++], line);
                 return true;
             }
-            if (m_scanned < m_end)
-            {
-                const std::size_t lf =
-                    m_scanned + scan::FindByte(m_buffer.data() + m_scanned, m_end - m_scanned, '\n');
-                if (lf < m_end)
-                {
-                    TakeLine(lf, line);
-                    return true;
-                }
-            }
             return ReadLineSlow(line);
         }
         bool ReadLine(std::string& line);
+
+        // The whole lines already in memory after the read position, for
+        // callers that step through many lines without a call per line. Line
+        // i runs from `begin` (i = 0) or ends[i - 1] + 1 up to its LF at
+        // ends[i], positions in `data`; a CR before the LF is still among
+        // these bytes. At least kLineProbeBytes readable bytes follow every
+        // line's start. The run may be empty even though lines remain: then
+        // ReadLine delivers the next one.
+        // `prefixes`, when not null, holds each line's RecordPrefix, found
+        // ahead of time on the reading thread (0 also where it was not
+        // found; see FindRecordPrefixes).
+        struct LineRun
+        {
+            const char* data = nullptr;
+            std::size_t begin = 0;
+            const std::uint32_t* ends = nullptr;
+            std::size_t count = 0;
+            const std::uint8_t* prefixes = nullptr;
+        };
+        LineRun BufferedLines() const
+        {
+            const bool prefixes = m_prefixes.size() == m_lineEnds.size();
+            return {m_buffer.data(), m_begin, m_lineEnds.data() + m_nextLineEnd, m_lineEnds.size() - m_nextLineEnd,
+                    prefixes ? m_prefixes.data() + m_nextLineEnd : nullptr};
+        }
+        // Asks the reading thread, if there is one, to find the lines'
+        // record prefixes ahead of time from now on.
+        void FindRecordPrefixes();
+        // Moves the read position past the first `count` lines of
+        // BufferedLines().
+        void SkipBufferedLines(std::size_t count)
+        {
+            if (count == 0)
+                return;
+            m_nextLineEnd += count;
+            m_begin = static_cast<std::size_t>(m_lineEnds[m_nextLineEnd - 1]) + 1;
+        }
 
         // True once a read or decompression error has ended the input; the
         // lines delivered before it are intact.
@@ -70,8 +97,9 @@ namespace plexor
         // The path as given to Open, as UTF-8 text, for messages.
         const std::string& DisplayPath() const { return m_displayPath; }
 
-        // The read buffer of bytes in memory; it grows only for lines
-        // longer than this. Regular files are read in chunks (see ReadAhead).
+        // The read buffer of bytes in memory, pipes and devices; it grows
+        // only for lines longer than this. Regular files are read in chunks
+        // (see ReadAhead).
         static constexpr std::size_t kInitialBufferSize = 1 << 20;
 
     private:
@@ -83,13 +111,15 @@ namespace plexor
             if (length > 0 && data[lf - 1] == '\r')
                 --length;
             line = std::string_view(data + m_begin, length);
-            m_begin = m_scanned = lf + 1;
+            m_begin = lf + 1;
         }
 
         bool ReadLineSlow(std::string_view& line);
         bool Refill();
         bool RefillFromSource();
         bool RefillFromReadAhead();
+        // Finds the LFs in the buffer from m_indexed to m_end.
+        void IndexNewBytes();
 
         // Bytes in memory, pipes and devices are read directly from
         // m_source; regular files through m_readAhead, on a thread of its own.
@@ -97,15 +127,16 @@ namespace plexor
         std::unique_ptr<ReadAhead> m_readAhead;
         bool m_open = false;
         std::vector<char> m_buffer;
-        std::vector<char> m_spare; // the chunk before, handed back for reuse
-        // The LFs of the chunk in m_buffer from m_nextLineEnd on, when the
-        // read-ahead found them; empty otherwise.
-        std::vector<std::uint32_t> m_lineEnds;
-        std::vector<std::uint32_t> m_spareLineEnds;
+        // The LFs in m_buffer; those from m_nextLineEnd on are unread.
+        LineEndIndex m_lineEnds;
+        std::vector<std::uint8_t> m_prefixes; // for m_lineEnds, when found
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer
-        std::size_t m_scanned = 0; // data from m_begin to here holds no LF
+        // Every LF before this position is in m_lineEnds. Only a buffer too
+        // large for the index's positions (a line of gigabytes) leaves LFs
+        // unindexed; those are searched for when needed.
+        std::size_t m_indexed = 0;
         bool m_eof = true;
         bool m_failed = false;
         std::string m_displayPath;

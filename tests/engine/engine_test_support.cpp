@@ -40,7 +40,8 @@ namespace plexor::test
             Batch batch;
             const std::uint32_t count = extract(reader, batch, kBatchLimit);
             EXPECT_EQ(count, batch.size());
-            all.insert(all.end(), batch.begin(), batch.end());
+            for (std::string& entry : batch.Entries())
+                all.push_back(std::move(entry));
             if (count == 0)
                 break;
         }

@@ -1,0 +1,56 @@
+#pragma once
+
+// The positions of the line feeds in a buffer of zone-file bytes, found in
+// one pass 64 bytes at a time, so that the per-line work after it never
+// searches for line ends again.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace plexor
+{
+    // Every buffer the zone line reader hands out keeps this many readable
+    // bytes after its data, so that a fixed number of bytes (up to this) can
+    // be loaded at once from any line's start, however short the line.
+    inline constexpr std::size_t kLineProbeBytes = 64;
+
+    class LineEndIndex final
+    {
+    public:
+        LineEndIndex() = default;
+        LineEndIndex(LineEndIndex&& other) noexcept { *this = std::move(other); }
+        LineEndIndex& operator=(LineEndIndex&& other) noexcept
+        {
+            m_positions = std::move(other.m_positions);
+            m_size = std::exchange(other.m_size, 0);
+            m_capacity = std::exchange(other.m_capacity, 0);
+            return *this;
+        }
+
+        std::size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        std::uint32_t operator[](std::size_t i) const { return m_positions[i]; }
+        const std::uint32_t* data() const { return m_positions.get(); }
+        // Whether storage has been allocated (kept across clear()).
+        bool HasStorage() const { return m_capacity > 0; }
+        void clear() { m_size = 0; }
+
+        // Appends the position of every LF in buffer[from, to), in order.
+        // Positions are offsets into `buffer`, so `to` must not exceed
+        // kMaxPosition.
+        void Add(const char* buffer, std::size_t from, std::size_t to);
+
+        static constexpr std::size_t kMaxPosition = 0xFFFFFFFFu;
+
+    private:
+        void Reserve(std::size_t capacity);
+
+        // Only the part in use is ever touched, so a large capacity costs
+        // address space, not memory.
+        std::unique_ptr<std::uint32_t[]> m_positions;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
+    };
+}

@@ -1,0 +1,125 @@
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "line_index.h"
+#include "record_label.h"
+
+using namespace plexor;
+
+namespace
+{
+    std::vector<std::uint32_t> NaivePositions(const std::string& bytes, std::size_t from, std::size_t to)
+    {
+        std::vector<std::uint32_t> positions;
+        for (std::size_t i = from; i < to; ++i)
+        {
+            if (bytes[i] == '\n')
+                positions.push_back(static_cast<std::uint32_t>(i));
+        }
+        return positions;
+    }
+
+    std::vector<std::uint32_t> Positions(const LineEndIndex& index)
+    {
+        return {index.data(), index.data() + index.size()};
+    }
+
+    // Every LF found, in order, whatever the density of line ends, the
+    // alignment of the range and its length against the 64-byte blocks;
+    // several ranges add up in one index.
+    TEST(LineEndIndex, FindsEveryLineEndOfAnyRange)
+    {
+        std::mt19937 random(7);
+        for (const int lfPercent : {0, 1, 5, 30, 100})
+        {
+            std::string bytes(700, 'x');
+            for (char& c : bytes)
+            {
+                if (static_cast<int>(random() % 100) < lfPercent)
+                    c = '\n';
+            }
+            for (std::size_t from = 0; from < 70; from += 3)
+            {
+                for (const std::size_t to : {from, from + 1, from + 63, from + 64, from + 65, from + 200, std::size_t {700}})
+                {
+                    LineEndIndex index;
+                    index.Add(bytes.data(), from, to);
+                    ASSERT_EQ(Positions(index), NaivePositions(bytes, from, to))
+                        << lfPercent << "% LF, [" << from << ", " << to << ")";
+                }
+            }
+            LineEndIndex pieces;
+            pieces.Add(bytes.data(), 0, 100);
+            pieces.Add(bytes.data(), 100, 333);
+            pieces.Add(bytes.data(), 333, 700);
+            EXPECT_EQ(Positions(pieces), NaivePositions(bytes, 0, 700)) << lfPercent << "% LF in pieces";
+            pieces.clear();
+            EXPECT_TRUE(pieces.empty());
+            EXPECT_TRUE(pieces.HasStorage()) << "storage is kept for reuse";
+        }
+    }
+
+    TEST(LineEndIndex, GrowsForAnyNumberOfLines)
+    {
+        const std::string bytes(100000, '\n');
+        LineEndIndex index;
+        index.Add(bytes.data(), 0, bytes.size());
+        ASSERT_EQ(index.size(), bytes.size());
+        EXPECT_EQ(index[0], 0u);
+        EXPECT_EQ(index[99999], 99999u);
+
+        LineEndIndex moved = std::move(index);
+        EXPECT_EQ(moved.size(), bytes.size());
+        EXPECT_FALSE(index.HasStorage());
+        index.Add(bytes.data(), 0, 3);
+        EXPECT_EQ(index.size(), 3u) << "a moved-from index is usable";
+    }
+
+    struct PrefixCase
+    {
+        const char* line;
+        std::size_t expected;
+    };
+
+    // RecordPrefix gives the length of "LABEL NS " only when the first blank
+    // begins " NS " within the probe and the line does not begin with "$";
+    // 0 means "look at the whole line".
+    TEST(RecordPrefix, RecognisesLabelAndNsWithinTheProbe)
+    {
+        const std::string label28(28, 'L');
+        const std::string label29(29, 'L');
+        const std::vector<PrefixCase> cases = {
+            {"EXAMPLE NS NS1.EXAMPLE.NET.", 11},
+            {"A NS B", 5},
+            {"A NS ", 5},
+            {"A NS", 0},                 // line ends inside the key
+            {"EXAMPLE A 192.0.2.1", 0},  // first blank is not " NS "
+            {"EXAMPLE  NS X", 0},        // two blanks: the first is not " NS "
+            {"$ORIGIN X NS Y", 0},       // "$" lines are never passed over
+            {"$X NS Y", 0},
+            {" NS X", 4},                // the line's own rules skip it
+            {";C NS X", 6},
+            {"", 0},
+            {"NOBLANKATALL", 0},
+        };
+        for (const PrefixCase& c : cases)
+        {
+            std::string buffer = c.line;
+            const std::size_t length = buffer.size();
+            buffer.append(kLineProbeBytes, ' '); // what follows a line is not part of it
+            EXPECT_EQ(RecordPrefix(buffer.data(), length), c.expected) << '"' << c.line << '"';
+        }
+        std::string longest = label28 + " NS X";
+        std::string tooLong = label29 + " NS X";
+        const std::size_t longestLength = longest.size();
+        const std::size_t tooLongLength = tooLong.size();
+        longest.append(kLineProbeBytes, '\0');
+        tooLong.append(kLineProbeBytes, '\0');
+        EXPECT_EQ(RecordPrefix(longest.data(), longestLength), 32u) << "label and key fill the probe";
+        EXPECT_EQ(RecordPrefix(tooLong.data(), tooLongLength), 0u) << "the key ends past the probe";
+    }
+}

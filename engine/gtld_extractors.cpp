@@ -329,10 +329,9 @@ namespace plexor
         // of a zone begin with the same label and " NS " as the line before
         // them (a domain's second, third... server): such a line has the same
         // outcome as the one before, so only the others go through the full
-        // rules. Finding them takes no branch per line: each line's first 32
-        // bytes are compared with the line before's, whose label and " NS "
-        // (RecordPrefix) were found here or already on the reading thread.
-        // Pause and abort are polled before every group.
+        // rules. Finding them (RecordRepeats) takes no branch per line, and
+        // the reading thread has often done it already. Pause and abort are
+        // polled before every group.
         class LineGroups final
         {
         public:
@@ -342,49 +341,35 @@ namespace plexor
             {
             }
 
-            // Finds the start, length and record prefix of the run's first n
-            // lines, and returns the mask of those that repeat the beginning
-            // of the line before. Plain locals and bitwise operators, so that
-            // the loop has no branch that depends on the bytes.
-            template <bool kKnownPrefixes>
+            // The mask of the run's first n lines that repeat the beginning of
+            // the line before, and their record prefixes in m_prefixLengths:
+            // found here, or taken from what the reading thread found.
             std::uint64_t Classify(const ZoneLineReader::LineRun& run, std::size_t n)
             {
-                const char* data = run.data;
-                std::uint64_t repeats = 0;
+                if (run.classes != nullptr)
+                {
+                    // The reading thread saw these lines, not the ones
+                    // before: whatever comes after them is looked at afresh.
+                    m_repeats.Forget();
+                    std::memcpy(m_prefixLengths, run.classes->prefixes.data() + run.firstClass, n);
+                    const std::uint64_t bits = RecordLineClasses::RepeatBits(run.classes->repeatWords.data(), run.firstClass);
+                    return n == 64 ? bits : bits & ((std::uint64_t {1} << n) - 1);
+                }
+                // A copy in locals, so that the loop keeps it in registers.
+                RecordRepeats repeats = m_repeats;
+                std::uint64_t mask = 0;
                 std::size_t start = run.begin;
-                __m128i beforeLo = m_lo;
-                __m128i beforeHi = m_hi;
-                std::size_t beforePrefix = m_prefixLength;
                 for (std::size_t k = 0; k < n; ++k)
                 {
                     const std::size_t end = run.ends[k];
-                    std::size_t length = end - start;
-                    if (length > 0 && data[end - 1] == '\r')
-                        --length;
-                    m_starts[k] = start;
-                    m_lengths[k] = length;
-
-                    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start));
-                    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + start + 16));
-                    // Same first beforePrefix bytes as the line before?
-                    const std::uint32_t differ = ~(SameByteMask(lo, beforeLo) | (SameByteMask(hi, beforeHi) << 16));
-                    const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << beforePrefix) - 1);
-                    const bool repeat = (beforePrefix != 0) & (length >= beforePrefix) & ((differ & wanted) == 0);
-                    repeats |= static_cast<std::uint64_t>(repeat) << k;
-
-                    if constexpr (kKnownPrefixes)
-                        beforePrefix = run.prefixes[k];
-                    else
-                        beforePrefix = RecordPrefix(data + start, length, lo, hi);
-                    m_prefixLengths[k] = static_cast<std::uint8_t>(beforePrefix);
-                    beforeLo = lo;
-                    beforeHi = hi;
+                    std::size_t prefix = 0;
+                    const bool repeat = repeats.Next(run.data + start, LineLength(run, start, end), prefix);
+                    mask |= static_cast<std::uint64_t>(repeat) << k;
+                    m_prefixLengths[k] = static_cast<std::uint8_t>(prefix);
                     start = end + 1;
                 }
-                m_lo = beforeLo;
-                m_hi = beforeHi;
-                m_prefixLength = beforePrefix;
-                return repeats;
+                m_repeats = repeats;
+                return mask;
             }
 
             // Takes lines until `limit` entries were added, the lines in
@@ -393,8 +378,14 @@ namespace plexor
             std::uint32_t TakeGroup(const ZoneLineReader::LineRun& run, std::uint32_t count, std::uint32_t limit)
             {
                 const std::size_t n = std::min<std::size_t>(run.count, 64);
-                const char* data = run.data;
-                const std::uint64_t repeats = run.prefixes != nullptr ? Classify<true>(run, n) : Classify<false>(run, n);
+                std::uint64_t repeats = Classify(run, n);
+                if (m_firstGroup)
+                {
+                    // The line before this call's first line was seen by the
+                    // call before, whose outcome for it is not known here.
+                    repeats &= ~std::uint64_t {1};
+                    m_firstGroup = false;
+                }
 
                 const std::uint64_t all = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
                 std::uint64_t todo = m_rules.Append() ? all : all & ~repeats;
@@ -403,7 +394,8 @@ namespace plexor
                 {
                     const auto k = static_cast<std::size_t>(std::countr_zero(todo));
                     todo &= todo - 1;
-                    const std::string_view line(data + m_starts[k], m_lengths[k]);
+                    const std::size_t start = k == 0 ? run.begin : run.ends[k - 1] + std::size_t {1};
+                    const std::string_view line(run.data + start, LineLength(run, start, run.ends[k]));
                     const std::size_t prefix = m_prefixLengths[k];
                     if ((repeats >> k) & 1)
                     {
@@ -428,19 +420,24 @@ namespace plexor
             }
 
             // The next line does not follow the last one seen here.
-            void Interrupt() { m_prefixLength = 0; }
+            void Interrupt() { m_repeats.Forget(); }
 
         private:
+            // The line from start to its LF at end, without one CR before it.
+            static std::size_t LineLength(const ZoneLineReader::LineRun& run, std::size_t start, std::size_t end)
+            {
+                std::size_t length = end - start;
+                if (length > 0 && run.data[end - 1] == '\r')
+                    --length;
+                return length;
+            }
+
             ZoneLineReader& m_zoneFile;
             DomainLineRules& m_rules;
-            // The line before: its first 32 bytes, the length of its label and
-            // " NS " (0 when no line may repeat it) and its outcome.
-            __m128i m_lo = _mm_setzero_si128();
-            __m128i m_hi = _mm_setzero_si128();
-            std::size_t m_prefixLength = 0;
+            RecordRepeats m_repeats;
+            // The outcome of the last line not passed over.
             LineOutcome m_outcome = LineOutcome::Skipped;
-            std::size_t m_starts[64];
-            std::size_t m_lengths[64];
+            bool m_firstGroup = true;
             std::uint8_t m_prefixLengths[64];
         };
 #endif
@@ -457,8 +454,8 @@ namespace plexor
 #ifdef PLEXOR_HAVE_SSE2
         if (rules.Shortcuts())
         {
-            // The reading thread can find each line's record prefix ahead.
-            zoneFile.FindRecordPrefixes();
+            // The reading thread can tell a domain's further lines ahead.
+            zoneFile.FindRecordClasses();
             LineGroups groups(zoneFile, rules);
             while (count < limit && detail::ContinueBeforeLine())
             {

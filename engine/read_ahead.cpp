@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "byte_sources.h"
-#include "record_label.h"
 
 namespace plexor
 {
@@ -11,26 +10,6 @@ namespace plexor
         : m_source(std::move(source))
         , m_thread(&ReadAhead::Run, this)
     {
-    }
-
-    namespace
-    {
-        void FindPrefixes(const char* data, const LineEndIndex& lineEnds, std::vector<std::uint8_t>& prefixes)
-        {
-            const std::size_t count = lineEnds.size();
-            prefixes.resize(count);
-            if (count == 0)
-                return;
-            prefixes[0] = 0;
-            for (std::size_t i = 1; i < count; ++i)
-            {
-                const std::size_t start = lineEnds[i - 1] + std::size_t {1};
-                std::size_t length = lineEnds[i] - start;
-                if (length > 0 && data[start + length - 1] == '\r')
-                    --length;
-                prefixes[i] = static_cast<std::uint8_t>(RecordPrefix(data + start, length));
-            }
-        }
     }
 
     ReadAhead::~ReadAhead()
@@ -64,10 +43,10 @@ namespace plexor
                     chunk.lineEnds = std::move(m_freeLineEnds.back());
                     m_freeLineEnds.pop_back();
                 }
-                if (!m_freePrefixes.empty())
+                if (!m_freeClasses.empty())
                 {
-                    chunk.prefixes = std::move(m_freePrefixes.back());
-                    m_freePrefixes.pop_back();
+                    chunk.classes = std::move(m_freeClasses.back());
+                    m_freeClasses.pop_back();
                 }
             }
 
@@ -92,11 +71,11 @@ namespace plexor
                 // work on the chunk before.
                 chunk.lineEnds.clear();
                 chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
-                chunk.prefixes.clear();
+                chunk.classes.Clear();
                 // Only while the worker has chunks to go on with: a worker
-                // that waits gets the chunk at once and finds them itself.
-                if (m_findRecordPrefixes.load(std::memory_order_relaxed) && HasReadyChunks())
-                    FindPrefixes(buffer.data(), chunk.lineEnds, chunk.prefixes);
+                // that waits gets the chunk at once and does it itself.
+                if (m_findRecordClasses.load(std::memory_order_relaxed) && HasReadyChunks())
+                    chunk.classes.Find(buffer.data(), chunk.lineEnds);
             }
             catch (const std::bad_alloc&)
             {
@@ -124,8 +103,7 @@ namespace plexor
         return !m_ready.empty();
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds,
-                                   std::vector<std::uint8_t>& prefixes)
+    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes)
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
@@ -137,11 +115,11 @@ namespace plexor
         m_changed.notify_all();
         buffer = std::move(chunk.buffer);
         lineEnds = std::move(chunk.lineEnds);
-        prefixes = std::move(chunk.prefixes);
+        classes = std::move(chunk.classes);
         return static_cast<std::ptrdiff_t>(chunk.size);
     }
 
-    void ReadAhead::Recycle(std::vector<char> buffer, LineEndIndex lineEnds, std::vector<std::uint8_t> prefixes)
+    void ReadAhead::Recycle(std::vector<char> buffer, LineEndIndex lineEnds, RecordLineClasses classes)
     {
         std::lock_guard lock(m_mutex);
         if (buffer.size() == kBufferSize)
@@ -151,7 +129,7 @@ namespace plexor
             lineEnds.clear();
             m_freeLineEnds.push_back(std::move(lineEnds));
         }
-        if (prefixes.capacity() > 0)
-            m_freePrefixes.push_back(std::move(prefixes));
+        if (classes.prefixes.capacity() > 0)
+            m_freeClasses.push_back(std::move(classes));
     }
 }

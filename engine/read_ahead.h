@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "line_index.h"
+#include "record_label.h"
 
 namespace plexor
 {
@@ -26,7 +27,7 @@ namespace plexor
         // Every chunk's bytes start this far into its buffer, leaving room for
         // the reader to put the unfinished line of the chunk before in front.
         static constexpr std::size_t kHeadroom = 16 * 1024;
-        static constexpr std::size_t kChunkSize = 128 * 1024;
+        static constexpr std::size_t kChunkSize = 64 * 1024;
 
         explicit ReadAhead(std::unique_ptr<ByteSource> source);
         ~ReadAhead();
@@ -43,26 +44,24 @@ namespace plexor
         // the reader need not search for them). Returns 0 at the end of the
         // data and -1 once reading failed (after every chunk read before the
         // failure).
-        // When record prefixes are wanted, `prefixes` receives for every
-        // line after the chunk's first LF its RecordPrefix (index i for the
-        // line ending at lineEnds[i]; index 0, whose line began in the chunk
-        // before, gets 0); otherwise it is left empty.
-        std::ptrdiff_t Next(std::vector<char>& buffer, LineEndIndex& lineEnds, std::vector<std::uint8_t>& prefixes);
+        // `classes` receives the chunk's record line classes when they were
+        // found, and is left empty otherwise.
+        std::ptrdiff_t Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes);
         // Hands a chunk's storage back for reuse once its bytes are no longer
         // needed; a buffer of another size is let go.
-        void Recycle(std::vector<char> buffer, LineEndIndex lineEnds, std::vector<std::uint8_t> prefixes);
+        void Recycle(std::vector<char> buffer, LineEndIndex lineEnds, RecordLineClasses classes);
 
-        // Asks for the record prefixes of the chunks read from now on (see
-        // record_label.h): work the reading thread can take off the run's
-        // worker.
-        void FindRecordPrefixes() { m_findRecordPrefixes.store(true, std::memory_order_relaxed); }
+        // Asks for the record line classes (record_label.h) of the chunks
+        // read from now on, found while the reader has chunks to go on with:
+        // work the reading thread can take off the run's worker.
+        void FindRecordClasses() { m_findRecordClasses.store(true, std::memory_order_relaxed); }
 
     private:
         struct Chunk
         {
             std::vector<char> buffer;
             LineEndIndex lineEnds;
-            std::vector<std::uint8_t> prefixes;
+            RecordLineClasses classes;
             std::size_t size = 0;
         };
 
@@ -77,8 +76,8 @@ namespace plexor
         std::deque<Chunk> m_ready;
         std::vector<std::vector<char>> m_free;
         std::vector<LineEndIndex> m_freeLineEnds;
-        std::vector<std::vector<std::uint8_t>> m_freePrefixes;
-        std::atomic<bool> m_findRecordPrefixes {false};
+        std::vector<RecordLineClasses> m_freeClasses;
+        std::atomic<bool> m_findRecordClasses {false};
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready
         bool m_failed = false;   // reading failed after those in m_ready

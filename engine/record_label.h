@@ -1,17 +1,21 @@
 #pragma once
 
 // Most lines of a .COM/.NET/.EDU zone are name-server records of the form
-// "LABEL NS SERVER": a label, one blank and "NS ". The domain extractor
-// recognises a domain's further lines by that beginning; finding it is
-// shared between the extractor and the reading thread, which finds it for
-// every line of a chunk ahead of time when asked to.
+// "LABEL NS SERVER": a label, one blank and "NS ", and most of them begin
+// with the same "LABEL NS " as the line before (a domain's second, third...
+// server). The domain extractor gives such a line the outcome of the line
+// before without looking at it further. Telling those lines apart is shared
+// between the extractor and the reading thread, which does it for the
+// chunks it reads while it is ahead of the extractor.
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "byte_scan.h"
+#include "line_index.h"
 
 namespace plexor
 {
@@ -70,4 +74,87 @@ namespace plexor
         return detail::RecordPrefixAt(line, length, at);
 #endif
     }
+
+#ifdef PLEXOR_HAVE_SSE2
+    // Steps through consecutive lines and tells which of them begin with the
+    // same "LABEL NS " as the line before, with no branch on the bytes.
+    class RecordRepeats final
+    {
+    public:
+        // Whether the line repeats the beginning of the line before; its own
+        // RecordPrefix goes to `prefix`. kLineProbeBytes bytes must be
+        // readable from `line`.
+        bool Next(const char* line, std::size_t length, std::size_t& prefix)
+        {
+            const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line));
+            const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16));
+            const std::uint32_t differ = ~(SameByteMask(lo, m_lo) | (SameByteMask(hi, m_hi) << 16));
+            const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << m_prefix) - 1);
+            const bool repeat = (m_prefix != 0) & (length >= m_prefix) & ((differ & wanted) == 0);
+            prefix = RecordPrefix(line, length, lo, hi);
+            m_lo = lo;
+            m_hi = hi;
+            m_prefix = prefix;
+            return repeat;
+        }
+
+        // The next line does not follow the last one seen.
+        void Forget() { m_prefix = 0; }
+
+    private:
+        __m128i m_lo = _mm_setzero_si128();
+        __m128i m_hi = _mm_setzero_si128();
+        std::size_t m_prefix = 0; // the line before's, 0: nothing repeats it
+    };
+#endif
+
+    // What the reading thread finds for the lines of a chunk: each line's
+    // RecordPrefix and whether it repeats the line before (bit i of the
+    // words for the line ending at lineEnds[i]). The chunk's first line
+    // began in the chunk before and its second follows that one: both are
+    // left without prefix and repeat, which only means they are looked at
+    // in full.
+    struct RecordLineClasses
+    {
+        std::vector<std::uint8_t> prefixes;
+        std::vector<std::uint64_t> repeatWords; // one spare word at the end
+
+        bool Empty() const { return prefixes.empty(); }
+        void Clear()
+        {
+            prefixes.clear();
+            repeatWords.clear();
+        }
+
+        void Find(const char* data, const LineEndIndex& lineEnds)
+        {
+            const std::size_t count = lineEnds.size();
+            prefixes.assign(count, 0);
+            repeatWords.assign(count / 64 + 2, 0);
+#ifdef PLEXOR_HAVE_SSE2
+            RecordRepeats repeats;
+            for (std::size_t i = 1; i < count; ++i)
+            {
+                const std::size_t start = lineEnds[i - 1] + std::size_t {1};
+                std::size_t length = lineEnds[i] - start;
+                if (length > 0 && data[start + length - 1] == '\r')
+                    --length;
+                std::size_t prefix = 0;
+                const bool repeat = repeats.Next(data + start, length, prefix) & (i > 1);
+                prefixes[i] = static_cast<std::uint8_t>(prefix);
+                repeatWords[i / 64] |= static_cast<std::uint64_t>(repeat) << (i % 64);
+            }
+#else
+            static_cast<void>(data);
+#endif
+        }
+
+        // The repeat bits of the up to 64 lines from line `first` on.
+        static std::uint64_t RepeatBits(const std::uint64_t* words, std::size_t first)
+        {
+            const std::size_t word = first / 64;
+            const std::size_t bit = first % 64;
+            return bit == 0 ? words[word] : (words[word] >> bit) | (words[word + 1] << (64 - bit));
+        }
+    };
 }

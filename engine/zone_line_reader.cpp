@@ -78,7 +78,7 @@ namespace plexor
         m_source.reset();
         m_buffer = std::vector<char>();
         m_lineEnds = LineEndIndex();
-        m_prefixes = std::vector<std::uint8_t>();
+        m_classes = RecordLineClasses();
         m_nextLineEnd = 0;
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
@@ -97,10 +97,10 @@ namespace plexor
         return m_readAhead ? RefillFromReadAhead() : RefillFromSource();
     }
 
-    void ZoneLineReader::FindRecordPrefixes()
+    void ZoneLineReader::FindRecordClasses()
     {
         if (m_readAhead)
-            m_readAhead->FindRecordPrefixes();
+            m_readAhead->FindRecordClasses();
     }
 
     void ZoneLineReader::IndexNewBytes()
@@ -145,13 +145,13 @@ namespace plexor
         const std::size_t partial = m_end - m_begin;
         std::vector<char> chunk;
         LineEndIndex lineEnds;
-        std::vector<std::uint8_t> prefixes;
+        RecordLineClasses classes;
         m_nextLineEnd = 0;
-        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, prefixes);
+        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, classes);
         if (got <= 0)
         {
             m_lineEnds.clear();
-            m_prefixes.clear();
+            m_classes.Clear();
             m_eof = true;
             m_failed = got < 0;
             return false;
@@ -167,10 +167,10 @@ namespace plexor
             const std::size_t start = kHeadroom - partial;
             if (partial > 0)
                 std::memcpy(chunk.data() + start, m_buffer.data() + m_begin, partial);
-            m_readAhead->Recycle(std::move(m_buffer), std::move(m_lineEnds), std::move(m_prefixes));
+            m_readAhead->Recycle(std::move(m_buffer), std::move(m_lineEnds), std::move(m_classes));
             m_buffer = std::move(chunk);
             m_lineEnds = std::move(lineEnds);
-            m_prefixes = std::move(prefixes);
+            m_classes = std::move(classes);
             m_begin = start;
             m_end = m_indexed = kHeadroom + size;
             return true;
@@ -186,8 +186,8 @@ namespace plexor
         std::memcpy(m_buffer.data() + partial, chunk.data() + kHeadroom, size);
         m_end = partial + size;
         m_lineEnds.clear(); // the chunk's positions do not apply to this buffer
-        m_prefixes.clear();
-        m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(prefixes));
+        m_classes.Clear();
+        m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(classes));
         IndexNewBytes();
         return true;
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "line_index.h"
+#include "record_label.h"
 
 namespace plexor
 {
@@ -61,26 +62,27 @@ namespace plexor
         // these bytes. At least kLineProbeBytes readable bytes follow every
         // line's start. The run may be empty even though lines remain: then
         // ReadLine delivers the next one.
-        // `prefixes`, when not null, holds each line's RecordPrefix, found
-        // ahead of time on the reading thread (0 also where it was not
-        // found; see FindRecordPrefixes).
+        // `classes`, when not null, holds the record line classes the
+        // reading thread found for these lines (see FindRecordClasses): line
+        // i's prefix is classes->prefixes[firstClass + i].
         struct LineRun
         {
             const char* data = nullptr;
             std::size_t begin = 0;
             const std::uint32_t* ends = nullptr;
             std::size_t count = 0;
-            const std::uint8_t* prefixes = nullptr;
+            const RecordLineClasses* classes = nullptr;
+            std::size_t firstClass = 0;
         };
         LineRun BufferedLines() const
         {
-            const bool prefixes = m_prefixes.size() == m_lineEnds.size();
+            const bool classes = m_classes.prefixes.size() == m_lineEnds.size() && !m_classes.Empty();
             return {m_buffer.data(), m_begin, m_lineEnds.data() + m_nextLineEnd, m_lineEnds.size() - m_nextLineEnd,
-                    prefixes ? m_prefixes.data() + m_nextLineEnd : nullptr};
+                    classes ? &m_classes : nullptr, m_nextLineEnd};
         }
-        // Asks the reading thread, if there is one, to find the lines'
-        // record prefixes ahead of time from now on.
-        void FindRecordPrefixes();
+        // Asks the reading thread, if there is one, to find the record line
+        // classes of what it reads from now on.
+        void FindRecordClasses();
         // Moves the read position past the first `count` lines of
         // BufferedLines().
         void SkipBufferedLines(std::size_t count)
@@ -129,7 +131,7 @@ namespace plexor
         std::vector<char> m_buffer;
         // The LFs in m_buffer; those from m_nextLineEnd on are unread.
         LineEndIndex m_lineEnds;
-        std::vector<std::uint8_t> m_prefixes; // for m_lineEnds, when found
+        RecordLineClasses m_classes; // for m_lineEnds, when found
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer

@@ -43,9 +43,22 @@ gtld_bytes=$(wc -c < "$work/gtld.zone")
 se_bytes=$(wc -c < "$work/se.zone")
 lines=2000000
 
-read -r t_run rss_run _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
-read -r t_grep rss_grep _ < <(measure env LC_ALL=C grep -c ' NS ' "$work/gtld.zone")
-read -r t_mawk rss_mawk _ < <(measure sh -c "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' '$work/gtld.zone' | uniq")
+# The three commands of the targets take turns, one run each per round, so
+# that a machine whose speed drifts (a shared virtual machine) slows all of
+# them alike; each gets the median of its rounds.
+once() { "$bin/bench/measure" --runs 1 --stdout "$work/stdout.txt" -- "$@"; }
+: > "$work/rounds.txt"
+for _ in $(seq "$runs"); do
+    read -r a ra _ < <(once "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
+    read -r b rb _ < <(once env LC_ALL=C grep -c ' NS ' "$work/gtld.zone")
+    read -r c rc _ < <(once sh -c "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' '$work/gtld.zone' | uniq")
+    echo "$a $ra $b $rb $c $rc" >> "$work/rounds.txt"
+done
+median_of() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+peak_of() { sort -g | tail -1; }
+t_run=$(cut -d' ' -f1 "$work/rounds.txt" | median_of); rss_run=$(cut -d' ' -f2 "$work/rounds.txt" | peak_of)
+t_grep=$(cut -d' ' -f3 "$work/rounds.txt" | median_of); rss_grep=$(cut -d' ' -f4 "$work/rounds.txt" | peak_of)
+t_mawk=$(cut -d' ' -f5 "$work/rounds.txt" | median_of); rss_mawk=$(cut -d' ' -f6 "$work/rounds.txt" | peak_of)
 
 row "extract_run gtld domains (no filters)" "$t_run" "$rss_run" "$gtld_bytes" "$lines"
 row "LC_ALL=C grep -c ' NS '" "$t_grep" "$rss_grep" "$gtld_bytes" "$lines"

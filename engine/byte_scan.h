@@ -17,28 +17,6 @@
 
 namespace plexor::scan
 {
-    // Position of the first byte c in [data, data + size), or size.
-    inline std::size_t FindByte(const char* data, std::size_t size, char c)
-    {
-#ifdef PLEXOR_HAVE_SSE2
-        const __m128i needle = _mm_set1_epi8(c);
-        std::size_t i = 0;
-        // A few blocks inline; a longer run goes to the library, which is
-        // faster once it is under way.
-        for (int block = 0; block < 4 && i + 16 <= size; ++block, i += 16)
-        {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, needle)));
-            if (mask != 0)
-                return i + static_cast<std::size_t>(std::countr_zero(mask));
-        }
-        const void* found = std::memchr(data + i, c, size - i);
-#else
-        const void* found = std::memchr(data, c, size);
-#endif
-        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
-    }
-
     // Bytes [a, a + n) equal [b, b + n), compared in overlapping words.
     inline bool BytesEqual(const char* a, const char* b, std::size_t n)
     {

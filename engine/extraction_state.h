@@ -93,12 +93,6 @@ namespace plexor
         counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
 
-    inline void CountLinesRead(std::uint32_t lines)
-    {
-        auto& counter = g_runState.linesRead;
-        counter.store(counter.load(std::memory_order_relaxed) + lines, std::memory_order_relaxed);
-    }
-
     inline void CountNameExtracted()
     {
         auto& counter = g_runState.namesExtracted;

@@ -10,9 +10,8 @@
 
 namespace plexor::detail
 {
-    // Called before every line (the gTLD domain extractor: before every group
-    // of at most 64 lines): false when the run is to end. While the run is
-    // paused it sleeps in short steps without reading.
+    // Called before every line: false when the run is to end. While the run
+    // is paused it sleeps in short steps without reading.
     inline bool ContinueBeforeLine()
     {
         RunState& state = g_runState;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <string_view>
@@ -330,8 +331,7 @@ namespace plexor
         // them (a domain's second, third... server): such a line has the same
         // outcome as the one before, so only the others go through the full
         // rules. Finding them (RecordRepeats) takes no branch per line, and
-        // the reading thread has often done it already. Pause and abort are
-        // polled before every group.
+        // the reading thread has often done it already.
         class LineGroups final
         {
         public:
@@ -389,11 +389,29 @@ namespace plexor
 
                 const std::uint64_t all = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
                 std::uint64_t todo = m_rules.Append() ? all : all & ~repeats;
+                // Pause and abort are tested before each line looked at; the
+                // lines passed over before it count as read only once that
+                // test finds neither, so a pause or abort stops the run right
+                // after the last line looked at, as a test before every line
+                // would. linesRead counts each line before its rules run.
+                std::atomic<std::uint32_t>& linesRead = g_runState.linesRead;
+                const std::uint32_t linesBefore = linesRead.load(std::memory_order_relaxed);
                 std::size_t taken = n;
+                std::size_t lastTaken = 0; // lines up to the last one looked at
                 while (todo != 0)
                 {
                     const auto k = static_cast<std::size_t>(std::countr_zero(todo));
                     todo &= todo - 1;
+                    if (StopRequested())
+                    {
+                        taken = lastTaken;
+                        // Classify ran past this line: what follows is
+                        // looked at afresh.
+                        m_repeats.Forget();
+                        break;
+                    }
+                    linesRead.store(linesBefore + static_cast<std::uint32_t>(k) + 1, std::memory_order_relaxed);
+                    lastTaken = k + 1;
                     const std::size_t start = k == 0 ? run.begin : run.ends[k - 1] + std::size_t {1};
                     const std::string_view line(run.data + start, LineLength(run, start, run.ends[k]));
                     const std::size_t prefix = m_prefixLengths[k];
@@ -414,7 +432,7 @@ namespace plexor
                         break;
                     }
                 }
-                CountLinesRead(static_cast<std::uint32_t>(taken));
+                linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
                 m_zoneFile.SkipBufferedLines(taken);
                 return count;
             }
@@ -435,6 +453,13 @@ namespace plexor
             ZoneLineReader& m_zoneFile;
             DomainLineRules& m_rules;
             RecordRepeats m_repeats;
+            static bool StopRequested()
+            {
+                const RunState& state = g_runState;
+                return state.abortRequested.load(std::memory_order_relaxed)
+                    | state.paused.load(std::memory_order_relaxed);
+            }
+
             // The outcome of the last line not passed over.
             LineOutcome m_outcome = LineOutcome::Skipped;
             bool m_firstGroup = true;

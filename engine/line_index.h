@@ -16,6 +16,22 @@ namespace plexor
     // be loaded at once from any line's start, however short the line.
     inline constexpr std::size_t kLineProbeBytes = 64;
 
+    namespace detail
+    {
+        // The search of LineEndIndex::Add over whole 64-byte blocks: writes
+        // the positions of the LFs in [from, to) (a multiple of 64 bytes) to
+        // out and returns how many. out needs room for every byte's position
+        // plus kSpareLineEndWrites. The POPCNT variant, chosen at run time
+        // where the processor has the instructions, is faster.
+        inline constexpr std::size_t kSpareLineEndWrites = 4;
+        std::size_t IndexBlocks(const char* buffer, std::size_t from, std::size_t to, std::uint32_t* out);
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define PLEXOR_HAVE_POPCNT_VARIANT 1
+        std::size_t IndexBlocksPopcnt(const char* buffer, std::size_t from, std::size_t to, std::uint32_t* out);
+#endif
+        bool HasPopcntVariant();
+    }
+
     class LineEndIndex final
     {
     public:

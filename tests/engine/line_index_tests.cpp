@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -61,6 +62,32 @@ namespace
             EXPECT_TRUE(pieces.empty());
             EXPECT_TRUE(pieces.HasStorage()) << "storage is kept for reuse";
         }
+    }
+
+    // Both block searches (the POPCNT one where the processor has it) find
+    // the same positions, whatever the number of LFs in a block.
+    TEST(LineEndIndex, BlockSearchesAgree)
+    {
+        std::mt19937 random(11);
+        std::string bytes(64 * 40, 'x');
+        for (std::size_t block = 0; block < 40; ++block)
+        {
+            // 0, 1, ... up to 64 LFs in the blocks, at random places.
+            const std::size_t lineFeeds = block * 64 / 39;
+            for (std::size_t i = 0; i < lineFeeds; ++i)
+                bytes[block * 64 + random() % 64] = '\n';
+        }
+        const auto expected = NaivePositions(bytes, 0, bytes.size());
+        std::vector<std::uint32_t> out(bytes.size() + detail::kSpareLineEndWrites);
+        const std::size_t portable = detail::IndexBlocks(bytes.data(), 0, bytes.size(), out.data());
+        EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(portable)), expected);
+#ifdef PLEXOR_HAVE_POPCNT_VARIANT
+        if (!detail::HasPopcntVariant())
+            GTEST_SKIP() << "no POPCNT here";
+        std::fill(out.begin(), out.end(), 0u);
+        const std::size_t fast = detail::IndexBlocksPopcnt(bytes.data(), 0, bytes.size(), out.data());
+        EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(fast)), expected);
+#endif
     }
 
     TEST(LineEndIndex, GrowsForAnyNumberOfLines)

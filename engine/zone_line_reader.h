@@ -43,6 +43,8 @@ namespace plexor
 
         // The next line, valid until the next call. False when no byte is
         // left, or when reading or decompressing failed (see Failed()).
+        // kLineProbeBytes bytes from the line's start are readable however
+        // short the line, so callers may copy or compare whole blocks.
         // Inline for the common case of a whole line already in the buffer.
         bool ReadLine(std::string_view& line)
         {

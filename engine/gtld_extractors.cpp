@@ -457,7 +457,7 @@ namespace plexor
             {
                 const RunState& state = g_runState;
                 return state.abortRequested.load(std::memory_order_relaxed)
-                    | state.paused.load(std::memory_order_relaxed);
+                    || state.paused.load(std::memory_order_relaxed);
             }
 
             // The outcome of the last line not passed over.

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include <QByteArray>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
@@ -131,5 +133,18 @@ namespace plexor::test
     inline QPushButton* Button(const MainDialog& dialog, int controlId)
     {
         return Control<QPushButton>(dialog, controlId);
+    }
+
+    // A file's bytes, or "<unreadable>" when it cannot be opened.
+    inline QByteArray ReadFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<unreadable>");
+    }
+
+    inline bool WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     }
 }

@@ -79,18 +79,6 @@ namespace
         return zone;
     }
 
-    bool WriteFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
-
-    QByteArray ReadFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<unreadable>");
-    }
-
     std::uint32_t LinesRead()
     {
         std::uint32_t lines = 0;

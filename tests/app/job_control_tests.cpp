@@ -55,20 +55,6 @@ namespace
                                "x\n"
                                "  IP Address=192.0.2.1\n";
 
-    QByteArray ReadFile(const QString& path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QByteArrayLiteral("<unreadable>");
-        return file.readAll();
-    }
-
-    bool WriteFile(const QString& path, const QByteArray& bytes)
-    {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    }
-
     std::pair<std::uint32_t, std::uint32_t> Counters()
     {
         std::uint32_t lines = 0;

@@ -55,12 +55,6 @@ namespace
         return bytes;
     }
 
-    QByteArray ReadBytes(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<unreadable>");
-    }
-
     struct Expected
     {
         std::int32_t maxChars;
@@ -170,7 +164,7 @@ void SettingsFaultTests::damagedOrUnreachableSettings()
         break;
     }
     }
-    const QByteArray before = ReadBytes(path);
+    const QByteArray before = ReadFile(path);
 
     {
         std::unique_ptr<SettingsStore> store = SettingsStore::OpenFile(path);
@@ -195,7 +189,7 @@ void SettingsFaultTests::damagedOrUnreachableSettings()
 
     if (unchangedAfterClose)
     {
-        QCOMPARE(ReadBytes(path), before);
+        QCOMPARE(ReadFile(path), before);
         if (place == Place::Folder)
             QVERIFY(QFileInfo(path).isDir());
     }

@@ -85,31 +85,6 @@ namespace plexor
             return at == line.size() ? std::string_view::npos : at;
         }
 
-        // Every further line of the domain accepted last begins with its
-        // label and " NS ", where label + origin suffix is previousName; such a
-        // line holds its first " NS " right after the label, so it repeats
-        // previousName and needs no other test. Returns the label's length,
-        // or 0 when previousName has no such form.
-        std::size_t RepeatLabelLength(std::string_view previousName, std::string_view suffix)
-        {
-            if (previousName.size() <= suffix.size() || !previousName.ends_with(suffix))
-                return 0;
-            std::string prefix(previousName.substr(0, previousName.size() - suffix.size()));
-            prefix += kNsKey;
-            const char first = prefix.front();
-            if (FindNsKey(prefix) != prefix.size() - kNsKey.size() || first == ';' || first == ' ' || first == '$'
-                || IsZoneApexLine(prefix))
-                return 0;
-            return prefix.size() - kNsKey.size();
-        }
-
-        bool IsRepeatLine(std::string_view line, std::string_view previousName, std::size_t labelLength)
-        {
-            return labelLength > 0 && line.size() >= labelLength + kNsKey.size()
-                && scan::BytesEqual(line.data(), previousName.data(), labelLength)
-                && std::memcmp(line.data() + labelLength, kNsKey.data(), kNsKey.size()) == 0;
-        }
-
         // A further line of the domain accepted last: its server joins that
         // domain's entry, the batch's last (held back by the worker across
         // calls). An absolute server goes in without its final dot, a
@@ -176,15 +151,12 @@ namespace plexor
                     if (!server.empty())
                         m_patterns.push_back(std::string(kNsKey) + server);
                 }
-                // The shortcuts below are taken only without a name-server
-                // list: with one, every line must still be tested for the
-                // user's patterns.
-                m_shortcuts = m_patterns.empty();
-                if (m_shortcuts)
-                    m_repeatLabelLength = RepeatLabelLength(PreviousName(), g_originSuffix);
             }
 
-            bool Shortcuts() const { return m_shortcuts; }
+            // Whether a line that begins like the line before has its outcome:
+            // not with a name-server list, whose patterns take in the server
+            // part of every line.
+            bool Shortcuts() const { return m_patterns.empty(); }
             bool Append() const { return m_append; }
 
             // Any line.
@@ -192,22 +164,10 @@ namespace plexor
             {
                 if (line.empty())
                     return LineOutcome::Skipped;
-
-                if (IsRepeatLine(line, PreviousName(), m_repeatLabelLength))
-                {
-                    if (m_append)
-                        MergeServer(m_batch, line.substr(m_repeatLabelLength + kNsKey.size()), g_originSuffix);
-                    return LineOutcome::Merged;
-                }
-                if (!m_rejectedPrefix.empty() && line.starts_with(m_rejectedPrefix))
-                    return LineOutcome::Skipped;
                 if (!line.starts_with(kOriginKey))
                     return ApplyRecord(line, FindNsKey(line));
 
                 SetOriginSuffix(OriginSuffixOf(line));
-                if (m_shortcuts)
-                    m_repeatLabelLength = RepeatLabelLength(PreviousName(), g_originSuffix);
-                m_rejectedPrefix.clear();
                 // The $ORIGIN line itself is a candidate when it holds " NS ".
                 const std::size_t p = FindNsKey(line);
                 if (p == std::string_view::npos || (!m_patterns.empty() && !HoldsAnyPattern(line, m_patterns)))
@@ -216,8 +176,7 @@ namespace plexor
             }
 
             // A line that is not empty and does not begin with "$ORIGIN ",
-            // whose first " NS " is at p (npos if it has none). Apply without
-            // its shortcuts, which only spare work.
+            // whose first " NS " is at p (npos if it has none).
             LineOutcome ApplyRecord(std::string_view line, std::size_t p)
             {
                 const char first = line.front();
@@ -284,8 +243,6 @@ namespace plexor
                 if (!PassesNameFilter(name))
                 {
                     m_batch.pop_back();
-                    if (m_shortcuts && line.front() != '$')
-                        m_rejectedPrefix.assign(line.substr(0, p + kNsKey.size()));
                     return LineOutcome::Skipped;
                 }
                 m_previousInBatch = true;
@@ -298,11 +255,6 @@ namespace plexor
                     else
                         m_batch.AppendToBack(": ", server, g_originSuffix);
                 }
-                if (m_shortcuts)
-                {
-                    m_repeatLabelLength =
-                        line.front() != '$' ? label.size() : RepeatLabelLength(PreviousName(), g_originSuffix);
-                }
                 CountNameExtracted();
                 return LineOutcome::Added;
             }
@@ -312,17 +264,9 @@ namespace plexor
             Batch& m_batch;
             const bool m_append = m_settings.appendNameServers != 0;
             std::vector<std::string> m_patterns;
-            bool m_shortcuts = false;
             bool m_previousInBatch = false;
             std::size_t m_previousEntry = 0;
             std::size_t m_previousLength = 0;
-            // Length of the label of the name accepted last, for recognising
-            // its further lines.
-            std::size_t m_repeatLabelLength = 0;
-            // The label and " NS " of the candidate the filter rejected last:
-            // its further lines would be rejected again, so they are passed
-            // over.
-            std::string m_rejectedPrefix;
         };
 
 #ifdef PLEXOR_HAVE_SSE2

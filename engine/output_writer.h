@@ -43,21 +43,6 @@ namespace plexor
             }
             return WriteSlow(bytes);
         }
-        // Writes the bytes followed by CR LF.
-        bool WriteLine(std::string_view bytes)
-        {
-            if (bytes.size() + 2 <= m_capacity - m_used && !m_failed)
-            {
-                char* at = m_buffer.get() + m_used;
-                std::memcpy(at, bytes.data(), bytes.size());
-                at[bytes.size()] = '\r';
-                at[bytes.size() + 1] = '\n';
-                m_used += bytes.size() + 2;
-                return true;
-            }
-            return WriteSlow(bytes) && WriteSlow("\r\n");
-        }
-
         bool Flush();
         // Write(bytes) then Flush(), taking the bytes straight from the
         // caller's memory when nothing else is buffered.

@@ -35,10 +35,14 @@ namespace plexor
         // Entry i, without its CR LF.
         std::string_view operator[](std::size_t i) const
         {
-            const std::size_t begin = i == 0 ? 0 : m_ends[i - 1] + kEndOfLine.size();
+            const std::size_t begin = Offset(i);
             return {m_bytes.get() + begin, m_ends[i] - begin};
         }
         std::string_view back() const { return (*this)[size() - 1]; }
+        // Where entry i starts among the batch's bytes (see Bytes()).
+        std::size_t Offset(std::size_t i) const { return i == 0 ? 0 : m_ends[i - 1] + kEndOfLine.size(); }
+        // The entries' bytes, valid until the batch changes.
+        const char* Bytes() const { return m_bytes.get(); }
 
         // Adds an entry made of the pieces, in order.
         void push_back(std::string_view first, std::string_view second = {}, std::string_view third = {})

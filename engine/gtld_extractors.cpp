@@ -70,6 +70,13 @@ namespace plexor
             return suffix;
         }
 
+        // The label of a line that IsZoneApexLine.
+        bool IsZoneApexLabel(std::string_view label)
+        {
+            return label.size() == 4 && label[3] == '.'
+                && (label == "COM." || label == "NET." || label == "ORG." || label == "EDU.");
+        }
+
         bool IsZoneApexLine(std::string_view line)
         {
             if (line.size() < 5 || line[3] != '.' || line[4] != ' ')
@@ -187,6 +194,17 @@ namespace plexor
                 return ApplyCandidate(line, p);
             }
 
+            // A line that begins with "LABEL NS " (RecordPrefix), label
+            // `labelLength` bytes long, outside append mode, where the rest of
+            // the line plays no part: ApplyRecord without the line's length.
+            LineOutcome ApplyLabel(const char* line, std::size_t labelLength)
+            {
+                const std::string_view label(line, labelLength);
+                if (label.empty() || label.front() == ';' || IsZoneApexLabel(label))
+                    return LineOutcome::Skipped;
+                return ApplyName(label, {});
+            }
+
             // A line that begins with the same label and " NS " as the line
             // before it (prefixLength bytes), whose outcome was `before`: it
             // has the same outcome, and in append mode its server joins the
@@ -212,7 +230,7 @@ namespace plexor
             std::string_view PreviousName() const
             {
                 if (m_previousInBatch)
-                    return m_batch[m_previousEntry].substr(0, m_previousLength);
+                    return {m_batch.Bytes() + m_previousOffset, m_previousLength};
                 return m_state.previousName;
             }
 
@@ -222,8 +240,12 @@ namespace plexor
             {
                 if (p == 0)
                     return LineOutcome::Skipped;
-                const std::string_view label = line.substr(0, p);
-                const std::string_view server = line.substr(p + kNsKey.size());
+                return ApplyName(line.substr(0, p), line.substr(p + kNsKey.size()));
+            }
+
+            // The label and server of a candidate line, the label not empty.
+            LineOutcome ApplyName(std::string_view label, std::string_view server)
+            {
                 if (IsPreviousName(PreviousName(), label, g_originSuffix))
                 {
                     if (m_append)
@@ -246,7 +268,7 @@ namespace plexor
                     return LineOutcome::Skipped;
                 }
                 m_previousInBatch = true;
-                m_previousEntry = m_batch.size() - 1;
+                m_previousOffset = m_batch.Offset(m_batch.size() - 1);
                 m_previousLength = name.size();
                 if (m_append)
                 {
@@ -265,7 +287,7 @@ namespace plexor
             const bool m_append = m_settings.appendNameServers != 0;
             std::vector<std::string> m_patterns;
             bool m_previousInBatch = false;
-            std::size_t m_previousEntry = 0;
+            std::size_t m_previousOffset = 0;
             std::size_t m_previousLength = 0;
         };
 
@@ -332,7 +354,8 @@ namespace plexor
                 }
 
                 const std::uint64_t all = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
-                std::uint64_t todo = m_rules.Append() ? all : all & ~repeats;
+                const bool append = m_rules.Append();
+                std::uint64_t todo = append ? all : all & ~repeats;
                 // Pause and abort are tested before each line looked at; the
                 // lines passed over before it count as read only once that
                 // test finds neither, so a pause or abort stops the run right
@@ -357,19 +380,27 @@ namespace plexor
                     linesRead.store(linesBefore + static_cast<std::uint32_t>(k) + 1, std::memory_order_relaxed);
                     lastTaken = k + 1;
                     const std::size_t start = k == 0 ? run.begin : run.ends[k - 1] + std::size_t {1};
-                    const std::string_view line(run.data + start, LineLength(run, start, run.ends[k]));
                     const std::size_t prefix = m_prefixLengths[k];
-                    if ((repeats >> k) & 1)
+                    if (prefix != 0 && !append)
                     {
-                        m_rules.ApplyRepeat(line, prefix, m_outcome);
-                        continue;
+                        // Only the label matters, not where the line ends.
+                        m_outcome = m_rules.ApplyLabel(run.data + start, prefix - kNsKey.size());
                     }
-                    if (prefix != 0)
-                        m_outcome = m_rules.ApplyRecord(line, prefix - kNsKey.size());
-                    else if (!line.empty() && line.front() != '$')
-                        m_outcome = m_rules.ApplyRecord(line, FindNsKey(line));
                     else
-                        m_outcome = m_rules.Apply(line);
+                    {
+                        const std::string_view line(run.data + start, LineLength(run, start, run.ends[k]));
+                        if ((repeats >> k) & 1)
+                        {
+                            m_rules.ApplyRepeat(line, prefix, m_outcome);
+                            continue;
+                        }
+                        if (prefix != 0)
+                            m_outcome = m_rules.ApplyRecord(line, prefix - kNsKey.size());
+                        else if (!line.empty() && line.front() != '$')
+                            m_outcome = m_rules.ApplyRecord(line, FindNsKey(line));
+                        else
+                            m_outcome = m_rules.Apply(line);
+                    }
                     if (m_outcome == LineOutcome::Added && ++count >= limit)
                     {
                         taken = k + 1;

@@ -329,7 +329,7 @@ namespace plexor
                 {
                     const std::size_t end = run.ends[k];
                     std::size_t prefix = 0;
-                    const bool repeat = repeats.Next(run.data + start, LineLength(run, start, end), prefix);
+                    const bool repeat = repeats.Next(run.data + start, end - start, prefix);
                     mask |= static_cast<std::uint64_t>(repeat) << k;
                     m_prefixLengths[k] = static_cast<std::uint8_t>(prefix);
                     start = end + 1;

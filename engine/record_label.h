@@ -83,7 +83,9 @@ namespace plexor
     public:
         // Whether the line repeats the beginning of the line before; its own
         // RecordPrefix goes to `prefix`. kLineProbeBytes bytes must be
-        // readable from `line`.
+        // readable from `line`. `length` may count a CR before the line's LF:
+        // both answers end with a blank, never with that CR, so they are the
+        // same either way and the CR need not be looked for.
         bool Next(const char* line, std::size_t length, std::size_t& prefix)
         {
             const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line));
@@ -136,11 +138,8 @@ namespace plexor
             for (std::size_t i = 1; i < count; ++i)
             {
                 const std::size_t start = lineEnds[i - 1] + std::size_t {1};
-                std::size_t length = lineEnds[i] - start;
-                if (length > 0 && data[start + length - 1] == '\r')
-                    --length;
                 std::size_t prefix = 0;
-                const bool repeat = repeats.Next(data + start, length, prefix) & (i > 1);
+                const bool repeat = repeats.Next(data + start, lineEnds[i] - start, prefix) & (i > 1);
                 prefixes[i] = static_cast<std::uint8_t>(prefix);
                 repeatWords[i / 64] |= static_cast<std::uint64_t>(repeat) << (i % 64);
             }

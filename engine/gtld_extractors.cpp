@@ -85,9 +85,29 @@ namespace plexor
                 || line.starts_with("EDU. ");
         }
 
-        // First " NS " in the line.
+        // First " NS " in the line. kLineProbeBytes bytes must be readable
+        // from the line's start, as they are for every line from the reader.
         std::size_t FindNsKey(std::string_view line)
         {
+#ifdef PLEXOR_HAVE_SSE2
+            static_assert(kRecordProbeBytes == 32 && kLineProbeBytes >= 32);
+            if (line.size() <= kRecordProbeBytes)
+            {
+                // A short line (most that are not "LABEL NS ..." records) in
+                // one step: bit i is set where the four bytes from i are " NS ".
+                const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+                const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + 16));
+                const auto mask = [&](char c) {
+                    const __m128i wanted = _mm_set1_epi8(c);
+                    return SameByteMask(lo, wanted) | (SameByteMask(hi, wanted) << 16);
+                };
+                const std::uint32_t blanks = mask(' ');
+                std::uint32_t keys = blanks & (mask('N') >> 1) & (mask('S') >> 2) & (blanks >> 3);
+                // Keys that start at 0 ... size - 4 lie within the line.
+                keys &= line.size() < 4 ? 0 : static_cast<std::uint32_t>((std::uint64_t {1} << (line.size() - 3)) - 1);
+                return keys == 0 ? std::string_view::npos : static_cast<std::size_t>(std::countr_zero(keys));
+            }
+#endif
             const std::size_t at = scan::FindKey4(line.data(), line.size(), " NS ");
             return at == line.size() ? std::string_view::npos : at;
         }

@@ -272,4 +272,31 @@ namespace
             }
         }
     }
+
+    // Chunk buffers are reused, so the bytes after a last line without LF
+    // are left over from earlier chunks: here blanks, which must not
+    // complete a " NS " that the line itself only begins.
+    TEST_F(GtldDomainsModel, BytesAfterTheLastLineAreNotPartOfIt)
+    {
+        const std::string path = test::TempPath("tail.zone");
+        const std::string out = test::TempPath("tail.out");
+        // Enough 64-byte blank lines to fill many chunks, every buffer among them.
+        const std::string blanks = std::string(63, ' ') + '\n';
+        std::string filler;
+        for (int i = 0; i < 20 * 1024; ++i)
+            filler += blanks;
+        for (const char* last : {"A B NS", "AB NS", "$ORIGIN X NS", "A B NS\r"})
+        {
+            test::WriteFile(path, filler + last);
+            for (const std::int32_t append : {0, 1})
+            {
+                RunFilters filters = test::OpenFilters();
+                filters.appendNameServers = append;
+                const auto result = RunHeadless(path, out, ExtractMode::Domains, test::kGtld, filters);
+                ASSERT_FALSE(result.error);
+                EXPECT_EQ(test::ReadFile(out), "") << '"' << last << "\", append " << append;
+                EXPECT_EQ(result.statusText, "[20481 Lines]  [0 Names]") << last;
+            }
+        }
+    }
 }

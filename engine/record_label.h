@@ -135,14 +135,24 @@ namespace plexor
             repeatWords.assign(count / 64 + 2, 0);
 #ifdef PLEXOR_HAVE_SSE2
             RecordRepeats repeats;
+            // The bits of a word collect in a register: an OR into memory per
+            // line would make every line wait for the store of the one before.
+            std::uint64_t word = 0;
             for (std::size_t i = 1; i < count; ++i)
             {
                 const std::size_t start = lineEnds[i - 1] + std::size_t {1};
                 std::size_t prefix = 0;
                 const bool repeat = repeats.Next(data + start, lineEnds[i] - start, prefix) & (i > 1);
                 prefixes[i] = static_cast<std::uint8_t>(prefix);
-                repeatWords[i / 64] |= static_cast<std::uint64_t>(repeat) << (i % 64);
+                word |= static_cast<std::uint64_t>(repeat) << (i % 64);
+                if (i % 64 == 63)
+                {
+                    repeatWords[i / 64] = word;
+                    word = 0;
+                }
             }
+            if (count > 1 && (count - 1) % 64 != 63)
+                repeatWords[(count - 1) / 64] = word; // the last word, not yet stored
 #else
             static_cast<void>(data);
 #endif

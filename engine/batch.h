@@ -41,8 +41,10 @@ namespace plexor
         std::string_view back() const { return (*this)[size() - 1]; }
         // Where entry i starts among the batch's bytes (see Bytes()).
         std::size_t Offset(std::size_t i) const { return i == 0 ? 0 : m_ends[i - 1] + kEndOfLine.size(); }
-        // The entries' bytes, valid until the batch changes.
+        // The entries' bytes, valid until the batch changes, and their
+        // number, CR LFs included.
         const char* Bytes() const { return m_bytes.get(); }
+        std::size_t ByteSize() const { return m_used; }
 
         // Adds an entry made of the pieces, in order.
         void push_back(std::string_view first, std::string_view second = {}, std::string_view third = {})

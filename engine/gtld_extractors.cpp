@@ -273,23 +273,30 @@ namespace plexor
                     return LineOutcome::Merged;
                 }
 
-                // The candidate: label + origin suffix. Lines from the reader
-                // are followed by enough readable bytes for a block copy of a
-                // short label.
+                // The candidate: label + origin suffix, through the name
+                // filter (PassesNameFilter). The length test needs no copy of
+                // the name; the other tests look at it in the batch.
+                const std::string& suffix = g_originSuffix;
+                const std::size_t nameLength = label.size() + suffix.size();
+                if (!detail::PassesNameLength(nameLength))
+                    return LineOutcome::Skipped;
+                const std::size_t offset = m_batch.ByteSize();
+                // Lines from the reader are followed by enough readable bytes
+                // for a block copy of a short label.
                 static_assert(Batch::kBlockBytes <= kLineProbeBytes);
-                if (label.size() <= Batch::kBlockBytes && g_originSuffix.size() <= Batch::kBlockBytes)
-                    m_batch.PushBackBlocks(label.data(), label.size(), g_suffixBlock.data(), g_originSuffix.size());
+                if (label.size() <= Batch::kBlockBytes && suffix.size() <= Batch::kBlockBytes)
+                    m_batch.PushBackBlocks(label.data(), label.size(), g_suffixBlock.data(), suffix.size());
                 else
-                    m_batch.push_back(label, g_originSuffix);
-                const std::string_view name = m_batch.back();
-                if (!PassesNameFilter(name))
+                    m_batch.push_back(label, suffix);
+                if (detail::HasWordOrCharacterTests()
+                    && !detail::PassesWordAndCharacterTests(std::string_view(m_batch.Bytes() + offset, nameLength)))
                 {
                     m_batch.pop_back();
                     return LineOutcome::Skipped;
                 }
                 m_previousInBatch = true;
-                m_previousOffset = m_batch.Offset(m_batch.size() - 1);
-                m_previousLength = name.size();
+                m_previousOffset = offset;
+                m_previousLength = nameLength;
                 if (m_append)
                 {
                     if (!server.empty() && server.back() == '.')

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "extraction_state.h"
@@ -10,6 +11,21 @@ namespace plexor
     {
         // The include-word and excluded-character tests.
         bool PassesWordAndCharacterTests(std::string_view name);
+
+        // Length in bytes against both inclusive bounds, as signed numbers.
+        inline bool PassesNameLength(std::size_t size)
+        {
+            const ExtractionSettings& settings = g_extractionSettings;
+            const auto length = static_cast<long long>(size);
+            return length <= settings.maxChars && length >= settings.minChars;
+        }
+
+        // Whether there are include words or excluded characters to test.
+        inline bool HasWordOrCharacterTests()
+        {
+            const ExtractionSettings& settings = g_extractionSettings;
+            return !settings.includeWords.empty() || !settings.excludedChars.empty();
+        }
     }
 
     // True when the name passes the length bounds, the include words and the
@@ -18,13 +34,9 @@ namespace plexor
     // all there is without words and excluded characters.
     inline bool PassesNameFilter(std::string_view name)
     {
-        const ExtractionSettings& settings = g_extractionSettings;
-
-        // Length in bytes against both inclusive bounds, as signed numbers.
-        const auto length = static_cast<long long>(name.size());
-        if (length > settings.maxChars || length < settings.minChars)
+        if (!detail::PassesNameLength(name.size()))
             return false;
-        if (settings.includeWords.empty() && settings.excludedChars.empty())
+        if (!detail::HasWordOrCharacterTests())
             return true;
         return detail::PassesWordAndCharacterTests(name);
     }

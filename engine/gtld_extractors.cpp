@@ -323,7 +323,7 @@ namespace plexor
         // of a zone begin with the same label and " NS " as the line before
         // them (a domain's second, third... server): such a line has the same
         // outcome as the one before, so only the others go through the full
-        // rules. Finding them (RecordRepeats) takes no branch per line, and
+        // rules. Finding them (ClassifyRecordLines) takes no branch per line, and
         // the reading thread has often done it already.
         class LineGroups final
         {
@@ -348,21 +348,7 @@ namespace plexor
                     const std::uint64_t bits = RecordLineClasses::RepeatBits(run.classes->repeatWords.data(), run.firstClass);
                     return n == 64 ? bits : bits & ((std::uint64_t {1} << n) - 1);
                 }
-                // A copy in locals, so that the loop keeps it in registers.
-                RecordRepeats repeats = m_repeats;
-                std::uint64_t mask = 0;
-                std::size_t start = run.begin;
-                for (std::size_t k = 0; k < n; ++k)
-                {
-                    const std::size_t end = run.ends[k];
-                    std::size_t prefix = 0;
-                    const bool repeat = repeats.Next(run.data + start, end - start, prefix);
-                    mask |= static_cast<std::uint64_t>(repeat) << k;
-                    m_prefixLengths[k] = static_cast<std::uint8_t>(prefix);
-                    start = end + 1;
-                }
-                m_repeats = repeats;
-                return mask;
+                return ClassifyRecordLines(run.data, run.begin, run.ends, n, m_repeats, m_prefixLengths);
             }
 
             // Takes lines until `limit` entries were added, the lines in
@@ -454,7 +440,7 @@ namespace plexor
 
             ZoneLineReader& m_zoneFile;
             DomainLineRules& m_rules;
-            RecordRepeats m_repeats;
+            RecordScanState m_repeats;
             static bool StopRequested()
             {
                 const RunState& state = g_runState;

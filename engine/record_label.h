@@ -8,6 +8,7 @@
 // between the extractor and the reading thread, which does it for the
 // chunks it reads while it is ahead of the extractor.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -76,38 +77,41 @@ namespace plexor
     }
 
 #ifdef PLEXOR_HAVE_SSE2
-    // Steps through consecutive lines and tells which of them begin with the
-    // same "LABEL NS " as the line before, with no branch on the bytes.
-    class RecordRepeats final
+    // What classifying lines remembers of the last line it saw.
+    struct RecordScanState
     {
-    public:
-        // Whether the line repeats the beginning of the line before; its own
-        // RecordPrefix goes to `prefix`. kLineProbeBytes bytes must be
-        // readable from `line`. `length` may count a CR before the line's LF:
-        // both answers end with a blank, never with that CR, so they are the
-        // same either way and the CR need not be looked for.
-        bool Next(const char* line, std::size_t length, std::size_t& prefix)
-        {
-            const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line));
-            const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16));
-            const std::uint32_t differ = ~(SameByteMask(lo, m_lo) | (SameByteMask(hi, m_hi) << 16));
-            const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << m_prefix) - 1);
-            const bool repeat = (m_prefix != 0) & (length >= m_prefix) & ((differ & wanted) == 0);
-            prefix = RecordPrefix(line, length, lo, hi);
-            m_lo = lo;
-            m_hi = hi;
-            m_prefix = prefix;
-            return repeat;
-        }
+        alignas(32) char previous[kRecordProbeBytes] = {}; // its first bytes
+        std::size_t prefix = 0; // its RecordPrefix; 0: nothing repeats it
 
         // The next line does not follow the last one seen.
-        void Forget() { m_prefix = 0; }
-
-    private:
-        __m128i m_lo = _mm_setzero_si128();
-        __m128i m_hi = _mm_setzero_si128();
-        std::size_t m_prefix = 0; // the line before's, 0: nothing repeats it
+        void Forget() { prefix = 0; }
     };
+
+    // Classifies n (at most 64) consecutive lines, with no branch on their
+    // bytes: line k runs from `begin` (k = 0) or ends[k - 1] + 1 to its line
+    // end at ends[k], positions in `data`, and kLineProbeBytes bytes are
+    // readable from its start. Writes each line's RecordPrefix to
+    // prefixes[k] and returns bit k set where line k begins with the same
+    // "LABEL NS " as the line before it; the line before the first is the
+    // one `state` remembers, and the state then remembers the last.
+    // A line's end may include a CR before its LF: both answers end with a
+    // blank, never with that CR, so they are the same either way.
+    // Uses AVX2 where the processor has it, SSE2 otherwise.
+    std::uint64_t ClassifyRecordLines(const char* data, std::size_t begin, const std::uint32_t* ends, std::size_t n,
+                                      RecordScanState& state, std::uint8_t* prefixes);
+
+    namespace detail
+    {
+        // The two variants ClassifyRecordLines chooses from.
+        std::uint64_t ClassifyRecordLinesSse2(const char* data, std::size_t begin, const std::uint32_t* ends,
+                                              std::size_t n, RecordScanState& state, std::uint8_t* prefixes);
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define PLEXOR_HAVE_AVX2_VARIANT 1
+        std::uint64_t ClassifyRecordLinesAvx2(const char* data, std::size_t begin, const std::uint32_t* ends,
+                                              std::size_t n, RecordScanState& state, std::uint8_t* prefixes);
+#endif
+        bool HasAvx2Variant();
+    }
 #endif
 
     // What the reading thread finds for the lines of a chunk: each line's
@@ -134,25 +138,17 @@ namespace plexor
             prefixes.assign(count, 0);
             repeatWords.assign(count / 64 + 2, 0);
 #ifdef PLEXOR_HAVE_SSE2
-            RecordRepeats repeats;
-            // The bits of a word collect in a register: an OR into memory per
-            // line would make every line wait for the store of the one before.
-            std::uint64_t word = 0;
-            for (std::size_t i = 1; i < count; ++i)
+            // From line 1 on, up to the end of each word of repeat bits.
+            RecordScanState state;
+            for (std::size_t first = 1; first < count;)
             {
-                const std::size_t start = lineEnds[i - 1] + std::size_t {1};
-                std::size_t prefix = 0;
-                const bool repeat = repeats.Next(data + start, lineEnds[i] - start, prefix) & (i > 1);
-                prefixes[i] = static_cast<std::uint8_t>(prefix);
-                word |= static_cast<std::uint64_t>(repeat) << (i % 64);
-                if (i % 64 == 63)
-                {
-                    repeatWords[i / 64] = word;
-                    word = 0;
-                }
+                const std::size_t last = std::min(count, (first / 64 + 1) * 64);
+                const std::uint64_t bits =
+                    ClassifyRecordLines(data, lineEnds[first - 1] + std::size_t {1}, lineEnds.data() + first,
+                                        last - first, state, prefixes.data() + first);
+                repeatWords[first / 64] = bits << (first % 64);
+                first = last;
             }
-            if (count > 1 && (count - 1) % 64 != 63)
-                repeatWords[(count - 1) / 64] = word; // the last word, not yet stored
 #else
             static_cast<void>(data);
 #endif

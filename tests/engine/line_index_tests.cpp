@@ -150,3 +150,86 @@ namespace
         EXPECT_EQ(RecordPrefix(tooLong.data(), tooLongLength), 0u) << "the key ends past the probe";
     }
 }
+
+namespace
+{
+#ifdef PLEXOR_HAVE_SSE2
+    using Classifier = std::uint64_t (*)(const char*, std::size_t, const std::uint32_t*, std::size_t,
+                                         RecordScanState&, std::uint8_t*);
+
+    // Both variants against a plain reading of the rules, on random lines
+    // built to sit on every edge (labels around the probe's length, CR LF,
+    // "$" lines, near misses of " NS "), classified in groups of every size
+    // with the state carried from group to group.
+    TEST(ClassifyRecordLines, BothVariantsFollowTheRules)
+    {
+        std::vector<Classifier> variants = {&detail::ClassifyRecordLinesSse2};
+#ifdef PLEXOR_HAVE_AVX2_VARIANT
+        if (detail::HasAvx2Variant())
+            variants.push_back(&detail::ClassifyRecordLinesAvx2);
+#endif
+        std::mt19937 random(11);
+        const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+        const std::vector<std::string> labels = {"", "A", "AB", "$X", ";C", std::string(27, 'L'), std::string(28, 'L'),
+                                                 std::string(29, 'L'), std::string(31, 'M'), std::string(40, 'N')};
+        const std::vector<std::string> keys = {" NS ", " NS ", " NS ", " A ", "  NS ", " NSX", " NS"};
+        const std::vector<std::string> ends = {"\n", "\n", "\r\n", "\r\r\n"};
+        std::string bytes;
+        std::string line;
+        for (int i = 0; i < 3000; ++i)
+        {
+            // Most lines repeat the one before, some with another server.
+            if (i == 0 || pick(3) == 0)
+                line = labels[pick(labels.size())] + keys[pick(keys.size())];
+            bytes += line + (pick(2) == 0 ? "SRV" : "") + ends[pick(ends.size())];
+        }
+        LineEndIndex lineEnds;
+        lineEnds.Add(bytes.data(), 0, bytes.size());
+        bytes.append(kLineProbeBytes, ' ');
+
+        // The rules, line by line.
+        std::vector<std::size_t> wantedPrefixes;
+        std::vector<bool> wantedRepeats;
+        std::size_t start = 0;
+        std::size_t previousStart = 0;
+        std::size_t previousPrefix = 0;
+        for (std::size_t i = 0; i < lineEnds.size(); ++i)
+        {
+            std::size_t length = lineEnds[i] - start;
+            if (length > 0 && bytes[start + length - 1] == '\r')
+                --length;
+            wantedPrefixes.push_back(RecordPrefix(bytes.data() + start, length));
+            wantedRepeats.push_back(previousPrefix != 0 && length >= previousPrefix
+                                    && bytes.compare(start, previousPrefix, bytes, previousStart, previousPrefix) == 0);
+            previousStart = start;
+            previousPrefix = wantedPrefixes.back();
+            start = lineEnds[i] + 1;
+        }
+
+        for (const Classifier classify : variants)
+        {
+            for (const std::size_t group : {std::size_t {1}, std::size_t {7}, std::size_t {63}, std::size_t {64}})
+            {
+                RecordScanState state;
+                std::vector<std::uint8_t> prefixes(lineEnds.size());
+                for (std::size_t first = 0; first < lineEnds.size(); first += group)
+                {
+                    const std::size_t n = std::min(group, lineEnds.size() - first);
+                    const std::size_t begin = first == 0 ? 0 : lineEnds[first - 1] + std::size_t {1};
+                    const std::uint64_t bits =
+                        classify(bytes.data(), begin, lineEnds.data() + first, n, state, prefixes.data() + first);
+                    for (std::size_t k = 0; k < n; ++k)
+                    {
+                        ASSERT_EQ(prefixes[first + k], wantedPrefixes[first + k]) << "line " << first + k;
+                        ASSERT_EQ(((bits >> k) & 1) != 0, wantedRepeats[first + k]) << "line " << first + k;
+                    }
+                    if (n < 64)
+                    {
+                        ASSERT_EQ(bits >> n, 0u) << "no bits past the lines";
+                    }
+                }
+            }
+        }
+    }
+#endif
+}

@@ -323,8 +323,8 @@ namespace plexor
         // of a zone begin with the same label and " NS " as the line before
         // them (a domain's second, third... server): such a line has the same
         // outcome as the one before, so only the others go through the full
-        // rules. Finding them (ClassifyRecordLines) takes no branch per line, and
-        // the reading thread has often done it already.
+        // rules. Finding them (ClassifyRecordLines) takes no branch per
+        // line, and the reading thread has often done it already.
         class LineGroups final
         {
         public:

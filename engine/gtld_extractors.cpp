@@ -343,12 +343,12 @@ namespace plexor
                 {
                     // The reading thread saw these lines, not the ones
                     // before: whatever comes after them is looked at afresh.
-                    m_repeats.Forget();
+                    m_scan.Forget();
                     std::memcpy(m_prefixLengths, run.classes->prefixes.data() + run.firstClass, n);
                     const std::uint64_t bits = RecordLineClasses::RepeatBits(run.classes->repeatWords.data(), run.firstClass);
                     return n == 64 ? bits : bits & ((std::uint64_t {1} << n) - 1);
                 }
-                return ClassifyRecordLines(run.data, run.begin, run.ends, n, m_repeats, m_prefixLengths);
+                return ClassifyRecordLines(run.data, run.begin, run.ends, n, m_scan, m_prefixLengths);
             }
 
             // Takes lines until `limit` entries were added, the lines in
@@ -387,7 +387,7 @@ namespace plexor
                         taken = lastTaken;
                         // Classify ran past this line: what follows is
                         // looked at afresh.
-                        m_repeats.Forget();
+                        m_scan.Forget();
                         break;
                     }
                     linesRead.store(linesBefore + static_cast<std::uint32_t>(k) + 1, std::memory_order_relaxed);
@@ -426,7 +426,7 @@ namespace plexor
             }
 
             // The next line does not follow the last one seen here.
-            void Interrupt() { m_repeats.Forget(); }
+            void Interrupt() { m_scan.Forget(); }
 
         private:
             // The line from start to its LF at end, without one CR before it.
@@ -440,7 +440,7 @@ namespace plexor
 
             ZoneLineReader& m_zoneFile;
             DomainLineRules& m_rules;
-            RecordScanState m_repeats;
+            RecordScanState m_scan; // the last line classified here
             static bool StopRequested()
             {
                 const RunState& state = g_runState;

@@ -117,9 +117,9 @@ namespace plexor
     // What the reading thread finds for the lines of a chunk: each line's
     // RecordPrefix and whether it repeats the line before (bit i of the
     // words for the line ending at lineEnds[i]). The chunk's first line
-    // began in the chunk before and its second follows that one: both are
-    // left without prefix and repeat, which only means they are looked at
-    // in full.
+    // began in the chunk before and its second follows that one: the first
+    // is left without prefix and repeat, the second without repeat, which
+    // only means they are looked at in full.
     struct RecordLineClasses
     {
         std::vector<std::uint8_t> prefixes;

@@ -79,10 +79,7 @@ namespace plexor
 
         bool IsZoneApexLine(std::string_view line)
         {
-            if (line.size() < 5 || line[3] != '.' || line[4] != ' ')
-                return false;
-            return line.starts_with("COM. ") || line.starts_with("NET. ") || line.starts_with("ORG. ")
-                || line.starts_with("EDU. ");
+            return line.size() >= 5 && line[4] == ' ' && IsZoneApexLabel(line.substr(0, 4));
         }
 
         // First " NS " in the line. kLineProbeBytes bytes must be readable
@@ -97,12 +94,9 @@ namespace plexor
                 // one step: bit i is set where the four bytes from i are " NS ".
                 const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
                 const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + 16));
-                const auto mask = [&](char c) {
-                    const __m128i wanted = _mm_set1_epi8(c);
-                    return SameByteMask(lo, wanted) | (SameByteMask(hi, wanted) << 16);
-                };
-                const std::uint32_t blanks = mask(' ');
-                std::uint32_t keys = blanks & (mask('N') >> 1) & (mask('S') >> 2) & (blanks >> 3);
+                const std::uint32_t blanks = ByteMask32(lo, hi, ' ');
+                std::uint32_t keys =
+                    blanks & (ByteMask32(lo, hi, 'N') >> 1) & (ByteMask32(lo, hi, 'S') >> 2) & (blanks >> 3);
                 // Keys that start at 0 ... size - 4 lie within the line.
                 keys &= line.size() < 4 ? 0 : static_cast<std::uint32_t>((std::uint64_t {1} << (line.size() - 3)) - 1);
                 return keys == 0 ? std::string_view::npos : static_cast<std::size_t>(std::countr_zero(keys));

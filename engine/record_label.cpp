@@ -26,8 +26,7 @@ namespace plexor
                 const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line));
                 const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16));
                 const std::uint32_t differ = ~(SameByteMask(lo, previousLo) | (SameByteMask(hi, previousHi) << 16));
-                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << previousPrefix) - 1);
-                const bool repeat = (previousPrefix != 0) & (length >= previousPrefix) & ((differ & wanted) == 0);
+                const bool repeat = RepeatsPrefix(differ, length, previousPrefix);
                 const std::size_t prefix = RecordPrefix(line, length, lo, hi);
                 repeats |= static_cast<std::uint64_t>(repeat) << k;
                 prefixes[k] = static_cast<std::uint8_t>(prefix);
@@ -63,8 +62,7 @@ namespace plexor
                 const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line));
                 const std::uint32_t differ =
                     ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, previous)));
-                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << previousPrefix) - 1);
-                const bool repeat = (previousPrefix != 0) & (length >= previousPrefix) & ((differ & wanted) == 0);
+                const bool repeat = RepeatsPrefix(differ, length, previousPrefix);
                 const auto blanks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, blank)));
                 const std::size_t prefix =
                     RecordPrefixAt(line, length, static_cast<std::size_t>(std::countr_zero(blanks)));

@@ -41,6 +41,15 @@ namespace plexor
                 (prefix <= kRecordProbeBytes) & (prefix <= length) & (key == wanted) & (line[0] != '$');
             return prefix & (std::size_t {0} - static_cast<std::size_t>(found));
         }
+
+        // Whether a line repeats the "LABEL NS " of the line before, whose
+        // RecordPrefix was previousPrefix, given the bits of the first 32
+        // bytes where the two lines differ. No branch on the bytes.
+        inline bool RepeatsPrefix(std::uint32_t differ, std::size_t length, std::size_t previousPrefix)
+        {
+            const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << previousPrefix) - 1);
+            return (previousPrefix != 0) & (length >= previousPrefix) & ((differ & wanted) == 0);
+        }
     }
 
 #ifdef PLEXOR_HAVE_SSE2
@@ -50,11 +59,17 @@ namespace plexor
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
     }
 
+    // Bit i set where byte i of the 32 bytes lo, hi is c.
+    inline std::uint32_t ByteMask32(__m128i lo, __m128i hi, char c)
+    {
+        const __m128i wanted = _mm_set1_epi8(c);
+        return SameByteMask(lo, wanted) | (SameByteMask(hi, wanted) << 16);
+    }
+
     // RecordPrefix for a line whose first 32 bytes are already loaded.
     inline std::size_t RecordPrefix(const char* line, std::size_t length, __m128i lo, __m128i hi)
     {
-        const __m128i blank = _mm_set1_epi8(' ');
-        const std::uint32_t blanks = SameByteMask(lo, blank) | (SameByteMask(hi, blank) << 16);
+        const std::uint32_t blanks = ByteMask32(lo, hi, ' ');
         return detail::RecordPrefixAt(line, length, static_cast<std::size_t>(std::countr_zero(blanks)));
     }
 #endif

@@ -107,6 +107,8 @@ namespace plexor
         g_runState.namesExtracted.store(0);
         g_runState.abortRequested.store(false);
         g_runState.paused.store(false);
+        g_runState.stoppedAtLineLimit.store(false);
+        g_runState.unreadableRecords.store(0);
     }
 
     void SetPaused(bool paused)

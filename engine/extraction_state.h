@@ -15,11 +15,13 @@
 namespace plexor
 {
     // The zone layout, as the index of the dialog's zone-type combo box. Any
-    // value other than Gtld is treated as Se.
+    // value other than Gtld and Master is treated as Se, so stored settings
+    // from before the master-file layout keep their meaning.
     enum class ZoneType : std::int32_t
     {
         Gtld = 0,
-        Se = 1
+        Se = 1,
+        Master = 2 // a standard (RFC 1035) master file
     };
 
     // What a run extracts, set by the start button the user pressed. Any
@@ -60,6 +62,13 @@ namespace plexor
         // The last domain name a domain extractor accepted in this run; used
         // by the worker thread only.
         std::string previousName;
+        // Written by the worker thread; read by the caller once the run has
+        // ended (after ClearWorkerReference).
+        // The run ended because it reached the line limit while the zone file
+        // still had lines.
+        std::atomic<bool> stoppedAtLineLimit {false};
+        // Records of a master file that could not be read as records.
+        std::atomic<std::uint64_t> unreadableRecords {0};
     };
 
     // The one instance of each for the process.

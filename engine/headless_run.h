@@ -59,6 +59,13 @@ namespace plexor
         // ("Error: Unable to open/read/write '%s'").
         std::optional<std::string> error;
         std::string statusText;
+        // The run ended at the line limit while the zone file had more lines.
+        bool stoppedAtLineLimit = false;
+        // Master-file records that could not be read as records.
+        std::uint64_t unreadableRecords = 0;
+        // When the run found no names and the zone file plainly has another
+        // layout: a note that names the layout to choose.
+        std::optional<std::string> layoutHint;
     };
 
     // Opens both files, prepares the engine, runs ExtractionWorker on its own

@@ -14,6 +14,8 @@ namespace plexor
     inline constexpr std::int32_t kDefaultMaxChars = 18;
     inline constexpr std::int32_t kDefaultMinChars = 5;
     inline constexpr std::string_view kDefaultExcludedChars = "xyz-";
+    // A run ends once it has read this many lines; 0 means no limit.
+    inline constexpr std::uint64_t kDefaultLineLimit = 2000000;
 
     struct RunFilters
     {
@@ -23,6 +25,7 @@ namespace plexor
         std::string includeWordsText;
         std::string nameServerText;
         std::int32_t appendNameServers = 0;
+        std::uint64_t lineLimit = kDefaultLineLimit;
     };
 
     // The name-server text upper-cased and split at commas through a

@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "layout_hint.h"
 #include "run_messages.h"
 
 namespace plexor
@@ -56,6 +57,10 @@ namespace plexor
 
         result.error = context.Failure();
         result.statusText = context.FinalStatusText();
+        result.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
+        result.unreadableRecords = g_runState.unreadableRecords.load();
+        if (!result.error && g_runState.namesExtracted.load() == 0)
+            result.layoutHint = LayoutHintForFile(zonePath, zoneType);
         return result;
     }
 }

@@ -2,9 +2,9 @@
 // exactly as the main dialog carries it. Prints the final status text as the
 // last line on stdout; exit 0 after a completed run, 1 on any failure.
 //
-//   extract_run --layout gtld|se --mode domains|nameservers [--min N] [--max N]
+//   extract_run --layout gtld|se|master --mode domains|nameservers [--min N] [--max N]
 //               [--exclude TEXT] [--include TEXT] [--ns TEXT] [--append]
-//               ZONE OUTPUT
+//               [--line-limit N] ZONE OUTPUT
 
 #include <charconv>
 #include <csignal>
@@ -20,8 +20,9 @@
 namespace
 {
     constexpr const char* kUsage =
-        "usage: extract_run --layout gtld|se --mode domains|nameservers [--min N] [--max N]\n"
-        "                   [--exclude TEXT] [--include TEXT] [--ns TEXT] [--append] ZONE OUTPUT\n";
+        "usage: extract_run --layout gtld|se|master --mode domains|nameservers [--min N] [--max N]\n"
+        "                   [--exclude TEXT] [--include TEXT] [--ns TEXT] [--append] [--line-limit N]\n"
+        "                   ZONE OUTPUT\n";
 
     std::optional<std::int32_t> ParseInt(std::string_view text)
     {
@@ -64,7 +65,7 @@ int main(int argc, char** argv)
             filters.appendNameServers = 1;
         }
         else if (arg == "--layout" || arg == "--mode" || arg == "--min" || arg == "--max" || arg == "--exclude"
-                 || arg == "--include" || arg == "--ns")
+                 || arg == "--include" || arg == "--ns" || arg == "--line-limit")
         {
             const auto text = value();
             if (!text)
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
                     layout = plexor::ZoneType::Gtld;
                 else if (*text == "se")
                     layout = plexor::ZoneType::Se;
+                else if (*text == "master")
+                    layout = plexor::ZoneType::Master;
                 else
                     return UsageError("unknown layout '" + std::string(*text) + "'");
             }
@@ -93,6 +96,14 @@ int main(int argc, char** argv)
                 if (!number)
                     return UsageError(std::string(arg) + " needs a whole number");
                 (arg == "--min" ? filters.minChars : filters.maxChars) = *number;
+            }
+            else if (arg == "--line-limit")
+            {
+                std::uint64_t limit = 0;
+                const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), limit);
+                if (error != std::errc() || end != text->data() + text->size())
+                    return UsageError("--line-limit needs a whole number (0 for no limit)");
+                filters.lineLimit = limit;
             }
             else if (arg == "--exclude")
                 filters.excludedChars = *text;
@@ -125,5 +136,19 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("%s\n", result.statusText.c_str());
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (result.unreadableRecords > 0)
+        std::fprintf(stderr, "extract_run: %llu records could not be read and were skipped\n",
+                     static_cast<unsigned long long>(result.unreadableRecords));
+    if (result.layoutHint)
+        std::fprintf(stderr, "extract_run: %s\n", result.layoutHint->c_str());
+    if (std::fflush(stdout) != 0)
+        return 1;
+    if (result.stoppedAtLineLimit)
+    {
+        std::fprintf(stderr, "extract_run: stopped at the line limit of %llu lines; the output holds the names "
+                             "found up to there (--line-limit 0 reads the whole file)\n",
+                     static_cast<unsigned long long>(filters.lineLimit));
+        return 3;
+    }
+    return 0;
 }

@@ -11,6 +11,8 @@ packages=(
     qt6-base-dev libgl-dev
     libbotan-2-dev
     mawk
+    python3-dnspython  # scripts/master-reference.py, the oracle of the master-file samples
+    isal               # igzip, the inflate speed the gzip benchmarks compare with
     appstream desktop-file-utils  # validators of the desktop entry and metainfo
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).

@@ -1,0 +1,50 @@
+# Runs the headless runner on every case of samples/master-cases.txt (the
+# standard master-file samples, plain and gzip) and compares its output file
+# byte for byte with the expected file, which dnspython's reading of the zone
+# made. Also checks that the final status text counts as many names as the
+# output has lines, and that no record of these well-formed zones is reported
+# unreadable.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+file(STRINGS "${SAMPLES}/master-cases.txt" cases)
+set(checked 0)
+set(failures "")
+foreach(case IN LISTS cases)
+    if(case MATCHES "^[ \t]*(#|$)")
+        continue()
+    endif()
+    separate_arguments(words UNIX_COMMAND "${case}")
+    list(POP_FRONT words expected zone)
+    set(output "${WORK_DIR}/${checked}-${expected}")
+    execute_process(COMMAND "${RUNNER}" ${words} "${SAMPLES}/${zone}" "${output}"
+        RESULT_VARIABLE code OUTPUT_VARIABLE status ERROR_VARIABLE errors TIMEOUT 120)
+    math(EXPR checked "${checked} + 1")
+    if(NOT code EQUAL 0)
+        string(APPEND failures "${zone} -> ${expected}: exit ${code}: ${errors}\n")
+        continue()
+    endif()
+    if(NOT errors STREQUAL "")
+        string(APPEND failures "${zone} -> ${expected}: unexpected notes: ${errors}\n")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${output}" "${SAMPLES}/expected/${expected}"
+        RESULT_VARIABLE different)
+    if(different)
+        string(APPEND failures "${zone} -> ${expected}: output differs (see ${output})\n")
+        continue()
+    endif()
+    file(STRINGS "${output}" entries)
+    list(LENGTH entries lines)
+    if(NOT status MATCHES "^\\[[0-9]+ Lines\\]  \\[${lines} Names\\]\n$")
+        string(APPEND failures "${zone} -> ${expected}: status '${status}' does not count ${lines} names\n")
+    endif()
+endforeach()
+
+if(checked LESS 12)
+    string(APPEND failures "only ${checked} cases in ${SAMPLES}/master-cases.txt\n")
+endif()
+if(failures)
+    message(FATAL_ERROR "master-file sample zones:\n${failures}")
+endif()
+message(STATUS "master-file sample zones: ${checked} cases as expected")

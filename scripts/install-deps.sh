@@ -13,6 +13,7 @@ packages=(
     mawk
     python3-dnspython  # scripts/master-reference.py, the oracle of the master-file samples
     isal               # igzip, the inflate speed the gzip benchmarks compare with
+    time               # /usr/bin/time, peak memory in the comparison benchmarks
     appstream desktop-file-utils  # validators of the desktop entry and metainfo
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).

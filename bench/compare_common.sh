@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by bench/compare_master.sh and bench/compare_scale.sh: the tools under
 # test, one timed run of a command, medians and the ratio lines.
 #

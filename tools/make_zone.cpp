@@ -10,6 +10,9 @@
 // axfr as `dig AXFR` writes a zone transfer, with a hand-maintained part
 // ($ORIGIN, relative names, continued owners, records over several lines).
 //
+// The czds form has exactly N lines; the axfr form ends within a few lines of
+// N (its fixed parts take about 110 lines).
+//
 // --unique gives every domain one block of lines, as in a published zone;
 // without it a short random name may come up again later in the file. The
 // czds and axfr forms always name every domain once (up to 67 million

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -46,7 +48,12 @@ namespace plexor
         dialog.setFileMode(request.openForm ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
         dialog.setNameFilters(request.nameFilters);
-        dialog.setDefaultSuffix(request.defaultSuffix);
+        // The save form adds the default extension in the main dialog, which
+        // then asks before an existing file of that name is replaced: some
+        // native dialogs check the name for an existing file before they add
+        // the extension.
+        if (request.openForm)
+            dialog.setDefaultSuffix(request.defaultSuffix);
 
         if (!request.initialLocation.isEmpty())
         {
@@ -74,9 +81,31 @@ namespace plexor
         box.exec();
     }
 
-    void QtDesktopOpener::OpenDocument(const QString& path)
+    bool QtMessageBoxes::AskYesNo(QWidget* owner, const QString& caption, const QString& text)
     {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    std::optional<QString> QtMessageBoxes::AskForText(QWidget* owner, const QString& caption, const QString& label,
+                                                      const QString& text)
+    {
+        QInputDialog dialog(owner);
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(label);
+        dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setTextEchoMode(QLineEdit::Normal);
+        dialog.setTextValue(text);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
+    }
+
+    bool QtDesktopOpener::OpenDocument(const QString& path)
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
     }
 
     void QtAboutBoxPresenter::ShowAbout(QWidget* owner)

@@ -326,6 +326,9 @@ namespace plexor
             }
             case ControlKind::Edit:
                 lastEdit = new QLineEdit(this);
+                // Qt would cut a longer text at 32767 characters, and what a
+                // field shows is what Close keeps.
+                lastEdit->setMaxLength(std::numeric_limits<int>::max());
                 widget = lastEdit;
                 break;
             case ControlKind::UpDown:

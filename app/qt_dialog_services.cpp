@@ -10,6 +10,7 @@
 
 #include "about/about_dialog.h"
 #include "file_filters.h"
+#include "file_paths.h"
 
 namespace plexor
 {
@@ -55,6 +56,10 @@ namespace plexor
         if (request.openForm)
             dialog.setDefaultSuffix(request.defaultSuffix);
 
+        // Without a remembered folder the dialog would start in the working
+        // folder, which must not be one where it may hang.
+        if (IsInSystemFolder(QDir::currentPath()))
+            dialog.setDirectory(QDir::homePath());
         if (!request.initialLocation.isEmpty())
         {
             const InitialLocation initial = SplitRememberedLocation(request.initialLocation);

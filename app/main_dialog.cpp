@@ -359,6 +359,10 @@ namespace plexor
                 for (const char* item : kZoneTypeItems)
                     combo->addItem(QString::fromUtf8(item));
                 combo->setItemData(kMasterZoneItem, QString::fromUtf8(kMasterZoneToolTip), Qt::ToolTipRole);
+                // The closed box shows the tooltip of the item it shows.
+                connect(combo, &QComboBox::currentIndexChanged, combo, [combo](int index) {
+                    combo->setToolTip(combo->itemData(index, Qt::ToolTipRole).toString());
+                });
                 widget = combo;
                 break;
             }

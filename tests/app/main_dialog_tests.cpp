@@ -292,6 +292,7 @@ void MainDialogTests::standardZoneItemIsStoredAndRestored()
     fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
     MainDialog& dialog = fixture.Open();
     QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), 2);
+    QVERIFY(Control<QComboBox>(dialog, id::kZoneTypeCombo)->toolTip().contains(QStringLiteral("ICANN CZDS")));
     ReadFieldsThroughStart(dialog);
     QCOMPARE(dialog.CurrentFields().zoneType, static_cast<int>(ZoneType::Master));
     dialog.CloseDialog();

@@ -129,18 +129,24 @@ namespace plexor
         }
 
         // The text of the line-limit input as a limit: 0 or a positive whole
-        // number up to 2^31 - 1, blanks around it allowed.
+        // number up to 2^31 - 1 (a + before it and blanks around it allowed).
         std::optional<std::int32_t> ParseLineLimit(const QString& text)
         {
-            const QString trimmed = text.trimmed();
-            if (trimmed.isEmpty() || trimmed.size() > 10)
+            QString digits = text.trimmed();
+            if (digits.startsWith(QLatin1Char('+')))
+                digits.remove(0, 1);
+            if (digits.isEmpty())
                 return std::nullopt;
-            for (const QChar ch : trimmed)
+            for (const QChar ch : digits)
             {
                 if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
                     return std::nullopt;
             }
-            const qlonglong value = trimmed.toLongLong();
+            while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+                digits.remove(0, 1);
+            if (digits.size() > 10)
+                return std::nullopt;
+            const qlonglong value = digits.toLongLong();
             if (value > std::numeric_limits<std::int32_t>::max())
                 return std::nullopt;
             return static_cast<std::int32_t>(value);

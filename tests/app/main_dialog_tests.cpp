@@ -640,10 +640,12 @@ void MainDialogTests::lineLimitEntrySetsTheStoredLimit_data()
     QTest::newRow("default, then none") << QString() << "2000000" << "0" << false << 0;
     QTest::newRow("a number with blanks") << "100" << "100" << " 5000 " << false << 5000;
     QTest::newRow("the largest") << QString() << "2000000" << "2147483647" << false << 2147483647;
+    QTest::newRow("plus sign and leading zeros") << QString() << "2000000" << "+000000000000750" << false << 750;
     QTest::newRow("negative stored gives the default") << "-4" << "2000000" << "7" << false << 7;
     QTest::newRow("letters stored give the default") << "many" << "2000000" << "7" << false << 7;
     QTest::newRow("letters") << "300" << "300" << "12a" << true << 300;
     QTest::newRow("negative") << "300" << "300" << "-1" << true << 300;
+    QTest::newRow("a fraction") << "300" << "300" << "1.5" << true << 300;
     QTest::newRow("past 2^31 - 1") << "300" << "300" << "2147483648" << true << 300;
     QTest::newRow("far past") << QString() << "2000000" << "99999999999999999999" << true << -1;
     QTest::newRow("empty") << "300" << "300" << "" << true << 300;

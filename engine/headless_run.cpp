@@ -46,8 +46,9 @@ namespace plexor
         const bool sameFile = std::filesystem::equivalent(zonePath, outputPath, error);
         if (sameFile || !context.outputFile.Create(outputPath))
         {
-            result.error = UnableToOpenMessage(PathText(outputPath), sameFile ? std::string(kOutputIsZoneFileReason)
-                                                                              : SystemReason(context.outputFile.Error()));
+            const std::string reason =
+                sameFile ? std::string(kOutputIsZoneFileReason) : SystemReason(context.outputFile.Error());
+            result.error = UnableToOpenMessage(PathText(outputPath), reason);
             context.zoneFile.Close();
             return result;
         }

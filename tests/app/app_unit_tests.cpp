@@ -237,7 +237,8 @@ void AppUnitTests::endOfRunMessage()
     if (!hint.isEmpty())
         outcome.layoutHint = hint.toStdString();
     QCOMPARE(plexor::EndOfRunMessage(outcome), expected.join(QStringLiteral("\n\n")));
-    QCOMPARE(plexor::UnreadableRecordsNote(1), QStringLiteral("1 record of the zone file could not be read and was skipped."));
+    QCOMPARE(plexor::UnreadableRecordsNote(1),
+             QStringLiteral("1 record of the zone file could not be read and was skipped."));
     QCOMPARE(plexor::UnreadableRecordsNote(5000000000ULL),
              QStringLiteral("5000000000 records of the zone file could not be read and were skipped."));
 }

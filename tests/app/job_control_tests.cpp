@@ -604,7 +604,8 @@ void JobControlTests::nameWithoutExtensionAsksBeforeReplacing()
     Button(dialog, id::kExtractDomainsButton)->click();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
     QCOMPARE(fixture.messages.questions.size(), std::size_t {2});
-    QCOMPARE(ReadFile(fixture.Path(QStringLiteral("fresh.TXT"))), QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
+    QCOMPARE(ReadFile(fixture.Path(QStringLiteral("fresh.TXT"))),
+             QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
     QVERIFY(fixture.messages.messages.empty());
 }
 

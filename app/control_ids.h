@@ -30,6 +30,8 @@ namespace plexor::control_id
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;
+    // Command id of the Line Limit entry in the window's system menu.
+    inline constexpr unsigned kLineLimitSystemCommand = 32;
 }
 
 namespace plexor

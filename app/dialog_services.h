@@ -37,12 +37,21 @@ namespace plexor
         virtual std::optional<QString> ChooseFile(QWidget* owner, const FileDialogRequest& request) = 0;
     };
 
+    // The dialog's small modal windows: messages, questions and the input of
+    // one value.
     class MessageBoxes
     {
     public:
         virtual ~MessageBoxes() = default;
         // A message with one OK button and the warning icon, owned by `owner`.
         virtual void ShowWarning(QWidget* owner, const QString& caption, const QString& text) = 0;
+        // A question with Yes and No buttons, No being the default; true for
+        // Yes.
+        virtual bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) = 0;
+        // A small input dialog with one text field that starts with `text`;
+        // the text as confirmed, or nothing when cancelled.
+        virtual std::optional<QString> AskForText(QWidget* owner, const QString& caption, const QString& label,
+                                                  const QString& text) = 0;
     };
 
     class DesktopOpener
@@ -50,8 +59,8 @@ namespace plexor
     public:
         virtual ~DesktopOpener() = default;
         // Opens the file in the application the desktop associates with its
-        // type; a failure is not reported.
-        virtual void OpenDocument(const QString& path) = 0;
+        // type; false when no viewer could be started.
+        virtual bool OpenDocument(const QString& path) = 0;
     };
 
     class AboutBoxPresenter

@@ -21,11 +21,18 @@ namespace plexor
         return name.isEmpty() ? QStringLiteral("Plexor2") : name;
     }
 
+    QString ApplicationNameFromExecutable()
+    {
+        // The executable file itself, not argv[0]: a link or a wrapper that
+        // starts the program under another name keeps its settings and
+        // captions.
+        return ApplicationNameFromPath(QCoreApplication::applicationFilePath());
+    }
+
     ExtractorApp::ExtractorApp(int& argc, char** argv)
         : m_application(argc, argv)
     {
-        const QString programPath = argc > 0 && argv[0] != nullptr ? QString::fromLocal8Bit(argv[0]) : QString();
-        QApplication::setApplicationName(ApplicationNameFromPath(programPath));
+        QApplication::setApplicationName(ApplicationNameFromExecutable());
         QApplication::setOrganizationName(QString::fromLatin1(kCompanyKey));
         QApplication::setWindowIcon(ProgramIcon());
     }

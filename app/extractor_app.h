@@ -13,6 +13,9 @@ namespace plexor
     // "/usr/bin/Plexor2" both give "Plexor2"). A renamed copy thus gets a
     // settings key, and so settings, of its own. Falls back to "Plexor2".
     QString ApplicationNameFromPath(const QString& programPath);
+    // The application's name from the executable file the process runs
+    // (resolved through links), once the application object exists.
+    QString ApplicationNameFromExecutable();
 
     class ExtractorApp final
     {

@@ -2,7 +2,10 @@
 
 #include <system_error>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 namespace plexor
 {
@@ -21,5 +24,30 @@ namespace plexor
         std::error_code error;
         const bool same = std::filesystem::equivalent(ToFilesystemPath(first), ToFilesystemPath(second), error);
         return !error && same;
+    }
+
+    bool IsInSystemFolder(const QString& folder)
+    {
+#ifdef Q_OS_UNIX
+        if (folder.isEmpty())
+            return false;
+        const QString absolute = QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(folder)).absoluteFilePath());
+        QStringList candidates {absolute};
+        const QString canonical = QFileInfo(absolute).canonicalFilePath(); // empty when it does not exist
+        if (!canonical.isEmpty())
+            candidates.append(canonical);
+        for (const QString& candidate : candidates)
+        {
+            for (const char* root : {"/proc", "/sys", "/dev"})
+            {
+                const QString folderRoot = QString::fromLatin1(root);
+                if (candidate == folderRoot || candidate.startsWith(folderRoot + QLatin1Char('/')))
+                    return true;
+            }
+        }
+#else
+        Q_UNUSED(folder);
+#endif
+        return false;
     }
 }

@@ -1,6 +1,7 @@
 // Job control of the main dialog: starting a run on its worker thread,
 // pausing, aborting, watching it, and opening its output.
 
+#include <filesystem>
 #include <system_error>
 
 #include <QMetaObject>
@@ -10,8 +11,10 @@
 #include "dialog_services.h"
 #include "elided_label.h"
 #include "file_paths.h"
+#include "layout_hint.h"
 #include "main_dialog.h"
 #include "run_messages.h"
+#include "run_notes.h"
 #include "run_setup.h"
 #include "settings_keys.h"
 
@@ -19,9 +22,9 @@ namespace plexor
 {
     namespace
     {
-        QString UnableToOpen(const QString& path)
+        QString UnableToOpen(const QString& path, std::string_view reason)
         {
-            return QString::fromStdString(UnableToOpenMessage(path.toStdString()));
+            return QString::fromStdString(UnableToOpenMessage(path.toStdString(), reason));
         }
     }
 
@@ -49,18 +52,21 @@ namespace plexor
 
         if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
         {
-            ShowWarning(UnableToOpen(m_fields.zoneFileName));
+            ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
             return;
         }
         // Creating the output truncates it; if it is the zone file itself
         // (also through a link) that would destroy the input before a line
         // is read, so it is refused like any output that cannot be opened.
-        if (RefersToSameFile(m_fields.zoneFileName, m_outputPath) || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
+        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath);
+        if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
         {
             m_zoneFile.Close();
-            ShowWarning(UnableToOpen(m_outputPath));
+            ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
+                                                            : SystemReason(m_outputFile.Error())));
             return;
         }
+        RememberFolderOf(m_outputPath, QString::fromLatin1(kOutputFileExtension));
         settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
 
         RunFilters filters;
@@ -70,11 +76,14 @@ namespace plexor
         filters.includeWordsText = m_fields.includeWordsText.toStdString();
         filters.nameServerText = m_fields.nameServerText.toStdString();
         filters.appendNameServers = m_fields.appendNameServers;
+        filters.lineLimit = settings::ReadLineLimit(m_settings);
         PrepareRun(filters);
 
         m_statusLine->setText(QString());
         m_activeRunMode = m_runMode;
         m_activeRunZoneType = m_fields.zoneType;
+        m_activeRunLineLimit = filters.lineLimit;
+        m_activeRunZoneFile = m_fields.zoneFileName;
         m_runFailure.reset();
 
         // The reference is set before the thread exists, so that even a run
@@ -123,7 +132,8 @@ namespace plexor
     {
         if (m_outputPath.isEmpty())
             return;
-        m_desktop.OpenDocument(m_outputPath);
+        if (!m_desktop.OpenDocument(m_outputPath))
+            ShowWarning(QStringLiteral("Error: Unable to open '%1' in a viewer.").arg(m_outputPath));
     }
 
     void MainDialog::RefreshRunControls()
@@ -146,12 +156,27 @@ namespace plexor
             m_worker.join();
         m_runActive = false;
         RefreshRunControls();
-        if (m_runFailure)
+
+        // The final status is shown already; one message follows with the
+        // failure and every note that applies, none after a clean run.
+        RunOutcome outcome;
+        outcome.failure = m_runFailure;
+        m_runFailure.reset();
+        outcome.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
+        outcome.lineLimit = m_activeRunLineLimit;
+        outcome.unreadableRecords = g_runState.unreadableRecords.load();
+        if (!outcome.failure && g_runState.namesExtracted.load() == 0)
         {
-            const QString failure = *m_runFailure;
-            m_runFailure.reset();
-            ShowWarning(failure);
+            // Read again from the start, so only a regular file: a pipe
+            // would block this thread.
+            std::error_code error;
+            const std::filesystem::path zonePath = ToFilesystemPath(m_activeRunZoneFile);
+            if (std::filesystem::is_regular_file(zonePath, error))
+                outcome.layoutHint = LayoutHintForFile(zonePath, m_activeRunZoneType);
         }
+        const QString message = EndOfRunMessage(outcome);
+        if (!message.isEmpty())
+            ShowWarning(message);
     }
 
     MainDialog::~MainDialog()

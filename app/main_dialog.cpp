@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include "dialog_services.h"
 #include "elided_label.h"
 #include "file_filters.h"
+#include "file_paths.h"
 #include "integer_field.h"
 #include "program_icon.h"
 #include "settings_keys.h"
@@ -109,7 +111,46 @@ namespace plexor
         constexpr int kDialogFontPoints = 8;
 
         // The items of the zone-type box, in ZoneType order.
-        constexpr std::array kZoneTypeItems {"Com,Net,Edu Zone", "Se Zone"};
+        constexpr std::array kZoneTypeItems {"Com,Net,Edu Zone", "Se Zone", "Standard Zone"};
+        constexpr int kMasterZoneItem = 2;
+        constexpr char kMasterZoneToolTip[] =
+            "A standard master file (RFC 1035), one record per line: ICANN CZDS zone files "
+            "(.com and every other gTLD) and zone transfers (dig AXFR output).";
+
+        // The item that shows a stored zone type: 0 and 2 their own, every
+        // other value the .SE item, which is what the worker runs for it.
+        int ZoneTypeItem(std::int32_t zoneType)
+        {
+            if (zoneType == static_cast<std::int32_t>(ZoneType::Gtld))
+                return 0;
+            if (zoneType == static_cast<std::int32_t>(ZoneType::Master))
+                return kMasterZoneItem;
+            return 1;
+        }
+
+        // The text of the line-limit input as a limit: 0 or a positive whole
+        // number up to 2^31 - 1 (a + before it and blanks around it allowed).
+        std::optional<std::int32_t> ParseLineLimit(const QString& text)
+        {
+            QString digits = text.trimmed();
+            if (digits.startsWith(QLatin1Char('+')))
+                digits.remove(0, 1);
+            if (digits.isEmpty())
+                return std::nullopt;
+            for (const QChar ch : digits)
+            {
+                if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+                    return std::nullopt;
+            }
+            while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+                digits.remove(0, 1);
+            if (digits.size() > 10)
+                return std::nullopt;
+            const qlonglong value = digits.toLongLong();
+            if (value > std::numeric_limits<std::int32_t>::max())
+                return std::nullopt;
+            return static_cast<std::int32_t>(value);
+        }
 
         enum class ExchangeKind
         {
@@ -204,10 +245,13 @@ namespace plexor
 
         m_aboutAction = new QAction(QString::fromUtf8(kAboutMenuText), this);
         connect(m_aboutAction, &QAction::triggered, this, &MainDialog::ShowAbout);
+        m_lineLimitAction = new QAction(QString::fromUtf8(kLineLimitMenuText), this);
+        connect(m_lineLimitAction, &QAction::triggered, this, &MainDialog::ChangeLineLimit);
 #ifndef Q_OS_WIN
-        // Without a system menu of its own to extend, the entry goes into the
+        // Without a system menu of its own to extend, the entries go into the
         // window's context menu.
         addAction(m_aboutAction);
+        addAction(m_lineLimitAction);
         setContextMenuPolicy(Qt::ActionsContextMenu);
 #endif
 
@@ -288,6 +332,9 @@ namespace plexor
             }
             case ControlKind::Edit:
                 lastEdit = new QLineEdit(this);
+                // Qt would cut a longer text at 32767 characters, and what a
+                // field shows is what Close keeps.
+                lastEdit->setMaxLength(std::numeric_limits<int>::max());
                 widget = lastEdit;
                 break;
             case ControlKind::UpDown:
@@ -317,6 +364,11 @@ namespace plexor
                 auto* combo = new QComboBox(this);
                 for (const char* item : kZoneTypeItems)
                     combo->addItem(QString::fromUtf8(item));
+                combo->setItemData(kMasterZoneItem, QString::fromUtf8(kMasterZoneToolTip), Qt::ToolTipRole);
+                // The closed box shows the tooltip of the item it shows.
+                connect(combo, &QComboBox::currentIndexChanged, combo, [combo](int index) {
+                    combo->setToolTip(combo->itemData(index, Qt::ToolTipRole).toString());
+                });
                 widget = combo;
                 break;
             }
@@ -382,6 +434,11 @@ namespace plexor
 
     bool MainDialog::ReadFields()
     {
+        return ReadFieldsFrom(true);
+    }
+
+    bool MainDialog::ReadFieldsFrom(bool stopAtInvalid)
+    {
         for (const FieldExchange& field : kFieldExchange)
         {
             QWidget* control = ControlById(field.controlId);
@@ -391,9 +448,11 @@ namespace plexor
             {
                 auto* edit = qobject_cast<QLineEdit*>(control);
                 const std::optional<std::int32_t> value = ParseIntegerField(edit->text().toStdString());
+                if (!value && !stopAtInvalid)
+                    break; // keeps the member's value
                 if (!value)
                 {
-                    ShowWarning(QStringLiteral("Please enter an integer."));
+                    ShowWarning(QString::fromLatin1(kIntegerMessage));
                     edit->setFocus();
                     edit->selectAll();
                     return false;
@@ -433,11 +492,7 @@ namespace plexor
                 break;
             case ExchangeKind::ComboIndex:
             {
-                // An index that names no item leaves the box without a
-                // selection.
-                auto* combo = qobject_cast<QComboBox*>(control);
-                const std::int32_t index = m_fields.*field.number;
-                combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+                qobject_cast<QComboBox*>(control)->setCurrentIndex(ZoneTypeItem(m_fields.*field.number));
                 break;
             }
             }
@@ -450,6 +505,12 @@ namespace plexor
         if (!PromptForFile(true, path, QString::fromLatin1(kZoneFileFilter), QString::fromLatin1(kZoneFileExtension),
                            QString()))
             return;
+
+        // A file that is there to be read; choosing does not open it, and a
+        // pipe might block an open.
+        const QFileInfo chosen(path);
+        if (chosen.isFile() && chosen.isReadable())
+            RememberFolderOf(path, QString::fromLatin1(kZoneFileExtension));
 
         const bool fieldsRead = ReadFields();
         m_fields.zoneFileName = path;
@@ -476,17 +537,57 @@ namespace plexor
         request.nameFilters = NameFiltersFromPairs(filter);
         request.defaultSuffix = defaultExtension;
         request.initialLocation = settings::ReadRememberedLocation(m_settings, defaultExtension);
+        // A folder remembered before such folders were refused: a file
+        // dialog opened there may hang for good.
+        if (IsInSystemFolder(SplitRememberedLocation(request.initialLocation).directory))
+            request.initialLocation.clear();
 
         const std::optional<QString> chosen = m_fileDialogs.ChooseFile(this, request);
         if (!chosen || chosen->isEmpty())
             return false;
 
-        const QString fullPath = QDir::toNativeSeparators(QFileInfo(*chosen).absoluteFilePath());
-        const QString location = RememberedLocationFor(fullPath, defaultExtension);
-        if (!location.isEmpty())
-            settings::WriteRememberedLocation(m_settings, defaultExtension, location);
+        QString fullPath = QDir::toNativeSeparators(QFileInfo(*chosen).absoluteFilePath());
+        if (!openForm && !defaultExtension.isEmpty() && QFileInfo(fullPath).suffix().isEmpty()
+            && !QFileInfo::exists(fullPath))
+        {
+            // A new name without extension gets the default extension here,
+            // after the file dialog, so the dialog never checked that name:
+            // ask before an existing file of that name is replaced. (A name
+            // that exists as typed is the one the dialog asked about.)
+            fullPath += QLatin1Char('.') + defaultExtension;
+            if (QFileInfo::exists(fullPath)
+                && !m_messageBoxes.AskYesNo(this, QCoreApplication::applicationName(),
+                                            QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                                .arg(fullPath)))
+                return false;
+        }
         path = fullPath;
         return true;
+    }
+
+    void MainDialog::RememberFolderOf(const QString& path, const QString& defaultExtension)
+    {
+        const QString location = RememberedLocationFor(path, defaultExtension);
+        if (location.isEmpty() || IsInSystemFolder(SplitRememberedLocation(location).directory))
+            return;
+        settings::WriteRememberedLocation(m_settings, defaultExtension, location);
+    }
+
+    void MainDialog::ChangeLineLimit()
+    {
+        const QString current = QString::number(settings::ReadLineLimit(m_settings));
+        const std::optional<QString> typed =
+            m_messageBoxes.AskForText(this, QCoreApplication::applicationName(),
+                                      QString::fromUtf8(kLineLimitPrompt), current);
+        if (!typed)
+            return;
+        const std::optional<std::int32_t> limit = ParseLineLimit(*typed);
+        if (!limit)
+        {
+            ShowWarning(QString::fromLatin1(kIntegerMessage));
+            return;
+        }
+        settings::Write(m_settings, settings::kLineLimit, *limit);
     }
 
     void MainDialog::ShowAbout()
@@ -507,8 +608,9 @@ namespace plexor
             return;
         }
 
-        // What the last command that read the fields left in the members;
-        // the controls are not read again here.
+        // What the window shows is what is kept; a number field that holds
+        // no integer keeps the value it had.
+        ReadFieldsFrom(false);
         using namespace settings;
         Write(m_settings, kMaxChars, m_fields.maxChars);
         Write(m_settings, kMinChars, m_fields.minChars);
@@ -537,8 +639,10 @@ namespace plexor
         if (systemMenu == nullptr)
             return;
         const std::wstring text = QString::fromUtf8(kAboutMenuText).toStdWString();
+        const std::wstring lineLimitText = QString::fromUtf8(kLineLimitMenuText).toStdWString();
         AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(systemMenu, MF_STRING, control_id::kAboutSystemCommand, text.c_str());
+        AppendMenuW(systemMenu, MF_STRING, control_id::kLineLimitSystemCommand, lineLimitText.c_str());
     }
 
     bool MainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
@@ -549,6 +653,12 @@ namespace plexor
             if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == control_id::kAboutSystemCommand)
             {
                 ShowAbout();
+                *result = 0;
+                return true;
+            }
+            if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == control_id::kLineLimitSystemCommand)
+            {
+                ChangeLineLimit();
                 *result = 0;
                 return true;
             }

@@ -69,13 +69,20 @@ namespace plexor
 
         // The filter texts of the file dialogs, as alternating display names
         // and patterns.
+        // Each zone filter also lists the gzip form of its files, which the
+        // program reads as well.
         static constexpr char kZoneFileFilter[] =
-            "Zone Files (*.zone)|*.zone|Text Files (*.txt)|*.txt|All Files (*.*)|*.* ||";
+            "Zone Files (*.zone *.zone.gz)|*.zone;*.zone.gz|Text Files (*.txt *.txt.gz)|*.txt;*.txt.gz|"
+            "All Files (*.*)|*.* ||";
         static constexpr char kOutputFileFilter[] = "Text Files (*.txt) | *.txt | All Files (*.*) | *.* ||";
         static constexpr char kZoneFileExtension[] = "zone";
         static constexpr char kOutputFileExtension[] = "TXT";
         static constexpr char kOutputDialogTitle[] = "Save Output To";
         static constexpr char kAboutMenuText[] = "&About Plexor2...";
+        static constexpr char kLineLimitMenuText[] = "Line Limit...";
+        static constexpr char kLineLimitPrompt[] =
+            "Lines to read from a zone file before a run ends\n(a whole number; 0 means no limit):";
+        static constexpr char kIntegerMessage[] = "Please enter an integer.";
         static constexpr char kPauseCaption[] = "&Pause";
         static constexpr char kGoCaption[] = "&Go";
         static constexpr int kRefreshIntervalMs = 3000;
@@ -108,8 +115,14 @@ namespace plexor
         bool PromptForFile(bool openForm, QString& path, const QString& filter, const QString& defaultExtension,
                            const QString& title);
         void ShowAbout();
-        // Refuses while a run is active; otherwise saves the fields and
-        // closes the dialog.
+        // The "Line Limit..." entry: asks for the line limit of the runs to
+        // come and stores it. Letters, a negative number or one past the
+        // signed 32-bit range get "Please enter an integer." and change
+        // nothing.
+        void ChangeLineLimit();
+        // Refuses while a run is active; otherwise takes the fields into the
+        // members without messages (a number field that holds no integer
+        // keeps its value), saves them and closes the dialog.
         void CloseDialog();
 
         // Job control.
@@ -126,6 +139,10 @@ namespace plexor
         QString OutputPath() const { return m_outputPath; }
         // The "&About Plexor2..." entry of the window's context menu.
         QAction* AboutAction() const { return m_aboutAction; }
+        // The "Line Limit..." entry beside it.
+        QAction* LineLimitAction() const { return m_lineLimitAction; }
+        // The line limit of the run started last (0: none).
+        std::uint64_t RunLineLimit() const { return m_activeRunLineLimit; }
 
         // RunContext, used by the worker thread.
         bool IsWindowAlive() const override;
@@ -151,6 +168,13 @@ namespace plexor
 
 
     private:
+        // ReadFields' work: with `stopAtInvalid` false no message is shown
+        // and a number field that holds no integer is passed over.
+        bool ReadFieldsFrom(bool stopAtInvalid);
+        // Remembers the folder of a file that was opened or created, for the
+        // next file dialog with that default extension; never a folder of
+        // the system's virtual file systems.
+        void RememberFolderOf(const QString& path, const QString& defaultExtension);
         void LoadSettings();
         void CreateControls();
         void ShowWarning(const QString& text);
@@ -174,6 +198,8 @@ namespace plexor
         // may change meanwhile.
         ExtractMode m_activeRunMode = ExtractMode::Domains;
         std::int32_t m_activeRunZoneType = 0;
+        std::uint64_t m_activeRunLineLimit = 0;
+        QString m_activeRunZoneFile;
         std::atomic<bool> m_windowAlive {true};
         // A read or write failure reported by the worker, shown when the run
         // has ended.
@@ -194,6 +220,7 @@ namespace plexor
         QComboBox* m_zoneTypeCombo = nullptr;
         QCheckBox* m_appendCheck = nullptr;
         QAction* m_aboutAction = nullptr;
+        QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;
 #ifdef Q_OS_WIN
         bool m_systemMenuReady = false;

@@ -3,11 +3,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "about/about_dialog.h"
 #include "file_filters.h"
+#include "file_paths.h"
 
 namespace plexor
 {
@@ -46,8 +49,17 @@ namespace plexor
         dialog.setFileMode(request.openForm ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
         dialog.setNameFilters(request.nameFilters);
-        dialog.setDefaultSuffix(request.defaultSuffix);
+        // The save form adds the default extension in the main dialog, which
+        // then asks before an existing file of that name is replaced: some
+        // native dialogs check the name for an existing file before they add
+        // the extension.
+        if (request.openForm)
+            dialog.setDefaultSuffix(request.defaultSuffix);
 
+        // Without a remembered folder the dialog would start in the working
+        // folder, which must not be one where it may hang.
+        if (IsInSystemFolder(QDir::currentPath()))
+            dialog.setDirectory(QDir::homePath());
         if (!request.initialLocation.isEmpty())
         {
             const InitialLocation initial = SplitRememberedLocation(request.initialLocation);
@@ -74,9 +86,31 @@ namespace plexor
         box.exec();
     }
 
-    void QtDesktopOpener::OpenDocument(const QString& path)
+    bool QtMessageBoxes::AskYesNo(QWidget* owner, const QString& caption, const QString& text)
     {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    std::optional<QString> QtMessageBoxes::AskForText(QWidget* owner, const QString& caption, const QString& label,
+                                                      const QString& text)
+    {
+        QInputDialog dialog(owner);
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(label);
+        dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setTextEchoMode(QLineEdit::Normal);
+        dialog.setTextValue(text);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
+    }
+
+    bool QtDesktopOpener::OpenDocument(const QString& path)
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(path)));
     }
 
     void QtAboutBoxPresenter::ShowAbout(QWidget* owner)

@@ -17,12 +17,15 @@ namespace plexor
     {
     public:
         void ShowWarning(QWidget* owner, const QString& caption, const QString& text) override;
+        bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) override;
+        std::optional<QString> AskForText(QWidget* owner, const QString& caption, const QString& label,
+                                          const QString& text) override;
     };
 
     class QtDesktopOpener final : public DesktopOpener
     {
     public:
-        void OpenDocument(const QString& path) override;
+        bool OpenDocument(const QString& path) override;
     };
 
     class QtAboutBoxPresenter final : public AboutBoxPresenter

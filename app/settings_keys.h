@@ -44,10 +44,14 @@ namespace plexor::settings
     inline constexpr IntegerSetting kAppendNameServers {kSettingsSection, "Append Name Servers", 0};
     inline constexpr IntegerSetting kZoneType {kSettingsSection, "Zone Type", 0};
     inline constexpr StringSetting kOutputFile {kSettingsSection, "Output File", ""};
+    // The lines a run reads at most; 0 means no limit. Read at the start of
+    // every run (see ReadLineLimit).
+    inline constexpr IntegerSetting kLineLimit {kSettingsSection, "Line Limit",
+                                                static_cast<std::int32_t>(kDefaultLineLimit)};
     // Written at the start of every run, never read.
     inline constexpr StringSetting kZoneOutputFile {kSettingsSection, "Zone Output File", ""};
 
-    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars, kAppendNameServers, kZoneType};
+    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars, kAppendNameServers, kZoneType, kLineLimit};
     inline constexpr std::array kStringSettings {kNameServerList, kIncludeWords, kExcludeChars,
                                                  kZoneFileName,   kOutputFile,   kZoneOutputFile};
 
@@ -71,6 +75,14 @@ namespace plexor::settings
     inline void Write(SettingsStore& store, const StringSetting& setting, const QString& value)
     {
         store.WriteSettingString(QString::fromLatin1(setting.section), QString::fromLatin1(setting.key), value);
+    }
+
+    // The stored line limit; a value that is negative or not an integer
+    // gives the default.
+    inline std::uint64_t ReadLineLimit(const SettingsStore& store)
+    {
+        const std::int32_t limit = Read(store, kLineLimit);
+        return limit >= 0 ? static_cast<std::uint64_t>(limit) : kDefaultLineLimit;
     }
 
     // The remembered location of the file dialog for a default extension,

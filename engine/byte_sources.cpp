@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#ifndef _WIN32
 #include <cerrno>
 
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -36,7 +36,10 @@ namespace plexor
 #ifdef _WIN32
                 const std::size_t got = std::fread(buffer, 1, size, m_file);
                 if (got == 0 && std::ferror(m_file))
+                {
+                    m_error = std::error_code(errno, std::generic_category());
                     return -1;
+                }
                 return static_cast<std::ptrdiff_t>(got);
 #else
                 // read() rather than fread(): a pipe then delivers what has
@@ -47,13 +50,19 @@ namespace plexor
                     if (got >= 0)
                         return static_cast<std::ptrdiff_t>(got);
                     if (errno != EINTR)
+                    {
+                        m_error = std::error_code(errno, std::generic_category());
                         return -1;
+                    }
                 }
 #endif
             }
 
+            std::error_code Error() const override { return m_error; }
+
         private:
             std::FILE* m_file;
+            std::error_code m_error;
         };
 
         class MemorySource final : public ByteSource
@@ -100,6 +109,8 @@ namespace plexor
                 }
                 return m_rest->Read(buffer, size);
             }
+
+            std::error_code Error() const override { return m_rest->Error(); }
 
         private:
             std::string m_prefix;
@@ -179,6 +190,9 @@ namespace plexor
                 }
                 return static_cast<std::ptrdiff_t>(capacity - m_stream.avail_out);
             }
+
+            // A failed read of the compressed bytes; empty for damaged data.
+            std::error_code Error() const override { return m_raw->Error(); }
 
         private:
             static constexpr std::size_t kInputSize = 256 * 1024;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace plexor
 {
@@ -17,6 +18,10 @@ namespace plexor
     public:
         virtual ~ByteSource() = default;
         virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+        // After a Read that returned -1: the system's error that caused it,
+        // or empty when the data itself was bad (a damaged gzip stream).
+        // Sources that read from another source pass its error on.
+        virtual std::error_code Error() const { return {}; }
     };
 
     // Takes ownership of the open file.

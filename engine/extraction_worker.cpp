@@ -88,9 +88,11 @@ namespace plexor
 
         std::optional<std::string> failure;
         if (!outputOk)
-            failure = UnableToWriteMessage(outputFile.DisplayPath());
+            failure = UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
         else if (!readOk)
-            failure = UnableToReadMessage(zoneFile.DisplayPath());
+            failure = UnableToReadMessage(zoneFile.DisplayPath(),
+                                          SystemReason(outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
+                                                                   : zoneFile.Error()));
         if (failure)
         {
             SetAbortRequested(true);

@@ -37,15 +37,18 @@ namespace plexor
         HeadlessRunContext context(mode, zoneType);
         if (!context.zoneFile.Open(zonePath))
         {
-            result.error = UnableToOpenMessage(context.zoneFile.DisplayPath());
+            result.error = UnableToOpenMessage(context.zoneFile.DisplayPath(), SystemReason(context.zoneFile.Error()));
             return result;
         }
         // Creating the output truncates it: never when it is the zone file
         // itself, also reached through a link.
         std::error_code error;
-        if (std::filesystem::equivalent(zonePath, outputPath, error) || !context.outputFile.Create(outputPath))
+        const bool sameFile = std::filesystem::equivalent(zonePath, outputPath, error);
+        if (sameFile || !context.outputFile.Create(outputPath))
         {
-            result.error = UnableToOpenMessage(PathText(outputPath));
+            const std::string reason =
+                sameFile ? std::string(kOutputIsZoneFileReason) : SystemReason(context.outputFile.Error());
+            result.error = UnableToOpenMessage(PathText(outputPath), reason);
             context.zoneFile.Close();
             return result;
         }

@@ -1,5 +1,6 @@
 #include "output_writer.h"
 
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -35,13 +36,21 @@ namespace plexor
     {
         Close();
         m_failed = false;
+        m_error.clear();
         m_displayPath = PathText(path);
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
+        {
+            m_error = std::make_error_code(std::errc::is_a_directory);
             return false;
+        }
+        errno = 0;
         m_file = CreateForWriting(path);
         if (m_file == nullptr)
+        {
+            m_error = std::error_code(errno, std::generic_category());
             return false;
+        }
         // The writer buffers itself; stdio passes each block straight on.
         std::setvbuf(m_file, nullptr, _IONBF, 0);
         AllocateBuffer();
@@ -53,11 +62,19 @@ namespace plexor
     {
         Close();
         m_failed = false;
+        m_error.clear();
         m_displayPath = std::move(displayPath);
         sink.clear();
         m_memorySink = &sink;
         AllocateBuffer();
         m_used = 0;
+    }
+
+    void OutputWriter::Fail(int errorNumber)
+    {
+        if (!m_failed && errorNumber != 0)
+            m_error = std::error_code(errorNumber, std::generic_category());
+        m_failed = true;
     }
 
     bool OutputWriter::WriteOut(const char* data, std::size_t size)
@@ -71,8 +88,9 @@ namespace plexor
             m_memorySink->append(data, size);
             return true;
         }
+        errno = 0;
         if (size > 0 && std::fwrite(data, 1, size, m_file) != size)
-            m_failed = true;
+            Fail(errno);
         return !m_failed;
     }
 
@@ -101,7 +119,7 @@ namespace plexor
         if (!WriteOut(m_buffer.get(), used))
             return false;
         if (m_file != nullptr && std::fflush(m_file) != 0)
-            m_failed = true;
+            Fail(errno);
         return !m_failed;
     }
 
@@ -112,7 +130,7 @@ namespace plexor
         if (!WriteOut(bytes.data(), bytes.size()))
             return false;
         if (m_file != nullptr && std::fflush(m_file) != 0)
-            m_failed = true;
+            Fail(errno);
         return !m_failed;
     }
 
@@ -122,8 +140,9 @@ namespace plexor
             return !m_failed;
         if (!m_failed)
             Flush();
+        errno = 0;
         if (m_file != nullptr && std::fclose(m_file) != 0)
-            m_failed = true;
+            Fail(errno);
         m_file = nullptr;
         m_memorySink = nullptr;
         m_buffer.reset();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace plexor
@@ -51,6 +52,9 @@ namespace plexor
         bool Close();
 
         bool Failed() const { return m_failed; }
+        // Why Create returned false or the first failure happened: the
+        // system's error, or empty when there is none.
+        const std::error_code& Error() const { return m_error; }
         const std::string& DisplayPath() const { return m_displayPath; }
 
         static constexpr std::size_t kBufferSize = 256 * 1024;
@@ -59,6 +63,8 @@ namespace plexor
         void AllocateBuffer();
         bool WriteSlow(std::string_view bytes);
         bool WriteOut(const char* data, std::size_t size);
+        // Marks the writer failed; the first failure's errno is kept.
+        void Fail(int errorNumber);
 
         std::FILE* m_file = nullptr;
         std::string* m_memorySink = nullptr;
@@ -67,6 +73,7 @@ namespace plexor
         std::size_t m_capacity = 0;
         std::size_t m_used = 0;
         bool m_failed = false;
+        std::error_code m_error;
         std::string m_displayPath;
     };
 }

@@ -52,6 +52,7 @@ namespace plexor
 
             bool end = false;
             bool failed = false;
+            std::error_code error;
             try
             {
                 buffer.resize(kBufferSize);
@@ -63,6 +64,8 @@ namespace plexor
                     {
                         end = true;
                         failed = got < 0;
+                        if (failed)
+                            error = m_source->Error();
                         break;
                     }
                     chunk.size += static_cast<std::size_t>(got);
@@ -81,6 +84,7 @@ namespace plexor
             {
                 end = true;
                 failed = true;
+                error = std::make_error_code(std::errc::not_enough_memory);
             }
             chunk.buffer = std::move(buffer);
 
@@ -90,6 +94,7 @@ namespace plexor
                     m_ready.push_back(std::move(chunk));
                 m_finished = end;
                 m_failed = failed;
+                m_error = error;
             }
             m_changed.notify_all();
             if (end)
@@ -131,5 +136,11 @@ namespace plexor
         }
         if (classes.prefixes.capacity() > 0)
             m_freeClasses.push_back(std::move(classes));
+    }
+
+    std::error_code ReadAhead::Error()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_error;
     }
 }

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,9 @@ namespace plexor
         // Hands a chunk's storage back for reuse once its bytes are no longer
         // needed; a buffer of another size is let go.
         void Recycle(std::vector<char> buffer, LineEndIndex lineEnds, RecordLineClasses classes);
+        // Once Next has returned -1: the system's error that ended reading,
+        // or empty when the data itself was bad.
+        std::error_code Error();
 
         // Asks for the record line classes (record_label.h) of the chunks
         // read from now on, found while the reader has chunks to go on with:
@@ -81,6 +85,7 @@ namespace plexor
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready
         bool m_failed = false;   // reading failed after those in m_ready
+        std::error_code m_error; // why, when m_failed
         std::thread m_thread;    // last: starts once everything else exists
     };
 }

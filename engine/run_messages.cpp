@@ -13,18 +13,34 @@ namespace plexor
         return "[" + std::to_string(linesRead) + " Lines]  [" + std::to_string(namesExtracted) + " Names]";
     }
 
-    std::string UnableToOpenMessage(std::string_view path)
+    namespace
     {
-        return "Error: Unable to open '" + std::string(path) + "'";
+        std::string FailureMessage(std::string_view verb, std::string_view path, std::string_view reason)
+        {
+            std::string message = "Error: Unable to " + std::string(verb) + " '" + std::string(path) + "'";
+            if (!reason.empty())
+                message.append("\n").append(reason);
+            return message;
+        }
     }
 
-    std::string UnableToReadMessage(std::string_view path)
+    std::string SystemReason(const std::error_code& error)
     {
-        return "Error: Unable to read '" + std::string(path) + "'";
+        return error ? error.message() : std::string();
     }
 
-    std::string UnableToWriteMessage(std::string_view path)
+    std::string UnableToOpenMessage(std::string_view path, std::string_view reason)
     {
-        return "Error: Unable to write '" + std::string(path) + "'";
+        return FailureMessage("open", path, reason);
+    }
+
+    std::string UnableToReadMessage(std::string_view path, std::string_view reason)
+    {
+        return FailureMessage("read", path, reason);
+    }
+
+    std::string UnableToWriteMessage(std::string_view path, std::string_view reason)
+    {
+        return FailureMessage("write", path, reason);
     }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace plexor
 {
@@ -13,10 +14,16 @@ namespace plexor
     std::string PathText(const std::filesystem::path& path);
     // "[%u Lines]  [%u Names]"
     std::string FormatStatusText(std::uint32_t linesRead, std::uint32_t namesExtracted);
-    // "Error: Unable to open '%s'"
-    std::string UnableToOpenMessage(std::string_view path);
-    // "Error: Unable to read '%s'"
-    std::string UnableToReadMessage(std::string_view path);
-    // "Error: Unable to write '%s'"
-    std::string UnableToWriteMessage(std::string_view path);
+    // The system's reason for a failure ("No such file or directory"), or
+    // empty when there is none to give.
+    std::string SystemReason(const std::error_code& error);
+    // "Error: Unable to open '%s'", and the reason on a second line when
+    // there is one.
+    std::string UnableToOpenMessage(std::string_view path, std::string_view reason = {});
+    // "Error: Unable to read '%s'", and the reason on a second line.
+    std::string UnableToReadMessage(std::string_view path, std::string_view reason = {});
+    // "Error: Unable to write '%s'", and the reason on a second line.
+    std::string UnableToWriteMessage(std::string_view path, std::string_view reason = {});
+    // Why an output file that is the zone file itself is refused.
+    inline constexpr std::string_view kOutputIsZoneFileReason = "The output file is the zone file itself.";
 }

@@ -1,6 +1,7 @@
 #include "zone_line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -30,19 +31,31 @@ namespace plexor
     {
         Close();
         m_displayPath = PathText(path);
+        m_error.clear();
         std::error_code error;
         if (std::filesystem::is_directory(path, error))
+        {
+            m_error = std::make_error_code(std::errc::is_a_directory);
             return false;
+        }
+        errno = 0;
         std::FILE* file = OpenForReading(path);
         if (file == nullptr)
+        {
+            m_error = std::error_code(errno, std::generic_category());
             return false;
+        }
         m_open = true;
         m_eof = false;
         m_failed = false;
+        errno = 0;
         std::unique_ptr<ByteSource> decoded = MakeDecodingSource(MakeFileSource(file));
         if (!decoded)
         {
-            // Opened, but not even its first bytes could be read.
+            // Opened, but not even its first bytes could be read; the
+            // failed read left its reason in errno.
+            if (errno != 0)
+                m_error = std::error_code(errno, std::generic_category());
             m_eof = true;
             m_failed = true;
             return true;
@@ -65,6 +78,7 @@ namespace plexor
     {
         Close();
         m_displayPath = std::move(displayPath);
+        m_error.clear();
         m_open = true;
         m_eof = false;
         m_failed = false;
@@ -133,6 +147,8 @@ namespace plexor
         {
             m_eof = true;
             m_failed = got < 0;
+            if (m_failed)
+                m_error = m_source->Error();
             return false;
         }
         m_end += static_cast<std::size_t>(got);
@@ -154,6 +170,8 @@ namespace plexor
             m_classes.Clear();
             m_eof = true;
             m_failed = got < 0;
+            if (m_failed)
+                m_error = m_readAhead->Error();
             return false;
         }
         const auto size = static_cast<std::size_t>(got);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "line_index.h"
@@ -98,6 +99,9 @@ namespace plexor
         // True once a read or decompression error has ended the input; the
         // lines delivered before it are intact.
         bool Failed() const { return m_failed; }
+        // Why Open returned false or why reading failed: the system's error,
+        // or empty when the data itself was bad (a damaged gzip stream).
+        const std::error_code& Error() const { return m_error; }
         // The path as given to Open, as UTF-8 text, for messages.
         const std::string& DisplayPath() const { return m_displayPath; }
 
@@ -143,6 +147,7 @@ namespace plexor
         std::size_t m_indexed = 0;
         bool m_eof = true;
         bool m_failed = false;
+        std::error_code m_error;
         std::string m_displayPath;
     };
 }

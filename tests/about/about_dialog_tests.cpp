@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "about/about_dialog.h"
 #include "about/build_date.h"
@@ -313,6 +314,20 @@ void AboutDialogTests::windowHasFixedTemplateSizeAndCaption()
     QCOMPARE(dialog.minimumSize(), expected);
     QCOMPARE(dialog.maximumSize(), expected);
     QCOMPARE(dialog.font().pointSize(), 8);
+
+    // A fixed-size box offers neither minimise nor maximise: the window
+    // manager is asked for a title and a close button only.
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowFullscreenButtonHint));
+    // What the platform window (and so the window manager) is told.
+    dialog.winId();
+    QVERIFY(dialog.windowHandle() != nullptr);
+    QCOMPARE(dialog.windowHandle()->minimumSize(), dialog.windowHandle()->maximumSize());
+    QVERIFY(!dialog.windowHandle()->flags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 void AboutDialogTests::iconShowsTheApplicationIcon()

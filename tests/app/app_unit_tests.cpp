@@ -5,8 +5,11 @@
 #include <limits>
 #include <optional>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include "extractor_app.h"
 #include "file_filters.h"
 #include "integer_field.h"
+#include "run_notes.h"
 #include "settings_keys.h"
 #include "settings_store.h"
 #include "up_down_control.h"
@@ -41,6 +45,10 @@ private slots:
 
     void applicationNameFromPath_data();
     void applicationNameFromPath();
+    void applicationNameComesFromTheExecutable();
+
+    void endOfRunMessage_data();
+    void endOfRunMessage();
 
     void settingsUnreadableValuesGiveDefaults_data();
     void settingsUnreadableValuesGiveDefaults();
@@ -160,6 +168,79 @@ void AppUnitTests::applicationNameFromPath()
     QFETCH(QString, path);
     QFETCH(QString, expected);
     QCOMPARE(plexor::ApplicationNameFromPath(path), expected);
+}
+
+void AppUnitTests::applicationNameComesFromTheExecutable()
+{
+    // Started through a link of another name, the program keeps the name of
+    // its executable file: the same settings key and captions.
+    if (qEnvironmentVariableIsSet("PLEXOR_STARTED_THROUGH_LINK"))
+    {
+        QVERIFY(QCoreApplication::arguments().constFirst().endsWith(QStringLiteral("Renamed")));
+        QCOMPARE(plexor::ApplicationNameFromExecutable(),
+                 QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+        QVERIFY(plexor::ApplicationNameFromExecutable() != QStringLiteral("Renamed"));
+        return;
+    }
+#ifndef Q_OS_UNIX
+    QSKIP("needs a symbolic link");
+#else
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("Renamed"));
+    QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), link));
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PLEXOR_STARTED_THROUGH_LINK"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(link, {QStringLiteral("applicationNameComesFromTheExecutable")});
+    QVERIFY(child.waitForFinished(120000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+#endif
+}
+
+void AppUnitTests::endOfRunMessage_data()
+{
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<bool>("stoppedAtLineLimit");
+    QTest::addColumn<qulonglong>("unreadable");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString failure = QStringLiteral("Error: Unable to read 'z'");
+    const QString hint = QStringLiteral("This looks like a .SE zone.");
+    QTest::newRow("clean run: nothing") << false << false << 0ULL << QString() << QStringList();
+    QTest::newRow("stopped at the limit")
+        << false << true << 0ULL << QString() << QStringList {plexor::LineLimitNote(2000000)};
+    QTest::newRow("every note, in order")
+        << false << true << 2ULL << hint
+        << QStringList {plexor::LineLimitNote(2000000), plexor::UnreadableRecordsNote(2), hint};
+    QTest::newRow("a failure comes first and is no stop at the limit")
+        << true << true << 1ULL << QString() << QStringList {failure, plexor::UnreadableRecordsNote(1)};
+}
+
+void AppUnitTests::endOfRunMessage()
+{
+    QFETCH(bool, failed);
+    QFETCH(bool, stoppedAtLineLimit);
+    QFETCH(qulonglong, unreadable);
+    QFETCH(QString, hint);
+    QFETCH(QStringList, expected);
+
+    plexor::RunOutcome outcome;
+    if (failed)
+        outcome.failure = QStringLiteral("Error: Unable to read 'z'");
+    outcome.stoppedAtLineLimit = stoppedAtLineLimit;
+    outcome.lineLimit = 2000000;
+    outcome.unreadableRecords = unreadable;
+    if (!hint.isEmpty())
+        outcome.layoutHint = hint.toStdString();
+    QCOMPARE(plexor::EndOfRunMessage(outcome), expected.join(QStringLiteral("\n\n")));
+    QCOMPARE(plexor::UnreadableRecordsNote(1),
+             QStringLiteral("1 record of the zone file could not be read and was skipped."));
+    QCOMPARE(plexor::UnreadableRecordsNote(5000000000ULL),
+             QStringLiteral("5000000000 records of the zone file could not be read and were skipped."));
 }
 
 void AppUnitTests::settingsUnreadableValuesGiveDefaults_data()

@@ -61,6 +61,31 @@ namespace plexor::test
             messages.push_back({owner, caption, text});
         }
 
+        // Records the question and takes the next answer; No when none is
+        // left.
+        bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) override
+        {
+            questions.push_back({owner, caption, text});
+            if (yesNoAnswers.empty())
+                return false;
+            const bool answer = yesNoAnswers.front();
+            yesNoAnswers.pop_front();
+            return answer;
+        }
+
+        // Records the prompt (its label, then the text it starts with) and
+        // takes the next answer; cancel when none is left.
+        std::optional<QString> AskForText(QWidget* owner, const QString& caption, const QString& label,
+                                          const QString& text) override
+        {
+            prompts.push_back({owner, caption, label + QLatin1Char('|') + text});
+            if (textAnswers.empty())
+                return std::nullopt;
+            const std::optional<QString> answer = textAnswers.front();
+            textAnswers.pop_front();
+            return answer;
+        }
+
         QStringList Texts() const
         {
             QStringList texts;
@@ -70,14 +95,24 @@ namespace plexor::test
         }
 
         std::vector<RecordedMessage> messages;
+        std::vector<RecordedMessage> questions;
+        std::deque<bool> yesNoAnswers;
+        std::vector<RecordedMessage> prompts;
+        std::deque<std::optional<QString>> textAnswers;
     };
 
     class RecordingDesktopOpener final : public DesktopOpener
     {
     public:
-        void OpenDocument(const QString& path) override { opened.append(path); }
+        bool OpenDocument(const QString& path) override
+        {
+            opened.append(path);
+            return opens;
+        }
 
         QStringList opened;
+        // What every call answers: false when no viewer could be started.
+        bool opens = true;
     };
 
     class RecordingAboutBox final : public AboutBoxPresenter

@@ -24,6 +24,8 @@
 #include "extraction_state.h"
 #include "fake_services.h"
 #include "run_messages.h"
+#include "run_notes.h"
+#include "settings_keys.h"
 
 using namespace plexor;
 using namespace plexor::test;
@@ -153,6 +155,9 @@ private slots:
     void startRefusals();
     void writeFailureShownAfterRun();
     void readFailureShownAfterRun();
+    void nameWithoutExtensionAsksBeforeReplacing();
+    void runTakesTheLayoutAndTheStoredLineLimit();
+    void endOfRunMessageHoldsEveryNote();
 
     void pauseThenAbortEndsTheRun();
     void pauseAndGoResumeTheRun();
@@ -295,15 +300,25 @@ void JobControlTests::startRefusals_data()
     QTest::addColumn<QString>("zoneName");
     QTest::addColumn<QString>("outputName");
     QTest::addColumn<bool>("messageNamesZone");
+    // The system's reason, on the message's second line.
+    QTest::addColumn<QString>("reason");
 
-    QTest::newRow("zone file missing") << QStringLiteral("gone.zone") << QStringLiteral("out.txt") << true;
+    const QString missing = QStringLiteral("No such file or directory");
+    const QString sameFile = QString::fromLatin1(kOutputIsZoneFileReason.data(), kOutputIsZoneFileReason.size());
+    QTest::newRow("zone file missing") << QStringLiteral("gone.zone") << QStringLiteral("out.txt") << true << missing;
+    QTest::newRow("zone file is a folder")
+        << QStringLiteral("folder") << QStringLiteral("out.txt") << true << QStringLiteral("Is a directory");
     QTest::newRow("output cannot be created")
-        << QStringLiteral("test.zone") << QStringLiteral("no-such-folder/out.txt") << false;
-    QTest::newRow("output is a folder") << QStringLiteral("test.zone") << QStringLiteral("folder") << false;
-    QTest::newRow("output is the zone file") << QStringLiteral("test.zone") << QStringLiteral("test.zone") << false;
+        << QStringLiteral("test.zone") << QStringLiteral("no-such-folder/out.txt") << false << missing;
+    QTest::newRow("output is a folder")
+        << QStringLiteral("test.zone") << QStringLiteral("folder") << false << QStringLiteral("Is a directory");
+    QTest::newRow("output is the zone file")
+        << QStringLiteral("test.zone") << QStringLiteral("test.zone") << false << sameFile;
 #ifdef Q_OS_UNIX
     QTest::newRow("output is a link to the zone file")
-        << QStringLiteral("test.zone") << QStringLiteral("link.txt") << false;
+        << QStringLiteral("test.zone") << QStringLiteral("link.txt") << false << sameFile;
+    QTest::newRow("output in a read-only place")
+        << QStringLiteral("test.zone") << QStringLiteral("/proc/out.txt") << false << QString();
 #endif
 }
 
@@ -312,10 +327,11 @@ void JobControlTests::startRefusals()
     QFETCH(QString, zoneName);
     QFETCH(QString, outputName);
     QFETCH(bool, messageNamesZone);
+    QFETCH(QString, reason);
 
     DialogFixture fixture;
     const QString zonePath = fixture.Path(zoneName);
-    const QString outputPath = fixture.Path(outputName);
+    const QString outputPath = QDir::isAbsolutePath(outputName) ? outputName : fixture.Path(outputName);
     const QString realZone = fixture.Path(QStringLiteral("test.zone"));
     QVERIFY(WriteFile(realZone, kGtldZone));
     QVERIFY(QDir(fixture.dir.path()).mkdir(QStringLiteral("folder")));
@@ -328,7 +344,14 @@ void JobControlTests::startRefusals()
     Button(dialog, id::kExtractDomainsButton)->click();
 
     const QString named = QDir::toNativeSeparators(messageNamesZone ? zonePath : outputPath);
-    QCOMPARE(fixture.messages.Texts(), QStringList {QString::fromStdString(UnableToOpenMessage(named.toStdString()))});
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {1});
+    const QStringList lines = fixture.messages.messages.front().text.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.front(), QString::fromStdString(UnableToOpenMessage(named.toStdString())));
+    if (!reason.isEmpty())
+        QCOMPARE(lines.back(), reason);
+    else
+        QVERIFY(!lines.back().isEmpty());
     QCOMPARE(fixture.messages.messages.front().caption, QCoreApplication::applicationName());
     QVERIFY(!dialog.IsRunActive());
     QVERIFY(!Button(dialog, id::kPauseButton)->isEnabled());
@@ -364,7 +387,8 @@ void JobControlTests::writeFailureShownAfterRun()
     QVERIFY(dialog.IsRunActive());
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
 
-    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Error: Unable to write '/dev/full'")});
+    QCOMPARE(fixture.messages.Texts(),
+             QStringList {QStringLiteral("Error: Unable to write '/dev/full'\nNo space left on device")});
     QCOMPARE(fixture.messages.messages.front().owner, static_cast<QWidget*>(&dialog));
     // The status line keeps the counts the run reached.
     const auto [lines, names] = Counters();
@@ -545,6 +569,106 @@ void JobControlTests::destroyingDialogDuringRunWaitsForWorker()
     QCoreApplication::processEvents();
     QVERIFY(QFileInfo::exists(outputPath));
     QVERIFY(fixture.messages.messages.empty());
+#endif
+}
+
+void JobControlTests::nameWithoutExtensionAsksBeforeReplacing()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, kGtldZone));
+    const QString existing = fixture.Path(QStringLiteral("names.TXT"));
+    QVERIFY(WriteFile(existing, QByteArrayLiteral("keep me\r\n")));
+    MainDialog& dialog = fixture.Open();
+    // The file dialog hands back the name as typed; the default extension
+    // is added after it, so the dialog never asked about names.TXT.
+    ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("names")));
+
+    Button(dialog, id::kExtractDomainsButton)->click(); // answered No
+    QCOMPARE(fixture.messages.questions.size(), std::size_t {1});
+    QCOMPARE(fixture.messages.questions.front().text,
+             QDir::toNativeSeparators(existing) + QStringLiteral(" already exists.\nDo you want to replace it?"));
+    QVERIFY(!dialog.IsRunActive());
+    QCOMPARE(ReadFile(existing), QByteArrayLiteral("keep me\r\n"));
+    QVERIFY(!QFileInfo::exists(fixture.Path(QStringLiteral("names"))));
+
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("names")));
+    fixture.messages.yesNoAnswers.push_back(true);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(dialog.OutputPath(), QDir::toNativeSeparators(existing));
+    QCOMPARE(ReadFile(existing), QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
+
+    // A new name gets the extension without a question.
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("fresh")));
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(fixture.messages.questions.size(), std::size_t {2});
+    QCOMPARE(ReadFile(fixture.Path(QStringLiteral("fresh.TXT"))),
+             QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
+    QVERIFY(fixture.messages.messages.empty());
+}
+
+void JobControlTests::runTakesTheLayoutAndTheStoredLineLimit()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, kGtldZone));
+    MainDialog& dialog = fixture.Open();
+    struct Case
+    {
+        int item;
+        const char* storedLimit; // null: none stored
+        std::uint64_t limit;
+    };
+    // The limit is read at the start of every run.
+    for (const Case c : {Case {2, nullptr, 2000000}, Case {0, "0", 0}, Case {1, "150", 150}, Case {2, "-9", 2000000}})
+    {
+        if (c.storedLimit != nullptr)
+            fixture.store->WriteSettingString(QStringLiteral("Settings"), QStringLiteral("Line Limit"),
+                                              QString::fromLatin1(c.storedLimit));
+        ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("out.txt")));
+        Control<QComboBox>(dialog, id::kZoneTypeCombo)->setCurrentIndex(c.item);
+        Button(dialog, id::kExtractDomainsButton)->click();
+        QVERIFY(dialog.IsRunActive());
+        QCOMPARE(dialog.RunZoneType(), c.item);
+        QCOMPARE(dialog.RunLineLimit(), c.limit);
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    }
+}
+
+void JobControlTests::endOfRunMessageHoldsEveryNote()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("names.txt"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n");
+    QVERIFY(pipe.Pump());
+    fixture.store->WriteSettingInt(QStringLiteral("Settings"), QStringLiteral("Line Limit"), 1000);
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, pipePath, outputPath);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(dialog.IsRunActive());
+
+    // What the worker reports of the run as it ends.
+    g_runState.unreadableRecords.store(3);
+    g_runState.stoppedAtLineLimit.store(true);
+    pipe.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+
+    // One message, after the final status, with both notes; the zone file
+    // is a pipe, so no layout hint is looked for.
+    QCOMPARE(StatusText(dialog), QStringLiteral("[1 Lines]  [0 Names]"));
+    QCOMPARE(fixture.messages.Texts(),
+             QStringList {LineLimitNote(1000) + QStringLiteral("\n\n") + UnreadableRecordsNote(3)});
+    const QString note = LineLimitNote(1000);
+    QVERIFY(note.contains(QStringLiteral("line limit of 1000 lines")));
+    QVERIFY(note.contains(QStringLiteral("\"Line Limit...\"")));
 #endif
 }
 

@@ -72,12 +72,16 @@ private slots:
     void storedSettingsAreShown();
     void closeSavesWhatTheFieldsLastRead();
     void storedValuesAreTakenWithoutRangeCheck();
-    void escapeClosesKeepingWhatWasNotRead();
+    void escapeClosesKeepingWhatIsShown();
+    void typedSettingsSurviveCloseAndRestart();
+    void standardZoneItemIsStoredAndRestored();
 
     void invalidNumberIsRefused_data();
     void invalidNumberIsRefused();
 
     void openZoneShowsAndStoresPath();
+    void zoneFiltersListTheirGzipForms();
+    void systemFoldersAreNeitherRememberedNorOpened();
     void openZoneCancelledChangesNothing();
     void openZoneKeepsTypedTextWhenNumberInvalid();
     void rememberedFoldersAreKeptPerExtension();
@@ -88,6 +92,9 @@ private slots:
     void everyControlHasAnAccessibleName();
     void aboutEntryPoints();
     void viewOutputOpensThePath();
+    void viewOutputSaysWhenNoViewerOpens();
+    void lineLimitEntrySetsTheStoredLimit_data();
+    void lineLimitEntrySetsTheStoredLimit();
     void enterInFieldStartsNothing();
 };
 
@@ -111,9 +118,16 @@ void MainDialogTests::firstStartShowsDefaults()
     QVERIFY(!Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->isChecked());
 
     const auto* zoneType = Control<QComboBox>(dialog, id::kZoneTypeCombo);
-    QCOMPARE(zoneType->count(), 2);
+    QCOMPARE(zoneType->count(), 3);
     QCOMPARE(zoneType->itemText(0), QStringLiteral("Com,Net,Edu Zone"));
     QCOMPARE(zoneType->itemText(1), QStringLiteral("Se Zone"));
+    QCOMPARE(zoneType->itemText(2), QStringLiteral("Standard Zone"));
+    const QString toolTip = zoneType->itemData(2, Qt::ToolTipRole).toString();
+    QVERIFY2(toolTip.contains(QStringLiteral("ICANN CZDS")) && toolTip.contains(QStringLiteral("zone transfer")),
+             qPrintable(toolTip));
+    // Every item fits the closed box without clipping.
+    QVERIFY2(zoneType->sizeHint().width() <= zoneType->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(zoneType->sizeHint().width()).arg(zoneType->width())));
     QCOMPARE(zoneType->currentIndex(), 0);
 
     QVERIFY(!Control<QPushButton>(dialog, id::kPauseButton)->isEnabled());
@@ -194,35 +208,95 @@ void MainDialogTests::storedValuesAreTakenWithoutRangeCheck()
 {
     DialogFixture fixture;
     fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 200);
-    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
+    // A zone type from before the third layout: any value but 0 and 2 means
+    // .SE and shows as the .SE item.
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 7);
     MainDialog& dialog = fixture.Open();
     QCOMPARE(Text(dialog, id::kMaxCharsEdit), QStringLiteral("200"));
-    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), -1);
+    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), 1);
 
     ReadFieldsThroughStart(dialog);
     QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please specify the zone file.")});
     QCOMPARE(dialog.CurrentFields().maxChars, 200);
-    QCOMPARE(dialog.CurrentFields().zoneType, -1);
+    QCOMPARE(dialog.CurrentFields().zoneType, 1);
     dialog.CloseDialog();
     const auto saved = fixture.Reopened();
     QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 200);
-    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), -1);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), 1);
 }
 
-void MainDialogTests::escapeClosesKeepingWhatWasNotRead()
+void MainDialogTests::escapeClosesKeepingWhatIsShown()
 {
     DialogFixture fixture;
     fixture.store->WriteSettingInt(kSettings, QStringLiteral("Max Chars"), 25);
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Min Chars"), 6);
     MainDialog& dialog = fixture.Open();
-    // Typed but never read by a command: not saved.
+    // Typed but never read by a command: Escape takes them, without a
+    // message; a number field that holds no integer keeps its value.
     SetText(dialog, id::kMaxCharsEdit, QStringLiteral("30"));
+    SetText(dialog, id::kMinCharsEdit, QStringLiteral("six"));
     SetText(dialog, id::kExcludeCharsEdit, QStringLiteral("q"));
     QTest::keyClick(dialog.ControlById(id::kExcludeCharsEdit), Qt::Key_Escape);
 
     QVERIFY(!dialog.isVisible());
+    QVERIFY(fixture.messages.messages.empty());
     const auto saved = fixture.Reopened();
-    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 25);
-    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")), QStringLiteral("xyz-"));
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Max Chars"), 0), 30);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Min Chars"), 0), 6);
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Exclude Chars")), QStringLiteral("q"));
+}
+
+void MainDialogTests::typedSettingsSurviveCloseAndRestart()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("com.zone"));
+    QVERIFY(WriteFile(zonePath, QByteArrayLiteral("; zone\n")));
+    fixture.files.answers.push_back(zonePath);
+    MainDialog& dialog = fixture.Open();
+    SetText(dialog, id::kMaxCharsEdit, QStringLiteral("40"));
+    // Open Zone with a field that holds no integer: the window keeps what
+    // was typed, and the next start shows what was kept.
+    SetText(dialog, id::kMinCharsEdit, QStringLiteral("x7"));
+    SetText(dialog, id::kNameServersEdit, QStringLiteral("ns1.a.net"));
+    Click(dialog, id::kOpenZoneButton);
+    QCOMPARE(fixture.messages.Texts(), QStringList {QStringLiteral("Please enter an integer.")});
+    SetText(dialog, id::kIncludeWordsEdit, QStringLiteral("shop,buy"));
+    SetText(dialog, id::kExcludeCharsEdit, QString());
+    Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->setChecked(true);
+    Control<QComboBox>(dialog, id::kZoneTypeCombo)->setCurrentIndex(2);
+
+    Click(dialog, id::kCloseButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {1});
+
+    // The next start, on the same settings file.
+    const auto store = fixture.Reopened();
+    FakeFileDialogs files;
+    RecordingMessageBoxes messages;
+    RecordingDesktopOpener desktop;
+    RecordingAboutBox about;
+    MainDialog next(MainDialogServices {*store, files, messages, desktop, about});
+    QCOMPARE(Text(next, id::kMaxCharsEdit), QStringLiteral("40"));
+    QCOMPARE(Text(next, id::kMinCharsEdit), QStringLiteral("5"));
+    QCOMPARE(Text(next, id::kNameServersEdit), QStringLiteral("ns1.a.net"));
+    QCOMPARE(Text(next, id::kIncludeWordsEdit), QStringLiteral("shop,buy"));
+    QCOMPARE(Text(next, id::kExcludeCharsEdit), QString());
+    QCOMPARE(Text(next, id::kZoneFileName), QDir::toNativeSeparators(zonePath));
+    QVERIFY(Control<QCheckBox>(next, id::kAppendNameServersCheck)->isChecked());
+    QCOMPARE(Control<QComboBox>(next, id::kZoneTypeCombo)->currentIndex(), 2);
+}
+
+void MainDialogTests::standardZoneItemIsStoredAndRestored()
+{
+    DialogFixture fixture;
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
+    MainDialog& dialog = fixture.Open();
+    QCOMPARE(Control<QComboBox>(dialog, id::kZoneTypeCombo)->currentIndex(), 2);
+    QVERIFY(Control<QComboBox>(dialog, id::kZoneTypeCombo)->toolTip().contains(QStringLiteral("ICANN CZDS")));
+    ReadFieldsThroughStart(dialog);
+    QCOMPARE(dialog.CurrentFields().zoneType, static_cast<int>(ZoneType::Master));
+    dialog.CloseDialog();
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Zone Type"), 0), 2);
 }
 
 void MainDialogTests::invalidNumberIsRefused_data()
@@ -277,6 +351,7 @@ void MainDialogTests::openZoneShowsAndStoresPath()
     DialogFixture fixture;
     QVERIFY(QDir(fixture.dir.path()).mkpath(QStringLiteral("zones")));
     const QString chosen = fixture.Path(QStringLiteral("zones/com.zone"));
+    QVERIFY(WriteFile(chosen, QByteArrayLiteral("; zone\n")));
     fixture.files.answers.push_back(chosen);
     MainDialog& dialog = fixture.Open();
 
@@ -300,6 +375,59 @@ void MainDialogTests::openZoneShowsAndStoresPath()
     QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("zone")),
              QDir::toNativeSeparators(fixture.Path(QStringLiteral("zones/"))) + QStringLiteral("*.zone"));
     QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("TXT")), QString());
+}
+
+void MainDialogTests::zoneFiltersListTheirGzipForms()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+    Click(dialog, id::kOpenZoneButton);
+    QCOMPARE(fixture.files.requests.front().nameFilters,
+             (QStringList {QStringLiteral("Zone Files (*.zone *.zone.gz)"),
+                           QStringLiteral("Text Files (*.txt *.txt.gz)"), QStringLiteral("All Files (*)")}));
+}
+
+void MainDialogTests::systemFoldersAreNeitherRememberedNorOpened()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("no /proc, /sys or /dev here");
+#endif
+    DialogFixture fixture;
+    // Stored before such folders were refused: the file dialog starts in
+    // its own default folder instead.
+    fixture.store->WriteSettingString(kFilePath, QStringLiteral("TXT"), QStringLiteral("/proc/*.TXT"));
+    fixture.store->WriteSettingString(kFilePath, QStringLiteral("zone"), QStringLiteral("/dev/fd/../*.zone"));
+    const QString zonePath = fixture.Path(QStringLiteral("com.zone"));
+    QVERIFY(WriteFile(zonePath, QByteArrayLiteral("; zone\n")));
+    MainDialog& dialog = fixture.Open();
+    fixture.files.answers.push_back(zonePath);
+    Click(dialog, id::kOpenZoneButton);
+    QCOMPARE(fixture.files.requests.back().initialLocation, QString());
+
+    // An output file that cannot be created there is refused, and its
+    // folder is not remembered.
+    fixture.files.answers.push_back(QStringLiteral("/proc/x.txt"));
+    Click(dialog, id::kExtractDomainsButton);
+    QCOMPARE(fixture.files.requests.back().initialLocation, QString());
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {1});
+    QVERIFY(fixture.messages.messages.front().text.startsWith(QStringLiteral("Error: Unable to open '/proc/x.txt'\n")));
+    // Nor the folder of a file chosen in such a place.
+    fixture.files.answers.push_back(QStringLiteral("/proc/self/status"));
+    Click(dialog, id::kOpenZoneButton);
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("TXT")), QStringLiteral("/proc/*.TXT"));
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("zone")),
+             QDir::toNativeSeparators(fixture.dir.path() + QLatin1Char('/')) + QStringLiteral("*.zone"));
+
+    // A folder in which the output was created is remembered.
+    const QString outputPath = fixture.Path(QStringLiteral("out.txt"));
+    fixture.files.answers.push_back(zonePath);
+    Click(dialog, id::kOpenZoneButton);
+    fixture.files.answers.push_back(outputPath);
+    Click(dialog, id::kExtractDomainsButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), 30000);
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kFilePath, QStringLiteral("TXT")),
+             QDir::toNativeSeparators(fixture.dir.path() + QLatin1Char('/')) + QStringLiteral("*.TXT"));
 }
 
 void MainDialogTests::openZoneCancelledChangesNothing()
@@ -485,6 +613,76 @@ void MainDialogTests::viewOutputOpensThePath()
     Click(second, id::kViewOutputButton);
     QCOMPARE(remembered.desktop.opened, QStringList {stored});
     QVERIFY(remembered.messages.messages.empty());
+}
+
+void MainDialogTests::viewOutputSaysWhenNoViewerOpens()
+{
+    DialogFixture fixture;
+    const QString stored = fixture.Path(QStringLiteral("names.txt"));
+    fixture.store->WriteSettingString(kSettings, QStringLiteral("Output File"), stored);
+    fixture.desktop.opens = false;
+    MainDialog& dialog = fixture.Open();
+    Click(dialog, id::kViewOutputButton);
+    QCOMPARE(fixture.desktop.opened, QStringList {stored});
+    QCOMPARE(fixture.messages.Texts(),
+             QStringList {QStringLiteral("Error: Unable to open '%1' in a viewer.").arg(stored)});
+    QCOMPARE(fixture.messages.messages.front().caption, QCoreApplication::applicationName());
+}
+
+void MainDialogTests::lineLimitEntrySetsTheStoredLimit_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: nothing stored
+    QTest::addColumn<QString>("shownFirst");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("storedAfter"); // -1: nothing stored
+
+    QTest::newRow("default, then none") << QString() << "2000000" << "0" << false << 0;
+    QTest::newRow("a number with blanks") << "100" << "100" << " 5000 " << false << 5000;
+    QTest::newRow("the largest") << QString() << "2000000" << "2147483647" << false << 2147483647;
+    QTest::newRow("plus sign and leading zeros") << QString() << "2000000" << "+000000000000750" << false << 750;
+    QTest::newRow("negative stored gives the default") << "-4" << "2000000" << "7" << false << 7;
+    QTest::newRow("letters stored give the default") << "many" << "2000000" << "7" << false << 7;
+    QTest::newRow("letters") << "300" << "300" << "12a" << true << 300;
+    QTest::newRow("negative") << "300" << "300" << "-1" << true << 300;
+    QTest::newRow("a fraction") << "300" << "300" << "1.5" << true << 300;
+    QTest::newRow("past 2^31 - 1") << "300" << "300" << "2147483648" << true << 300;
+    QTest::newRow("far past") << QString() << "2000000" << "99999999999999999999" << true << -1;
+    QTest::newRow("empty") << "300" << "300" << "" << true << 300;
+}
+
+void MainDialogTests::lineLimitEntrySetsTheStoredLimit()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shownFirst);
+    QFETCH(QString, typed);
+    QFETCH(bool, refused);
+    QFETCH(int, storedAfter);
+
+    DialogFixture fixture;
+    if (!stored.isEmpty())
+        fixture.store->WriteSettingString(kSettings, QStringLiteral("Line Limit"), stored);
+    MainDialog& dialog = fixture.Open();
+    QVERIFY(dialog.LineLimitAction() != nullptr);
+    QCOMPARE(dialog.LineLimitAction()->text(), QStringLiteral("Line Limit..."));
+#ifndef Q_OS_WIN
+    QVERIFY(dialog.actions().contains(dialog.LineLimitAction()));
+#endif
+
+    fixture.messages.textAnswers.push_back(typed);
+    dialog.LineLimitAction()->trigger();
+
+    QCOMPARE(fixture.messages.prompts.size(), std::size_t {1});
+    const QString prompt = fixture.messages.prompts.front().text;
+    QVERIFY2(prompt.contains(QStringLiteral("0 means no limit")), qPrintable(prompt));
+    QVERIFY(prompt.endsWith(QLatin1Char('|') + shownFirst));
+    QCOMPARE(fixture.messages.Texts(),
+             refused ? QStringList {QStringLiteral("Please enter an integer.")} : QStringList());
+    QCOMPARE(fixture.Reopened()->ReadSettingInt(kSettings, QStringLiteral("Line Limit"), -1), storedAfter);
+
+    // Cancelled: nothing changes, nothing is said.
+    dialog.LineLimitAction()->trigger();
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {refused ? 1u : 0u});
 }
 
 void MainDialogTests::enterInFieldStartsNothing()

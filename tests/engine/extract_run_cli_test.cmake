@@ -44,12 +44,12 @@ expect_run(0 "\\[7 Lines\\]  \\[1 Names\\]\n$" "^$"
 expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
     --layout se --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 
-expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/missing.zone'"
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/missing.zone'\nNo such file or directory\n$"
     --layout gtld --mode domains "${WORK_DIR}/missing.zone" "${WORK_DIR}/out.txt")
 expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/no-folder/out.txt'"
     --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/no-folder/out.txt")
 if(EXISTS /dev/full)
-    expect_run(1 "" "Error: Unable to write '/dev/full'"
+    expect_run(1 "" "Error: Unable to write '/dev/full'\nNo space left on device\n$"
         --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" /dev/full)
 endif()
 expect_run(2 "^$" "usage" --layout gtld "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")

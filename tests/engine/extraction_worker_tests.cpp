@@ -349,22 +349,27 @@ namespace
     {
         const std::string out = test::TempPath("out");
         auto result = RunHeadless(zonePath + ".missing", out, ExtractMode::Domains, kGtld, filters);
-        EXPECT_EQ(result.error, UnableToOpenMessage(zonePath + ".missing"));
+        // The system's reason follows on a second line.
+        EXPECT_EQ(result.error, "Error: Unable to open '" + zonePath + ".missing'\nNo such file or directory");
         EXPECT_FALSE(std::filesystem::exists(out)) << "no output is created when the zone cannot be opened";
 
         const std::string dir = std::filesystem::path(zonePath).parent_path().string();
         result = RunHeadless(dir, out, ExtractMode::Domains, kGtld, filters);
-        EXPECT_EQ(result.error, UnableToOpenMessage(dir)) << "a folder is no zone file";
+        EXPECT_EQ(result.error, "Error: Unable to open '" + dir + "'\nIs a directory") << "a folder is no zone file";
 
         result = RunHeadless(zonePath, dir + "/no-such-folder/out", ExtractMode::Domains, kGtld, filters);
-        EXPECT_EQ(result.error, UnableToOpenMessage(dir + "/no-such-folder/out"));
+        EXPECT_EQ(result.error,
+                  "Error: Unable to open '" + dir + "/no-such-folder/out'\nNo such file or directory");
+
+        result = RunHeadless(zonePath, dir, ExtractMode::Domains, kGtld, filters);
+        EXPECT_EQ(result.error, "Error: Unable to open '" + dir + "'\nIs a directory");
     }
 
     TEST_F(HeadlessRunFiles, OutputThatIsTheZoneFileIsRefusedAndTheZoneKept)
     {
         const std::string before = test::ReadFile(zonePath);
         auto result = RunHeadless(zonePath, zonePath, ExtractMode::Domains, kGtld, filters);
-        EXPECT_EQ(result.error, UnableToOpenMessage(zonePath));
+        EXPECT_EQ(result.error, UnableToOpenMessage(zonePath, kOutputIsZoneFileReason));
         EXPECT_EQ(test::ReadFile(zonePath), before);
 
         const std::string link = test::TempPath("link");
@@ -374,7 +379,7 @@ namespace
         if (!error)
         {
             result = RunHeadless(zonePath, link, ExtractMode::Domains, kGtld, filters);
-            EXPECT_EQ(result.error, UnableToOpenMessage(link));
+            EXPECT_EQ(result.error, UnableToOpenMessage(link, kOutputIsZoneFileReason));
             EXPECT_EQ(test::ReadFile(zonePath), before);
         }
     }
@@ -384,7 +389,7 @@ namespace
         if (!std::filesystem::exists("/dev/full"))
             GTEST_SKIP() << "no /dev/full here";
         const auto result = RunHeadless(zonePath, "/dev/full", ExtractMode::Domains, kGtld, filters);
-        EXPECT_EQ(result.error, "Error: Unable to write '/dev/full'");
+        EXPECT_EQ(result.error, "Error: Unable to write '/dev/full'\nNo space left on device");
         EXPECT_EQ(result.statusText, "[1001 Lines]  [1000 Names]") << "the run ends at the first failed batch";
         EXPECT_TRUE(IsAbortRequested());
     }
@@ -408,7 +413,7 @@ namespace
             const auto result = RunHeadless(zonePath, out, ExtractMode::Domains, kGtld, filters);
             ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
 
-            EXPECT_EQ(result.error, UnableToWriteMessage(out)) << "limit " << limit;
+            EXPECT_EQ(result.error, UnableToWriteMessage(out, "File too large")) << "limit " << limit;
             const std::string written = test::ReadFile(out);
             EXPECT_LE(written.size(), limit);
             EXPECT_EQ(written, expected.substr(0, written.size()));

@@ -210,7 +210,7 @@ namespace
             const std::string zonePath = ZoneFileFor(c);
             test::WriteFile(zonePath, c.mode.zone);
             const FileRun run = RunOnFiles(zonePath, "/dev/full", c.mode.mode, c.mode.zoneType, AppendFilters());
-            ExpectFailedRun(run, UnableToWriteMessage("/dev/full"), c.mode.name);
+            ExpectFailedRun(run, UnableToWriteMessage("/dev/full", "No space left on device"), c.mode.name);
             // The first flush fails; the run reads no further batch.
             EXPECT_LE(run.namesExtracted, kBatchLimit + 1) << c.mode.name;
             EXPECT_NE(run.statusText, c.soundStatus) << c.mode.name;
@@ -278,7 +278,7 @@ namespace
                     ASSERT_TRUE(lowered.Ok());
                     run = RunOnFiles(zonePath, outputPath, c.mode.mode, c.mode.zoneType, AppendFilters());
                 }
-                ExpectFailedRun(run, UnableToWriteMessage(outputPath), what);
+                ExpectFailedRun(run, UnableToWriteMessage(outputPath, "File too large"), what);
                 const std::string written = test::ReadFile(outputPath);
                 EXPECT_LE(written.size(), limit.bytes) << what;
                 EXPECT_EQ(written, c.soundOutput.substr(0, written.size())) << what;
@@ -330,7 +330,8 @@ namespace
                 return false;
             const HeadlessRunResult result = RunHeadless(zonePath, outputPath, ExtractMode::NameServers, kGtld,
                                                          test::OpenFilters());
-            return result.error == UnableToOpenMessage(zonePath) && !std::filesystem::exists(outputPath);
+            return result.error == UnableToOpenMessage(zonePath, "Permission denied")
+                && !std::filesystem::exists(outputPath);
         });
         EXPECT_EQ(status, 0) << "1: wrong result, 3: could not drop privileges";
         std::filesystem::remove(zonePath);
@@ -383,7 +384,7 @@ namespace
             GTEST_SKIP() << "no " << path;
         const std::string outputPath = test::TempPath("out");
         const FileRun run = RunOnFiles(path, outputPath, ExtractMode::Domains, kGtld, test::OpenFilters());
-        ExpectFailedRun(run, UnableToReadMessage(path), "read error");
+        ExpectFailedRun(run, UnableToReadMessage(path, "Input/output error"), "read error");
         EXPECT_EQ(run.statusText, "[0 Lines]  [0 Names]");
         EXPECT_EQ(test::ReadFile(outputPath), "");
     }

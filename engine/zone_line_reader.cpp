@@ -5,6 +5,15 @@
 #include <cstring>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "byte_sources.h"
 #include "read_ahead.h"
 #include "run_messages.h"
@@ -21,6 +30,30 @@ namespace plexor
             return std::fopen(path.c_str(), "rb");
 #endif
         }
+
+        // Counts the bytes that pass from the file to whatever reads it
+        // (the gzip decoder, or the line reader itself).
+        class CountingSource final : public ByteSource
+        {
+        public:
+            CountingSource(std::unique_ptr<ByteSource> raw, std::atomic<std::uint64_t>& count)
+                : m_raw(std::move(raw))
+                , m_count(count)
+            {
+            }
+
+            std::ptrdiff_t Read(char* buffer, std::size_t size) override
+            {
+                const std::ptrdiff_t got = m_raw->Read(buffer, size);
+                if (got > 0)
+                    m_count.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+                return got;
+            }
+
+        private:
+            std::unique_ptr<ByteSource> m_raw;
+            std::atomic<std::uint64_t>& m_count;
+        };
     }
 
     ZoneLineReader::ZoneLineReader() = default;
@@ -36,18 +69,74 @@ namespace plexor
         std::FILE* file = OpenForReading(path);
         if (file == nullptr)
             return false;
+        const bool regular = std::filesystem::is_regular_file(path, error);
+        const std::uintmax_t size = regular ? std::filesystem::file_size(path, error) : 0;
+        m_rawSize = regular && !error ? static_cast<std::uint64_t>(size) : 0;
+        Start(file, regular);
+        return true;
+    }
+
+    bool ZoneLineReader::OpenStandardInput()
+    {
+        Close();
+        m_displayPath = kStandardInputName;
+        m_rawSize = 0;
+        // A copy of the descriptor, so that closing the reader leaves the
+        // process's standard input as it was.
+#ifdef _WIN32
+        const int fd = _dup(_fileno(stdin));
+        if (fd < 0)
+            return false;
+        _setmode(fd, _O_BINARY);
+        struct _stat64 status {};
+        const bool regular = _fstat64(fd, &status) == 0 && (status.st_mode & _S_IFREG) != 0;
+        std::FILE* file = _fdopen(fd, "rb");
+#else
+        const int fd = ::dup(STDIN_FILENO);
+        if (fd < 0)
+            return false;
+        struct stat status {};
+        const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+        if (regular)
+        {
+            // Redirected from a file: what is left of it from the current
+            // position.
+            const off_t position = ::lseek(fd, 0, SEEK_CUR);
+            if (position >= 0 && position <= status.st_size)
+                m_rawSize = static_cast<std::uint64_t>(status.st_size - position);
+        }
+        std::FILE* file = ::fdopen(fd, "rb");
+#endif
+        if (file == nullptr)
+        {
+#ifdef _WIN32
+            _close(fd);
+#else
+            ::close(fd);
+#endif
+            m_rawSize = 0;
+            return false;
+        }
+        Start(file, regular);
+        return true;
+    }
+
+    void ZoneLineReader::Start(std::FILE* file, bool regular)
+    {
         m_open = true;
         m_eof = false;
         m_failed = false;
-        std::unique_ptr<ByteSource> decoded = MakeDecodingSource(MakeFileSource(file));
+        m_rawBytesRead.store(0, std::memory_order_relaxed);
+        std::unique_ptr<ByteSource> decoded =
+            MakeDecodingSource(std::make_unique<CountingSource>(MakeFileSource(file), m_rawBytesRead));
         if (!decoded)
         {
             // Opened, but not even its first bytes could be read.
             m_eof = true;
             m_failed = true;
-            return true;
+            return;
         }
-        if (std::filesystem::is_regular_file(path, error))
+        if (regular)
         {
             m_readAhead = std::make_unique<ReadAhead>(std::move(decoded));
         }
@@ -58,7 +147,6 @@ namespace plexor
             m_source = std::move(decoded);
             m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
         }
-        return true;
     }
 
     void ZoneLineReader::OpenMemory(std::string bytes, std::string displayPath)
@@ -68,7 +156,9 @@ namespace plexor
         m_open = true;
         m_eof = false;
         m_failed = false;
-        m_source = MakeDecodingSource(MakeMemorySource(std::move(bytes)));
+        m_rawSize = bytes.size();
+        m_rawBytesRead.store(0, std::memory_order_relaxed);
+        m_source = MakeDecodingSource(std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead));
         m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
     }
 

@@ -12,6 +12,8 @@ packages=(
     libbotan-2-dev
     mawk
     appstream desktop-file-utils  # validators of the desktop entry and metainfo
+    scdoc                         # makes the manual page of plexor2-extract
+    mandoc groff-base             # check that the manual page renders cleanly
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).
 packages+=("$@")

@@ -4,7 +4,7 @@
 # The zones come from tools/make_zone with fixed seeds, so the same bytes
 # come out on every machine; the compressed sample is the .COM-layout sample
 # through gzip -n -9. Each expected output listed in samples/cases.txt is the
-# output of tools/extract_run with the options given there, and is then
+# output of tools/plexor2-extract with the options given there, and is then
 # cross-checked against scripts/zone-reference.awk, a second reading of the
 # layouts written independently of the engine: any difference stops the
 # script.
@@ -17,7 +17,7 @@ build=${1:-build/samples}
 scripts/install-deps.sh gzip mawk
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLEXOR_BUILD_GUI=OFF -DPLEXOR_BUILD_TESTS=OFF \
     -DPLEXOR_BUILD_FUZZ=OFF >/dev/null
-cmake --build "$build" -j2 --target make_zone extract_run >/dev/null
+cmake --build "$build" -j2 --target make_zone plexor2-extract >/dev/null
 
 "$build/tools/make_zone" --layout gtld --lines 10000 --seed 2026 --unique samples/com-sample.zone
 "$build/tools/make_zone" --layout se --lines 10000 --seed 2026 --unique samples/se-sample.zone
@@ -31,7 +31,7 @@ while read -r expected zone options; do
     [[ -z "$expected" || "$expected" == \#* ]] && continue
     # shellcheck disable=SC2086 # the options are words without blanks
     set -- $options
-    status=$("$build/tools/extract_run" "$@" "samples/$zone" "$work/out.txt")
+    status=$("$build/tools/plexor2-extract" "$@" "samples/$zone" "$work/out.txt")
 
     # The same run through the reference reading.
     layout="" mode="" min=5 max=18 exclude="xyz-" include="" ns="" append=0

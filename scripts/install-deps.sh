@@ -14,6 +14,7 @@ packages=(
     appstream desktop-file-utils  # validators of the desktop entry and metainfo
     scdoc                         # makes the manual page of plexor2-extract
     mandoc groff-base             # check that the manual page renders cleanly
+    dpkg-dev                      # dpkg-shlibdeps, for the Debian package and its test
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).
 packages+=("$@")

@@ -119,9 +119,9 @@ namespace
     {
         const std::string help = HelpText("1.2.3");
         for (const char* wanted : {"plexor2-extract 1.2.3", "usage: plexor2-extract", "gtld ", "se ", "master ",
-                                   "EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "(default 5)", "(default 18)",
+                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "(default 5)", "(default 18)",
                                    "(default xyz-", "(default 2000000", "  3    stopped at the line limit", "130",
-                                   ".gz", "| plexor2-extract"})
+                                   ".gz net-domains.txt", "--lf - - |"})
             EXPECT_NE(help.find(wanted), std::string::npos) << wanted;
     }
 

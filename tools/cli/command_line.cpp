@@ -184,10 +184,13 @@ namespace plexor
             "OUTPUT is created or truncated; - writes the names to standard output (the\n"
             "status line then goes to standard error). A file named - is ./-\n"
             "\n"
-            "Layouts (--layout):\n"
-            "  gtld     the .COM, .NET and .EDU zone files:    EXAMPLE NS NS1.EXAMPLE.NET.\n"
-            "  se       the .SE zone's three-line records:     - Name=example.se\n"
-            "  master   standard (RFC 1035) master files:      example.com. 86400 IN NS ns1.example.net.\n"
+            "Layouts (--layout), each with an example line:\n"
+            "  gtld     the .COM, .NET and .EDU zone files\n"
+            "             EXAMPLE NS NS1.EXAMPLE.NET.\n"
+            "  se       the .SE zone's records of three lines\n"
+            "             - Name=example.se\n"
+            "  master   standard (RFC 1035) master files, as CZDS delivers them\n"
+            "             example.com. 86400 IN NS ns1.example.net.\n"
             "\n"
             "Modes (--mode):\n"
             "  domains      the domain names the zone delegates, filtered\n"
@@ -218,11 +221,14 @@ namespace plexor
             "  130  interrupted (SIGINT), 143 terminated (SIGTERM): the output holds whole lines\n"
             "\n"
             "Examples:\n"
+            "  # Domain names of a .COM zone file, with the default filters\n"
             "  plexor2-extract --layout gtld --mode domains com.zone names.txt\n"
-            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
-            "      --line-limit 0 --lf net.txt.gz net-domains.txt\n"
-            "  curl -s https://example.net/se.zone.gz | plexor2-extract --layout se \\\n"
-            "      --mode nameservers --lf - - | sort -u > se-nameservers.txt\n";
+            "  # All domain names of a gzip-compressed CZDS zone file, LF line ends\n"
+            "  plexor2-extract --layout master --mode domains --min 1 --max 63 \\\n"
+            "      --exclude \"\" --line-limit 0 --lf net.txt.gz net-domains.txt\n"
+            "  # Name servers of a zone fetched over the network, through a pipe\n"
+            "  curl -sf https://example.net/se.zone.gz |\n"
+            "      plexor2-extract --layout se --mode nameservers --lf - - | sort -u\n";
         return text;
     }
 }

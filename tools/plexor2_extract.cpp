@@ -30,15 +30,18 @@ namespace
 {
     constexpr const char* kProgram = "plexor2-extract";
 
-    // The signal that asked the run to end, 0 while none has.
-    volatile std::sig_atomic_t g_stopSignal = 0;
+    // The signal that asked the run to end, 0 while none has. Written by the
+    // handler on whichever thread took the signal, read by the main thread.
+    std::atomic<int> g_stopSignal {0};
+    static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+                  "the signal handler may only store to lock-free atomics");
 
     // Ends the run as Abort does: the worker writes the batch it holds and
     // closes both files. Only an atomic store here; a second signal of the
     // same kind finds the default action again and ends the process at once.
     extern "C" void RequestStop(int signal)
     {
-        g_stopSignal = signal;
+        g_stopSignal.store(signal);
         plexor::SetAbortRequested(true);
     }
 
@@ -114,12 +117,12 @@ int main(int argc, char** argv)
     options.outputToStandardOutput = command.OutputIsStandardOutput();
     options.lineEnd = command.lineEnd;
     plexor::ProgressLine progressLine(stderr);
-    const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr));
+    const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
     const auto start = std::chrono::steady_clock::now();
     options.watch = [&](const plexor::HeadlessRunProgress& progress) {
         // A signal that came before the run had started found the abort flag
         // still to be reset; ask again.
-        if (g_stopSignal != 0)
+        if (g_stopSignal.load() != 0)
             plexor::SetAbortRequested(true);
         if (showProgress)
         {
@@ -154,12 +157,12 @@ int main(int argc, char** argv)
     }
     if (std::fflush(stdout) != 0)
         return 1;
-    if (g_stopSignal != 0)
+    if (const int signal = g_stopSignal.load(); signal != 0)
     {
         if (!command.quiet)
             std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
-                         g_stopSignal == SIGINT ? "interrupted" : "terminated");
-        return 128 + g_stopSignal;
+                         signal == SIGINT ? "interrupted" : "terminated");
+        return 128 + signal;
     }
     if (result.stoppedAtLineLimit)
     {

@@ -105,14 +105,34 @@ namespace
 
     TEST(CommandLine, ProgressShowsOnATerminalOrWhenAsked)
     {
-        ExtractCommand command;
-        EXPECT_TRUE(ShowsProgress(command, true));
-        EXPECT_FALSE(ShowsProgress(command, false)) << "nothing to a non-terminal unless asked";
-        command.progress = true;
-        EXPECT_TRUE(ShowsProgress(command, false));
-        command.progress = false;
-        command.quiet = true;
-        EXPECT_FALSE(ShowsProgress(command, true));
+        const struct
+        {
+            const char* flag; // "", "--progress" or "--quiet"
+            const char* output;
+            bool errTerminal;
+            bool outTerminal;
+            bool shown;
+        } cases[] = {
+            {"", "out", true, false, true},
+            {"", "out", true, true, true},
+            {"", "out", false, true, false}, // nothing to a non-terminal unless asked
+            {"--progress", "out", false, false, true},
+            {"--quiet", "out", true, true, false},
+            // Names on the same terminal: the line would run through them.
+            {"", "-", true, true, false},
+            {"", "-", true, false, true},
+            {"--progress", "-", true, true, true},
+        };
+        for (const auto& c : cases)
+        {
+            Args args {"--layout", "gtld", "--mode", "domains", "zone", c.output};
+            if (*c.flag != '\0')
+                args.insert(args.begin(), c.flag);
+            const auto parsed = ParseCommandLine(args);
+            ASSERT_EQ(parsed.action, Action::Run);
+            EXPECT_EQ(ShowsProgress(parsed.command, c.errTerminal, c.outTerminal), c.shown)
+                << c.flag << " " << c.output << " " << c.errTerminal << c.outTerminal;
+        }
     }
 
     TEST(CommandLine, HelpNamesLayoutsDefaultsExitCodesAndExamples)

@@ -160,9 +160,13 @@ namespace plexor
         return parsed;
     }
 
-    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal)
+    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal, bool standardOutputIsTerminal)
     {
-        return !command.quiet && (command.progress || standardErrorIsTerminal);
+        if (command.quiet)
+            return false;
+        if (command.progress)
+            return true;
+        return standardErrorIsTerminal && !(command.OutputIsStandardOutput() && standardOutputIsTerminal);
     }
 
     std::string UsageText()
@@ -206,7 +210,7 @@ namespace plexor
             "  --line-limit N   stop after N lines (default 2000000; 0 reads the whole file)\n"
             "  --lf             end output lines with LF alone (default CR LF)\n"
             "  --progress       show the progress line also when standard error is no terminal\n"
-            "  --quiet          print nothing but errors\n"
+            "  --quiet          print nothing but errors (and the line-limit stop)\n"
             "  --help, --version\n"
             "\n"
             "Progress: on a terminal, standard error shows one line, rewritten a few times\n"

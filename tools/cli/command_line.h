@@ -51,9 +51,11 @@ namespace plexor
     // Reads the arguments after the program name. Nothing is opened.
     ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
-    // Whether the progress line is shown: with --progress, or when standard
-    // error is a terminal, never with --quiet.
-    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal);
+    // Whether the progress line is shown: with --progress; without it when
+    // standard error is a terminal, unless the names go to standard output
+    // on a terminal too, where the line would run through them; never with
+    // --quiet.
+    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal, bool standardOutputIsTerminal);
 
     std::string UsageText();
     std::string HelpText(std::string_view version);

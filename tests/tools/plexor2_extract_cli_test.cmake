@@ -111,6 +111,11 @@ expect_file("${WORK_DIR}/sample.zone" "${zone_before}")
 expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
     --layout gtld --mode domains ${open_filters} --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_file("${WORK_DIR}/out.txt" "4558414d504c452e434f4d0a4558414d504c452d53484f502e434f4d0a")
+# In append mode too, where each batch's last entry is held back and grown.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout gtld --mode domains ${open_filters} --append --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+string(REPLACE "0d0a" "0a" wanted_lf "${wanted}")
+expect_file("${WORK_DIR}/out.txt" "${wanted_lf}")
 
 # Standard input, plain and gzip-compressed: the same names as from the file.
 file(ARCHIVE_CREATE OUTPUT "${WORK_DIR}/sample.zone.gz" PATHS "${WORK_DIR}/sample.zone" FORMAT raw COMPRESSION GZip)

@@ -3,17 +3,17 @@
 # test, one timed run of a command, medians and the ratio lines.
 #
 # Environment:
-#   RUNNER      the headless runner (default build/release/tools/extract_run)
+#   RUNNER      the headless runner (default build/release/tools/plexor2-extract)
 #   MAKE_ZONE   the zone generator (default build/release/tools/make_zone)
 #   NO_BUILD=1  use RUNNER and MAKE_ZONE as they are, without building them
 
-RUNNER=${RUNNER:-build/release/tools/extract_run}
+RUNNER=${RUNNER:-build/release/tools/plexor2-extract}
 MAKE_ZONE=${MAKE_ZONE:-build/release/tools/make_zone}
 
 BuildTools() {
     if [[ "${NO_BUILD:-0}" != 1 ]]; then
         cmake --preset release >/dev/null
-        cmake --build --preset release --target extract_run make_zone >/dev/null
+        cmake --build --preset release --target plexor2-extract make_zone >/dev/null
     fi
     for tool in "$RUNNER" "$MAKE_ZONE"; do
         [[ -x "$tool" ]] || { echo "$0: no program at $tool" >&2; exit 1; }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Compares the headless runner with grep and a mawk recipe on synthetic
-# 2,000,000-line zones (the longest run the line cap allows), all measured in
-# the same run on the same files, and reports the runner's peak memory for a
-# short and a long zone.
+# Compares the command-line program plexor2-extract with grep and a mawk
+# recipe on synthetic 2,000,000-line zones (the longest run the line cap
+# allows), all measured in the same run on the same files, and reports the
+# program's peak memory for a short and a long zone.
 #
 #   bench/compare_tools.sh [RUNS]      (default 7 runs per command, median)
 #
@@ -15,7 +15,7 @@ runs=${1:-7}
 
 scripts/install-deps.sh >/dev/null
 cmake --preset release >/dev/null
-cmake --build --preset release --target extract_run make_zone measure engine_bench >/dev/null
+cmake --build --preset release --target plexor2-extract make_zone measure engine_bench >/dev/null
 
 bin=build/release
 work=$(mktemp -d "${TMPDIR:-/tmp}/plexor-bench.XXXXXX")
@@ -49,7 +49,7 @@ lines=2000000
 once() { "$bin/bench/measure" --runs 1 --stdout "$work/stdout.txt" -- "$@"; }
 : > "$work/rounds.txt"
 for _ in $(seq "$runs"); do
-    read -r a ra _ < <(once "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
+    read -r a ra _ < <(once "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
     read -r b rb _ < <(once env LC_ALL=C grep -c ' NS ' "$work/gtld.zone")
     read -r c rc _ < <(once sh -c "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' '$work/gtld.zone' | uniq")
     echo "$a $ra $b $rb $c $rc" >> "$work/rounds.txt"
@@ -60,23 +60,23 @@ t_run=$(cut -d' ' -f1 "$work/rounds.txt" | median_of); rss_run=$(cut -d' ' -f2 "
 t_grep=$(cut -d' ' -f3 "$work/rounds.txt" | median_of); rss_grep=$(cut -d' ' -f4 "$work/rounds.txt" | peak_of)
 t_mawk=$(cut -d' ' -f5 "$work/rounds.txt" | median_of); rss_mawk=$(cut -d' ' -f6 "$work/rounds.txt" | peak_of)
 
-row "extract_run gtld domains (no filters)" "$t_run" "$rss_run" "$gtld_bytes" "$lines"
+row "plexor2-extract gtld domains (no filters)" "$t_run" "$rss_run" "$gtld_bytes" "$lines"
 row "LC_ALL=C grep -c ' NS '" "$t_grep" "$rss_grep" "$gtld_bytes" "$lines"
 row "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' | uniq" "$t_mawk" "$rss_mawk" "$gtld_bytes" "$lines"
 
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "$work/gtld.zone" "$work/out.txt")
-row "extract_run gtld domains (default filters)" "$t" "$v" "$gtld_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains --append "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
-row "extract_run gtld domains --append" "$t" "$v" "$gtld_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode nameservers "$work/gtld.zone" "$work/out.txt")
-row "extract_run gtld nameservers" "$t" "$v" "$gtld_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone.gz" "$work/out.txt")
-row "extract_run gtld domains, gzip input" "$t" "$v" "$gtld_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
-row "extract_run se domains (no filters)" "$t" "$v" "$se_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/extract_run" --layout se --mode nameservers "$work/se.zone" "$work/out.txt")
-row "extract_run se nameservers" "$t" "$v" "$se_bytes" "$lines"
-read -r t_short rss_short _ < <(measure "$bin/tools/extract_run" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld-short.zone" "$work/out.txt")
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains "$work/gtld.zone" "$work/out.txt")
+row "plexor2-extract gtld domains (default filters)" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains --append "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
+row "plexor2-extract gtld domains --append" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode nameservers "$work/gtld.zone" "$work/out.txt")
+row "plexor2-extract gtld nameservers" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone.gz" "$work/out.txt")
+row "plexor2-extract gtld domains, gzip input" "$t" "$v" "$gtld_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
+row "plexor2-extract se domains (no filters)" "$t" "$v" "$se_bytes" "$lines"
+read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout se --mode nameservers "$work/se.zone" "$work/out.txt")
+row "plexor2-extract se nameservers" "$t" "$v" "$se_bytes" "$lines"
+read -r t_short rss_short _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld-short.zone" "$work/out.txt")
 
 echo
 awk -v run="$t_run" -v grep="$t_grep" -v mawk="$t_mawk" -v rss="$rss_run" -v rss_short="$rss_short" 'BEGIN {

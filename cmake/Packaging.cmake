@@ -1,9 +1,11 @@
-# Installation of the desktop program and its packaging with CPack.
+# Installation of the two programs and their packaging with CPack.
 #
-# Only the program itself is installed: the Plexor2 executable (install rule
-# in app/CMakeLists.txt) and, on Linux and other freedesktop systems, its
-# desktop entry, AppStream metainfo and icons. The tools, tests and
-# benchmarks are build products only.
+# Installed are the desktop program Plexor2 (install rule in
+# app/CMakeLists.txt) with, on Linux and other freedesktop systems, its
+# desktop entry, AppStream metainfo and icons; and the command-line program
+# plexor2-extract with its manual page (install rules in
+# tools/CMakeLists.txt). The other tools, the tests and the benchmarks are
+# build products only.
 #
 #   cmake --install <build> --prefix <dir>
 #   cpack -G DEB      (in the build folder; Linux)
@@ -57,9 +59,12 @@ publishes it, into a plain list of names: the domain names the zone
 delegates (filtered by length, excluded characters, required words and
 required name servers, optionally followed by their name servers), or the
 host names of its name servers. It reads the layout of the .COM, .NET and
-.EDU zones and that of the .SE zone, also gzip-compressed.")
+.EDU zones and that of the .SE zone, also gzip-compressed.
+The command-line program plexor2-extract carries the same runs for
+servers and scripts, also from standard input to standard output.")
     # The run-time libraries (Qt 6 Widgets, Botan 2, zlib, the C++ runtime)
-    # are found by dpkg-shlibdeps from what the executable links.
+    # are found by dpkg-shlibdeps from what the executables link
+    # (plexor2-extract, linked statically on Linux, needs none).
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 elseif(WIN32)
     set(CPACK_GENERATOR "ZIP")

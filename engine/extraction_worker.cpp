@@ -12,8 +12,8 @@ namespace plexor
 {
     namespace
     {
-        // Writes the first `count` entries of the batch, each followed by CR
-        // LF, and flushes once if anything was written.
+        // Writes the first `count` entries of the batch, each followed by its
+        // line end, and flushes once if anything was written.
         bool WriteEntries(OutputWriter& output, const Batch& batch, std::size_t count)
         {
             if (count > 0)
@@ -38,6 +38,7 @@ namespace plexor
 
         const ExtractMode mode = context->RunMode();
         const Extractor extract = ChooseExtractor(mode, context->RunZoneType());
+        const LineEnd lineEnd = context->OutputLineEnd();
         // In append mode a domain's entry can still grow while the next
         // batch is read, so the last entry of every batch is held back and
         // handed to the next extractor call as the batch's first entry.
@@ -49,7 +50,7 @@ namespace plexor
         bool outOfMemory = false;
         try
         {
-            Batch batch;
+            Batch batch(lineEnd);
             for (;;)
             {
                 if (IsAbortRequested())

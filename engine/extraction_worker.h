@@ -2,7 +2,8 @@
 
 // The procedure of the worker thread that carries one extraction run from the
 // first line of the zone file to its end, in batches of at most kBatchLimit
-// entries, writing each entry followed by CR LF to the output file.
+// entries, writing each entry followed by its line end (CR LF unless the run
+// asks for LF alone) to the output file.
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,8 @@ namespace plexor
         // Taken once when the worker starts and kept for the whole run.
         virtual ExtractMode RunMode() const = 0;
         virtual std::int32_t RunZoneType() const = 0;
+        // What ends every output line; the dialog always writes CR LF.
+        virtual LineEnd OutputLineEnd() const { return LineEnd::CrLf; }
         // Both open; the worker closes them at the end of the run.
         virtual ZoneLineReader& ZoneFile() = 0;
         virtual OutputWriter& OutputFile() = 0;

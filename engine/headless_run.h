@@ -5,8 +5,12 @@
 // control does.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -20,11 +24,12 @@ namespace plexor
     class HeadlessRunContext final : public RunContext
     {
     public:
-        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType);
+        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd = LineEnd::CrLf);
 
         bool IsWindowAlive() const override { return windowAlive; }
         ExtractMode RunMode() const override { return m_mode; }
         std::int32_t RunZoneType() const override { return m_zoneType; }
+        LineEnd OutputLineEnd() const override { return m_lineEnd; }
         ZoneLineReader& ZoneFile() override { return zoneFile; }
         OutputWriter& OutputFile() override { return outputFile; }
         void ReportRunFailure(const std::string& message) override;
@@ -34,6 +39,9 @@ namespace plexor
         // Set before the worker starts; cleared by the worker at the end.
         void SetWorkerReference() { m_workerActive.store(true); }
         bool IsRunActive() const { return m_workerActive.load(); }
+        // Waits until the worker has cleared its reference or the time is
+        // up; true once the run is over.
+        bool WaitForEnd(std::chrono::milliseconds limit);
 
         // Read these only after the worker thread has been joined.
         const std::string& FinalStatusText() const { return m_statusText; }
@@ -47,10 +55,40 @@ namespace plexor
     private:
         ExtractMode m_mode;
         std::int32_t m_zoneType;
+        LineEnd m_lineEnd;
         std::atomic<bool> m_workerActive {false};
+        std::mutex m_endMutex;
+        std::condition_variable m_ended;
         std::string m_statusText;
         std::optional<std::string> m_failure;
         int m_failureReports = 0;
+    };
+
+    // How far a run has come, as the caller of RunHeadless sees it while the
+    // worker runs.
+    struct HeadlessRunProgress
+    {
+        // The zone file's bytes read so far, as stored (compressed bytes of
+        // a gzip file), and its stored size, 0 when unknown (a pipe).
+        std::uint64_t rawBytesRead = 0;
+        std::uint64_t rawSize = 0;
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
+    };
+
+    // What a run may do beyond reading one named file and writing another.
+    struct HeadlessRunOptions
+    {
+        // Read the zone from standard input instead of the zone path.
+        bool zoneFromStandardInput = false;
+        // Write the names to standard output instead of the output path.
+        bool outputToStandardOutput = false;
+        // What ends every output line.
+        LineEnd lineEnd = LineEnd::CrLf;
+        // Called on the calling thread once the worker has started and then
+        // every watchInterval until the run is over (not after its end).
+        std::function<void(const HeadlessRunProgress&)> watch;
+        std::chrono::milliseconds watchInterval {250};
     };
 
     struct HeadlessRunResult
@@ -66,10 +104,16 @@ namespace plexor
         // When the run found no names and the zone file plainly has another
         // layout: a note that names the layout to choose.
         std::optional<std::string> layoutHint;
+        // The output was refused because it is the zone file itself (error
+        // holds the "Unable to open" message for it).
+        bool outputIsZoneFile = false;
     };
 
     // Opens both files, prepares the engine, runs ExtractionWorker on its own
-    // thread and waits for the end.
+    // thread and waits for the end. An output that is the zone file itself
+    // (also through a link, or as the file behind standard input or output)
+    // is refused before anything is truncated.
     HeadlessRunResult RunHeadless(const std::filesystem::path& zonePath, const std::filesystem::path& outputPath,
-                                  ExtractMode mode, std::int32_t zoneType, const RunFilters& filters);
+                                  ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,
+                                  const HeadlessRunOptions& options = {});
 }

@@ -4,6 +4,13 @@
 #include <cstring>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "run_messages.h"
 
 namespace plexor
@@ -52,6 +59,36 @@ namespace plexor
             return false;
         }
         // The writer buffers itself; stdio passes each block straight on.
+        std::setvbuf(m_file, nullptr, _IONBF, 0);
+        AllocateBuffer();
+        m_used = 0;
+        return true;
+    }
+
+    bool OutputWriter::OpenStandardOutput()
+    {
+        Close();
+        m_failed = false;
+        m_displayPath = kStandardOutputName;
+        std::fflush(stdout);
+#ifdef _WIN32
+        const int fd = _dup(_fileno(stdout));
+        if (fd < 0)
+            return false;
+        _setmode(fd, _O_BINARY);
+        m_file = _fdopen(fd, "wb");
+        if (m_file == nullptr)
+            _close(fd);
+#else
+        const int fd = ::dup(STDOUT_FILENO);
+        if (fd < 0)
+            return false;
+        m_file = ::fdopen(fd, "wb");
+        if (m_file == nullptr)
+            ::close(fd);
+#endif
+        if (m_file == nullptr)
+            return false;
         std::setvbuf(m_file, nullptr, _IONBF, 0);
         AllocateBuffer();
         m_used = 0;

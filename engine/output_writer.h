@@ -27,6 +27,10 @@ namespace plexor
         // Creates or truncates the file; false if that is not possible or the
         // path names a directory. Any file opened before is closed first.
         bool Create(const std::filesystem::path& path);
+        // Writes to the process's standard output instead of a file, through
+        // a copy of its descriptor that Close closes; false if it is closed.
+        // Its display path is kStandardOutputName.
+        bool OpenStandardOutput();
         // Collects the bytes in the given string instead of a file (tests and
         // fuzzing); the string must outlive the writer's use of it.
         void CreateInMemory(std::string& sink, std::string displayPath = "<memory>");
@@ -58,6 +62,7 @@ namespace plexor
         const std::string& DisplayPath() const { return m_displayPath; }
 
         static constexpr std::size_t kBufferSize = 256 * 1024;
+        static constexpr const char* kStandardOutputName = "(standard output)";
 
     private:
         void AllocateBuffer();

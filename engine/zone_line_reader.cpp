@@ -6,6 +6,15 @@
 #include <cstring>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "byte_sources.h"
 #include "read_ahead.h"
 #include "run_messages.h"
@@ -22,6 +31,32 @@ namespace plexor
             return std::fopen(path.c_str(), "rb");
 #endif
         }
+
+        // Counts the bytes that pass from the file to whatever reads it
+        // (the gzip decoder, or the line reader itself).
+        class CountingSource final : public ByteSource
+        {
+        public:
+            CountingSource(std::unique_ptr<ByteSource> raw, std::atomic<std::uint64_t>& count)
+                : m_raw(std::move(raw))
+                , m_count(count)
+            {
+            }
+
+            std::ptrdiff_t Read(char* buffer, std::size_t size) override
+            {
+                const std::ptrdiff_t got = m_raw->Read(buffer, size);
+                if (got > 0)
+                    m_count.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+                return got;
+            }
+
+            std::error_code Error() const override { return m_raw->Error(); }
+
+        private:
+            std::unique_ptr<ByteSource> m_raw;
+            std::atomic<std::uint64_t>& m_count;
+        };
     }
 
     ZoneLineReader::ZoneLineReader() = default;
@@ -45,11 +80,72 @@ namespace plexor
             m_error = std::error_code(errno, std::generic_category());
             return false;
         }
+        const bool regular = std::filesystem::is_regular_file(path, error);
+        const std::uintmax_t size = regular ? std::filesystem::file_size(path, error) : 0;
+        m_rawSize = regular && !error ? static_cast<std::uint64_t>(size) : 0;
+        Start(file, regular);
+        return true;
+    }
+
+    bool ZoneLineReader::OpenStandardInput()
+    {
+        Close();
+        m_displayPath = kStandardInputName;
+        m_error.clear();
+        m_rawSize = 0;
+        // A copy of the descriptor, so that closing the reader leaves the
+        // process's standard input as it was.
+#ifdef _WIN32
+        const int fd = _dup(_fileno(stdin));
+        if (fd < 0)
+            return false;
+        _setmode(fd, _O_BINARY);
+        struct _stat64 status {};
+        const bool regular = _fstat64(fd, &status) == 0 && (status.st_mode & _S_IFREG) != 0;
+        std::FILE* file = _fdopen(fd, "rb");
+#else
+        const int fd = ::dup(STDIN_FILENO);
+        if (fd < 0)
+        {
+            m_error = std::error_code(errno, std::generic_category());
+            return false;
+        }
+        struct stat status {};
+        const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+        if (regular)
+        {
+            // Redirected from a file: what is left of it from the current
+            // position.
+            const off_t position = ::lseek(fd, 0, SEEK_CUR);
+            if (position >= 0 && position <= status.st_size)
+                m_rawSize = static_cast<std::uint64_t>(status.st_size - position);
+        }
+        std::FILE* file = ::fdopen(fd, "rb");
+#endif
+        if (file == nullptr)
+        {
+            m_error = std::error_code(errno, std::generic_category());
+#ifdef _WIN32
+            _close(fd);
+#else
+            ::close(fd);
+#endif
+            m_rawSize = 0;
+            return false;
+        }
+        Start(file, regular);
+        return true;
+    }
+
+    void ZoneLineReader::Start(std::FILE* file, bool regular)
+    {
         m_open = true;
         m_eof = false;
         m_failed = false;
+        m_rawBytesRead.store(0, std::memory_order_relaxed);
         errno = 0;
-        std::unique_ptr<ByteSource> decoded = MakeDecodingSource(MakeFileSource(file));
+        std::unique_ptr<ByteSource> decoded =
+            MakeDecodingSource(std::make_unique<CountingSource>(MakeFileSource(file), m_rawBytesRead));
         if (!decoded)
         {
             // Opened, but not even its first bytes could be read; the
@@ -58,9 +154,9 @@ namespace plexor
                 m_error = std::error_code(errno, std::generic_category());
             m_eof = true;
             m_failed = true;
-            return true;
+            return;
         }
-        if (std::filesystem::is_regular_file(path, error))
+        if (regular)
         {
             m_readAhead = std::make_unique<ReadAhead>(std::move(decoded));
         }
@@ -71,7 +167,6 @@ namespace plexor
             m_source = std::move(decoded);
             m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
         }
-        return true;
     }
 
     void ZoneLineReader::OpenMemory(std::string bytes, std::string displayPath)
@@ -82,7 +177,9 @@ namespace plexor
         m_open = true;
         m_eof = false;
         m_failed = false;
-        m_source = MakeDecodingSource(MakeMemorySource(std::move(bytes)));
+        m_rawSize = bytes.size();
+        m_rawBytesRead.store(0, std::memory_order_relaxed);
+        m_source = MakeDecodingSource(std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead));
         m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
     }
 

@@ -7,6 +7,7 @@
 // starts with the gzip magic bytes 1F 8B is decompressed on the fly (several
 // gzip members in a row too) and yields the lines of the uncompressed data.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -36,6 +37,10 @@ namespace plexor
         // Opens a file for reading; false if it cannot be opened or is a
         // directory. Any file opened before is closed first.
         bool Open(const std::filesystem::path& path);
+        // Reads the process's standard input (gzip detected on the stream
+        // as for a file); false if it is closed. Its display path is
+        // kStandardInputName.
+        bool OpenStandardInput();
         // Reads from bytes held in memory (tests and fuzzing); the display
         // path is used in failure messages only.
         void OpenMemory(std::string bytes, std::string displayPath = "<memory>");
@@ -105,6 +110,17 @@ namespace plexor
         // The path as given to Open, as UTF-8 text, for messages.
         const std::string& DisplayPath() const { return m_displayPath; }
 
+        // The bytes taken from the file so far, as stored (compressed bytes
+        // for a gzip file), counted where they are read. Safe to read from
+        // any thread while a run reads the file, for progress display.
+        std::uint64_t RawBytesRead() const { return m_rawBytesRead.load(std::memory_order_relaxed); }
+        // The stored size of the input when it is known before reading (a
+        // regular file, or bytes in memory), 0 otherwise (a pipe or device).
+        // Set by Open and left as it is until the next Open.
+        std::uint64_t RawSize() const { return m_rawSize; }
+
+        static constexpr const char* kStandardInputName = "(standard input)";
+
         // The read buffer of bytes in memory, pipes and devices; it grows
         // only for lines longer than this. Regular files are read in chunks
         // (see ReadAhead).
@@ -122,6 +138,8 @@ namespace plexor
             m_begin = lf + 1;
         }
 
+        // Starts reading an opened file; `regular` chooses the read-ahead.
+        void Start(std::FILE* file, bool regular);
         bool ReadLineSlow(std::string_view& line);
         bool Refill();
         bool RefillFromSource();
@@ -149,5 +167,7 @@ namespace plexor
         bool m_failed = false;
         std::error_code m_error;
         std::string m_displayPath;
+        std::atomic<std::uint64_t> m_rawBytesRead {0};
+        std::uint64_t m_rawSize = 0;
     };
 }

@@ -15,6 +15,9 @@ packages=(
     isal               # igzip, the inflate speed the gzip benchmarks compare with
     time               # /usr/bin/time, peak memory in the comparison benchmarks
     appstream desktop-file-utils  # validators of the desktop entry and metainfo
+    scdoc                         # makes the manual page of plexor2-extract
+    mandoc groff-base             # check that the manual page renders cleanly
+    dpkg-dev                      # dpkg-shlibdeps, for the Debian package and its test
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).
 packages+=("$@")

@@ -4,7 +4,7 @@
 # The zones come from tools/make_zone with fixed seeds, so the same bytes
 # come out on every machine; the compressed sample is the .COM-layout sample
 # through gzip -n -9. Each expected output listed in samples/cases.txt is the
-# output of tools/extract_run with the options given there, and is then
+# output of tools/plexor2-extract with the options given there, and is then
 # cross-checked against scripts/zone-reference.awk, a second reading of the
 # layouts written independently of the engine: any difference stops the
 # script.
@@ -13,7 +13,7 @@
 # axfr-sample.zone, from make_zone's czds and axfr forms) go the other way
 # round: their expected outputs, listed in samples/master-cases.txt, are
 # written by scripts/master-reference.py, dnspython's reading of the zone
-# files, and every case is then run through tools/extract_run; any
+# files, and every case is then run through tools/plexor2-extract; any
 # difference is listed and the script ends with an error.
 #
 #   scripts/make-samples.sh [BUILD_DIR]     (default build/samples)
@@ -25,7 +25,7 @@ build=${1:-build/samples}
 scripts/install-deps.sh gzip mawk python3-dnspython
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLEXOR_BUILD_GUI=OFF -DPLEXOR_BUILD_TESTS=OFF \
     -DPLEXOR_BUILD_FUZZ=OFF >/dev/null
-cmake --build "$build" -j2 --target make_zone extract_run >/dev/null
+cmake --build "$build" -j2 --target make_zone plexor2-extract >/dev/null
 
 "$build/tools/make_zone" --layout gtld --lines 10000 --seed 2026 --unique samples/com-sample.zone
 "$build/tools/make_zone" --layout se --lines 10000 --seed 2026 --unique samples/se-sample.zone
@@ -39,7 +39,7 @@ while read -r expected zone options; do
     [[ -z "$expected" || "$expected" == \#* ]] && continue
     # shellcheck disable=SC2086 # the options are words without blanks
     set -- $options
-    status=$("$build/tools/extract_run" "$@" "samples/$zone" "$work/out.txt")
+    status=$("$build/tools/plexor2-extract" "$@" "samples/$zone" "$work/out.txt")
 
     # The same run through the reference reading.
     layout="" mode="" min=5 max=18 exclude="xyz-" include="" ns="" append=0
@@ -86,7 +86,7 @@ done <samples/cases.txt
 # The standard master-file samples: expected outputs from dnspython, then the
 # engine checked against them.
 python=${PYTHON:-/usr/bin/python3}
-runner="$build/tools/extract_run"
+runner="$build/tools/plexor2-extract"
 "$build/tools/make_zone" --layout czds --lines 4000 --seed 2026 samples/czds-sample.zone
 "$build/tools/make_zone" --layout axfr --lines 3000 --seed 2026 samples/axfr-sample.zone
 gzip -n -9 -c samples/czds-sample.zone >samples/czds-sample.zone.gz
@@ -125,7 +125,7 @@ while read -r expected zone options; do
     code=0
     status=$("$runner" "${runner_options[@]}" "samples/$zone" "$work/out.txt" 2>"$work/errors.txt") || code=$?
     if ((code != 0)); then
-        echo "make-samples: MISMATCH $expected from $zone: extract_run exit $code: $(head -c 300 "$work/errors.txt")" >&2
+        echo "make-samples: MISMATCH $expected from $zone: plexor2-extract exit $code: $(head -c 300 "$work/errors.txt")" >&2
         differences=$((differences + 1))
     elif ! cmp -s "$work/out.txt" "samples/expected/$expected"; then
         echo "make-samples: MISMATCH $expected from $zone: the engine and dnspython differ:" >&2

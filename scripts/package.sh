@@ -23,3 +23,10 @@ package=$(ls "$build"/plexor2_*.deb)
 echo "== $package =="
 dpkg-deb --field "$package" Package Version Architecture Section Maintainer Depends
 dpkg-deb --contents "$package" | awk '{print $NF}'
+# Both programs, and the manual page of the command-line one.
+for file in ./usr/bin/Plexor2 ./usr/bin/plexor2-extract ./usr/share/man/man1/plexor2-extract.1; do
+    dpkg-deb --contents "$package" | awk '{print $NF}' | grep -x "$file" >/dev/null || {
+        echo "package.sh: $package lacks $file" >&2
+        exit 1
+    }
+done

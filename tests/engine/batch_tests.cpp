@@ -72,4 +72,25 @@ namespace
         EXPECT_EQ(batch[2], "after");
         EXPECT_EQ(batch.Lines(3).size(), 5 + 2 * big.size() + 6 + 5 + 3 * 2);
     }
+
+    // With LF line ends every way of building an entry ends it with the one
+    // byte, and the entries themselves stay as they are.
+    TEST(Batch, LfLineEndsEveryEntryWithOneByte)
+    {
+        const std::string label = std::string("LABEL") + std::string(64, '#');
+        const std::string suffix = std::string(".COM") + std::string(64, '#');
+        Batch batch(LineEnd::Lf);
+        EXPECT_EQ(batch.EndOfLine(), LineEnd::Lf);
+        batch.push_back("EXAMPLE", ".COM");
+        batch.PushBackBlocks(label.data(), 5, suffix.data(), 4);
+        batch.AppendToBack(": ", "NS1.NET");
+        batch.push_back("");
+        batch.push_back("DROPPED");
+        batch.pop_back();
+        EXPECT_EQ(batch.Entries(), (Entries {"EXAMPLE.COM", "LABEL.COM: NS1.NET", ""}));
+        EXPECT_EQ(batch.Lines(3), "EXAMPLE.COM\nLABEL.COM: NS1.NET\n\n");
+        batch.DropFront(1);
+        EXPECT_EQ(batch.Lines(2), "LABEL.COM: NS1.NET\n\n");
+        EXPECT_EQ(Batch().EndOfLine(), LineEnd::CrLf) << "CR LF unless asked";
+    }
 }

@@ -1,7 +1,9 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -343,6 +345,37 @@ namespace
         EXPECT_FALSE(result.error);
         EXPECT_EQ(result.statusText, "[3501 Lines]  [3500 Names]");
         EXPECT_EQ(test::ReadFile(out), expected);
+    }
+
+    // The options of the command-line program: LF line ends across several
+    // batches, and the watcher, called on the calling thread while the run
+    // goes on, sees the zone's size and never more bytes or lines than the
+    // run has.
+    TEST_F(HeadlessRunFiles, LfLineEndsAndTheWatcherSeeTheRun)
+    {
+        const std::string out = test::TempPath("out");
+        HeadlessRunOptions options;
+        options.lineEnd = LineEnd::Lf;
+        std::vector<HeadlessRunProgress> seen;
+        const std::thread::id caller = std::this_thread::get_id();
+        options.watch = [&](const HeadlessRunProgress& progress) {
+            EXPECT_EQ(std::this_thread::get_id(), caller);
+            seen.push_back(progress);
+        };
+        const auto result = RunHeadless(zonePath, out, ExtractMode::Domains, kGtld, filters, options);
+        EXPECT_FALSE(result.error);
+        std::string expectedLf = expected;
+        std::erase(expectedLf, '\r');
+        EXPECT_EQ(test::ReadFile(out), expectedLf);
+        ASSERT_FALSE(seen.empty()) << "watched at least once, right after the start";
+        const auto zoneSize = std::filesystem::file_size(zonePath);
+        for (const HeadlessRunProgress& progress : seen)
+        {
+            EXPECT_EQ(progress.rawSize, zoneSize);
+            EXPECT_LE(progress.rawBytesRead, zoneSize);
+            EXPECT_LE(progress.linesRead, 3501u);
+            EXPECT_LE(progress.namesExtracted, progress.linesRead);
+        }
     }
 
     TEST_F(HeadlessRunFiles, OpenFailuresNameTheFile)

@@ -1,4 +1,4 @@
-// memory_limit_test: runs the headless runner as a child process on zones of
+// memory_limit_test: runs plexor2-extract as a child process on zones of
 // very different lengths and line lengths and checks its peak memory (the
 // child's maximum resident set, from wait4):
 //
@@ -12,7 +12,7 @@
 //     read" and exit status 1, not with a crash, and writes no part of the
 //     line (a build with sanitizers cannot run under such a limit at all).
 //
-//   memory_limit_test --runner EXTRACT_RUN --maker MAKE_ZONE --work DIR
+//   memory_limit_test --runner PLEXOR2_EXTRACT --maker MAKE_ZONE --work DIR
 //                     [--long-line-mib N] [--line-factor F] [--no-rss-limits]
 //                     [--address-space-check]
 //
@@ -165,7 +165,7 @@ int main(int argc, char** argv)
             addressSpaceCheck = true;
         else
         {
-            std::fprintf(stderr, "usage: memory_limit_test --runner EXTRACT_RUN --maker MAKE_ZONE --work DIR "
+            std::fprintf(stderr, "usage: memory_limit_test --runner PLEXOR2_EXTRACT --maker MAKE_ZONE --work DIR "
                                  "[--long-line-mib N] [--line-factor F] [--no-rss-limits] "
                                  "[--address-space-check]\n");
             return 2;

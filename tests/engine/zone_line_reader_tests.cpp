@@ -170,11 +170,16 @@ namespace
         for (const bool compressed : {false, true})
         {
             const std::string path = test::TempPath(compressed ? "zone.gz" : "zone");
-            test::WriteFile(path, compressed ? Gzip(bytes) : bytes);
+            const std::string stored = compressed ? Gzip(bytes) : bytes;
+            test::WriteFile(path, stored);
             ZoneLineReader reader;
             ASSERT_TRUE(reader.Open(path));
+            EXPECT_EQ(reader.RawSize(), stored.size());
             const auto lines = AllLines(reader);
             EXPECT_FALSE(reader.Failed());
+            // The progress display's count: every stored byte once, the
+            // compressed ones for gzip.
+            EXPECT_EQ(reader.RawBytesRead(), stored.size()) << (compressed ? "gzip" : "plain");
             ASSERT_EQ(lines.size(), expected.size()) << (compressed ? "gzip" : "plain");
             for (std::size_t i = 0; i < lines.size(); ++i)
                 ASSERT_EQ(lines[i], expected[i]) << "line " << i << (compressed ? " gzip" : " plain");

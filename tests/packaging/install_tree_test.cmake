@@ -1,9 +1,10 @@
 # Installs the build into an empty prefix and checks the tree: exactly the
-# executable, the desktop entry, the metainfo and the icons, nothing else; the
-# entry's Exec names the installed executable and its Icon the installed
-# icons; every PNG icon lies in the folder of its real size.
+# files of expected_files.cmake, nothing else; plexor2-extract runs from
+# there (statically linked where the build links it so) and its manual page
+# is installed; the entry's Exec names the installed executable and its Icon
+# the installed icons; every PNG icon lies in the folder of its real size.
 cmake_minimum_required(VERSION 3.25)
-string(REPLACE "," ";" ICON_SIZES "${ICON_SIZES}")
+include("${CMAKE_CURRENT_LIST_DIR}/expected_files.cmake")
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/usr")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}"
@@ -12,25 +13,26 @@ if(NOT code EQUAL 0)
     message(FATAL_ERROR "cmake --install failed (${code}):\n${out}${err}")
 endif()
 
-set(icons "${DATADIR}/icons/hicolor")
-set(expected
-    "${BINDIR}/Plexor2"
-    "${DATADIR}/applications/${APP_ID}.desktop"
-    "${DATADIR}/metainfo/${APP_ID}.metainfo.xml"
-    "${icons}/scalable/apps/${APP_ID}.svg")
-foreach(size IN LISTS ICON_SIZES)
-    list(APPEND expected "${icons}/${size}x${size}/apps/${APP_ID}.png")
-endforeach()
-list(SORT expected)
-
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${prefix}" "${prefix}/*")
 list(SORT installed)
-if(NOT installed STREQUAL expected)
-    set(extra ${installed})
-    list(REMOVE_ITEM extra ${expected})
-    set(missing ${expected})
-    list(REMOVE_ITEM missing ${installed})
-    message(FATAL_ERROR "installed files differ\n  not expected: ${extra}\n  missing: ${missing}")
+expect_files("installed files" "${installed}")
+
+# The command-line program runs from the installed tree, and needs no shared
+# library where it is linked statically.
+execute_process(COMMAND "${prefix}/${BINDIR}/plexor2-extract" --version
+    RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT code EQUAL 0 OR NOT out MATCHES "^plexor2-extract [0-9]+\\.[0-9]+\\.[0-9]+\n$")
+    message(FATAL_ERROR "installed plexor2-extract --version: exit ${code}: ${out}${err}")
+endif()
+if(STATIC)
+    execute_process(COMMAND ldd "${prefix}/${BINDIR}/plexor2-extract" OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT "${out}${err}" MATCHES "not a dynamic executable|statically linked")
+        message(FATAL_ERROR "the installed plexor2-extract is not linked statically:\n${out}${err}")
+    endif()
+endif()
+if(NOT GUI)
+    message(STATUS "install tree: ${installed}")
+    return()
 endif()
 
 # The executable is installed as a program.

@@ -1,4 +1,4 @@
-# Runs the headless runner on every case of samples/cases.txt and compares
+# Runs plexor2-extract on every case of samples/cases.txt and compares
 # its output file byte for byte with the expected file. Also checks that the
 # final status text counts as many names as the output has lines.
 cmake_minimum_required(VERSION 3.25)

@@ -1,0 +1,172 @@
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/command_line.h"
+#include "cli/progress_line.h"
+
+using namespace plexor;
+
+namespace
+{
+    using Args = std::vector<std::string_view>;
+    using Action = ParsedCommandLine::Action;
+
+    TEST(CommandLine, DefaultsAreTheFirstStartValues)
+    {
+        const auto parsed = ParseCommandLine({"--layout", "gtld", "--mode", "domains", "zone", "out"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        const ExtractCommand& c = parsed.command;
+        EXPECT_EQ(c.filters.minChars, 5);
+        EXPECT_EQ(c.filters.maxChars, 18);
+        EXPECT_EQ(c.filters.excludedChars, "xyz-");
+        EXPECT_EQ(c.filters.lineLimit, 2000000u);
+        EXPECT_EQ(c.filters.appendNameServers, 0);
+        EXPECT_EQ(c.lineEnd, LineEnd::CrLf);
+        EXPECT_FALSE(c.progress || c.quiet || c.ZoneIsStandardInput() || c.OutputIsStandardOutput());
+        EXPECT_TRUE(parsed.notes.empty());
+    }
+
+    TEST(CommandLine, EveryOptionReachesTheCommand)
+    {
+        const auto parsed = ParseCommandLine({"--mode=nameservers", "--layout", "master", "--min", "-3", "--max=70",
+                                              "--exclude", "", "--include", "shop,web", "--ns", "ns1.example",
+                                              "--append", "--line-limit", "0", "--lf", "--progress", "-", "--",
+                                              "--odd-name"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        const ExtractCommand& c = parsed.command;
+        EXPECT_EQ(c.layout, ZoneType::Master);
+        EXPECT_EQ(c.mode, ExtractMode::NameServers);
+        EXPECT_EQ(c.filters.minChars, -3);
+        EXPECT_EQ(c.filters.maxChars, 70);
+        EXPECT_EQ(c.filters.excludedChars, "");
+        EXPECT_EQ(c.filters.includeWordsText, "shop,web");
+        EXPECT_EQ(c.filters.nameServerText, "ns1.example");
+        EXPECT_EQ(c.filters.appendNameServers, 1);
+        EXPECT_EQ(c.filters.lineLimit, 0u);
+        EXPECT_EQ(c.lineEnd, LineEnd::Lf);
+        EXPECT_TRUE(c.progress);
+        EXPECT_TRUE(c.ZoneIsStandardInput());
+        EXPECT_EQ(c.output, "--odd-name") << "-- ends the options";
+    }
+
+    TEST(CommandLine, BadArgumentsAreRefusedWithTheReason)
+    {
+        const std::string_view layout[] = {"--layout", "gtld", "--mode", "domains"};
+        const auto with = [&](Args more) {
+            Args args(std::begin(layout), std::end(layout));
+            args.insert(args.end(), more.begin(), more.end());
+            return args;
+        };
+        const struct
+        {
+            Args args;
+            std::string reason;
+        } cases[] = {
+            {{"--mode", "domains", "z", "o"}, "--layout and --mode are required"},
+            {{"--layout", "gtld", "z", "o"}, "--layout and --mode are required"},
+            {{"--layout", "com", "--mode", "domains", "z", "o"}, "unknown layout 'com'"},
+            {{"--layout", "gtld", "--mode", "hosts", "z", "o"}, "unknown mode 'hosts'"},
+            {with({"--min", "5x", "z", "o"}), "--min needs a whole number, not '5x'"},
+            {with({"--max", "", "z", "o"}), "--max needs a whole number, not ''"},
+            {with({"--max", "99999999999", "z", "o"}), "--max needs a whole number"},
+            {with({"--line-limit", "-1", "z", "o"}), "--line-limit needs a whole number"},
+            {with({"--line-limit", "2e6", "z", "o"}), "--line-limit needs a whole number"},
+            {with({"z", "o", "--min"}), "--min needs a value"},
+            {with({"--colour", "z", "o"}), "unknown option '--colour'"},
+            {with({"-q", "z", "o"}), "unknown option '-q'"},
+            {with({"--lf=yes", "z", "o"}), "--lf takes no value"},
+            {with({"z"}), "expected ZONE and OUTPUT, got 1 file name"},
+            {with({"z", "o", "x"}), "expected ZONE and OUTPUT, got 3 file names"},
+            {with({"--progress", "--quiet", "z", "o"}), "--progress and --quiet exclude each other"},
+        };
+        for (const auto& c : cases)
+        {
+            const auto parsed = ParseCommandLine(c.args);
+            EXPECT_EQ(parsed.action, Action::UsageError) << c.reason;
+            EXPECT_EQ(parsed.error.substr(0, c.reason.size()), c.reason);
+        }
+        EXPECT_EQ(ParseCommandLine({"--layout", "bad", "--help"}).action, Action::UsageError)
+            << "arguments are read in order";
+        EXPECT_EQ(ParseCommandLine({"--help", "--layout", "bad"}).action, Action::Help);
+        EXPECT_EQ(ParseCommandLine({"-h"}).action, Action::Help);
+        EXPECT_EQ(ParseCommandLine({"--version"}).action, Action::Version);
+    }
+
+    TEST(CommandLine, MinAboveMaxIsAllowedWithANote)
+    {
+        const auto parsed = ParseCommandLine({"--layout", "se", "--mode", "domains", "--min", "9", "--max", "4", "z", "o"});
+        ASSERT_EQ(parsed.action, Action::Run);
+        ASSERT_EQ(parsed.notes.size(), 1u);
+        EXPECT_EQ(parsed.notes[0], "--min 9 is larger than --max 4: no domain name can pass");
+    }
+
+    TEST(CommandLine, ProgressShowsOnATerminalOrWhenAsked)
+    {
+        const struct
+        {
+            const char* flag; // "", "--progress" or "--quiet"
+            const char* output;
+            bool errTerminal;
+            bool outTerminal;
+            bool shown;
+        } cases[] = {
+            {"", "out", true, false, true},
+            {"", "out", true, true, true},
+            {"", "out", false, true, false}, // nothing to a non-terminal unless asked
+            {"--progress", "out", false, false, true},
+            {"--quiet", "out", true, true, false},
+            // Names on the same terminal: the line would run through them.
+            {"", "-", true, true, false},
+            {"", "-", true, false, true},
+            {"--progress", "-", true, true, true},
+        };
+        for (const auto& c : cases)
+        {
+            Args args {"--layout", "gtld", "--mode", "domains", "zone", c.output};
+            if (*c.flag != '\0')
+                args.insert(args.begin(), c.flag);
+            const auto parsed = ParseCommandLine(args);
+            ASSERT_EQ(parsed.action, Action::Run);
+            EXPECT_EQ(ShowsProgress(parsed.command, c.errTerminal, c.outTerminal), c.shown)
+                << c.flag << " " << c.output << " " << c.errTerminal << c.outTerminal;
+        }
+    }
+
+    TEST(CommandLine, HelpNamesLayoutsDefaultsExitCodesAndExamples)
+    {
+        const std::string help = HelpText("1.2.3");
+        for (const char* wanted : {"plexor2-extract 1.2.3", "usage: plexor2-extract", "gtld ", "se ", "master ",
+                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "(default 5)", "(default 18)",
+                                   "(default xyz-", "(default 2000000", "  3    stopped at the line limit", "130",
+                                   ".gz net-domains.txt", "--lf - - |"})
+            EXPECT_NE(help.find(wanted), std::string::npos) << wanted;
+    }
+
+    TEST(ProgressLine, FormatsPercentCountsRateAndTimeLeft)
+    {
+        const struct
+        {
+            HeadlessRunProgress progress;
+            double seconds;
+            std::string line;
+        } cases[] = {
+            {{0, 1000, 0, 0}, 0.0, "  0%  0 lines  0 names"},
+            {{250'000'000, 1'000'000'000, 1200000, 35000}, 2.0,
+             " 25%  1200000 lines  35000 names  125.0 MB/s  0:06 left"},
+            // Compressed input: the percentage and the rate are of the stored bytes.
+            {{999, 1000, 7, 1}, 1.0, " 99%  7 lines  1 names  0.0 MB/s  0:00 left"},
+            {{1000, 1000, 7, 1}, 1.0, "100%  7 lines  1 names  0.0 MB/s"},
+            // More read than the size said (a file that grew): never above 100 %.
+            {{1500, 1000, 9, 2}, 1.0, "100%  9 lines  2 names  0.0 MB/s"},
+            {{10'000'000, 3'700'000'000, 1, 1}, 1.0, "  0%  1 lines  1 names  10.0 MB/s  6:09 left"},
+            {{10'000'000, 40'000'000'000, 1, 1}, 1.0, "  0%  1 lines  1 names  10.0 MB/s  1:06:39 left"},
+            // A pipe: no size, so no percent and no time left.
+            {{5'000'000, 0, 100, 50}, 0.5, "100 lines  50 names  10.0 MB/s"},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(FormatProgressLine(c.progress, c.seconds), c.line);
+    }
+}

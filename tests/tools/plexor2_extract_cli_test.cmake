@@ -1,0 +1,166 @@
+# Runs plexor2-extract as a user would and checks its output file, its
+# last stdout line, its messages and its exit codes: the named files, standard
+# input and output, LF line ends, the usage errors (which truncate nothing),
+# the line limit, --help and --version.
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+file(WRITE "${WORK_DIR}/sample.zone"
+"; sample zone
+$ORIGIN COM.
+COM. NS NS.EXAMPLE.NET.
+EXAMPLE NS NS1.EXAMPLE
+EXAMPLE NS NS2.EXAMPLE.NET.
+EXAMPLE-SHOP NS NS1.EXAMPLE
+NS1.EXAMPLE A 192.0.2.1
+")
+
+# expect_run(CODE STDOUT_REGEX STDERR_REGEX [INPUT file] ARGS...)
+function(expect_run expected_code expected_stdout expected_stderr)
+    set(arguments ${ARGN})
+    set(input)
+    if(ARGV3 STREQUAL "INPUT")
+        set(input INPUT_FILE "${ARGV4}")
+        list(REMOVE_AT arguments 0 1)
+    endif()
+    execute_process(COMMAND "${RUNNER}" ${arguments} ${input}
+        RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT code EQUAL expected_code)
+        message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
+    endif()
+    if(NOT out MATCHES "${expected_stdout}")
+        message(FATAL_ERROR "plexor2-extract ${ARGN}: stdout '${out}' does not match '${expected_stdout}'")
+    endif()
+    if(NOT err MATCHES "${expected_stderr}")
+        message(FATAL_ERROR "plexor2-extract ${ARGN}: stderr '${err}' does not match '${expected_stderr}'")
+    endif()
+    set(last_stdout "${out}" PARENT_SCOPE)
+endfunction()
+
+function(expect_file path expected_hex)
+    file(READ "${path}" content HEX)
+    if(NOT content STREQUAL expected_hex)
+        message(FATAL_ERROR "${path}: unexpected bytes ${content}, expected ${expected_hex}")
+    endif()
+endfunction()
+
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout gtld --mode domains --min 1 --max 63 --exclude "#" --append
+    "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+file(READ "${WORK_DIR}/out.txt" content HEX)
+set(wanted "4558414d504c452e434f4d3a204e53312e4558414d504c452e434f4d2c4e53322e4558414d504c452e4e45540d0a4558414d504c452d53484f502e434f4d3a204e53312e4558414d504c452e434f4d0d0a")
+if(NOT content STREQUAL wanted)
+    message(FATAL_ERROR "unexpected output bytes: ${content}")
+endif()
+
+# Defaults are the first-start values: min 5, max 18, exclude "xyz-" (so
+# EXAMPLE.COM, holding an X, is dropped).
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+    --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[1 Names\\]\n$" "^$"
+    --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+    --layout se --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/missing.zone'\nNo such file or directory\n$"
+    --layout gtld --mode domains "${WORK_DIR}/missing.zone" "${WORK_DIR}/out.txt")
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/no-folder/out.txt'"
+    --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/no-folder/out.txt")
+if(EXISTS /dev/full)
+    expect_run(1 "" "Error: Unable to write '/dev/full'\nNo space left on device\n$"
+        --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" /dev/full)
+endif()
+
+# Usage errors: exit 2, the reason and the usage, and the output is left as
+# it was.
+set(open_filters --min 1 --max 63 --exclude "#")
+file(WRITE "${WORK_DIR}/keep.txt" "kept\n")
+foreach(case
+        "--layout and --mode are required|--layout;gtld"
+        "unknown layout 'bad'|--layout;bad;--mode;domains"
+        "--min needs a whole number, not '5x'|--layout;gtld;--mode;domains;--min;5x"
+        "--line-limit needs a whole number|--layout;gtld;--mode;domains;--line-limit;10k"
+        "unknown option '--colour'|--layout;gtld;--mode;domains;--colour"
+        "--progress and --quiet exclude each other|--layout;gtld;--mode;domains;--progress;--quiet")
+    string(FIND "${case}" "|" bar)
+    string(SUBSTRING "${case}" 0 ${bar} reason)
+    math(EXPR bar "${bar} + 1")
+    string(SUBSTRING "${case}" ${bar} -1 parts)
+    expect_run(2 "^$" "^plexor2-extract: ${reason}.*\nusage: plexor2-extract"
+        ${parts} "${WORK_DIR}/sample.zone" "${WORK_DIR}/keep.txt")
+endforeach()
+expect_run(2 "^$" "needs a value\nusage:" --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/keep.txt" --max)
+file(READ "${WORK_DIR}/keep.txt" kept)
+if(NOT kept STREQUAL "kept\n")
+    message(FATAL_ERROR "a usage error changed the output file: '${kept}'")
+endif()
+
+# --min above --max runs, and says that nothing can pass.
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "--min 9 is larger than --max 4: no domain name can pass"
+    --layout gtld --mode domains --min 9 --max 4 "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+
+# The output is never the zone file itself, also when the zone comes from
+# standard input; the zone is left whole.
+file(READ "${WORK_DIR}/sample.zone" zone_before HEX)
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/sample.zone'\nThe output file is the zone file itself"
+    --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/sample.zone")
+expect_run(1 "^$" "The output file is the zone file itself"
+    INPUT "${WORK_DIR}/sample.zone" --layout gtld --mode domains - "${WORK_DIR}/sample.zone")
+expect_file("${WORK_DIR}/sample.zone" "${zone_before}")
+
+# LF line ends.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout gtld --mode domains ${open_filters} --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_file("${WORK_DIR}/out.txt" "4558414d504c452e434f4d0a4558414d504c452d53484f502e434f4d0a")
+# In append mode too, where each batch's last entry is held back and grown.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout gtld --mode domains ${open_filters} --append --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+string(REPLACE "0d0a" "0a" wanted_lf "${wanted}")
+expect_file("${WORK_DIR}/out.txt" "${wanted_lf}")
+
+# Standard input, plain and gzip-compressed: the same names as from the file.
+file(ARCHIVE_CREATE OUTPUT "${WORK_DIR}/sample.zone.gz" PATHS "${WORK_DIR}/sample.zone" FORMAT raw COMPRESSION GZip)
+foreach(input sample.zone sample.zone.gz)
+    file(REMOVE "${WORK_DIR}/out.txt")
+    expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
+        INPUT "${WORK_DIR}/${input}" --layout gtld --mode domains ${open_filters} - "${WORK_DIR}/out.txt")
+    expect_file("${WORK_DIR}/out.txt" "4558414d504c452e434f4d0d0a4558414d504c452d53484f502e434f4d0d0a")
+endforeach()
+
+# Standard output holds only the names, byte for byte (read from a file:
+# CMake turns CR LF into LF in captured output); the status line goes to
+# stderr.
+function(expect_stdout_bytes expected_hex expected_stderr input)
+    set(redirect)
+    if(input)
+        set(redirect INPUT_FILE "${input}")
+    endif()
+    execute_process(COMMAND "${RUNNER}" ${ARGN} ${redirect} OUTPUT_FILE "${WORK_DIR}/stdout.bin"
+        RESULT_VARIABLE code ERROR_VARIABLE err)
+    if(NOT code EQUAL 0 OR NOT err MATCHES "${expected_stderr}")
+        message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, stderr '${err}'")
+    endif()
+    expect_file("${WORK_DIR}/stdout.bin" "${expected_hex}")
+endfunction()
+set(names_crlf "4558414d504c452e434f4d0d0a4558414d504c452d53484f502e434f4d0d0a")
+set(names_lf "4558414d504c452e434f4d0a4558414d504c452d53484f502e434f4d0a")
+set(status_only "^\\[7 Lines\\]  \\[2 Names\\]\n$")
+expect_stdout_bytes("${names_crlf}" "${status_only}" ""
+    --layout gtld --mode domains ${open_filters} "${WORK_DIR}/sample.zone" -)
+expect_stdout_bytes("${names_lf}" "${status_only}" "${WORK_DIR}/sample.zone.gz"
+    --layout gtld --mode domains ${open_filters} --lf - -)
+expect_stdout_bytes("${names_lf}" "^$" ""
+    --layout gtld --mode domains ${open_filters} --lf --quiet "${WORK_DIR}/sample.zone" -)
+
+# --quiet: nothing but errors. --progress: the progress line also to a file,
+# ended by a blanked line; without it nothing goes to a non-terminal.
+expect_run(0 "^$" "^$" --quiet --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]" "^\r[ 0-9]*%  [0-9]+ lines  [0-9]+ names.*\r *\r$"
+    --progress --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+
+# No line limit.
+expect_run(0 "\\[7 Lines\\]" "^$"
+    --layout gtld --mode domains ${open_filters} --line-limit 0 "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+
+# --help and --version.
+expect_run(0 "^plexor2-extract ${VERSION}: .*usage: plexor2-extract.*Exit codes:.*Examples:" "^$" --help)
+expect_run(0 "^plexor2-extract ${VERSION}\n$" "^$" --version)

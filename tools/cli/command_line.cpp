@@ -1,0 +1,238 @@
+#include "command_line.h"
+
+#include <charconv>
+#include <cstdint>
+
+namespace plexor
+{
+    namespace
+    {
+        template <typename Number>
+        std::optional<Number> ParseNumber(std::string_view text)
+        {
+            Number value {};
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text.empty() || error != std::errc() || end != text.data() + text.size())
+                return std::nullopt;
+            return value;
+        }
+
+        bool TakesValue(std::string_view option)
+        {
+            return option == "--layout" || option == "--mode" || option == "--min" || option == "--max"
+                   || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit";
+        }
+
+        ParsedCommandLine Refuse(std::string why)
+        {
+            ParsedCommandLine parsed;
+            parsed.action = ParsedCommandLine::Action::UsageError;
+            parsed.error = std::move(why);
+            return parsed;
+        }
+    }
+
+    ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& arguments)
+    {
+        ParsedCommandLine parsed;
+        ExtractCommand& command = parsed.command;
+        bool haveLayout = false;
+        bool haveMode = false;
+        bool optionsEnded = false;
+        std::vector<std::string> paths;
+
+        for (std::size_t i = 0; i < arguments.size(); ++i)
+        {
+            std::string_view arg = arguments[i];
+            if (optionsEnded || arg == kStandardStreamArgument || !arg.starts_with("-"))
+            {
+                paths.emplace_back(arg);
+                continue;
+            }
+            if (arg == "--")
+            {
+                optionsEnded = true;
+                continue;
+            }
+            if (arg == "--help" || arg == "-h")
+            {
+                parsed.action = ParsedCommandLine::Action::Help;
+                return parsed;
+            }
+            if (arg == "--version")
+            {
+                parsed.action = ParsedCommandLine::Action::Version;
+                return parsed;
+            }
+
+            // --name VALUE or --name=VALUE
+            std::optional<std::string_view> inlineValue;
+            if (const auto equals = arg.find('='); arg.starts_with("--") && equals != std::string_view::npos)
+            {
+                inlineValue = arg.substr(equals + 1);
+                arg = arg.substr(0, equals);
+            }
+            const std::string name(arg);
+
+            if (!TakesValue(arg))
+            {
+                if (inlineValue)
+                    return Refuse(name + " takes no value");
+                if (arg == "--append")
+                    command.filters.appendNameServers = 1;
+                else if (arg == "--lf")
+                    command.lineEnd = LineEnd::Lf;
+                else if (arg == "--progress")
+                    command.progress = true;
+                else if (arg == "--quiet")
+                    command.quiet = true;
+                else
+                    return Refuse("unknown option '" + name + "'");
+                continue;
+            }
+
+            std::string_view value;
+            if (inlineValue)
+                value = *inlineValue;
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return Refuse(name + " needs a value");
+
+            if (arg == "--layout")
+            {
+                if (value == "gtld")
+                    command.layout = ZoneType::Gtld;
+                else if (value == "se")
+                    command.layout = ZoneType::Se;
+                else if (value == "master")
+                    command.layout = ZoneType::Master;
+                else
+                    return Refuse("unknown layout '" + std::string(value) + "' (gtld, se or master)");
+                haveLayout = true;
+            }
+            else if (arg == "--mode")
+            {
+                if (value == "domains")
+                    command.mode = ExtractMode::Domains;
+                else if (value == "nameservers")
+                    command.mode = ExtractMode::NameServers;
+                else
+                    return Refuse("unknown mode '" + std::string(value) + "' (domains or nameservers)");
+                haveMode = true;
+            }
+            else if (arg == "--min" || arg == "--max")
+            {
+                const auto number = ParseNumber<std::int32_t>(value);
+                if (!number)
+                    return Refuse(name + " needs a whole number, not '" + std::string(value) + "'");
+                (arg == "--min" ? command.filters.minChars : command.filters.maxChars) = *number;
+            }
+            else if (arg == "--line-limit")
+            {
+                const auto number = ParseNumber<std::uint64_t>(value);
+                if (!number)
+                    return Refuse("--line-limit needs a whole number (0 for no limit), not '" + std::string(value) + "'");
+                command.filters.lineLimit = *number;
+            }
+            else if (arg == "--exclude")
+                command.filters.excludedChars = value;
+            else if (arg == "--include")
+                command.filters.includeWordsText = value;
+            else
+                command.filters.nameServerText = value;
+        }
+
+        if (!haveLayout || !haveMode)
+            return Refuse("--layout and --mode are required");
+        if (paths.size() != 2)
+            return Refuse("expected ZONE and OUTPUT, got " + std::to_string(paths.size()) + " file name"
+                          + (paths.size() == 1 ? "" : "s"));
+        if (command.progress && command.quiet)
+            return Refuse("--progress and --quiet exclude each other");
+        command.zone = paths[0];
+        command.output = paths[1];
+
+        if (command.filters.minChars > command.filters.maxChars)
+            parsed.notes.push_back("--min " + std::to_string(command.filters.minChars) + " is larger than --max "
+                                   + std::to_string(command.filters.maxChars) + ": no domain name can pass");
+        parsed.action = ParsedCommandLine::Action::Run;
+        return parsed;
+    }
+
+    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal, bool standardOutputIsTerminal)
+    {
+        if (command.quiet)
+            return false;
+        if (command.progress)
+            return true;
+        return standardErrorIsTerminal && !(command.OutputIsStandardOutput() && standardOutputIsTerminal);
+    }
+
+    std::string UsageText()
+    {
+        return "usage: plexor2-extract --layout gtld|se|master --mode domains|nameservers\n"
+               "                       [--min N] [--max N] [--exclude TEXT] [--include TEXT] [--ns TEXT]\n"
+               "                       [--append] [--line-limit N] [--lf] [--progress|--quiet] ZONE OUTPUT\n"
+               "       plexor2-extract --help | --version\n";
+    }
+
+    std::string HelpText(std::string_view version)
+    {
+        std::string text = "plexor2-extract " + std::string(version)
+                           + ": turns a DNS zone file into a plain list of names, one a line.\n\n";
+        text += UsageText();
+        text +=
+            "\n"
+            "ZONE is the zone file, plain or gzip-compressed; - reads standard input.\n"
+            "OUTPUT is created or truncated; - writes the names to standard output (the\n"
+            "status line then goes to standard error). A file named - is ./-\n"
+            "\n"
+            "Layouts (--layout), each with an example line:\n"
+            "  gtld     the .COM, .NET and .EDU zone files\n"
+            "             EXAMPLE NS NS1.EXAMPLE.NET.\n"
+            "  se       the .SE zone's records of three lines\n"
+            "             - Name=example.se\n"
+            "  master   standard (RFC 1035) master files, as CZDS delivers them\n"
+            "             example.com. 86400 IN NS ns1.example.net.\n"
+            "\n"
+            "Modes (--mode):\n"
+            "  domains      the domain names the zone delegates, filtered\n"
+            "  nameservers  the host names of the zone's name servers\n"
+            "\n"
+            "Options:\n"
+            "  --min N          shortest name, in characters (default 5)\n"
+            "  --max N          longest name, in characters (default 18)\n"
+            "  --exclude TEXT   characters no name may hold (default xyz-; \"\" for none)\n"
+            "  --include TEXT   words, separated by commas, of which a name must hold one\n"
+            "  --ns TEXT        name servers, separated by commas, of which a domain must use one\n"
+            "  --append         follow each domain name with its name servers\n"
+            "  --line-limit N   stop after N lines (default 2000000; 0 reads the whole file)\n"
+            "  --lf             end output lines with LF alone (default CR LF)\n"
+            "  --progress       show the progress line also when standard error is no terminal\n"
+            "  --quiet          print nothing but errors (and the line-limit stop)\n"
+            "  --help, --version\n"
+            "\n"
+            "Progress: on a terminal, standard error shows one line, rewritten a few times\n"
+            "a second: percent read (omitted for a pipe), lines, names, MB/s, time left.\n"
+            "At the end the status line \"[N Lines]  [N Names]\" is printed.\n"
+            "\n"
+            "Exit codes:\n"
+            "  0    the whole zone file was read\n"
+            "  1    a file could not be opened, read or written\n"
+            "  2    usage error\n"
+            "  3    stopped at the line limit\n"
+            "  130  interrupted (SIGINT), 143 terminated (SIGTERM): the output holds whole lines\n"
+            "\n"
+            "Examples:\n"
+            "  # Domain names of a .COM zone file, with the default filters\n"
+            "  plexor2-extract --layout gtld --mode domains com.zone names.txt\n"
+            "  # All domain names of a gzip-compressed CZDS zone file, LF line ends\n"
+            "  plexor2-extract --layout master --mode domains --min 1 --max 63 \\\n"
+            "      --exclude \"\" --line-limit 0 --lf net.txt.gz net-domains.txt\n"
+            "  # Name servers of a zone fetched over the network, through a pipe\n"
+            "  curl -sf https://example.net/se.zone.gz |\n"
+            "      plexor2-extract --layout se --mode nameservers --lf - - | sort -u\n";
+        return text;
+    }
+}

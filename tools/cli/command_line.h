@@ -1,0 +1,62 @@
+#pragma once
+
+// The command line of plexor2-extract: what it asks for, read from the
+// arguments, and the texts of --help and of a usage error.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch.h"
+#include "extraction_state.h"
+#include "run_setup.h"
+
+namespace plexor
+{
+    // Standard input as ZONE, standard output as OUTPUT.
+    inline constexpr std::string_view kStandardStreamArgument = "-";
+
+    struct ExtractCommand
+    {
+        ZoneType layout = ZoneType::Gtld;
+        ExtractMode mode = ExtractMode::Domains;
+        RunFilters filters;
+        LineEnd lineEnd = LineEnd::CrLf;
+        bool progress = false; // --progress: show it also when stderr is no terminal
+        bool quiet = false;    // --quiet: errors only
+        std::string zone;
+        std::string output;
+        bool ZoneIsStandardInput() const { return zone == kStandardStreamArgument; }
+        bool OutputIsStandardOutput() const { return output == kStandardStreamArgument; }
+    };
+
+    struct ParsedCommandLine
+    {
+        enum class Action
+        {
+            Run,
+            Help,
+            Version,
+            UsageError
+        };
+        Action action = Action::UsageError;
+        ExtractCommand command;
+        // Why the arguments were refused (Action::UsageError).
+        std::string error;
+        // Warnings about arguments that are allowed but probably not meant.
+        std::vector<std::string> notes;
+    };
+
+    // Reads the arguments after the program name. Nothing is opened.
+    ParsedCommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
+
+    // Whether the progress line is shown: with --progress; without it when
+    // standard error is a terminal, unless the names go to standard output
+    // on a terminal too, where the line would run through them; never with
+    // --quiet.
+    bool ShowsProgress(const ExtractCommand& command, bool standardErrorIsTerminal, bool standardOutputIsTerminal);
+
+    std::string UsageText();
+    std::string HelpText(std::string_view version);
+}

@@ -1,0 +1,169 @@
+#pragma once
+
+// Reads a standard (RFC 1035) master file one physical line at a time and
+// tells its caller about the NS records in it: the layout of ICANN's CZDS
+// files, of zone transfers as `dig AXFR` writes them, and of hand-written and
+// server-dumped zones. Everything it remembers from line to line (the origin,
+// the zone's apex, the previous owner, an open parenthesis) belongs to one
+// run: the worker creates a reader for each run.
+//
+// The rules, as the reader applies them:
+// - fields are separated by runs of blanks and tabs (a CR inside a line counts
+//   as a blank); `;` outside a quoted string starts a comment; a quoted string
+//   may hold blanks, `;` and parentheses, and ends at its line's end at the
+//   latest; `\X` and `\DDD` escapes pass through unchanged and take away the
+//   special meaning of the escaped byte;
+// - `(` ... `)` joins physical lines into one record;
+// - the owner stands in the first column; a record line that begins with a
+//   blank or tab has the previous record's owner; `@` is the origin; a name
+//   without a final dot is relative to the origin;
+// - `$ORIGIN` (relative to the previous origin when not absolute) and `$TTL`
+//   are understood; `$INCLUDE` and other `$` lines are skipped;
+// - before any `$ORIGIN` the origin is the owner of the first SOA record once
+//   it has been read, else the root;
+// - an optional TTL (digits, or digits with units such as 1h30m) and an
+//   optional class (IN, CH, HS, CS, CLASSnn) in either order, any case, come
+//   before the type, which is matched without regard to case;
+// - the zone's apex is the owner of the first SOA record; before any SOA, the
+//   first $ORIGIN; with neither there is no apex.
+// A record that cannot be read (no type, an NS record without a server, a
+// name with an empty label, a stray `)`, a quoted string open at its line's
+// end, a parenthesis open at the end of the file) yields nothing and is
+// counted in RunState::unreadableRecords; the reader goes on at the next
+// record.
+//
+// Names are handed out in one form: ASCII letters in lower case, fully
+// qualified, without the final dot; the root is the empty name. An escaped
+// blank, tab or CR is written as its \DDD form, so that a name never holds
+// white space.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace plexor
+{
+    // An NS record as the reader hands it out; the views are valid until the
+    // next call of the reader.
+    struct MasterNsRecord
+    {
+        std::string_view owner;
+        std::string_view server;
+        bool ownerIsApex = false;
+    };
+
+    class MasterFileReader final
+    {
+    public:
+        MasterFileReader() = default;
+
+        // Reads the next physical line (without its line end). True when the
+        // line completes an NS record, which Record() then holds. Every
+        // position of the line must be followed by kLineProbeBytes readable
+        // bytes, as with the lines of the zone line reader.
+        bool ReadLine(std::string_view line);
+        const MasterNsRecord& Record() const { return m_record; }
+
+        // The zone file has ended: a record still open is unreadable. Safe to
+        // call more than once.
+        void EndOfFile();
+
+        // Whether the line is one more NS record of the owner of the NS record
+        // line read last, with the same TTL and class written the same way,
+        // on one line of its own, with a server that is not the root: its
+        // bytes up to the server equal that line's, and it holds no
+        // parenthesis, quote, escape or comment and no empty label. Such a
+        // line changes nothing the reader remembers, so a caller that needs
+        // only the owner may pass over it without ReadLine. Same probe rule
+        // as ReadLine.
+        bool RepeatsLastNsRecord(std::string_view line) const
+        {
+            const std::size_t prefix = m_repeatPrefix.size();
+            return prefix != 0 && line.size() > prefix && line.compare(0, prefix, m_repeatPrefix) == 0
+                && RestIsPlainServer(line.data() + prefix, line.size() - prefix);
+        }
+
+        // The origin and apex as they stand (for tests); the apex is empty
+        // when HasApex() is false.
+        const std::string& Origin() const { return m_origin; }
+        bool HasApex() const { return m_hasApex; }
+        const std::string& Apex() const { return m_apex; }
+
+    private:
+        enum class Type : std::uint8_t
+        {
+            None,
+            Ns,
+            Soa,
+            Other
+        };
+        enum class Directive : std::uint8_t
+        {
+            None,
+            Origin,
+            Ttl,
+            Skipped
+        };
+
+        static bool RestIsPlainServer(const char* rest, std::size_t size);
+
+        enum class Stage : std::uint8_t
+        {
+            Owner,      // the next field is the owner or a directive
+            Head,       // TTL, class or type
+            Server,     // the first field of an NS record's data
+            Argument,   // a directive's argument
+            Rest        // nothing more is needed of the record's fields
+        };
+
+        void BeginRecord(bool ownerInFirstColumn);
+        void ReadPlainLine(std::string_view line);
+        void ReadEscapedLine(std::string_view line);
+        void Field(std::string_view field, bool quoted);
+        bool EndRecord();
+        void CountUnreadable();
+
+        // The origin, apex and previous owner.
+        std::string m_origin;
+        bool m_originFromDirective = false;
+        bool m_hasApex = false;
+        bool m_apexFromSoa = false;
+        std::string m_apex;
+        std::string m_owner; // the owner of the record being read, or of the last one
+        bool m_ownerValid = false;
+
+        // The record being read.
+        bool m_inRecord = false;   // a record has begun and not ended
+        int m_depth = 0;           // parentheses open
+        bool m_bad = false;        // it cannot be read
+        bool m_anything = false;   // it has a field or a parenthesis
+        Stage m_stage = Stage::Owner;
+        bool m_ttlSeen = false;
+        bool m_classSeen = false;
+        Type m_type = Type::None;
+        Directive m_directive = Directive::None;
+        bool m_directiveArgument = false;
+        bool m_directiveBad = false;
+        bool m_haveServer = false;
+        bool m_serverIsRoot = false;
+        std::string m_server;
+        std::string m_scratch;
+
+        // The bytes of the last NS record line up to its server, while that
+        // line stood alone and its server was not the root (see
+        // RepeatsLastNsRecord); empty otherwise.
+        std::string m_repeatPrefix;
+        bool m_plainLine = false;           // the line being read has no special bytes
+        std::size_t m_serverOffset = 0;     // where its server field starts
+
+        std::string_view m_line; // the line being read
+        MasterNsRecord m_record;
+    };
+
+    // Writes the name of `field` to `out` in the reader's form (lower case,
+    // fully qualified against `origin`, no final dot, the root empty). False
+    // when the field is not a name: it has an empty label or ends in a lone
+    // backslash.
+    bool ResolveMasterName(std::string_view field, std::string_view origin, std::string& out);
+}

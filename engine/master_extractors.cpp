@@ -209,6 +209,7 @@ namespace plexor
         // line of the owner read last has that line's outcome, which added
         // nothing new: no need to read it.
         const bool passOver = !append && listed.empty();
+        reader.WantServers(!passOver);
         return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line) {
             if (!reader.ReadLine(line))
                 return false;

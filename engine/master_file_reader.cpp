@@ -1,5 +1,6 @@
 #include "master_file_reader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -128,6 +129,100 @@ namespace plexor
             return size;
 #endif
         }
+
+#ifdef PLEXOR_HAVE_SSE2
+        // Bit i set where byte i of the 64 bytes from p separates fields.
+        std::uint64_t SeparatorMask64(const char* p)
+        {
+            const __m128i blank = _mm_set1_epi8(' ');
+            const __m128i tab = _mm_set1_epi8('\t');
+            const __m128i cr = _mm_set1_epi8('\r');
+            std::uint64_t mask = 0;
+            for (int k = 0; k < 4; ++k)
+            {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+                const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, blank), _mm_cmpeq_epi8(bytes, tab)),
+                                                  _mm_cmpeq_epi8(bytes, cr));
+                mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * k);
+            }
+            return mask;
+        }
+#endif
+
+        // A name field without escapes or quotes has an empty label when it
+        // begins with a dot (other than the root's lone dot) or holds "..".
+        // Every position has kLineProbeBytes readable bytes after it.
+        bool HasEmptyLabel(const char* field, std::size_t size)
+        {
+            if (field[0] == '.')
+                return size > 1;
+#ifdef PLEXOR_HAVE_SSE2
+            const __m128i dot = _mm_set1_epi8('.');
+            for (std::size_t i = 0; i + 1 < size; i += 16)
+            {
+                const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(field + i)), dot);
+                const __m128i next =
+                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(field + i + 1)), dot);
+                auto pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(here, next)));
+                const std::size_t left = size - 1 - i; // pairs that start within the field
+                if (left < 16)
+                    pairs &= (1u << left) - 1;
+                if (pairs != 0)
+                    return true;
+            }
+            return false;
+#else
+            for (std::size_t i = 0; i + 1 < size; ++i)
+            {
+                if (field[i] == '.' && field[i + 1] == '.')
+                    return true;
+            }
+            return false;
+#endif
+        }
+
+        // ResolveMasterName for a field without escapes or quotes, with the
+        // probe rule of HasEmptyLabel.
+        bool ResolvePlainName(std::string_view field, std::string_view origin, std::string& out)
+        {
+            const std::size_t n = field.size();
+            if (n == 1 && field[0] == '@')
+            {
+                out.assign(origin);
+                return true;
+            }
+            if (HasEmptyLabel(field.data(), n))
+                return false;
+            const bool absolute = field[n - 1] == '.';
+            const std::size_t length = absolute ? n - 1 : n;
+            const bool withOrigin = !absolute && !origin.empty();
+            const std::size_t total = withOrigin ? length + 1 + origin.size() : length;
+            // Room for whole 16-byte stores past the name.
+            out.resize(std::max(total, length + 16));
+            char* to = out.data();
+#ifdef PLEXOR_HAVE_SSE2
+            const __m128i beforeA = _mm_set1_epi8('A' - 1);
+            const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+            const __m128i caseBit = _mm_set1_epi8(0x20);
+            for (std::size_t i = 0; i < length; i += 16)
+            {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field.data() + i));
+                const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                                 _mm_or_si128(bytes, _mm_and_si128(upper, caseBit)));
+            }
+#else
+            for (std::size_t i = 0; i < length; ++i)
+                to[i] = LowerAscii(field[i]);
+#endif
+            if (withOrigin)
+            {
+                to[length] = '.';
+                std::memcpy(to + length + 1, origin.data(), origin.size());
+            }
+            out.resize(total);
+            return true;
+        }
     }
 
     bool ResolveMasterName(std::string_view field, std::string_view origin, std::string& out)
@@ -198,18 +293,39 @@ namespace plexor
         const char first = rest[0];
         if (IsSeparator(first) || first == '.')
             return false;
-        if (FindSpecial(rest, size) != size)
-            return false;
-        // No empty label: ".." nowhere (the line has no escapes).
-        const void* dot = std::memchr(rest, '.', size);
-        while (dot != nullptr)
+        // No special byte, and no empty label: ".." nowhere (the line has
+        // no escapes).
+#ifdef PLEXOR_HAVE_SSE2
+        const __m128i closeBit = _mm_set1_epi8(1);
+        const __m128i close = _mm_set1_epi8(')'); // "(" | 1 is ")"
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i escape = _mm_set1_epi8('\\');
+        const __m128i comment = _mm_set1_epi8(';');
+        const __m128i dot = _mm_set1_epi8('.');
+        static_assert(('(' | 1) == ')');
+        for (std::size_t i = 0; i < size; i += 16)
         {
-            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(dot) - rest);
-            if (at + 1 < size && rest[at + 1] == '.')
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest + i));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest + i + 1));
+            const __m128i special =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(bytes, closeBit), close),
+                                          _mm_cmpeq_epi8(bytes, quote)),
+                             _mm_or_si128(_mm_cmpeq_epi8(bytes, escape), _mm_cmpeq_epi8(bytes, comment)));
+            const __m128i dots = _mm_and_si128(_mm_cmpeq_epi8(bytes, dot), _mm_cmpeq_epi8(next, dot));
+            auto specialMask = static_cast<unsigned>(_mm_movemask_epi8(special));
+            auto dotMask = static_cast<unsigned>(_mm_movemask_epi8(dots));
+            const std::size_t left = size - i;
+            if (left < 16)
+                specialMask &= (1u << left) - 1;
+            if (left - 1 < 16)
+                dotMask &= (1u << (left - 1)) - 1;
+            if ((specialMask | dotMask) != 0)
                 return false;
-            dot = at + 1 < size ? std::memchr(rest + at + 1, '.', size - at - 1) : nullptr;
         }
         return true;
+#else
+        return FindSpecial(rest, size) == size && !HasEmptyLabel(rest, size);
+#endif
     }
 
     void MasterFileReader::CountUnreadable()
@@ -280,6 +396,45 @@ namespace plexor
     {
         const char* p = line.data();
         const std::size_t n = line.size();
+#ifdef PLEXOR_HAVE_SSE2
+        // 64 bytes at a time from `base`: the fields that end within them
+        // from the separator bits, a field that runs past them byte by byte.
+        std::size_t base = 0;
+        while (m_stage != Stage::Rest && base < n)
+        {
+            std::uint64_t separators = SeparatorMask64(p + base);
+            if (n - base < 64)
+                separators |= ~std::uint64_t {0} << (n - base); // past the line's end
+            std::size_t at = 0;
+            for (;;)
+            {
+                const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
+                if (starts == 0)
+                {
+                    base += 64;
+                    break;
+                }
+                const auto start = static_cast<std::size_t>(std::countr_zero(starts));
+                const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
+                if (m_stage == Stage::Server)
+                    m_serverOffset = base + start;
+                if (ends == 0)
+                {
+                    std::size_t end = base + 64;
+                    while (end < n && !IsSeparator(p[end]))
+                        ++end;
+                    Field(std::string_view(p + base + start, end - base - start), false, true);
+                    base = end;
+                    break;
+                }
+                const auto end = static_cast<std::size_t>(std::countr_zero(ends));
+                Field(std::string_view(p + base + start, end - start), false, true);
+                if (m_stage == Stage::Rest)
+                    return;
+                at = end;
+            }
+        }
+#else
         std::size_t i = 0;
         while (m_stage != Stage::Rest)
         {
@@ -292,8 +447,9 @@ namespace plexor
                 ++i;
             if (m_stage == Stage::Server)
                 m_serverOffset = start;
-            Field(std::string_view(p + start, i - start), false);
+            Field(std::string_view(p + start, i - start), false, true);
         }
+#endif
     }
 
     void MasterFileReader::ReadEscapedLine(std::string_view line)
@@ -306,7 +462,7 @@ namespace plexor
         bool inQuote = false;
         const auto endField = [&](std::size_t end) {
             if (inField)
-                Field(std::string_view(p + start, end - start), quoted);
+                Field(std::string_view(p + start, end - start), quoted, false);
             inField = false;
             quoted = false;
         };
@@ -383,7 +539,7 @@ namespace plexor
         endField(i < n ? i : n);
     }
 
-    void MasterFileReader::Field(std::string_view field, bool quoted)
+    void MasterFileReader::Field(std::string_view field, bool quoted, bool plain)
     {
         m_anything = true;
         switch (m_stage)
@@ -400,7 +556,8 @@ namespace plexor
                 m_stage = m_directive == Directive::Skipped ? Stage::Rest : Stage::Argument;
                 return;
             }
-            m_ownerValid = !quoted && ResolveMasterName(field, m_origin, m_owner);
+            m_ownerValid = !quoted
+                && (plain ? ResolvePlainName(field, m_origin, m_owner) : ResolveMasterName(field, m_origin, m_owner));
             m_stage = Stage::Head;
             return;
         case Stage::Head:
@@ -427,9 +584,20 @@ namespace plexor
         case Stage::Server:
             m_haveServer = true;
             m_stage = Stage::Rest;
-            if (quoted || !ResolveMasterName(field, m_origin, m_server))
+            if (quoted)
                 m_bad = true;
-            m_serverIsRoot = m_server.empty();
+            else if (plain && !m_serversWanted)
+            {
+                // Only whether it is a name, and whether it is the root.
+                m_bad = HasEmptyLabel(field.data(), field.size());
+                m_serverIsRoot = field == "." || (field == "@" && m_origin.empty());
+            }
+            else
+            {
+                m_bad = !(plain ? ResolvePlainName(field, m_origin, m_server)
+                                : ResolveMasterName(field, m_origin, m_server));
+                m_serverIsRoot = m_server.empty();
+            }
             return;
         case Stage::Argument:
             m_directiveArgument = true;
@@ -491,7 +659,7 @@ namespace plexor
         if (m_plainLine)
             m_repeatPrefix.assign(m_line.data(), m_serverOffset);
         m_record.owner = m_owner;
-        m_record.server = m_server;
+        m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
         m_record.ownerIsApex = m_hasApex && m_owner == m_apex;
         return true;
     }

@@ -42,6 +42,8 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.h"
+
 namespace plexor
 {
     // An NS record as the reader hands it out; the views are valid until the
@@ -80,9 +82,13 @@ namespace plexor
         bool RepeatsLastNsRecord(std::string_view line) const
         {
             const std::size_t prefix = m_repeatPrefix.size();
-            return prefix != 0 && line.size() > prefix && line.compare(0, prefix, m_repeatPrefix) == 0
+            return prefix != 0 && line.size() > prefix && scan::BytesEqual(line.data(), m_repeatPrefix.data(), prefix)
                 && RestIsPlainServer(line.data() + prefix, line.size() - prefix);
         }
+
+        // Whether NS records need their servers: when not, Record().server
+        // is left empty (the records are still checked). On by default.
+        void WantServers(bool wanted) { m_serversWanted = wanted; }
 
         // The origin and apex as they stand (for tests); the apex is empty
         // when HasApex() is false.
@@ -120,7 +126,8 @@ namespace plexor
         void BeginRecord(bool ownerInFirstColumn);
         void ReadPlainLine(std::string_view line);
         void ReadEscapedLine(std::string_view line);
-        void Field(std::string_view field, bool quoted);
+        // `plain`: the field comes from a line without special bytes.
+        void Field(std::string_view field, bool quoted, bool plain);
         bool EndRecord();
         void CountUnreadable();
 
@@ -147,6 +154,7 @@ namespace plexor
         bool m_directiveBad = false;
         bool m_haveServer = false;
         bool m_serverIsRoot = false;
+        bool m_serversWanted = true;
         std::string m_server;
         std::string m_scratch;
 

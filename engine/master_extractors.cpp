@@ -62,13 +62,32 @@ namespace plexor
             return false;
         }
 
+#ifdef PLEXOR_HAVE_SSE2
+        using LineBytes = LineBytes64;
+
+        bool ReadWith(MasterFileReader& reader, std::string_view line, const LineBytes* bytes)
+        {
+            return bytes != nullptr ? reader.ReadLine(line, *bytes) : reader.ReadLine(line);
+        }
+#else
+        struct LineBytes
+        {
+        };
+
+        bool ReadWith(MasterFileReader& reader, std::string_view line, const LineBytes*)
+        {
+            return reader.ReadLine(line);
+        }
+#endif
+
         // The lines of the zone file for one extractor call, through the
         // reader: from the runs of whole lines already in memory where there
         // are some, line by line otherwise. Pause and abort are tested before
         // every line, and every line counts in linesRead. `passOver` lets a
         // caller skip the further NS lines of one owner
         // (MasterFileReader::RepeatsLastNsRecord) without reading them.
-        // `apply` gets each other line and returns whether it added an entry.
+        // `apply` gets each other line, with the masks of its bytes when it
+        // has them, and returns whether it added an entry.
         template <typename Apply>
         std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
                                 bool passOver, Apply&& apply)
@@ -90,7 +109,7 @@ namespace plexor
                         break;
                     }
                     CountLineRead();
-                    if (apply(line) && ++count >= limit)
+                    if (apply(line, nullptr) && ++count >= limit)
                         break;
                     continue;
                 }
@@ -109,9 +128,24 @@ namespace plexor
                     start = end + 1;
                     ++taken;
                     CountLineRead();
-                    if (passOver && reader.RepeatsLastNsRecord(line))
-                        continue;
-                    if (apply(line) && ++count >= limit)
+                    bool added = false;
+#ifdef PLEXOR_HAVE_SSE2
+                    if (length <= 64)
+                    {
+                        // The line's bytes are looked at once, for both.
+                        const LineBytes bytes = reader.ScanLine(line.data());
+                        if (passOver && reader.RepeatsLastNsRecord(line, bytes))
+                            continue;
+                        added = apply(line, &bytes);
+                    }
+                    else
+#endif
+                    {
+                        if (passOver && reader.RepeatsLastNsRecord(line))
+                            continue;
+                        added = apply(line, nullptr);
+                    }
+                    if (added && ++count >= limit)
                     {
                         full = true;
                         break;
@@ -210,8 +244,8 @@ namespace plexor
         // nothing new: no need to read it.
         const bool passOver = !append && listed.empty();
         reader.WantServers(!passOver);
-        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line) {
-            if (!reader.ReadLine(line))
+        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, const LineBytes* bytes) {
+            if (!ReadWith(reader, line, bytes))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex)
@@ -251,8 +285,8 @@ namespace plexor
                                            std::uint32_t limit)
     {
         MasterFileReader& reader = run.reader;
-        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line) {
-            if (!reader.ReadLine(line))
+        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, const LineBytes* bytes) {
+            if (!ReadWith(reader, line, bytes))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))

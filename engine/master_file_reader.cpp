@@ -351,36 +351,95 @@ namespace plexor
         m_serverIsRoot = false;
     }
 
-    bool MasterFileReader::ReadLine(std::string_view line)
+    // Resets what a line changes; true when the line begins a record.
+    bool MasterFileReader::BeginLine(std::string_view line)
     {
         m_repeatPrefix.clear();
         m_line = line;
         m_plainLine = false;
-        if (!m_inRecord)
-        {
-            const bool ownerInFirstColumn =
-                !line.empty() && !IsSeparator(line[0]) && line[0] != '(' && line[0] != ')' && line[0] != ';';
-            BeginRecord(ownerInFirstColumn);
-            const std::size_t special = FindSpecial(line.data(), line.size());
-            if (special == line.size() || line[special] == ';')
-            {
-                m_plainLine = true;
-                ReadPlainLine(line.substr(0, special));
-            }
-            else
-            {
-                ReadEscapedLine(line);
-            }
-        }
-        else
-        {
-            ReadEscapedLine(line);
-        }
+        if (m_inRecord)
+            return false;
+        const bool ownerInFirstColumn =
+            !line.empty() && !IsSeparator(line[0]) && line[0] != '(' && line[0] != ')' && line[0] != ';';
+        BeginRecord(ownerInFirstColumn);
+        return true;
+    }
+
+    bool MasterFileReader::EndLine()
+    {
         if (m_depth > 0)
             return false; // the record goes on on the next line
         m_inRecord = false;
         return EndRecord();
     }
+
+    bool MasterFileReader::ReadLine(std::string_view line)
+    {
+        if (!BeginLine(line))
+        {
+            ReadEscapedLine(line);
+            return EndLine();
+        }
+        const std::size_t special = FindSpecial(line.data(), line.size());
+        if (special == line.size() || line[special] == ';')
+        {
+            m_plainLine = true;
+            ReadPlainLine(line.substr(0, special));
+        }
+        else
+        {
+            ReadEscapedLine(line);
+        }
+        return EndLine();
+    }
+
+#ifdef PLEXOR_HAVE_SSE2
+    bool MasterFileReader::ReadLine(std::string_view line, const LineBytes64& bytes)
+    {
+        const std::size_t n = line.size();
+        if (n > 64)
+            return ReadLine(line);
+        if (!BeginLine(line))
+        {
+            ReadEscapedLine(line);
+            return EndLine();
+        }
+        const std::uint64_t valid = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
+        const std::uint64_t specials = bytes.specials & valid;
+        const std::size_t special = specials == 0 ? n : static_cast<std::size_t>(std::countr_zero(specials));
+        if (special == n || line[special] == ';')
+        {
+            m_plainLine = true;
+            const std::uint64_t past = special == 64 ? 0 : ~std::uint64_t {0} << special;
+            ReadPlainFields(line.data(), bytes.separators | past);
+        }
+        else
+        {
+            ReadEscapedLine(line);
+        }
+        return EndLine();
+    }
+
+    void MasterFileReader::ReadPlainFields(const char* p, std::uint64_t separators)
+    {
+        std::size_t at = 0;
+        while (at < 64)
+        {
+            const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
+            if (starts == 0)
+                return;
+            const auto start = static_cast<std::size_t>(std::countr_zero(starts));
+            const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
+            const std::size_t end = ends == 0 ? 64 : static_cast<std::size_t>(std::countr_zero(ends));
+            if (m_stage == Stage::Server)
+                m_serverOffset = start;
+            Field(std::string_view(p + start, end - start), false, true);
+            if (m_stage == Stage::Rest)
+                return;
+            at = end;
+        }
+    }
+#endif
 
     void MasterFileReader::EndOfFile()
     {
@@ -657,7 +716,10 @@ namespace plexor
         if (m_type != Type::Ns || m_serverIsRoot)
             return false; // a server that is the root names no host
         if (m_plainLine)
+        {
             m_repeatPrefix.assign(m_line.data(), m_serverOffset);
+            std::memcpy(m_repeatBytes, m_line.data(), sizeof m_repeatBytes);
+        }
         m_record.owner = m_owner;
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
         m_record.ownerIsApex = m_hasApex && m_owner == m_apex;

@@ -14,6 +14,7 @@
 // and a record passes the name-server list when its server begins with an
 // entry.
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -62,32 +63,14 @@ namespace plexor
             return false;
         }
 
-#ifdef PLEXOR_HAVE_SSE2
-        using LineBytes = LineBytes64;
-
-        bool ReadWith(MasterFileReader& reader, std::string_view line, const LineBytes* bytes)
-        {
-            return bytes != nullptr ? reader.ReadLine(line, *bytes) : reader.ReadLine(line);
-        }
-#else
-        struct LineBytes
-        {
-        };
-
-        bool ReadWith(MasterFileReader& reader, std::string_view line, const LineBytes*)
-        {
-            return reader.ReadLine(line);
-        }
-#endif
-
         // The lines of the zone file for one extractor call, through the
         // reader: from the runs of whole lines already in memory where there
         // are some, line by line otherwise. Pause and abort are tested before
         // every line, and every line counts in linesRead. `passOver` lets a
         // caller skip the further NS lines of one owner
         // (MasterFileReader::RepeatsLastNsRecord) without reading them.
-        // `apply` gets each other line, with the masks of its bytes when it
-        // has them, and returns whether it added an entry.
+        // `apply` gets each other line and returns whether it added an
+        // entry.
         template <typename Apply>
         std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
                                 bool passOver, Apply&& apply)
@@ -109,48 +92,43 @@ namespace plexor
                         break;
                     }
                     CountLineRead();
-                    if (apply(line, nullptr) && ++count >= limit)
+                    if (apply(line) && ++count >= limit)
                         break;
                     continue;
                 }
+                // A line passed over is not polled for pause and abort: it
+                // counts as read once the next line looked at has been
+                // polled, so that a pause or abort stops the run right after
+                // the last line looked at.
+                std::atomic<std::uint32_t>& linesRead = g_runState.linesRead;
+                const std::uint32_t linesBefore = linesRead.load(std::memory_order_relaxed);
                 std::size_t taken = 0;
+                std::size_t next = 0;
                 bool full = false;
                 std::size_t start = run.begin;
-                while (taken < run.count)
+                for (; next < run.count; ++next)
                 {
-                    if (taken > 0 && !detail::ContinueBeforeLine())
-                        break;
-                    const std::size_t end = run.ends[taken];
+                    const std::size_t end = run.ends[next];
                     std::size_t length = end - start;
                     if (length > 0 && run.data[end - 1] == '\r')
                         --length;
                     const std::string_view line(run.data + start, length);
                     start = end + 1;
-                    ++taken;
-                    CountLineRead();
-                    bool added = false;
-#ifdef PLEXOR_HAVE_SSE2
-                    if (length <= 64)
-                    {
-                        // The line's bytes are looked at once, for both.
-                        const LineBytes bytes = reader.ScanLine(line.data());
-                        if (passOver && reader.RepeatsLastNsRecord(line, bytes))
-                            continue;
-                        added = apply(line, &bytes);
-                    }
-                    else
-#endif
-                    {
-                        if (passOver && reader.RepeatsLastNsRecord(line))
-                            continue;
-                        added = apply(line, nullptr);
-                    }
-                    if (added && ++count >= limit)
+                    if (passOver && reader.RepeatsLastNsRecord(line))
+                        continue;
+                    if (next > 0 && !detail::ContinueBeforeLine())
+                        break;
+                    taken = next + 1;
+                    linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+                    if (apply(line) && ++count >= limit)
                     {
                         full = true;
                         break;
                     }
                 }
+                if (next == run.count)
+                    taken = run.count;
+                linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
                 zoneFile.SkipBufferedLines(taken);
                 if (full)
                     break;
@@ -244,8 +222,8 @@ namespace plexor
         // nothing new: no need to read it.
         const bool passOver = !append && listed.empty();
         reader.WantServers(!passOver);
-        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, const LineBytes* bytes) {
-            if (!ReadWith(reader, line, bytes))
+        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line) {
+            if (!reader.ReadLine(line))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex)
@@ -285,8 +263,8 @@ namespace plexor
                                            std::uint32_t limit)
     {
         MasterFileReader& reader = run.reader;
-        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, const LineBytes* bytes) {
-            if (!ReadWith(reader, line, bytes))
+        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line) {
+            if (!reader.ReadLine(line))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))

@@ -147,6 +147,7 @@ namespace plexor
             }
             return mask;
         }
+
 #endif
 
         // A name field without escapes or quotes has an empty label when it
@@ -362,6 +363,7 @@ namespace plexor
         const bool ownerInFirstColumn =
             !line.empty() && !IsSeparator(line[0]) && line[0] != '(' && line[0] != ')' && line[0] != ';';
         BeginRecord(ownerInFirstColumn);
+        m_ownerEnd = 0;
         return true;
     }
 
@@ -373,8 +375,70 @@ namespace plexor
         return EndRecord();
     }
 
+    int MasterFileReader::ReadShapedLine(std::string_view line)
+    {
+        // The line must begin with an owner, followed by the bytes that
+        // followed the owner of the last NS record line read in full, then a
+        // plain server: an NS record with that line's TTL and class.
+        const char* p = line.data();
+        const std::size_t n = line.size();
+        if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '@')
+            return -1;
+#ifdef PLEXOR_HAVE_SSE2
+        const std::uint64_t separators = SeparatorMask64(p);
+        if (separators == 0)
+            return -1;
+        const auto ownerEnd = static_cast<std::size_t>(std::countr_zero(separators));
+        const std::size_t serverStart = ownerEnd + m_shapeLength;
+        if (serverStart >= n)
+            return -1;
+        const auto same = [&](int k) {
+            return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + ownerEnd + 16 * k)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_shapeBytes + 16 * k))))));
+        };
+        const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << m_shapeLength) - 1);
+        if (((same(0) | (same(1) << 16)) & wanted) != wanted)
+            return -1;
+#else
+        const std::size_t ownerEnd = static_cast<std::size_t>(
+            std::find_if(p, p + n, [](char c) { return IsSeparator(c); }) - p);
+        const std::size_t serverStart = ownerEnd + m_shapeLength;
+        if (serverStart >= n || std::memcmp(p + ownerEnd, m_shapeBytes, m_shapeLength) != 0)
+            return -1;
+#endif
+        const char first = p[serverStart];
+        if (IsSeparator(first) || first == '.' || first == '@' || FindSpecial(p, n) != n
+            || HasEmptyLabel(p + serverStart, n - serverStart))
+            return -1;
+        // An owner that is not a name leaves the line to the full reading,
+        // which counts it.
+        if (!ResolvePlainName(std::string_view(p, ownerEnd), m_origin, m_owner))
+            return -1;
+        m_ownerValid = true;
+        m_repeatPrefix.assign(p, serverStart);
+        std::memcpy(m_repeatBytes, p, sizeof m_repeatBytes);
+        if (m_serversWanted)
+        {
+            std::size_t serverEnd = serverStart;
+            while (serverEnd < n && !IsSeparator(p[serverEnd]))
+                ++serverEnd;
+            ResolvePlainName(std::string_view(p + serverStart, serverEnd - serverStart), m_origin, m_server);
+        }
+        m_record.owner = m_owner;
+        m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
+        m_record.ownerIsApex = m_hasApex && m_owner == m_apex;
+        return 1;
+    }
+
     bool MasterFileReader::ReadLine(std::string_view line)
     {
+        if (!m_inRecord && m_shapeLength != 0)
+        {
+            const int shaped = ReadShapedLine(line);
+            if (shaped >= 0)
+                return shaped == 1;
+        }
         if (!BeginLine(line))
         {
             ReadEscapedLine(line);
@@ -392,54 +456,6 @@ namespace plexor
         }
         return EndLine();
     }
-
-#ifdef PLEXOR_HAVE_SSE2
-    bool MasterFileReader::ReadLine(std::string_view line, const LineBytes64& bytes)
-    {
-        const std::size_t n = line.size();
-        if (n > 64)
-            return ReadLine(line);
-        if (!BeginLine(line))
-        {
-            ReadEscapedLine(line);
-            return EndLine();
-        }
-        const std::uint64_t valid = n == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
-        const std::uint64_t specials = bytes.specials & valid;
-        const std::size_t special = specials == 0 ? n : static_cast<std::size_t>(std::countr_zero(specials));
-        if (special == n || line[special] == ';')
-        {
-            m_plainLine = true;
-            const std::uint64_t past = special == 64 ? 0 : ~std::uint64_t {0} << special;
-            ReadPlainFields(line.data(), bytes.separators | past);
-        }
-        else
-        {
-            ReadEscapedLine(line);
-        }
-        return EndLine();
-    }
-
-    void MasterFileReader::ReadPlainFields(const char* p, std::uint64_t separators)
-    {
-        std::size_t at = 0;
-        while (at < 64)
-        {
-            const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
-            if (starts == 0)
-                return;
-            const auto start = static_cast<std::size_t>(std::countr_zero(starts));
-            const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
-            const std::size_t end = ends == 0 ? 64 : static_cast<std::size_t>(std::countr_zero(ends));
-            if (m_stage == Stage::Server)
-                m_serverOffset = start;
-            Field(std::string_view(p + start, end - start), false, true);
-            if (m_stage == Stage::Rest)
-                return;
-            at = end;
-        }
-    }
-#endif
 
     void MasterFileReader::EndOfFile()
     {
@@ -617,6 +633,7 @@ namespace plexor
             }
             m_ownerValid = !quoted
                 && (plain ? ResolvePlainName(field, m_origin, m_owner) : ResolveMasterName(field, m_origin, m_owner));
+            m_ownerEnd = static_cast<std::size_t>(field.data() + field.size() - m_line.data());
             m_stage = Stage::Head;
             return;
         case Stage::Head:
@@ -719,6 +736,14 @@ namespace plexor
         {
             m_repeatPrefix.assign(m_line.data(), m_serverOffset);
             std::memcpy(m_repeatBytes, m_line.data(), sizeof m_repeatBytes);
+            // The bytes between owner and server, for the lines of other
+            // owners written the same way (ReadShapedLine).
+            m_shapeLength = 0;
+            if (m_ownerEnd != 0 && m_serverOffset - m_ownerEnd <= sizeof m_shapeBytes)
+            {
+                m_shapeLength = m_serverOffset - m_ownerEnd;
+                std::memcpy(m_shapeBytes, m_line.data() + m_ownerEnd, sizeof m_shapeBytes);
+            }
         }
         m_record.owner = m_owner;
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();

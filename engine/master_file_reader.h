@@ -55,20 +55,6 @@ namespace plexor
         bool ownerIsApex = false;
     };
 
-#ifdef PLEXOR_HAVE_SSE2
-    // What the reader needs to know of the first 64 bytes of a line, as bit
-    // masks (bit i for byte i; bits past the line's end mean nothing): the
-    // field separators, the special bytes ( ) " \ ;, the dots, and the bytes
-    // equal to those of the last NS record line (see RepeatsLastNsRecord).
-    struct LineBytes64
-    {
-        std::uint64_t separators;
-        std::uint64_t specials;
-        std::uint64_t dots;
-        std::uint64_t same;
-    };
-#endif
-
     class MasterFileReader final
     {
     public:
@@ -81,58 +67,6 @@ namespace plexor
         bool ReadLine(std::string_view line);
         const MasterNsRecord& Record() const { return m_record; }
 
-#ifdef PLEXOR_HAVE_SSE2
-        // The masks of the 64 bytes from `line` (readable, as they are from
-        // the start of every line of the zone line reader), for the two
-        // calls below, which are the same as those without masks for a line
-        // of at most 64 bytes, only faster.
-        LineBytes64 ScanLine(const char* line) const
-        {
-            const __m128i blank = _mm_set1_epi8(' ');
-            const __m128i tab = _mm_set1_epi8('\t');
-            const __m128i cr = _mm_set1_epi8('\r');
-            const __m128i closeBit = _mm_set1_epi8(1);
-            const __m128i close = _mm_set1_epi8(')'); // "(" | 1 is ")"
-            const __m128i quote = _mm_set1_epi8('"');
-            const __m128i escape = _mm_set1_epi8('\\');
-            const __m128i comment = _mm_set1_epi8(';');
-            const __m128i dot = _mm_set1_epi8('.');
-            LineBytes64 bytes {0, 0, 0, 0};
-            for (int k = 0; k < 4; ++k)
-            {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k));
-                const __m128i before = _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k));
-                const __m128i separators =
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpeq_epi8(v, tab)), _mm_cmpeq_epi8(v, cr));
-                const __m128i specials = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, closeBit), close), _mm_cmpeq_epi8(v, quote)),
-                    _mm_or_si128(_mm_cmpeq_epi8(v, escape), _mm_cmpeq_epi8(v, comment)));
-                const auto shift = static_cast<unsigned>(16 * k);
-                bytes.separators |= Bits(separators) << shift;
-                bytes.specials |= Bits(specials) << shift;
-                bytes.dots |= Bits(_mm_cmpeq_epi8(v, dot)) << shift;
-                bytes.same |= Bits(_mm_cmpeq_epi8(v, before)) << shift;
-            }
-            return bytes;
-        }
-
-        bool RepeatsLastNsRecord(std::string_view line, const LineBytes64& bytes) const
-        {
-            const std::size_t prefix = m_repeatPrefix.size();
-            const std::size_t n = line.size();
-            if (prefix == 0 || n <= prefix)
-                return false;
-            const std::uint64_t prefixMask = (std::uint64_t {1} << prefix) - 1;
-            const std::uint64_t valid = n >= 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << n) - 1;
-            const std::uint64_t rest = valid & ~prefixMask;
-            const std::uint64_t pairs = bytes.dots & (bytes.dots >> 1) & (valid >> 1);
-            const std::uint64_t first = std::uint64_t {1} << prefix;
-            return (bytes.same & prefixMask) == prefixMask
-                && (((bytes.specials | pairs) & rest) | ((bytes.separators | bytes.dots) & first)) == 0;
-        }
-
-        bool ReadLine(std::string_view line, const LineBytes64& bytes);
-#endif
 
         // The zone file has ended: a record still open is unreadable. Safe to
         // call more than once.
@@ -142,14 +76,31 @@ namespace plexor
         // line read last, with the same TTL and class written the same way,
         // on one line of its own, with a server that is not the root: its
         // bytes up to the server equal that line's, and it holds no
-        // parenthesis, quote, escape or comment and no empty label. Such a
+        // parenthesis, quote or escape and no empty label. Such a
         // line changes nothing the reader remembers, so a caller that needs
         // only the owner may pass over it without ReadLine. Same probe rule
         // as ReadLine.
         bool RepeatsLastNsRecord(std::string_view line) const
         {
             const std::size_t prefix = m_repeatPrefix.size();
-            return prefix != 0 && line.size() > prefix && scan::BytesEqual(line.data(), m_repeatPrefix.data(), prefix)
+            if (prefix == 0 || line.size() <= prefix)
+                return false;
+#ifdef PLEXOR_HAVE_SSE2
+            if (prefix <= 32)
+            {
+                // The prefix in two 16-byte compares with that line's bytes.
+                const auto same = [&](int k) {
+                    return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + 16 * k)),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k))))));
+                };
+                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << prefix) - 1);
+                if (((same(0) | (same(1) << 16)) & wanted) != wanted)
+                    return false;
+                return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
+            }
+#endif
+            return scan::BytesEqual(line.data(), m_repeatPrefix.data(), prefix)
                 && RestIsPlainServer(line.data() + prefix, line.size() - prefix);
         }
 
@@ -180,15 +131,10 @@ namespace plexor
         };
 
         static bool RestIsPlainServer(const char* rest, std::size_t size);
-#ifdef PLEXOR_HAVE_SSE2
-        static std::uint64_t Bits(__m128i mask)
-        {
-            return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(mask)));
-        }
-        // The fields of a plain line of at most 64 bytes, given its separator
-        // bits (set past its end).
-        void ReadPlainFields(const char* line, std::uint64_t separators);
-#endif
+        // A line that begins like the last NS record line read in full
+        // but with another owner: 1 for the NS record it is, -1 when it
+        // does not have that form.
+        int ReadShapedLine(std::string_view line);
         bool BeginLine(std::string_view line);
         bool EndLine();
 
@@ -240,7 +186,12 @@ namespace plexor
         // line stood alone and its server was not the root (see
         // RepeatsLastNsRecord); empty otherwise.
         std::string m_repeatPrefix;
-        alignas(16) char m_repeatBytes[64] = {}; // that line's first 64 bytes
+        alignas(16) char m_repeatBytes[32] = {}; // that line's first 32 bytes
+        // That line's bytes between its owner (in the first column) and its
+        // server, when at most 32.
+        char m_shapeBytes[32] = {};
+        std::size_t m_shapeLength = 0;
+        std::size_t m_ownerEnd = 0; // where the owner of the line being read ends; 0: none
         bool m_plainLine = false;           // the line being read has no special bytes
         std::size_t m_serverOffset = 0;     // where its server field starts
 

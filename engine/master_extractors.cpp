@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.h"
 #include "extractor_support.h"
 #include "extractors.h"
 #include "master_extractors.h"
@@ -230,7 +231,9 @@ namespace plexor
                 return false;
             if (!listed.empty() && !ServerListed(record.server, listed))
                 return false;
-            if (record.owner == state.previousName)
+            const std::string& previous = state.previousName;
+            if (record.owner.size() == previous.size()
+                && scan::BytesEqual(record.owner.data(), previous.data(), previous.size()))
             {
                 // A further record of the domain accepted last: its server
                 // joins that domain's entry, the batch's last (held back by

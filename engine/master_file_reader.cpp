@@ -150,6 +150,67 @@ namespace plexor
 
 #endif
 
+        // Position of the first separator in [line, line + size), or size;
+        // the same probe rule as FindSpecial.
+        std::size_t FindSeparator(const char* line, std::size_t size)
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            const __m128i blank = _mm_set1_epi8(' ');
+            const __m128i tab = _mm_set1_epi8('\t');
+            const __m128i cr = _mm_set1_epi8('\r');
+            for (std::size_t i = 0; i < size; i += 16)
+            {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i));
+                const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(bytes, blank), _mm_cmpeq_epi8(bytes, tab)), _mm_cmpeq_epi8(bytes, cr))));
+                if (mask != 0)
+                {
+                    const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+                    return at < size ? at : size;
+                }
+            }
+            return size;
+#else
+            for (std::size_t i = 0; i < size; ++i)
+            {
+                if (IsSeparator(line[i]))
+                    return i;
+            }
+            return size;
+#endif
+        }
+
+#ifdef PLEXOR_HAVE_SSE2
+        // Bit i set where byte i of the 32 bytes from p is ( ) " \ or ;.
+        std::uint32_t SpecialMask32(const char* p)
+        {
+            const __m128i closeBit = _mm_set1_epi8(1);
+            const __m128i close = _mm_set1_epi8(')'); // "(" | 1 is ")"
+            const __m128i quote = _mm_set1_epi8('"');
+            const __m128i escape = _mm_set1_epi8('\\');
+            const __m128i comment = _mm_set1_epi8(';');
+            static_assert(('(' | 1) == ')');
+            const auto half = [&](const char* at) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, closeBit), close), _mm_cmpeq_epi8(v, quote)),
+                    _mm_or_si128(_mm_cmpeq_epi8(v, escape), _mm_cmpeq_epi8(v, comment))))));
+            };
+            return half(p) | (half(p + 16) << 16);
+        }
+
+        // Bit i set where byte i of the 32 bytes from p is a dot.
+        std::uint32_t DotMask32(const char* p)
+        {
+            const __m128i dot = _mm_set1_epi8('.');
+            const auto half = [&](const char* at) {
+                return static_cast<std::uint32_t>(static_cast<unsigned>(
+                    _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), dot))));
+            };
+            return half(p) | (half(p + 16) << 16);
+        }
+#endif
+
         // A name field without escapes or quotes has an empty label when it
         // begins with a dot (other than the root's lone dot) or holds "..".
         // Every position has kLineProbeBytes readable bytes after it.
@@ -158,18 +219,15 @@ namespace plexor
             if (field[0] == '.')
                 return size > 1;
 #ifdef PLEXOR_HAVE_SSE2
-            const __m128i dot = _mm_set1_epi8('.');
-            for (std::size_t i = 0; i + 1 < size; i += 16)
+            std::uint32_t dotBefore = 0;
+            for (std::size_t i = 0; i < size; i += 32)
             {
-                const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(field + i)), dot);
-                const __m128i next =
-                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(field + i + 1)), dot);
-                auto pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(here, next)));
-                const std::size_t left = size - 1 - i; // pairs that start within the field
-                if (left < 16)
-                    pairs &= (1u << left) - 1;
-                if (pairs != 0)
+                const std::size_t left = size - i;
+                const std::uint32_t valid = left >= 32 ? ~std::uint32_t {0} : (std::uint32_t {1} << left) - 1;
+                const std::uint32_t dots = DotMask32(field + i) & valid;
+                if (((dots & (dots >> 1)) | (dots & dotBefore)) != 0)
                     return true;
+                dotBefore = dots >> 31;
             }
             return false;
 #else
@@ -198,19 +256,28 @@ namespace plexor
             const std::size_t length = absolute ? n - 1 : n;
             const bool withOrigin = !absolute && !origin.empty();
             const std::size_t total = withOrigin ? length + 1 + origin.size() : length;
-            // Room for whole 16-byte stores past the name.
-            out.resize(std::max(total, length + 16));
+            out.resize(total);
             char* to = out.data();
 #ifdef PLEXOR_HAVE_SSE2
-            const __m128i beforeA = _mm_set1_epi8('A' - 1);
-            const __m128i afterZ = _mm_set1_epi8('Z' + 1);
-            const __m128i caseBit = _mm_set1_epi8(0x20);
-            for (std::size_t i = 0; i < length; i += 16)
+            const auto lower16 = [](const char* from) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+                const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                                    _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+                return _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+            };
+            if (length >= 16)
             {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field.data() + i));
-                const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
-                                 _mm_or_si128(bytes, _mm_and_si128(upper, caseBit)));
+                // Whole 16-byte pieces, the last one overlapping the one
+                // before it.
+                for (std::size_t i = 0; i + 16 < length; i += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), lower16(field.data() + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + length - 16), lower16(field.data() + length - 16));
+            }
+            else
+            {
+                alignas(16) char piece[16];
+                _mm_store_si128(reinterpret_cast<__m128i*>(piece), lower16(field.data()));
+                std::memcpy(to, piece, length);
             }
 #else
             for (std::size_t i = 0; i < length; ++i)
@@ -297,31 +364,16 @@ namespace plexor
         // No special byte, and no empty label: ".." nowhere (the line has
         // no escapes).
 #ifdef PLEXOR_HAVE_SSE2
-        const __m128i closeBit = _mm_set1_epi8(1);
-        const __m128i close = _mm_set1_epi8(')'); // "(" | 1 is ")"
-        const __m128i quote = _mm_set1_epi8('"');
-        const __m128i escape = _mm_set1_epi8('\\');
-        const __m128i comment = _mm_set1_epi8(';');
-        const __m128i dot = _mm_set1_epi8('.');
-        static_assert(('(' | 1) == ')');
-        for (std::size_t i = 0; i < size; i += 16)
+        std::uint32_t dotBefore = 0; // the byte before the block is a dot
+        for (std::size_t i = 0; i < size; i += 32)
         {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest + i));
-            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rest + i + 1));
-            const __m128i special =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(bytes, closeBit), close),
-                                          _mm_cmpeq_epi8(bytes, quote)),
-                             _mm_or_si128(_mm_cmpeq_epi8(bytes, escape), _mm_cmpeq_epi8(bytes, comment)));
-            const __m128i dots = _mm_and_si128(_mm_cmpeq_epi8(bytes, dot), _mm_cmpeq_epi8(next, dot));
-            auto specialMask = static_cast<unsigned>(_mm_movemask_epi8(special));
-            auto dotMask = static_cast<unsigned>(_mm_movemask_epi8(dots));
             const std::size_t left = size - i;
-            if (left < 16)
-                specialMask &= (1u << left) - 1;
-            if (left - 1 < 16)
-                dotMask &= (1u << (left - 1)) - 1;
-            if ((specialMask | dotMask) != 0)
+            const std::uint32_t valid = left >= 32 ? ~std::uint32_t {0} : (std::uint32_t {1} << left) - 1;
+            const std::uint32_t dots = DotMask32(rest + i) & valid;
+            const std::uint32_t pairs = (dots & (dots >> 1)) | (dots & dotBefore);
+            if (((SpecialMask32(rest + i) & valid) | pairs) != 0)
                 return false;
+            dotBefore = dots >> 31;
         }
         return true;
 #else
@@ -385,10 +437,9 @@ namespace plexor
         if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '@')
             return -1;
 #ifdef PLEXOR_HAVE_SSE2
-        const std::uint64_t separators = SeparatorMask64(p);
-        if (separators == 0)
+        const std::size_t ownerEnd = FindSeparator(p, n);
+        if (ownerEnd == n)
             return -1;
-        const auto ownerEnd = static_cast<std::size_t>(std::countr_zero(separators));
         const std::size_t serverStart = ownerEnd + m_shapeLength;
         if (serverStart >= n)
             return -1;
@@ -401,15 +452,13 @@ namespace plexor
         if (((same(0) | (same(1) << 16)) & wanted) != wanted)
             return -1;
 #else
-        const std::size_t ownerEnd = static_cast<std::size_t>(
-            std::find_if(p, p + n, [](char c) { return IsSeparator(c); }) - p);
+        const std::size_t ownerEnd = FindSeparator(p, n);
         const std::size_t serverStart = ownerEnd + m_shapeLength;
         if (serverStart >= n || std::memcmp(p + ownerEnd, m_shapeBytes, m_shapeLength) != 0)
             return -1;
 #endif
-        const char first = p[serverStart];
-        if (IsSeparator(first) || first == '.' || first == '@' || FindSpecial(p, n) != n
-            || HasEmptyLabel(p + serverStart, n - serverStart))
+        if (p[serverStart] == '@' || FindSpecial(p, ownerEnd) != ownerEnd
+            || !RestIsPlainServer(p + serverStart, n - serverStart))
             return -1;
         // An owner that is not a name leaves the line to the full reading,
         // which counts it.

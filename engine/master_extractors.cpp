@@ -79,6 +79,8 @@ namespace plexor
             std::uint32_t count = 0;
             if (limit == 0)
                 return 0;
+            // The reading thread can tell plain stretches of the file ahead.
+            zoneFile.FindPlainLines();
             while (detail::ContinueBeforeLine())
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
@@ -93,7 +95,7 @@ namespace plexor
                         break;
                     }
                     CountLineRead();
-                    if (apply(line) && ++count >= limit)
+                    if (apply(line, false) && ++count >= limit)
                         break;
                     continue;
                 }
@@ -115,13 +117,13 @@ namespace plexor
                         --length;
                     const std::string_view line(run.data + start, length);
                     start = end + 1;
-                    if (passOver && reader.RepeatsLastNsRecord(line))
+                    if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
                         continue;
                     if (next > 0 && !detail::ContinueBeforeLine())
                         break;
                     taken = next + 1;
                     linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
-                    if (apply(line) && ++count >= limit)
+                    if (apply(line, run.plain) && ++count >= limit)
                     {
                         full = true;
                         break;
@@ -223,8 +225,8 @@ namespace plexor
         // nothing new: no need to read it.
         const bool passOver = !append && listed.empty();
         reader.WantServers(!passOver);
-        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line) {
-            if (!reader.ReadLine(line))
+        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, bool plain) {
+            if (!reader.ReadLine(line, plain))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex)
@@ -266,8 +268,8 @@ namespace plexor
                                            std::uint32_t limit)
     {
         MasterFileReader& reader = run.reader;
-        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line) {
-            if (!reader.ReadLine(line))
+        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, bool plain) {
+            if (!reader.ReadLine(line, plain))
                 return false;
             const MasterNsRecord& record = reader.Record();
             if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))

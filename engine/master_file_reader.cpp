@@ -293,6 +293,30 @@ namespace plexor
         }
     }
 
+    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore)
+    {
+#ifdef PLEXOR_HAVE_SSE2
+        std::uint32_t dotBeforeBit = dotBefore ? 1 : 0;
+        for (std::size_t i = 0; i < size; i += 32)
+        {
+            const std::size_t left = size - i;
+            const std::uint32_t valid = left >= 32 ? ~std::uint32_t {0} : (std::uint32_t {1} << left) - 1;
+            const std::uint32_t dots = DotMask32(data + i) & valid;
+            if (((SpecialMask32(data + i) & valid) | (dots & (dots >> 1)) | (dots & dotBeforeBit)) != 0)
+                return false;
+            dotBeforeBit = dots >> 31;
+        }
+        return true;
+#else
+        for (std::size_t i = 0; i < size; ++i)
+        {
+            if (IsSpecial(data[i]) || (data[i] == '.' && (i == 0 ? dotBefore : data[i - 1] == '.')))
+                return false;
+        }
+        return true;
+#endif
+    }
+
     bool ResolveMasterName(std::string_view field, std::string_view origin, std::string& out)
     {
         out.clear();
@@ -427,7 +451,7 @@ namespace plexor
         return EndRecord();
     }
 
-    int MasterFileReader::ReadShapedLine(std::string_view line)
+    int MasterFileReader::ReadShapedLine(std::string_view line, bool plain)
     {
         // The line must begin with an owner, followed by the bytes that
         // followed the owner of the last NS record line read in full, then a
@@ -457,8 +481,11 @@ namespace plexor
         if (serverStart >= n || std::memcmp(p + ownerEnd, m_shapeBytes, m_shapeLength) != 0)
             return -1;
 #endif
-        if (p[serverStart] == '@' || FindSpecial(p, ownerEnd) != ownerEnd
-            || !RestIsPlainServer(p + serverStart, n - serverStart))
+        const char first = p[serverStart];
+        if (first == '@')
+            return -1;
+        if (plain ? IsSeparator(first) || first == '.'
+                  : FindSpecial(p, ownerEnd) != ownerEnd || !RestIsPlainServer(p + serverStart, n - serverStart))
             return -1;
         // An owner that is not a name leaves the line to the full reading,
         // which counts it.
@@ -480,11 +507,11 @@ namespace plexor
         return 1;
     }
 
-    bool MasterFileReader::ReadLine(std::string_view line)
+    bool MasterFileReader::ReadLine(std::string_view line, bool plain)
     {
         if (!m_inRecord && m_shapeLength != 0)
         {
-            const int shaped = ReadShapedLine(line);
+            const int shaped = ReadShapedLine(line, plain);
             if (shaped >= 0)
                 return shaped == 1;
         }
@@ -493,7 +520,7 @@ namespace plexor
             ReadEscapedLine(line);
             return EndLine();
         }
-        const std::size_t special = FindSpecial(line.data(), line.size());
+        const std::size_t special = plain ? line.size() : FindSpecial(line.data(), line.size());
         if (special == line.size() || line[special] == ';')
         {
             m_plainLine = true;

@@ -64,7 +64,8 @@ namespace plexor
         // line completes an NS record, which Record() then holds. Every
         // position of the line must be followed by kLineProbeBytes readable
         // bytes, as with the lines of the zone line reader.
-        bool ReadLine(std::string_view line);
+        // `plain`: the line is plain master-file text (IsPlainMasterText).
+        bool ReadLine(std::string_view line, bool plain = false);
         const MasterNsRecord& Record() const { return m_record; }
 
 
@@ -80,7 +81,8 @@ namespace plexor
         // line changes nothing the reader remembers, so a caller that needs
         // only the owner may pass over it without ReadLine. Same probe rule
         // as ReadLine.
-        bool RepeatsLastNsRecord(std::string_view line) const
+        // `plain`: the line is plain master-file text (IsPlainMasterText).
+        bool RepeatsLastNsRecord(std::string_view line, bool plain = false) const
         {
             const std::size_t prefix = m_repeatPrefix.size();
             if (prefix == 0 || line.size() <= prefix)
@@ -97,6 +99,11 @@ namespace plexor
                 const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << prefix) - 1);
                 if (((same(0) | (same(1) << 16)) & wanted) != wanted)
                     return false;
+                if (plain)
+                {
+                    const char first = line[prefix];
+                    return first != ' ' && first != '\t' && first != '\r' && first != '.';
+                }
                 return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
             }
 #endif
@@ -134,7 +141,7 @@ namespace plexor
         // A line that begins like the last NS record line read in full
         // but with another owner: 1 for the NS record it is, -1 when it
         // does not have that form.
-        int ReadShapedLine(std::string_view line);
+        int ReadShapedLine(std::string_view line, bool plain);
         bool BeginLine(std::string_view line);
         bool EndLine();
 
@@ -198,6 +205,12 @@ namespace plexor
         std::string_view m_line; // the line being read
         MasterNsRecord m_record;
     };
+
+    // Whether the bytes hold none of ( ) " \ ; and no two dots in a row,
+    // counting a dot just before them when `dotBefore`: lines of such text
+    // need none of the reader's byte-by-byte checks. 32 bytes must be
+    // readable past the end.
+    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore);
 
     // Writes the name of `field` to `out` in the reader's form (lower case,
     // fully qualified against `origin`, no final dot, the root empty). False

@@ -242,7 +242,8 @@ namespace plexor
 
         // ResolveMasterName for a field without escapes or quotes, with the
         // probe rule of HasEmptyLabel.
-        bool ResolvePlainName(std::string_view field, std::string_view origin, std::string& out)
+        bool ResolvePlainName(std::string_view field, std::string_view origin, std::string& out,
+                              bool noDotPairs = false)
         {
             const std::size_t n = field.size();
             if (n == 1 && field[0] == '@')
@@ -250,7 +251,7 @@ namespace plexor
                 out.assign(origin);
                 return true;
             }
-            if (HasEmptyLabel(field.data(), n))
+            if (noDotPairs ? field[0] == '.' && n > 1 : HasEmptyLabel(field.data(), n))
                 return false;
             const bool absolute = field[n - 1] == '.';
             const std::size_t length = absolute ? n - 1 : n;
@@ -431,7 +432,7 @@ namespace plexor
     // Resets what a line changes; true when the line begins a record.
     bool MasterFileReader::BeginLine(std::string_view line)
     {
-        m_repeatPrefix.clear();
+        m_repeatLength = 0;
         m_line = line;
         m_plainLine = false;
         if (m_inRecord)
@@ -489,17 +490,16 @@ namespace plexor
             return -1;
         // An owner that is not a name leaves the line to the full reading,
         // which counts it.
-        if (!ResolvePlainName(std::string_view(p, ownerEnd), m_origin, m_owner))
+        if (!ResolvePlainName(std::string_view(p, ownerEnd), m_origin, m_owner, plain))
             return -1;
         m_ownerValid = true;
-        m_repeatPrefix.assign(p, serverStart);
-        std::memcpy(m_repeatBytes, p, sizeof m_repeatBytes);
+        SetRepeatPrefix(p, serverStart);
         if (m_serversWanted)
         {
             std::size_t serverEnd = serverStart;
             while (serverEnd < n && !IsSeparator(p[serverEnd]))
                 ++serverEnd;
-            ResolvePlainName(std::string_view(p + serverStart, serverEnd - serverStart), m_origin, m_server);
+            ResolvePlainName(std::string_view(p + serverStart, serverEnd - serverStart), m_origin, m_server, true);
         }
         m_record.owner = m_owner;
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
@@ -810,8 +810,7 @@ namespace plexor
             return false; // a server that is the root names no host
         if (m_plainLine)
         {
-            m_repeatPrefix.assign(m_line.data(), m_serverOffset);
-            std::memcpy(m_repeatBytes, m_line.data(), sizeof m_repeatBytes);
+            SetRepeatPrefix(m_line.data(), m_serverOffset);
             // The bytes between owner and server, for the lines of other
             // owners written the same way (ReadShapedLine).
             m_shapeLength = 0;

@@ -39,6 +39,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -84,7 +85,7 @@ namespace plexor
         // `plain`: the line is plain master-file text (IsPlainMasterText).
         bool RepeatsLastNsRecord(std::string_view line, bool plain = false) const
         {
-            const std::size_t prefix = m_repeatPrefix.size();
+            const std::size_t prefix = m_repeatLength;
             if (prefix == 0 || line.size() <= prefix)
                 return false;
 #ifdef PLEXOR_HAVE_SSE2
@@ -107,7 +108,7 @@ namespace plexor
                 return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
             }
 #endif
-            return scan::BytesEqual(line.data(), m_repeatPrefix.data(), prefix)
+            return scan::BytesEqual(line.data(), m_repeatLong.data(), prefix)
                 && RestIsPlainServer(line.data() + prefix, line.size() - prefix);
         }
 
@@ -189,10 +190,19 @@ namespace plexor
         std::string m_server;
         std::string m_scratch;
 
-        // The bytes of the last NS record line up to its server, while that
-        // line stood alone and its server was not the root (see
-        // RepeatsLastNsRecord); empty otherwise.
-        std::string m_repeatPrefix;
+        // How many bytes of the last NS record line come before its server,
+        // while that line stood alone and its server was not the root (see
+        // RepeatsLastNsRecord); 0 otherwise. The bytes are in m_repeatBytes
+        // and, when more than 32, in m_repeatLong.
+        std::size_t m_repeatLength = 0;
+        std::string m_repeatLong; // the bytes, when more than 32
+        void SetRepeatPrefix(const char* line, std::size_t length)
+        {
+            m_repeatLength = length;
+            std::memcpy(m_repeatBytes, line, sizeof m_repeatBytes);
+            if (length > sizeof m_repeatBytes)
+                m_repeatLong.assign(line, length);
+        }
         alignas(16) char m_repeatBytes[32] = {}; // that line's first 32 bytes
         // That line's bytes between its owner (in the first column) and its
         // server, when at most 32.

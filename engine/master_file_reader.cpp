@@ -20,7 +20,7 @@ namespace plexor
         }
 
         // Bytes with a meaning beyond the plain fields of one line.
-        constexpr bool IsSpecial(char c)
+        [[maybe_unused]] constexpr bool IsSpecial(char c)
         {
             return c == '(' || c == ')' || c == '"' || c == '\\' || c == ';';
         }

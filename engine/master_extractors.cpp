@@ -103,8 +103,9 @@ namespace plexor
                 // counts as read once the next line looked at has been
                 // polled, so that a pause or abort stops the run right after
                 // the last line looked at.
-                std::atomic<std::uint32_t>& linesRead = g_runState.linesRead;
-                const std::uint32_t linesBefore = linesRead.load(std::memory_order_relaxed);
+                auto& linesRead = g_runState.linesRead; // whatever width the counter has
+                using LineCount = decltype(linesRead.load());
+                const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
                 std::size_t taken = 0;
                 std::size_t next = 0;
                 bool full = false;
@@ -122,7 +123,7 @@ namespace plexor
                     if (next > 0 && !detail::ContinueBeforeLine())
                         break;
                     taken = next + 1;
-                    linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
                     if (apply(line, run.plain) && ++count >= limit)
                     {
                         full = true;
@@ -131,7 +132,7 @@ namespace plexor
                 }
                 if (next == run.count)
                     taken = run.count;
-                linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+                linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
                 zoneFile.SkipBufferedLines(taken);
                 if (full)
                     break;

@@ -89,9 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PLEXOR_FUZZ_CHECK(!context.IsRunActive());
     PLEXOR_FUZZ_CHECK(!context.Failure().has_value());
 
-    std::uint32_t linesRead = 0;
-    std::uint32_t names = 0;
-    GetRunCounters(linesRead, names);
+    const auto linesRead = g_runState.linesRead.load();
+    const auto names = g_runState.namesExtracted.load();
     PLEXOR_FUZZ_CHECK(context.FinalStatusText() == FormatStatusText(linesRead, names));
     const std::vector<std::string> lines = plexor::fuzz::ExpectedLines(zone);
     PLEXOR_FUZZ_CHECK(linesRead == lines.size());

@@ -297,7 +297,34 @@ namespace plexor
     bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore)
     {
 #ifdef PLEXOR_HAVE_SSE2
-        std::uint32_t dotBeforeBit = dotBefore ? 1 : 0;
+        if (dotBefore && size > 0 && data[0] == '.')
+            return false;
+        // Whole 16-byte blocks whose next byte is still in the data, without
+        // a branch per block: the special bytes and the dots followed by a
+        // dot gather in one register.
+        const __m128i closeBit = _mm_set1_epi8(1);
+        const __m128i close = _mm_set1_epi8(')'); // "(" | 1 is ")"
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i escape = _mm_set1_epi8('\\');
+        const __m128i comment = _mm_set1_epi8(';');
+        const __m128i dot = _mm_set1_epi8('.');
+        __m128i found = _mm_setzero_si128();
+        std::size_t whole = 0;
+        for (; whole + 16 < size; whole += 16)
+        {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + whole));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + whole + 1));
+            const __m128i specials =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, closeBit), close), _mm_cmpeq_epi8(v, quote)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, escape), _mm_cmpeq_epi8(v, comment)));
+            found = _mm_or_si128(found, _mm_or_si128(specials, _mm_and_si128(_mm_cmpeq_epi8(v, dot),
+                                                                              _mm_cmpeq_epi8(next, dot))));
+        }
+        if (_mm_movemask_epi8(found) != 0)
+            return false;
+        data += whole;
+        size -= whole;
+        std::uint32_t dotBeforeBit = whole > 0 && data[-1] == '.' ? 1 : 0;
         for (std::size_t i = 0; i < size; i += 32)
         {
             const std::size_t left = size - i;

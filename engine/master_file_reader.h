@@ -69,7 +69,6 @@ namespace plexor
         bool ReadLine(std::string_view line, bool plain = false);
         const MasterNsRecord& Record() const { return m_record; }
 
-
         // The zone file has ended: a record still open is unreadable. Safe to
         // call more than once.
         void EndOfFile();
@@ -77,8 +76,8 @@ namespace plexor
         // Whether the line is one more NS record of the owner of the NS record
         // line read last, with the same TTL and class written the same way,
         // on one line of its own, with a server that is not the root: its
-        // bytes up to the server equal that line's, and it holds no
-        // parenthesis, quote or escape and no empty label. Such a
+        // bytes up to the server equal that line's, and the rest holds no
+        // parenthesis, quote, escape or comment and no empty label. Such a
         // line changes nothing the reader remembers, so a caller that needs
         // only the owner may pass over it without ReadLine. Same probe rule
         // as ReadLine.
@@ -86,41 +85,20 @@ namespace plexor
         bool RepeatsLastNsRecord(std::string_view line, bool plain = false) const
         {
             const std::size_t prefix = m_repeatLength;
-            if (prefix == 0 || line.size() <= prefix)
+            if (prefix == 0 || line.size() <= prefix || !SameAsRepeatPrefix(line.data(), prefix))
                 return false;
-#ifdef PLEXOR_HAVE_SSE2
-            if (prefix <= 32)
+            if (plain)
             {
-                // The prefix in two 16-byte compares with that line's bytes.
-                const auto same = [&](int k) {
-                    return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + 16 * k)),
-                        _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k))))));
-                };
-                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << prefix) - 1);
-                if (((same(0) | (same(1) << 16)) & wanted) != wanted)
-                    return false;
-                if (plain)
-                {
-                    const char first = line[prefix];
-                    return first != ' ' && first != '\t' && first != '\r' && first != '.';
-                }
-                return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
+                // No special byte and no empty label anywhere in the line.
+                const char first = line[prefix];
+                return first != ' ' && first != '\t' && first != '\r' && first != '.';
             }
-#endif
-            return scan::BytesEqual(line.data(), m_repeatLong.data(), prefix)
-                && RestIsPlainServer(line.data() + prefix, line.size() - prefix);
+            return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
         }
 
         // Whether NS records need their servers: when not, Record().server
         // is left empty (the records are still checked). On by default.
         void WantServers(bool wanted) { m_serversWanted = wanted; }
-
-        // The origin and apex as they stand (for tests); the apex is empty
-        // when HasApex() is false.
-        const std::string& Origin() const { return m_origin; }
-        bool HasApex() const { return m_hasApex; }
-        const std::string& Apex() const { return m_apex; }
 
     private:
         enum class Type : std::uint8_t
@@ -139,6 +117,25 @@ namespace plexor
         };
 
         static bool RestIsPlainServer(const char* rest, std::size_t size);
+        // The first `prefix` bytes of the line equal those of the last NS
+        // record line.
+        bool SameAsRepeatPrefix(const char* line, std::size_t prefix) const
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            if (prefix <= sizeof m_repeatBytes)
+            {
+                // In two 16-byte compares.
+                const auto same = [&](int k) {
+                    return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)),
+                                       _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k))))));
+                };
+                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << prefix) - 1);
+                return ((same(0) | (same(1) << 16)) & wanted) == wanted;
+            }
+#endif
+            return scan::BytesEqual(line, prefix <= sizeof m_repeatBytes ? m_repeatBytes : m_repeatLong.data(), prefix);
+        }
         // A line that begins like the last NS record line read in full
         // but with another owner: 1 for the NS record it is, -1 when it
         // does not have that form.

@@ -54,6 +54,37 @@ namespace
         return zone;
     }
 
+    // A master file in the form of ICANN's CZDS files: one record per line,
+    // tab-separated, lower case, two to four NS records per domain, some DS
+    // and NSEC3 records.
+    std::string MakeMasterZone(std::size_t lines)
+    {
+        std::string zone = "com.\t900\tin\tsoa\ta.gtld-servers.net. nstld.verisign-grs.com. 1 1800 900 604800 86400\n"
+                           "com.\t172800\tin\tns\ta.gtld-servers.net.\n";
+        std::size_t n = 2;
+        for (std::uint64_t d = 0; n < lines; ++d)
+        {
+            const std::string name = "domain" + std::to_string(d * 7919 % 1000003) + ".com.";
+            const std::string host = "host" + std::to_string(d * 31 % 5000) + ".net.\n";
+            const unsigned servers = 2 + d % 3;
+            for (unsigned s = 1; s <= servers && n < lines; ++s, ++n)
+                zone += name + "\t172800\tin\tns\tns" + std::to_string(s) + "." + host;
+            if (d % 10 == 0 && n < lines)
+            {
+                zone += name + "\t86400\tin\tds\t" + std::to_string(d % 65535) +
+                        " 8 2 4D8E1CDA3C53B24FA89AF71D6C2A4E7A2BD2F3B9AA8F2F1E1A4E8E1D4C2B3A19\n";
+                ++n;
+            }
+            if (d % 20 == 0 && n < lines)
+            {
+                zone += "abc" + std::to_string(d) + ".com.\t86400\tin\tnsec3\t1 1 0 - XYZ" + std::to_string(d) +
+                        " NS DS RRSIG\n";
+                ++n;
+            }
+        }
+        return zone;
+    }
+
     void RunInMemory(benchmark::State& state, const std::string& zone, plexor::ExtractMode mode,
                      plexor::ZoneType type, bool append)
     {
@@ -100,6 +131,12 @@ namespace
         return zone;
     }
 
+    const std::string& MasterZone()
+    {
+        static const std::string zone = MakeMasterZone(2000000);
+        return zone;
+    }
+
     void BM_ReadLines(benchmark::State& state)
     {
         const std::string& zone = GtldZone();
@@ -136,6 +173,21 @@ namespace
         RunInMemory(state, GtldZone(), plexor::ExtractMode::NameServers, plexor::ZoneType::Gtld, false);
     }
 
+    void BM_MasterDomains(benchmark::State& state)
+    {
+        RunInMemory(state, MasterZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Master, false);
+    }
+
+    void BM_MasterDomainsAppend(benchmark::State& state)
+    {
+        RunInMemory(state, MasterZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Master, true);
+    }
+
+    void BM_MasterNameServers(benchmark::State& state)
+    {
+        RunInMemory(state, MasterZone(), plexor::ExtractMode::NameServers, plexor::ZoneType::Master, false);
+    }
+
     void BM_SeDomains(benchmark::State& state)
     {
         RunInMemory(state, SeZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Se, false);
@@ -151,6 +203,9 @@ BENCHMARK(BM_ReadLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GtldDomains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GtldDomainsAppend)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GtldNameServers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MasterDomains)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MasterDomainsAppend)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MasterNameServers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeDomains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeNameServers)->Unit(benchmark::kMillisecond);
 

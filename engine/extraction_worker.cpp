@@ -1,9 +1,11 @@
 #include "extraction_worker.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <thread>
 
+#include "master_extractors.h"
 #include "output_writer.h"
 #include "run_messages.h"
 #include "zone_line_reader.h"
@@ -22,13 +24,15 @@ namespace plexor
         }
     }
 
-    Extractor ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
+    ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
     {
         const bool domains = static_cast<std::int32_t>(mode) == 0;
+        if (zoneType == static_cast<std::int32_t>(ZoneType::Master))
+            return {nullptr, domains ? &ExtractMasterDomains : &ExtractMasterNameServers};
         const bool gtld = zoneType == 0;
         if (domains)
-            return gtld ? &ExtractGtldDomains : &ExtractSeDomains;
-        return gtld ? &ExtractGtldNameServers : &ExtractSeNameServers;
+            return {gtld ? &ExtractGtldDomains : &ExtractSeDomains, nullptr};
+        return {gtld ? &ExtractGtldNameServers : &ExtractSeNameServers, nullptr};
     }
 
     std::uint32_t ExtractionWorker(RunContext* context)
@@ -37,7 +41,7 @@ namespace plexor
             return 0;
 
         const ExtractMode mode = context->RunMode();
-        const Extractor extract = ChooseExtractor(mode, context->RunZoneType());
+        const ExtractorChoice choice = ChooseExtractor(mode, context->RunZoneType());
         const LineEnd lineEnd = context->OutputLineEnd();
         // In append mode a domain's entry can still grow while the next
         // batch is read, so the last entry of every batch is held back and
@@ -50,6 +54,15 @@ namespace plexor
         bool outOfMemory = false;
         try
         {
+            // What a master-file run remembers from call to call.
+            std::unique_ptr<MasterRunState> master;
+            if (choice.masterExtractor != nullptr)
+                master = std::make_unique<MasterRunState>();
+            const auto extract = [&](Batch& into) {
+                if (master)
+                    return choice.masterExtractor(*master, zoneFile, into, kBatchLimit);
+                return choice.extractor(zoneFile, into, kBatchLimit);
+            };
             Batch batch(lineEnd);
             for (;;)
             {
@@ -58,7 +71,7 @@ namespace plexor
                 while (IsPaused())
                     std::this_thread::sleep_for(std::chrono::milliseconds(kWorkerPausePollMs));
 
-                if (extract(zoneFile, batch, kBatchLimit) == 0)
+                if (extract(batch) == 0)
                     break;
                 const std::size_t ready = holdBack ? batch.size() - 1 : batch.size();
                 outputOk = WriteEntries(outputFile, batch, ready);

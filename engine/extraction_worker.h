@@ -50,9 +50,21 @@ namespace plexor
     inline constexpr unsigned kWorkerPausePollMs = 1000;
     inline constexpr unsigned kExtractorPausePollMs = 100;
 
-    // Picks the extractor of a run: any non-zero mode means name servers, any
-    // non-zero zone type means the .SE layout.
-    Extractor ChooseExtractor(ExtractMode mode, std::int32_t zoneType);
+    // The extractor of a run: one of the two layouts that need nothing but
+    // the run state, or one of the master-file layout's, which also take the
+    // run's MasterRunState. Exactly one of the two is set.
+    struct ExtractorChoice
+    {
+        Extractor extractor = nullptr;
+        MasterExtractor masterExtractor = nullptr;
+
+        friend bool operator==(const ExtractorChoice&, const ExtractorChoice&) = default;
+    };
+
+    // Picks the extractor of a run: any non-zero mode means name servers; zone
+    // type 0 is the gTLD layout, 2 the master file, any other value the .SE
+    // layout.
+    ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType);
 
     // The thread procedure. Always returns 0.
     std::uint32_t ExtractionWorker(RunContext* context);

@@ -16,8 +16,14 @@
 namespace plexor
 {
     class ZoneLineReader;
+    struct MasterRunState;
 
     using Extractor = std::uint32_t (*)(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit);
+    // The master-file layout's extractors also take what the run remembers of
+    // the file from call to call (master_extractors.h), which the worker
+    // creates for each run.
+    using MasterExtractor = std::uint32_t (*)(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
+                                              std::uint32_t limit);
 
     // .COM/.NET/.EDU layout: delegated domain names, optionally with their
     // name servers.
@@ -28,6 +34,15 @@ namespace plexor
     std::uint32_t ExtractSeDomains(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit);
     // .SE layout: host names of the address records.
     std::uint32_t ExtractSeNameServers(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit);
+
+    // Standard master file: the owners of the delegations' NS records,
+    // optionally with their name servers.
+    std::uint32_t ExtractMasterDomains(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
+                                       std::uint32_t limit);
+    // Standard master file: each distinct server host of the delegations,
+    // once.
+    std::uint32_t ExtractMasterNameServers(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
+                                           std::uint32_t limit);
 
     // The process-wide origin suffix of the gTLD domain extractor (".COM"),
     // kept across runs; exposed for tests.

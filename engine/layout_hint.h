@@ -18,6 +18,6 @@ namespace plexor
     // another layout than `zoneType`; nothing otherwise.
     std::optional<std::string> LayoutHintForText(std::string_view head, std::int32_t zoneType);
     // The same for the first kLayoutHintBytes of a zone file (gzip read
-    // through); nothing when the file cannot be read.
+    // through); nothing when the file cannot be read or is not a regular file.
     std::optional<std::string> LayoutHintForFile(const std::filesystem::path& zonePath, std::int32_t zoneType);
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "byte_sources.h"
+#include "master_file_reader.h"
 
 namespace plexor
 {
@@ -79,6 +80,12 @@ namespace plexor
                 // that waits gets the chunk at once and does it itself.
                 if (m_findRecordClasses.load(std::memory_order_relaxed) && HasReadyChunks())
                     chunk.classes.Find(buffer.data(), chunk.lineEnds);
+                if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)
+                {
+                    const char* bytes = buffer.data() + kHeadroom;
+                    chunk.plain = IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
+                    m_lastByteDot = bytes[chunk.size - 1] == '.';
+                }
             }
             catch (const std::bad_alloc&)
             {
@@ -108,8 +115,10 @@ namespace plexor
         return !m_ready.empty();
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes)
+    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes,
+                                   bool& plain)
     {
+        plain = false;
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
         if (m_ready.empty())
@@ -121,6 +130,7 @@ namespace plexor
         buffer = std::move(chunk.buffer);
         lineEnds = std::move(chunk.lineEnds);
         classes = std::move(chunk.classes);
+        plain = chunk.plain;
         return static_cast<std::ptrdiff_t>(chunk.size);
     }
 

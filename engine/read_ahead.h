@@ -47,7 +47,10 @@ namespace plexor
         // failure).
         // `classes` receives the chunk's record line classes when they were
         // found, and is left empty otherwise.
-        std::ptrdiff_t Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes);
+        // `plain` tells whether the chunk was found to be plain master-file
+        // text (false when it was not looked at).
+        std::ptrdiff_t Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes,
+                            bool& plain);
         // Hands a chunk's storage back for reuse once its bytes are no longer
         // needed; a buffer of another size is let go.
         void Recycle(std::vector<char> buffer, LineEndIndex lineEnds, RecordLineClasses classes);
@@ -59,6 +62,9 @@ namespace plexor
         // read from now on, found while the reader has chunks to go on with:
         // work the reading thread can take off the run's worker.
         void FindRecordClasses() { m_findRecordClasses.store(true, std::memory_order_relaxed); }
+        // Asks whether each chunk read from now on is plain master-file text
+        // (IsPlainMasterText), found on the reading thread.
+        void FindPlainChunks() { m_findPlainChunks.store(true, std::memory_order_relaxed); }
 
     private:
         struct Chunk
@@ -67,6 +73,7 @@ namespace plexor
             LineEndIndex lineEnds;
             RecordLineClasses classes;
             std::size_t size = 0;
+            bool plain = false;
         };
 
         void Run();
@@ -82,6 +89,8 @@ namespace plexor
         std::vector<LineEndIndex> m_freeLineEnds;
         std::vector<RecordLineClasses> m_freeClasses;
         std::atomic<bool> m_findRecordClasses {false};
+        std::atomic<bool> m_findPlainChunks {false};
+        bool m_lastByteDot = false; // of the chunk read last; reading thread only
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready
         bool m_failed = false;   // reading failed after those in m_ready

@@ -190,6 +190,7 @@ namespace plexor
         m_buffer = std::vector<char>();
         m_lineEnds = LineEndIndex();
         m_classes = RecordLineClasses();
+        m_plain = false;
         m_nextLineEnd = 0;
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
@@ -212,6 +213,12 @@ namespace plexor
     {
         if (m_readAhead)
             m_readAhead->FindRecordClasses();
+    }
+
+    void ZoneLineReader::FindPlainLines()
+    {
+        if (m_readAhead)
+            m_readAhead->FindPlainChunks();
     }
 
     void ZoneLineReader::IndexNewBytes()
@@ -259,10 +266,14 @@ namespace plexor
         std::vector<char> chunk;
         LineEndIndex lineEnds;
         RecordLineClasses classes;
+        bool plain = false;
         m_nextLineEnd = 0;
-        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, classes);
+        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, classes, plain);
+        // The unfinished line in front came from the chunk before.
+        m_plain = plain && (partial == 0 || m_plain);
         if (got <= 0)
         {
+            m_plain = false;
             m_lineEnds.clear();
             m_classes.Clear();
             m_eof = true;
@@ -292,6 +303,7 @@ namespace plexor
         }
 
         // A line longer than the headroom collects in the own buffer.
+        m_plain = false;
         if (m_begin > 0)
             std::memmove(m_buffer.data(), m_buffer.data() + m_begin, partial);
         m_indexed -= m_begin;

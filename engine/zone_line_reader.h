@@ -81,13 +81,19 @@ namespace plexor
             std::size_t count = 0;
             const RecordLineClasses* classes = nullptr;
             std::size_t firstClass = 0;
+            // The lines are plain master-file text (IsPlainMasterText), as
+            // the reading thread found after FindPlainLines.
+            bool plain = false;
         };
         LineRun BufferedLines() const
         {
             const bool classes = m_classes.prefixes.size() == m_lineEnds.size() && !m_classes.Empty();
             return {m_buffer.data(), m_begin, m_lineEnds.data() + m_nextLineEnd, m_lineEnds.size() - m_nextLineEnd,
-                    classes ? &m_classes : nullptr, m_nextLineEnd};
+                    classes ? &m_classes : nullptr, m_nextLineEnd, m_plain};
         }
+        // Asks the reading thread, if there is one, to find whether what it
+        // reads from now on is plain master-file text.
+        void FindPlainLines();
         // Asks the reading thread, if there is one, to find the record line
         // classes of what it reads from now on.
         void FindRecordClasses();
@@ -156,6 +162,7 @@ namespace plexor
         // The LFs in m_buffer; those from m_nextLineEnd on are unread.
         LineEndIndex m_lineEnds;
         RecordLineClasses m_classes; // for m_lineEnds, when found
+        bool m_plain = false;        // the buffer's unread bytes are plain master-file text
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer

@@ -24,6 +24,19 @@ SE_ZONE = (b"- Name=se\nx\nx\n- Name=alpha.se\nx\n    Name Server=ns1.host.se\n"
            b"- Name=Alpha.se \r\nx\r\nName Server=ns3.host.se Name Server=x\r\n- Name=cut.se\nx")
 
 
+MASTER_ZONE = (b"; <<>> DiG <<>> axfr example\n$TTL 1h\nexample.\t3600\tIN\tSOA\tns.example. h.example. (\n"
+               b"\t\t1 2 3 4 5 )\nexample.\t3600\tIN\tNS\tns.example.\n"
+               b"alpha.example. 3600 IN NS ns1.host.net.\n\t3600 IN NS NS2.Host.NET.\n"
+               b"alpha.example. 3600 IN DS 1 8 2 AB\nBeta.Example.\tin\t1h30m\tns\tns1.beta\r\n"
+               b"$ORIGIN sub.example.\n@ NS ns1\ngamma ( NS\n ns1.gamma.net. ) ; (\n"
+               b"t TXT \"a ( ; \\\" b\" \\(\na\\.b NS n\\032s.\n$INCLUDE x\nc.x. NS .\n")
+CZDS_ZONE = (b"com.\t900\tin\tsoa\ta.gtld-servers.net. nstld.verisign-grs.com. 1 1800 900 604800 86400\n"
+             b"com.\t172800\tin\tns\ta.gtld-servers.net.\n"
+             b"example.com.\t172800\tin\tns\tns1.example.net.\nexample.com.\t172800\tin\tns\tns2.example.net.\n"
+             b"example.com.\t86400\tin\tds\t1 8 2 AB\nshop.com.\t172800\tin\tns\tns1.example.net.\n"
+             b"shop.com.\t172800\tin\tns\tns1..example.net.\nshop.com.\t172800\tin\tns\tns3.example.net.")
+
+
 def write(name, seeds):
     folder = HERE / "corpus" / name
     shutil.rmtree(folder, ignore_errors=True)
@@ -112,7 +125,20 @@ def decipher_seeds():
     return seeds
 
 
+def master_file_seeds():
+    seeds = []
+    for label, zone in (("transfer", MASTER_ZONE), ("czds", CZDS_ZONE)):
+        for flags in range(8):
+            seeds.append((f"{label}-f{flags}", bytes([flags]) + zone))
+    for label, zone in (("open-paren", b"("), ("parens", b"(" * 300 + b"\n" + b")" * 300),
+                        ("open-quote", b"a NS \"n\n\"\n"), ("nul", b"a\0 NS n\0\nb NS\0n\n"),
+                        ("escape-at-end", b"a\\"), ("binary", bytes(range(256)))):
+        seeds.append((label, bytes([2]) + zone))
+    return seeds
+
+
 write("zone_line_reader", line_reader_seeds())
 write("extraction_worker", worker_seeds())
+write("master_file", master_file_seeds())
 write("integer_field", integer_field_seeds())
 write("decipher_text", decipher_seeds())

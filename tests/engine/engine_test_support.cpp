@@ -15,6 +15,7 @@
 #include <zlib.h>
 
 #include "extraction_worker.h"
+#include "master_extractors.h"
 #include "run_setup.h"
 #include "zone_line_reader.h"
 
@@ -40,6 +41,28 @@ namespace plexor::test
             Batch batch;
             const std::uint32_t count = extract(reader, batch, kBatchLimit);
             EXPECT_EQ(count, batch.size());
+            for (std::string& entry : batch.Entries())
+                all.push_back(std::move(entry));
+            if (count == 0)
+                break;
+        }
+        return all;
+    }
+
+    std::vector<std::string> ExtractAll(MasterExtractor extract, std::string_view zone, const RunFilters& filters,
+                                        std::uint32_t limit)
+    {
+        PrepareRun(filters);
+        ZoneLineReader reader;
+        reader.OpenMemory(std::string(zone));
+        MasterRunState run;
+        std::vector<std::string> all;
+        for (int guard = 0; guard < 1000000; ++guard)
+        {
+            Batch batch;
+            const std::uint32_t count = extract(run, reader, batch, limit);
+            EXPECT_EQ(count, batch.size());
+            EXPECT_LE(count, limit);
             for (std::string& entry : batch.Entries())
                 all.push_back(std::move(entry));
             if (count == 0)

@@ -15,6 +15,7 @@ namespace plexor::test
     // The zone types as the run context passes them.
     inline constexpr auto kGtld = static_cast<std::int32_t>(ZoneType::Gtld);
     inline constexpr auto kSe = static_cast<std::int32_t>(ZoneType::Se);
+    inline constexpr auto kMaster = static_cast<std::int32_t>(ZoneType::Master);
 
     // Filters that let every name through.
     RunFilters OpenFilters();
@@ -23,6 +24,10 @@ namespace plexor::test
     // zone text until it returns 0, each time with a fresh batch; returns
     // every entry in order.
     std::vector<std::string> ExtractAll(Extractor extract, std::string_view zone, const RunFilters& filters);
+    // The same for a master-file extractor, with a fresh MasterRunState, and
+    // with calls of at most `limit` entries.
+    std::vector<std::string> ExtractAll(MasterExtractor extract, std::string_view zone, const RunFilters& filters,
+                                        std::uint32_t limit = 1000);
 
     struct WorkerResult
     {

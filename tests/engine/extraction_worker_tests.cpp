@@ -44,19 +44,27 @@ namespace
 
     TEST(ChooseExtractor, AnyNonZeroModeOrZoneTypeCounts)
     {
+        // Zone type 2 is the master file; every other non-zero type is .SE.
         struct Case
         {
             std::int32_t mode;
             std::int32_t zoneType;
             Extractor expected;
+            MasterExtractor expectedMaster;
         };
-        for (const Case& c : {Case {0, 0, &ExtractGtldDomains}, Case {0, 1, &ExtractSeDomains},
-                              Case {0, 2, &ExtractSeDomains}, Case {0, -1, &ExtractSeDomains},
-                              Case {1, 0, &ExtractGtldNameServers}, Case {1, 1, &ExtractSeNameServers},
-                              Case {2, 0, &ExtractGtldNameServers}, Case {-3, 7, &ExtractSeNameServers}})
+        for (const Case& c : {Case {0, 0, &ExtractGtldDomains, nullptr}, Case {0, 1, &ExtractSeDomains, nullptr},
+                              Case {0, 3, &ExtractSeDomains, nullptr}, Case {0, -1, &ExtractSeDomains, nullptr},
+                              Case {1, 0, &ExtractGtldNameServers, nullptr},
+                              Case {1, 1, &ExtractSeNameServers, nullptr},
+                              Case {2, 0, &ExtractGtldNameServers, nullptr},
+                              Case {-3, 7, &ExtractSeNameServers, nullptr},
+                              Case {0, 2, nullptr, &ExtractMasterDomains},
+                              Case {1, 2, nullptr, &ExtractMasterNameServers},
+                              Case {-3, 2, nullptr, &ExtractMasterNameServers}})
         {
-            EXPECT_EQ(ChooseExtractor(static_cast<ExtractMode>(c.mode), c.zoneType), c.expected)
-                << c.mode << "/" << c.zoneType;
+            const ExtractorChoice choice = ChooseExtractor(static_cast<ExtractMode>(c.mode), c.zoneType);
+            EXPECT_EQ(choice.extractor, c.expected) << c.mode << "/" << c.zoneType;
+            EXPECT_EQ(choice.masterExtractor, c.expectedMaster) << c.mode << "/" << c.zoneType;
         }
     }
 

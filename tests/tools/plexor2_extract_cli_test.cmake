@@ -58,7 +58,9 @@ expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
     --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[7 Lines\\]  \\[1 Names\\]\n$" "^$"
     --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
-expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+# A run that finds nothing in a file of another layout names that layout.
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$"
+    "^plexor2-extract: No names were found: the zone file looks like the layout .Com,Net,Edu Zone.; choose that zone type and run again.\n$"
     --layout se --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 
 expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/missing.zone'\nNo such file or directory\n$"

@@ -1,7 +1,9 @@
 #include "byte_sources.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #ifndef _WIN32
@@ -11,6 +13,10 @@
 #endif
 
 #include <zlib.h>
+
+#ifdef PLEXOR_HAVE_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
 
 namespace plexor
 {
@@ -107,9 +113,124 @@ namespace plexor
             std::unique_ptr<ByteSource> m_rest;
         };
 
-        // Decompresses a gzip stream of one or more members. Anything after
-        // a member that is not the start of another member, and a stream that
-        // ends inside a member, is an error.
+        enum class InflateStep
+        {
+            Progress,  // took input or gave output (or both); the member goes on
+            MemberEnd, // the member's data is out and its trailer checked
+            Error
+        };
+
+        // zlib's inflate on one gzip member at a time: it reads the member's
+        // header and checks its trailer (CRC-32 and length).
+        class ZlibMemberInflater final
+        {
+        public:
+            ZlibMemberInflater() { m_ok = inflateInit2(&m_stream, 16 + MAX_WBITS) == Z_OK; }
+            ~ZlibMemberInflater()
+            {
+                if (m_ok)
+                    inflateEnd(&m_stream);
+            }
+            ZlibMemberInflater(const ZlibMemberInflater&) = delete;
+            ZlibMemberInflater& operator=(const ZlibMemberInflater&) = delete;
+
+            bool Ok() const { return m_ok; }
+            void SetInput(unsigned char* data, std::uint32_t size)
+            {
+                m_stream.next_in = data;
+                m_stream.avail_in = size;
+            }
+            const unsigned char* NextIn() const { return m_stream.next_in; }
+            std::uint32_t AvailIn() const { return m_stream.avail_in; }
+            void SetOutput(char* buffer, std::uint32_t size)
+            {
+                m_stream.next_out = reinterpret_cast<Bytef*>(buffer);
+                m_stream.avail_out = size;
+            }
+            std::uint32_t AvailOut() const { return m_stream.avail_out; }
+
+            InflateStep Inflate()
+            {
+                const int result = inflate(&m_stream, Z_NO_FLUSH);
+                if (result == Z_STREAM_END)
+                    return InflateStep::MemberEnd;
+                return result == Z_OK || result == Z_BUF_ERROR ? InflateStep::Progress : InflateStep::Error;
+            }
+
+            // Ready for the next member; the pending input stays.
+            bool StartMember() { return inflateReset(&m_stream) == Z_OK; }
+
+        private:
+            z_stream m_stream {};
+            bool m_ok = false;
+        };
+
+#ifdef PLEXOR_HAVE_ISAL
+        // ISA-L's igzip inflate on one gzip member at a time. With crc_flag
+        // ISAL_GZIP it reads the member's header and checks its trailer: the
+        // CRC-32 and the length (modulo 2^32) of the member's data.
+        class IsalMemberInflater final
+        {
+        public:
+            IsalMemberInflater()
+                : m_state(std::make_unique<inflate_state>())
+            {
+                isal_inflate_init(m_state.get());
+                m_state->crc_flag = ISAL_GZIP;
+            }
+
+            bool Ok() const { return true; }
+            void SetInput(unsigned char* data, std::uint32_t size)
+            {
+                m_state->next_in = data;
+                m_state->avail_in = size;
+            }
+            const unsigned char* NextIn() const { return m_state->next_in; }
+            std::uint32_t AvailIn() const { return m_state->avail_in; }
+            void SetOutput(char* buffer, std::uint32_t size)
+            {
+                m_state->next_out = reinterpret_cast<std::uint8_t*>(buffer);
+                m_state->avail_out = size;
+            }
+            std::uint32_t AvailOut() const { return m_state->avail_out; }
+
+            InflateStep Inflate()
+            {
+                const int result = isal_inflate(m_state.get());
+                if (result < 0 || result == ISAL_NEED_DICT)
+                    return InflateStep::Error;
+                return m_state->block_state == ISAL_BLOCK_FINISH ? InflateStep::MemberEnd : InflateStep::Progress;
+            }
+
+            // Ready for the next member (the length check counts from 0
+            // again); the reset clears the input and output too, so they are
+            // put back.
+            bool StartMember()
+            {
+                inflate_state& state = *m_state;
+                std::uint8_t* nextIn = state.next_in;
+                const std::uint32_t availIn = state.avail_in;
+                std::uint8_t* nextOut = state.next_out;
+                const std::uint32_t availOut = state.avail_out;
+                isal_inflate_reset(&state);
+                state.crc_flag = ISAL_GZIP;
+                state.next_in = nextIn;
+                state.avail_in = availIn;
+                state.next_out = nextOut;
+                state.avail_out = availOut;
+                return true;
+            }
+
+        private:
+            std::unique_ptr<inflate_state> m_state; // tens of kilobytes
+        };
+#endif
+
+        // Decompresses a gzip stream of one or more members with one of the
+        // member inflaters above. Anything after a member that is not the
+        // start of another member, and a stream that ends inside a member, is
+        // an error.
+        template <typename MemberInflater>
         class GzipSource final : public ByteSource
         {
         public:
@@ -117,13 +238,7 @@ namespace plexor
                 : m_raw(std::move(raw))
                 , m_input(kInputSize)
             {
-                m_ok = inflateInit2(&m_stream, 16 + MAX_WBITS) == Z_OK;
-            }
-
-            ~GzipSource() override
-            {
-                if (m_ok)
-                    inflateEnd(&m_stream);
+                m_ok = m_inflater.Ok();
             }
 
             std::ptrdiff_t Read(char* buffer, std::size_t size) override
@@ -132,13 +247,12 @@ namespace plexor
                     return -1;
                 if (m_finished || size == 0)
                     return 0;
-                // zlib counts in 32-bit units.
-                const auto capacity = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-                m_stream.next_out = reinterpret_cast<Bytef*>(buffer);
-                m_stream.avail_out = capacity;
-                while (m_stream.avail_out == capacity)
+                // Both inflaters count in 32-bit units.
+                const auto capacity = static_cast<std::uint32_t>(std::min<std::size_t>(size, 1u << 30));
+                m_inflater.SetOutput(buffer, capacity);
+                while (m_inflater.AvailOut() == capacity)
                 {
-                    if (m_stream.avail_in == 0)
+                    if (m_inflater.AvailIn() == 0)
                     {
                         const std::ptrdiff_t got = m_raw->Read(m_input.data(), m_input.size());
                         if (got < 0)
@@ -154,30 +268,35 @@ namespace plexor
                             }
                             return Fail();
                         }
-                        m_stream.next_in = reinterpret_cast<Bytef*>(m_input.data());
-                        m_stream.avail_in = static_cast<uInt>(got);
+                        m_inflater.SetInput(reinterpret_cast<unsigned char*>(m_input.data()),
+                                            static_cast<std::uint32_t>(got));
                     }
                     if (m_betweenMembers)
                     {
                         // Another member must start with the magic bytes;
-                        // inflate checks the rest of its header.
+                        // the inflater checks the rest of its header.
                         if (!StartsNextMember())
                             return Fail();
                         m_betweenMembers = false;
                     }
-                    const int result = inflate(&m_stream, Z_NO_FLUSH);
-                    if (result == Z_STREAM_END)
+                    const std::uint32_t availIn = m_inflater.AvailIn();
+                    const InflateStep step = m_inflater.Inflate();
+                    if (step == InflateStep::Error)
+                        return Fail();
+                    if (step == InflateStep::MemberEnd)
                     {
-                        if (inflateReset(&m_stream) != Z_OK)
+                        if (!m_inflater.StartMember())
                             return Fail();
                         m_betweenMembers = true;
                     }
-                    else if (result != Z_OK && result != Z_BUF_ERROR)
+                    else if (m_inflater.AvailIn() == availIn && m_inflater.AvailOut() == capacity)
                     {
+                        // Input to go on with and room for output, yet no
+                        // progress: damaged data must not spin for ever.
                         return Fail();
                     }
                 }
-                return static_cast<std::ptrdiff_t>(capacity - m_stream.avail_out);
+                return static_cast<std::ptrdiff_t>(capacity - m_inflater.AvailOut());
             }
 
         private:
@@ -188,33 +307,55 @@ namespace plexor
             // is fetched.
             bool StartsNextMember()
             {
-                if (static_cast<unsigned char>(m_stream.next_in[0]) != 0x1F)
+                const unsigned char* next = m_inflater.NextIn();
+                if (next[0] != 0x1F)
                     return false;
-                if (m_stream.avail_in >= 2)
-                    return static_cast<unsigned char>(m_stream.next_in[1]) == 0x8B;
+                if (m_inflater.AvailIn() >= 2)
+                    return next[1] == 0x8B;
                 m_input[0] = static_cast<char>(0x1F);
                 const std::ptrdiff_t got = m_raw->Read(m_input.data() + 1, m_input.size() - 1);
                 if (got <= 0)
                     return false;
-                m_stream.next_in = reinterpret_cast<Bytef*>(m_input.data());
-                m_stream.avail_in = static_cast<uInt>(got + 1);
+                m_inflater.SetInput(reinterpret_cast<unsigned char*>(m_input.data()),
+                                    static_cast<std::uint32_t>(got + 1));
                 return static_cast<unsigned char>(m_input[1]) == 0x8B;
             }
 
             std::ptrdiff_t Fail()
             {
                 m_ok = false;
-                inflateEnd(&m_stream);
                 return -1;
             }
 
             std::unique_ptr<ByteSource> m_raw;
             std::vector<char> m_input;
-            z_stream m_stream {};
+            MemberInflater m_inflater;
             bool m_ok = false;
             bool m_betweenMembers = false;
             bool m_finished = false;
         };
+
+        constexpr Inflater kInflaters[] = {
+            Inflater::Zlib,
+#ifdef PLEXOR_HAVE_ISAL
+            Inflater::Isal,
+#endif
+        };
+    }
+
+    std::span<const Inflater> AvailableInflaters()
+    {
+        return kInflaters;
+    }
+
+    Inflater DefaultInflater()
+    {
+        return kInflaters[std::size(kInflaters) - 1];
+    }
+
+    const char* InflaterName(Inflater inflater)
+    {
+        return inflater == Inflater::Isal ? "isal" : "zlib";
     }
 
     std::unique_ptr<ByteSource> MakeFileSource(std::FILE* file)
@@ -227,7 +368,7 @@ namespace plexor
         return std::make_unique<MemorySource>(std::move(bytes));
     }
 
-    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw)
+    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw, Inflater inflater)
     {
         // Sniff the gzip magic; the bytes read go back in front of the data.
         char magic[2];
@@ -244,8 +385,14 @@ namespace plexor
         const bool gzip = have == 2 && static_cast<unsigned char>(magic[0]) == 0x1F
                        && static_cast<unsigned char>(magic[1]) == 0x8B;
         auto prefixed = std::make_unique<PrefixedSource>(std::string(magic, have), std::move(raw));
-        if (gzip)
-            return std::make_unique<GzipSource>(std::move(prefixed));
-        return prefixed;
+        if (!gzip)
+            return prefixed;
+#ifdef PLEXOR_HAVE_ISAL
+        if (inflater == Inflater::Isal)
+            return std::make_unique<GzipSource<IsalMemberInflater>>(std::move(prefixed));
+#else
+        (void)inflater;
+#endif
+        return std::make_unique<GzipSource<ZlibMemberInflater>>(std::move(prefixed));
     }
 }

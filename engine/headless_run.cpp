@@ -8,8 +8,9 @@
 
 namespace plexor
 {
-    HeadlessRunContext::HeadlessRunContext(ExtractMode mode, std::int32_t zoneType)
-        : m_mode(mode)
+    HeadlessRunContext::HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, Inflater inflater)
+        : zoneFile(inflater)
+        , m_mode(mode)
         , m_zoneType(zoneType)
     {
     }

@@ -20,7 +20,8 @@ namespace plexor
     class HeadlessRunContext final : public RunContext
     {
     public:
-        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType);
+        // `inflater` decompresses a gzip zone file (tests try each one).
+        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, Inflater inflater = DefaultInflater());
 
         bool IsWindowAlive() const override { return windowAlive; }
         ExtractMode RunMode() const override { return m_mode; }

@@ -8,7 +8,7 @@ namespace plexor
         return std::string(text.begin(), text.end());
     }
 
-    std::string FormatStatusText(std::uint32_t linesRead, std::uint32_t namesExtracted)
+    std::string FormatStatusText(std::uint64_t linesRead, std::uint64_t namesExtracted)
     {
         return "[" + std::to_string(linesRead) + " Lines]  [" + std::to_string(namesExtracted) + " Names]";
     }
@@ -26,5 +26,12 @@ namespace plexor
     std::string UnableToWriteMessage(std::string_view path)
     {
         return "Error: Unable to write '" + std::string(path) + "'";
+    }
+
+    std::string LineLimitMessage(std::uint64_t lineLimit)
+    {
+        return "The run stopped at the line limit of " + std::to_string(lineLimit)
+             + " lines: the output holds the names found up to there. To read the whole zone, raise the limit or "
+               "set it to 0 (no limit).";
     }
 }

@@ -12,11 +12,14 @@ namespace plexor
         return list.Entries();
     }
 
+    static_assert(kDefaultLineLimit == ExtractionSettings {}.lineLimit);
+
     void PrepareRun(const RunFilters& filters)
     {
         ResetRunState();
         ApplyFilterSettings(filters.maxChars, filters.minChars, filters.excludedChars, filters.includeWordsText,
                             filters.appendNameServers);
         SetNameServerList(BuildNameServerList(filters.nameServerText));
+        g_extractionSettings.lineLimit = filters.lineLimit;
     }
 }

@@ -33,6 +33,6 @@ namespace plexor
     std::vector<std::string> BuildNameServerList(std::string_view nameServerText);
 
     // ResetRunState, ApplyFilterSettings, then SetNameServerList with the
-    // list built from the name-server text.
+    // list built from the name-server text; then the run's line limit.
     void PrepareRun(const RunFilters& filters);
 }

@@ -23,7 +23,11 @@ namespace plexor
         }
     }
 
-    ZoneLineReader::ZoneLineReader() = default;
+    ZoneLineReader::ZoneLineReader(Inflater inflater)
+        : m_inflater(inflater)
+    {
+    }
+
     ZoneLineReader::~ZoneLineReader() = default;
 
     bool ZoneLineReader::Open(const std::filesystem::path& path)
@@ -39,7 +43,7 @@ namespace plexor
         m_open = true;
         m_eof = false;
         m_failed = false;
-        std::unique_ptr<ByteSource> decoded = MakeDecodingSource(MakeFileSource(file));
+        std::unique_ptr<ByteSource> decoded = MakeDecodingSource(MakeFileSource(file), m_inflater);
         if (!decoded)
         {
             // Opened, but not even its first bytes could be read.
@@ -68,7 +72,7 @@ namespace plexor
         m_open = true;
         m_eof = false;
         m_failed = false;
-        m_source = MakeDecodingSource(MakeMemorySource(std::move(bytes)));
+        m_source = MakeDecodingSource(MakeMemorySource(std::move(bytes)), m_inflater);
         m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
     }
 
@@ -190,6 +194,15 @@ namespace plexor
         m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(classes));
         IndexNewBytes();
         return true;
+    }
+
+    bool ZoneLineReader::HasMoreInput()
+    {
+        if (m_begin < m_end)
+            return true;
+        // Nothing unread is buffered: a refill keeps what it reads for the
+        // next line.
+        return Refill() || m_failed;
     }
 
     bool ZoneLineReader::ReadLineSlow(std::string_view& line)

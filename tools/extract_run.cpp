@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "headless_run.h"
+#include "run_messages.h"
 
 namespace
 {
@@ -145,9 +146,7 @@ int main(int argc, char** argv)
         return 1;
     if (result.stoppedAtLineLimit)
     {
-        std::fprintf(stderr, "extract_run: stopped at the line limit of %llu lines; the output holds the names "
-                             "found up to there (--line-limit 0 reads the whole file)\n",
-                     static_cast<unsigned long long>(filters.lineLimit));
+        std::fprintf(stderr, "extract_run: %s (--line-limit N)\n", plexor::LineLimitMessage(filters.lineLimit).c_str());
         return 3;
     }
     return 0;

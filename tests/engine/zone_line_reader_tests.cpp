@@ -14,6 +14,10 @@
 
 using namespace plexor;
 using plexor::test::Gzip;
+using plexor::AvailableInflaters;
+using plexor::DefaultInflater;
+using plexor::Inflater;
+using plexor::InflaterName;
 
 namespace
 {
@@ -26,9 +30,9 @@ namespace
         return lines;
     }
 
-    std::vector<std::string> LinesOf(const std::string& bytes)
+    std::vector<std::string> LinesOf(const std::string& bytes, Inflater inflater = DefaultInflater())
     {
-        ZoneLineReader reader;
+        ZoneLineReader reader(inflater);
         reader.OpenMemory(bytes);
         auto lines = AllLines(reader);
         EXPECT_FALSE(reader.Failed());
@@ -54,7 +58,8 @@ namespace
     {
         const LineCase& c = GetParam();
         EXPECT_EQ(LinesOf(c.bytes), c.lines);
-        EXPECT_EQ(LinesOf(Gzip(c.bytes)), c.lines) << "gzip-compressed";
+        for (const Inflater inflater : AvailableInflaters())
+            EXPECT_EQ(LinesOf(Gzip(c.bytes), inflater), c.lines) << "gzip-compressed, " << InflaterName(inflater);
     }
 
     INSTANTIATE_TEST_SUITE_P(
@@ -91,16 +96,49 @@ namespace
             expected.push_back(line);
         }
         EXPECT_EQ(LinesOf(bytes), expected);
-        EXPECT_EQ(LinesOf(Gzip(bytes)), expected);
+        for (const Inflater inflater : AvailableInflaters())
+            EXPECT_EQ(LinesOf(Gzip(bytes), inflater), expected) << InflaterName(inflater);
     }
 
-    TEST(ZoneLineReader, MultiMemberGzipYieldsAllMembers)
+    // The gzip cases, run with each inflater of the build.
+    class GzipInflaters : public ::testing::TestWithParam<Inflater>
+    {
+    };
+
+    INSTANTIATE_TEST_SUITE_P(Each, GzipInflaters, test::EachInflater(), test::InflaterParamName);
+
+    TEST_P(GzipInflaters, MultiMemberGzipYieldsAllMembers)
     {
         const std::string bytes = Gzip("a\nb") + Gzip("c\n") + Gzip("") + Gzip("d\n");
-        EXPECT_EQ(LinesOf(bytes), (std::vector<std::string> {"a", "bc", "d"}));
+        EXPECT_EQ(LinesOf(bytes, GetParam()), (std::vector<std::string> {"a", "bc", "d"}));
+
+        // Members that barely compress, each larger than the inflater's input
+        // buffer, so that members start and end anywhere in it.
+        std::string data;
+        std::string members;
+        std::uint32_t x = 12345;
+        for (const std::size_t size : {700000u, 1u, 300000u, 0u, 450000u})
+        {
+            std::string member;
+            while (member.size() < size)
+            {
+                x = x * 1103515245u + 12345u;
+                member += (x >> 24) % 41 == 0 ? '\n' : static_cast<char>('!' + (x >> 16) % 90);
+            }
+            data += member;
+            members += Gzip(member);
+        }
+        ZoneLineReader reader(GetParam());
+        reader.OpenMemory(members);
+        std::string joined;
+        std::string line;
+        while (reader.ReadLine(line))
+            joined += line + "\n";
+        EXPECT_FALSE(reader.Failed());
+        EXPECT_EQ(joined, data + (data.ends_with('\n') ? "" : "\n"));
     }
 
-    TEST(ZoneLineReader, CorruptGzipFailsAfterTheIntactLines)
+    TEST_P(GzipInflaters, CorruptGzipFailsAfterTheIntactLines)
     {
         std::string body;
         for (int i = 0; i < 20000; ++i)
@@ -114,6 +152,13 @@ namespace
         };
         std::string flipped = gz;
         flipped[gz.size() / 2] = static_cast<char>(flipped[gz.size() / 2] ^ 0x55);
+        // The trailer: CRC-32, then the data's length, little-endian.
+        std::string wrongCrc = gz;
+        wrongCrc[gz.size() - 8] = static_cast<char>(wrongCrc[gz.size() - 8] ^ 0x01);
+        std::string wrongLength = gz;
+        wrongLength[gz.size() - 4] = static_cast<char>(wrongLength[gz.size() - 4] ^ 0x01);
+        std::string secondWrongCrc = gz + Gzip("x\n");
+        secondWrongCrc[secondWrongCrc.size() - 5] = static_cast<char>(secondWrongCrc[secondWrongCrc.size() - 5] ^ 0x80);
         const Corruption corruptions[] = {
             {"truncated in the middle", gz.substr(0, gz.size() / 2)},
             {"truncated before the trailer", gz.substr(0, gz.size() - 3)},
@@ -122,10 +167,13 @@ namespace
             {"garbage after the member", gz + "garbage"},
             {"a lone magic byte after the member", gz + "\x1f"},
             {"a truncated second member", gz + Gzip("x\n").substr(0, 12)},
+            {"a wrong CRC-32", wrongCrc},
+            {"a wrong length", wrongLength},
+            {"a second member with a wrong CRC-32", secondWrongCrc},
         };
         for (const Corruption& c : corruptions)
         {
-            ZoneLineReader reader;
+            ZoneLineReader reader(GetParam());
             reader.OpenMemory(c.bytes);
             const auto lines = AllLines(reader);
             EXPECT_TRUE(reader.Failed()) << c.what;
@@ -167,18 +215,92 @@ namespace
         bytes += "no final LF";
         expected.emplace_back("no final LF");
 
-        for (const bool compressed : {false, true})
+        const std::string path = test::TempPath("zone");
+        test::WriteFile(path, bytes);
+        const std::string gzPath = test::TempPath("zone.gz");
+        test::WriteFile(gzPath, Gzip(bytes));
+        struct Form
         {
-            const std::string path = test::TempPath(compressed ? "zone.gz" : "zone");
-            test::WriteFile(path, compressed ? Gzip(bytes) : bytes);
-            ZoneLineReader reader;
-            ASSERT_TRUE(reader.Open(path));
+            std::string what;
+            const std::string& path;
+            Inflater inflater;
+        };
+        std::vector<Form> forms {{"plain", path, DefaultInflater()}};
+        for (const Inflater inflater : AvailableInflaters())
+            forms.push_back({std::string("gzip, ") + InflaterName(inflater), gzPath, inflater});
+        for (const Form& form : forms)
+        {
+            ZoneLineReader reader(form.inflater);
+            ASSERT_TRUE(reader.Open(form.path));
             const auto lines = AllLines(reader);
             EXPECT_FALSE(reader.Failed());
-            ASSERT_EQ(lines.size(), expected.size()) << (compressed ? "gzip" : "plain");
+            ASSERT_EQ(lines.size(), expected.size()) << form.what;
             for (std::size_t i = 0; i < lines.size(); ++i)
-                ASSERT_EQ(lines[i], expected[i]) << "line " << i << (compressed ? " gzip" : " plain");
+                ASSERT_EQ(lines[i], expected[i]) << "line " << i << ", " << form.what;
         }
+    }
+
+    // Whether input goes on, asked before every line, in memory and from a
+    // file (chunks read ahead), plain and compressed: never a byte lost.
+    TEST(ZoneLineReader, HasMoreInputLooksAheadWithoutLosingAByte)
+    {
+        // 16-byte lines: buffers and chunks end exactly between two lines.
+        std::vector<std::string> expected;
+        std::string bytes;
+        for (std::size_t i = 0; bytes.size() < 2 * ZoneLineReader::kInitialBufferSize + 40; ++i)
+        {
+            char line[17];
+            std::snprintf(line, sizeof line, "L%013zu\r\n", i);
+            bytes += line;
+            expected.emplace_back(line, 14);
+        }
+        for (const std::string& tail : {std::string(), std::string("last")})
+        {
+            const std::string all = bytes + tail;
+            std::vector<std::string> lines = expected;
+            if (!tail.empty())
+                lines.push_back(tail);
+            const std::string path = test::TempPath("zone");
+            test::WriteFile(path, all);
+            const std::string gzPath = test::TempPath("zone.gz");
+            test::WriteFile(gzPath, Gzip(all));
+            for (const Inflater inflater : AvailableInflaters())
+            {
+                for (const bool file : {false, true})
+                {
+                    for (const bool compressed : {false, true})
+                    {
+                        const std::string what = std::string(file ? "file" : "memory") + (compressed ? ", gzip " : ", plain ")
+                                               + InflaterName(inflater) + (tail.empty() ? "" : ", last line without LF");
+                        ZoneLineReader reader(inflater);
+                        if (file)
+                            ASSERT_TRUE(reader.Open(compressed ? gzPath : path));
+                        else
+                            reader.OpenMemory(compressed ? Gzip(all) : all);
+                        std::string_view line;
+                        for (std::size_t i = 0; i < lines.size(); ++i)
+                        {
+                            ASSERT_TRUE(reader.HasMoreInput()) << what << ", line " << i;
+                            ASSERT_TRUE(reader.ReadLine(line)) << what << ", line " << i;
+                            ASSERT_EQ(line, lines[i]) << what;
+                        }
+                        EXPECT_FALSE(reader.HasMoreInput()) << what;
+                        EXPECT_FALSE(reader.ReadLine(line)) << what;
+                        EXPECT_FALSE(reader.Failed()) << what;
+                    }
+                }
+            }
+        }
+
+        // Bytes that cannot be read on count as more input; the reader has
+        // failed then.
+        ZoneLineReader reader;
+        reader.OpenMemory(Gzip("a\n") + "garbage");
+        std::string line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_TRUE(reader.HasMoreInput());
+        EXPECT_TRUE(reader.Failed());
+        EXPECT_FALSE(reader.ReadLine(line));
     }
 
     TEST(ZoneLineReader, ClosingInTheMiddleStopsTheReadingThread)

@@ -60,6 +60,7 @@ namespace plexor
             // A pipe or device may block in a read for ever; it is read on
             // the worker's own thread, so that closing never waits for it.
             m_source = std::move(decoded);
+            m_mayBlock = true;
             m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
         }
         return true;
@@ -87,6 +88,7 @@ namespace plexor
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
         m_open = false;
+        m_mayBlock = false;
     }
 
     bool ZoneLineReader::IsOpen() const
@@ -199,6 +201,12 @@ namespace plexor
     bool ZoneLineReader::HasMoreInput()
     {
         if (m_begin < m_end)
+            return true;
+        if (m_eof)
+            return m_failed;
+        // A pipe or device may keep a read waiting for ever: whether it goes
+        // on is not known, so it is taken to.
+        if (m_mayBlock)
             return true;
         // Nothing unread is buffered: a refill keeps what it reads for the
         // next line.

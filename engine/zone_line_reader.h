@@ -98,7 +98,8 @@ namespace plexor
         }
 
         // True when the input goes on after the read position: a byte is
-        // left (the next ReadLine delivers it), or reading on failed.
+        // left (the next ReadLine delivers it), or reading on failed, or a
+        // pipe or device has nothing buffered (it is never waited for).
         // Nothing is lost; the next ReadLine starts where it would have.
         bool HasMoreInput();
 
@@ -151,6 +152,7 @@ namespace plexor
         std::size_t m_indexed = 0;
         bool m_eof = true;
         bool m_failed = false;
+        bool m_mayBlock = false; // a pipe or device
         std::string m_displayPath;
     };
 }

@@ -343,6 +343,7 @@ namespace
         EXPECT_EQ(line, "first");
         ASSERT_TRUE(reader.ReadLine(line));
         EXPECT_EQ(line, "second");
+        EXPECT_TRUE(reader.HasMoreInput()) << "a pipe still open may go on; it is not waited for";
         reader.Close();
         readerClosed.store(true);
         writer.join();

@@ -166,9 +166,133 @@ namespace plexor
         };
 
 #ifdef PLEXOR_HAVE_ISAL
-        // ISA-L's igzip inflate on one gzip member at a time. With crc_flag
-        // ISAL_GZIP it reads the member's header and checks its trailer: the
-        // CRC-32 and the length (modulo 2^32) of the member's data.
+        // Reads a gzip member's header (RFC 1952) byte by byte, in whatever
+        // pieces it arrives: the magic, method 8 (deflate), no reserved flag,
+        // and the optional extra field, name, comment and header checksum,
+        // which is checked.
+        class GzipHeaderReader final
+        {
+        public:
+            // Takes header bytes from the front of [data, data + size) and
+            // returns how many it took; then Done() or Failed() may be set.
+            std::size_t Take(const unsigned char* data, std::size_t size)
+            {
+                std::size_t taken = 0;
+                while (taken < size && m_part != Part::Done && m_part != Part::Failed)
+                {
+                    const unsigned char byte = data[taken++];
+                    if (m_part != Part::HeaderCrc)
+                        m_crc = crc32(m_crc, &byte, 1);
+                    TakeByte(byte);
+                }
+                return taken;
+            }
+
+            bool Done() const { return m_part == Part::Done; }
+            bool Failed() const { return m_part == Part::Failed; }
+            void Restart() { *this = GzipHeaderReader(); }
+
+        private:
+            enum class Part
+            {
+                Fixed,       // magic, method, flags, time, extra flags, system
+                ExtraLength, // two bytes, little-endian
+                Extra,
+                Name,    // up to a zero byte
+                Comment, // up to a zero byte
+                HeaderCrc,
+                Done,
+                Failed
+            };
+
+            static constexpr unsigned kHeaderCrcFlag = 0x02;
+            static constexpr unsigned kExtraFlag = 0x04;
+            static constexpr unsigned kNameFlag = 0x08;
+            static constexpr unsigned kCommentFlag = 0x10;
+            static constexpr unsigned kReservedFlags = 0xE0;
+
+            void TakeByte(unsigned char byte)
+            {
+                switch (m_part)
+                {
+                case Part::Fixed:
+                    if ((m_count == 0 && byte != 0x1F) || (m_count == 1 && byte != 0x8B) || (m_count == 2 && byte != 8)
+                        || (m_count == 3 && (byte & kReservedFlags) != 0))
+                    {
+                        m_part = Part::Failed;
+                        return;
+                    }
+                    if (m_count == 3)
+                        m_flags = byte;
+                    if (++m_count == 10)
+                        NextPart(Part::ExtraLength);
+                    return;
+                case Part::ExtraLength:
+                    m_length |= static_cast<std::uint32_t>(byte) << (8 * m_count);
+                    if (++m_count == 2)
+                        NextPart(m_length > 0 ? Part::Extra : Part::Name);
+                    return;
+                case Part::Extra:
+                    if (++m_count == m_length)
+                        NextPart(Part::Name);
+                    return;
+                case Part::Name:
+                    if (byte == 0)
+                        NextPart(Part::Comment);
+                    return;
+                case Part::Comment:
+                    if (byte == 0)
+                        NextPart(Part::HeaderCrc);
+                    return;
+                case Part::HeaderCrc:
+                    if (byte != ((m_headerCrc >> (8 * m_count)) & 0xFF))
+                    {
+                        m_part = Part::Failed;
+                        return;
+                    }
+                    if (++m_count == 2)
+                        NextPart(Part::Done);
+                    return;
+                case Part::Done:
+                case Part::Failed:
+                    return;
+                }
+            }
+
+            // Moves on to `part`, or past it when the flags leave it out.
+            void NextPart(Part part)
+            {
+                m_count = 0;
+                if (part == Part::ExtraLength && (m_flags & kExtraFlag) == 0)
+                    part = Part::Name;
+                if (part == Part::Extra && m_length == 0)
+                    part = Part::Name;
+                if (part == Part::Name && (m_flags & kNameFlag) == 0)
+                    part = Part::Comment;
+                if (part == Part::Comment && (m_flags & kCommentFlag) == 0)
+                    part = Part::HeaderCrc;
+                if (part == Part::HeaderCrc)
+                {
+                    if ((m_flags & kHeaderCrcFlag) == 0)
+                        part = Part::Done;
+                    m_headerCrc = static_cast<std::uint32_t>(m_crc);
+                }
+                m_part = part;
+            }
+
+            Part m_part = Part::Fixed;
+            std::uint32_t m_count = 0; // bytes of the current part so far
+            std::uint32_t m_length = 0; // of the extra field
+            unsigned m_flags = 0;
+            uLong m_crc = crc32(0, nullptr, 0); // of the header bytes so far
+            std::uint32_t m_headerCrc = 0;
+        };
+
+        // ISA-L's igzip inflate on one gzip member at a time. The header is
+        // read here (ISA-L 2.30 wrongly rejects a header checksum that spans
+        // two of its calls); ISA-L, with crc_flag ISAL_GZIP_NO_HDR_VER,
+        // inflates the data and checks the trailer: the CRC-32 and the length
+        // (modulo 2^32) of the member's data.
         class IsalMemberInflater final
         {
         public:
@@ -176,7 +300,7 @@ namespace plexor
                 : m_state(std::make_unique<inflate_state>())
             {
                 isal_inflate_init(m_state.get());
-                m_state->crc_flag = ISAL_GZIP;
+                m_state->crc_flag = ISAL_GZIP_NO_HDR_VER;
             }
 
             bool Ok() const { return true; }
@@ -196,10 +320,21 @@ namespace plexor
 
             InflateStep Inflate()
             {
-                const int result = isal_inflate(m_state.get());
+                inflate_state& state = *m_state;
+                if (!m_header.Done())
+                {
+                    const std::size_t taken = m_header.Take(state.next_in, state.avail_in);
+                    state.next_in += taken;
+                    state.avail_in -= static_cast<std::uint32_t>(taken);
+                    if (m_header.Failed())
+                        return InflateStep::Error;
+                    if (!m_header.Done() || state.avail_in == 0)
+                        return InflateStep::Progress;
+                }
+                const int result = isal_inflate(&state);
                 if (result < 0 || result == ISAL_NEED_DICT)
                     return InflateStep::Error;
-                return m_state->block_state == ISAL_BLOCK_FINISH ? InflateStep::MemberEnd : InflateStep::Progress;
+                return state.block_state == ISAL_BLOCK_FINISH ? InflateStep::MemberEnd : InflateStep::Progress;
             }
 
             // Ready for the next member (the length check counts from 0
@@ -213,16 +348,18 @@ namespace plexor
                 std::uint8_t* nextOut = state.next_out;
                 const std::uint32_t availOut = state.avail_out;
                 isal_inflate_reset(&state);
-                state.crc_flag = ISAL_GZIP;
+                state.crc_flag = ISAL_GZIP_NO_HDR_VER;
                 state.next_in = nextIn;
                 state.avail_in = availIn;
                 state.next_out = nextOut;
                 state.avail_out = availOut;
+                m_header.Restart();
                 return true;
             }
 
         private:
             std::unique_ptr<inflate_state> m_state; // tens of kilobytes
+            GzipHeaderReader m_header;
         };
 #endif
 

@@ -7,7 +7,9 @@
 #endif
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include "byte_sources.h"
 #include "engine_test_support.h"
 #include "read_ahead.h"
 #include "zone_line_reader.h"
@@ -15,7 +17,9 @@
 using namespace plexor;
 using plexor::test::Gzip;
 using plexor::AvailableInflaters;
+using plexor::ByteSource;
 using plexor::DefaultInflater;
+using plexor::MakeDecodingSource;
 using plexor::Inflater;
 using plexor::InflaterName;
 
@@ -100,6 +104,28 @@ namespace
             EXPECT_EQ(LinesOf(Gzip(bytes), inflater), expected) << InflaterName(inflater);
     }
 
+    // Bytes in memory, handed out one per read.
+    class OneByteAtATime final : public ByteSource
+    {
+    public:
+        explicit OneByteAtATime(std::string bytes)
+            : m_bytes(std::move(bytes))
+        {
+        }
+
+        std::ptrdiff_t Read(char* buffer, std::size_t size) override
+        {
+            if (size == 0 || m_position == m_bytes.size())
+                return 0;
+            buffer[0] = m_bytes[m_position++];
+            return 1;
+        }
+
+    private:
+        std::string m_bytes;
+        std::size_t m_position = 0;
+    };
+
     // The gzip cases, run with each inflater of the build.
     class GzipInflaters : public ::testing::TestWithParam<Inflater>
     {
@@ -138,6 +164,54 @@ namespace
         EXPECT_EQ(joined, data + (data.ends_with('\n') ? "" : "\n"));
     }
 
+    // gzip as gzip(1) writes it stores the file's name; other tools add an
+    // extra field, a comment and a header checksum. Each is passed over.
+    TEST_P(GzipInflaters, OptionalHeaderFieldsArePassedOver)
+    {
+        const std::string data = "a NS b\nlast";
+        char extra[] = "XY\x02\x00ab";
+        char name[] = "zone.txt";
+        char comment[] = "made for a test";
+        gz_header header {};
+        header.extra = reinterpret_cast<Bytef*>(extra);
+        header.extra_len = 6;
+        header.name = reinterpret_cast<Bytef*>(name);
+        header.comment = reinterpret_cast<Bytef*>(comment);
+        header.hcrc = 1;
+        z_stream stream {};
+        ASSERT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+        ASSERT_EQ(deflateSetHeader(&stream, &header), Z_OK);
+        std::string gz(1024, '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        stream.avail_in = static_cast<uInt>(data.size());
+        stream.next_out = reinterpret_cast<Bytef*>(gz.data());
+        stream.avail_out = static_cast<uInt>(gz.size());
+        ASSERT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+        gz.resize(stream.total_out);
+        deflateEnd(&stream);
+        ASSERT_EQ(static_cast<unsigned char>(gz[3]), 0x1Eu) << "FHCRC, FEXTRA, FNAME and FCOMMENT set";
+
+        EXPECT_EQ(LinesOf(gz, GetParam()), (std::vector<std::string> {"a NS b", "last"}));
+        EXPECT_EQ(LinesOf(gz + gz, GetParam()), (std::vector<std::string> {"a NS b", "lasta NS b", "last"}));
+        // Arriving a byte at a time, every field is split at every byte.
+        const auto source = MakeDecodingSource(std::make_unique<OneByteAtATime>(gz + gz), GetParam());
+        std::string inflated;
+        char buffer[64];
+        std::ptrdiff_t got = 0;
+        while ((got = source->Read(buffer, sizeof buffer)) > 0)
+            inflated.append(buffer, static_cast<std::size_t>(got));
+        EXPECT_EQ(got, 0);
+        EXPECT_EQ(inflated, data + data);
+        // The header checksum is checked too.
+        std::string wrongHeader = gz;
+        wrongHeader[14] = 'Z'; // in the extra field
+        ZoneLineReader reader(GetParam());
+        reader.OpenMemory(wrongHeader);
+        std::string line;
+        EXPECT_FALSE(reader.ReadLine(line));
+        EXPECT_TRUE(reader.Failed());
+    }
+
     TEST_P(GzipInflaters, CorruptGzipFailsAfterTheIntactLines)
     {
         std::string body;
@@ -170,6 +244,8 @@ namespace
             {"a wrong CRC-32", wrongCrc},
             {"a wrong length", wrongLength},
             {"a second member with a wrong CRC-32", secondWrongCrc},
+            {"a method other than deflate", gz.substr(0, 2) + '\x07' + gz.substr(3)},
+            {"a reserved header flag", gz.substr(0, 3) + '\x20' + gz.substr(4)},
         };
         for (const Corruption& c : corruptions)
         {

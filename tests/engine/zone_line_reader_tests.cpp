@@ -169,12 +169,13 @@ namespace
     TEST_P(GzipInflaters, OptionalHeaderFieldsArePassedOver)
     {
         const std::string data = "a NS b\nlast";
-        char extra[] = "XY\x02\x00ab";
+        char extra[] = "XY\x02\x00"
+                       "ab"; // one subfield "XY" of two bytes
         char name[] = "zone.txt";
         char comment[] = "made for a test";
         gz_header header {};
         header.extra = reinterpret_cast<Bytef*>(extra);
-        header.extra_len = 6;
+        header.extra_len = sizeof extra - 1;
         header.name = reinterpret_cast<Bytef*>(name);
         header.comment = reinterpret_cast<Bytef*>(comment);
         header.hcrc = 1;

@@ -32,6 +32,9 @@ namespace plexor
         NameServers = 1
     };
 
+    // A run ends once it has read this many lines; 0 means no limit.
+    inline constexpr std::uint64_t kDefaultLineLimit = 2000000;
+
     struct ExtractionSettings
     {
         std::int32_t maxChars = 0;
@@ -42,9 +45,8 @@ namespace plexor
         std::vector<std::string> nameServers;  // upper-cased, no empty or repeated entries
         std::int32_t appendNameServers = 0;
         // The run ends after the batch in which linesRead reaches this; 0
-        // means no limit. Starts at the default limit (kDefaultLineLimit in
-        // run_setup.h); PrepareRun sets it for every run.
-        std::uint64_t lineLimit = 2000000;
+        // means no limit. PrepareRun sets it for every run.
+        std::uint64_t lineLimit = kDefaultLineLimit;
 
         // excludedChars prepared for the per-name test: its single-byte
         // characters as a lookup table, its UTF-8 multi-byte characters as

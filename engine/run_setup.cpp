@@ -12,8 +12,6 @@ namespace plexor
         return list.Entries();
     }
 
-    static_assert(kDefaultLineLimit == ExtractionSettings {}.lineLimit);
-
     void PrepareRun(const RunFilters& filters)
     {
         ResetRunState();

@@ -146,7 +146,8 @@ int main(int argc, char** argv)
         return 1;
     if (result.stoppedAtLineLimit)
     {
-        std::fprintf(stderr, "extract_run: %s (--line-limit N)\n", plexor::LineLimitMessage(filters.lineLimit).c_str());
+        std::fprintf(stderr, "extract_run: %s The option is --line-limit N.\n",
+                     plexor::LineLimitMessage(filters.lineLimit).c_str());
         return 3;
     }
     return 0;

@@ -70,4 +70,5 @@ expect_run(0 "\\[1500 Lines\\]  \\[1500 Names\\]\n$" "^$"
     --layout gtld --mode nameservers --line-limit 1500 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[1500 Lines\\]  \\[1500 Names\\]\n$" "^$"
     --layout gtld --mode nameservers --line-limit 0 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
-expect_run(2 "^$" "usage" --layout gtld --mode nameservers --line-limit -1 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
+expect_run(2 "^$" "usage"
+    --layout gtld --mode nameservers --line-limit -1 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")

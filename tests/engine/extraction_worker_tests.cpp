@@ -152,6 +152,16 @@ namespace
                 EXPECT_EQ(g_runState.stoppedAtLineLimit.load(), c.stoppedAtLineLimit) << what;
             }
         }
+
+        // Past the limit the zone is only looked at: damage there leaves the
+        // run whole, and counts as lines left.
+        RunFilters filters = OpenFilters();
+        filters.lineLimit = 2000;
+        const auto result =
+            RunWorker(test::Gzip(AddressLines(2000)) + "garbage", ExtractMode::NameServers, kGtld, filters);
+        ExpectCompletedRun(result);
+        EXPECT_EQ(OutputLines(result.output).size(), 2000u);
+        EXPECT_TRUE(g_runState.stoppedAtLineLimit.load());
     }
 
     // Counts past 2^32 - 1 go on, in the counters and in the status text,

@@ -143,8 +143,8 @@ namespace plexor
         m_abortButton->setEnabled(active);
         if (!active)
             return; // after a run the status line keeps its final counts
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         m_statusLine->setText(QString::fromStdString(FormatStatusText(lines, names)));
     }

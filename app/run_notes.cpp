@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "run_messages.h"
+
 namespace plexor
 {
     QString LineLimitNote(std::uint64_t lineLimit)
@@ -11,12 +13,8 @@ namespace plexor
 #else
         const QString menu = QStringLiteral("right-click the window");
 #endif
-        return QStringLiteral("The run stopped at the line limit of %1 lines; the zone file has more lines. "
-                              "The output holds the names found up to there.\n"
-                              "To change the limit, %2, choose \"Line Limit...\" and enter a larger number, "
-                              "or 0 for no limit.")
-            .arg(lineLimit)
-            .arg(menu);
+        return QString::fromStdString(LineLimitMessage(lineLimit))
+             + QStringLiteral("\nTo change the limit, %1 and choose \"Line Limit...\".").arg(menu);
     }
 
     QString UnreadableRecordsNote(std::uint64_t count)

@@ -93,7 +93,7 @@ namespace
         filters.maxChars = 1000;
         filters.excludedChars.clear();
         filters.appendNameServers = append ? 1 : 0;
-        std::uint32_t lines = 0;
+        std::uint64_t lines = 0;
         for (auto _ : state)
         {
             // Copying the zone in is set-up, not part of the run. The output
@@ -111,7 +111,7 @@ namespace
             plexor::PrepareRun(filters);
             context.SetWorkerReference();
             plexor::ExtractionWorker(&context);
-            std::uint32_t names = 0;
+            std::uint64_t names = 0;
             plexor::GetRunCounters(lines, names);
         }
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * zone.size()));

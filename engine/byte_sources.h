@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -24,6 +25,21 @@ namespace plexor
         virtual std::error_code Error() const { return {}; }
     };
 
+    // The libraries that can inflate gzip data: zlib everywhere, ISA-L's
+    // igzip where the build found it (about four times as fast).
+    enum class Inflater
+    {
+        Zlib,
+        Isal
+    };
+
+    // The inflaters of this build, zlib first.
+    std::span<const Inflater> AvailableInflaters();
+    // The fastest of them: what runs use.
+    Inflater DefaultInflater();
+    // "zlib" or "isal", for test names and messages.
+    const char* InflaterName(Inflater inflater);
+
     // Takes ownership of the open file.
     std::unique_ptr<ByteSource> MakeFileSource(std::FILE* file);
     std::unique_ptr<ByteSource> MakeMemorySource(std::string bytes);
@@ -32,6 +48,8 @@ namespace plexor
     // with the gzip magic bytes 1F 8B (one or more members; anything after a
     // member that is not another member, and data ending inside a member, is
     // an error), unchanged otherwise. Returns null when even the first bytes
-    // cannot be read.
-    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw);
+    // cannot be read. `inflater` chooses the library (one this build does
+    // not have means zlib); both check every member's CRC-32 and length.
+    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw,
+                                                   Inflater inflater = DefaultInflater());
 }

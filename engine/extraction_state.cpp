@@ -131,7 +131,7 @@ namespace plexor
         return g_runState.abortRequested.load();
     }
 
-    void GetRunCounters(std::uint32_t& linesRead, std::uint32_t& namesExtracted)
+    void GetRunCounters(std::uint64_t& linesRead, std::uint64_t& namesExtracted)
     {
         linesRead = g_runState.linesRead.load(std::memory_order_relaxed);
         namesExtracted = g_runState.namesExtracted.load(std::memory_order_relaxed);

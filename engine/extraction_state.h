@@ -32,6 +32,9 @@ namespace plexor
         NameServers = 1
     };
 
+    // A run ends once it has read this many lines; 0 means no limit.
+    inline constexpr std::uint64_t kDefaultLineLimit = 2000000;
+
     struct ExtractionSettings
     {
         std::int32_t maxChars = 0;
@@ -41,6 +44,9 @@ namespace plexor
         std::vector<std::string> includeWords; // includeWordsText split at commas
         std::vector<std::string> nameServers;  // upper-cased, no empty or repeated entries
         std::int32_t appendNameServers = 0;
+        // The run ends after the batch in which linesRead reaches this; 0
+        // means no limit. PrepareRun sets it for every run.
+        std::uint64_t lineLimit = kDefaultLineLimit;
 
         // excludedChars prepared for the per-name test: its single-byte
         // characters as a lookup table, its UTF-8 multi-byte characters as
@@ -53,8 +59,10 @@ namespace plexor
     struct RunState
     {
         // Written only by the worker thread, read by the dialog for display.
-        std::atomic<std::uint32_t> linesRead {0};
-        std::atomic<std::uint32_t> namesExtracted {0};
+        // 64-bit, so that a whole registry zone read without a line limit never
+        // wraps them.
+        std::atomic<std::uint64_t> linesRead {0};
+        std::atomic<std::uint64_t> namesExtracted {0};
         // Written by the dialog (abortRequested also by the worker at the line
         // cap), polled by the worker and the extractors.
         std::atomic<bool> paused {false};
@@ -88,7 +96,7 @@ namespace plexor
     bool IsPaused();
     void SetAbortRequested(bool abortRequested);
     bool IsAbortRequested();
-    void GetRunCounters(std::uint32_t& linesRead, std::uint32_t& namesExtracted);
+    void GetRunCounters(std::uint64_t& linesRead, std::uint64_t& namesExtracted);
 
     // ASCII-only upper-casing: the result does not depend on the locale and
     // never changes a byte of a multi-byte character.

@@ -49,8 +49,10 @@ namespace plexor
         const bool holdBack = static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
         ZoneLineReader& zoneFile = context->ZoneFile();
         OutputWriter& outputFile = context->OutputFile();
+        const std::uint64_t lineLimit = g_extractionSettings.lineLimit;
 
         bool outputOk = true;
+        bool limitReached = false;
         bool outOfMemory = false;
         try
         {
@@ -79,11 +81,17 @@ namespace plexor
                 if (!outputOk || zoneFile.Failed())
                     break;
 
-                std::uint32_t lines = 0;
-                std::uint32_t names = 0;
+                std::uint64_t lines = 0;
+                std::uint64_t names = 0;
                 GetRunCounters(lines, names);
-                if (lines >= kLineCap)
+                if (lineLimit != 0 && lines >= lineLimit)
+                {
                     SetAbortRequested(true);
+                    limitReached = true;
+                    // Cut short only when the zone file goes on.
+                    g_runState.stoppedAtLineLimit.store(zoneFile.HasMoreInput());
+                    break;
+                }
             }
             // The held-back entry, possibly grown by the last call.
             if (outputOk)
@@ -96,7 +104,9 @@ namespace plexor
             outOfMemory = true;
         }
 
-        const bool readOk = !zoneFile.Failed() && !outOfMemory;
+        // Past the line limit the zone file is only looked at: a failure
+        // there does not fail a run that needed none of those bytes.
+        const bool readOk = (limitReached || !zoneFile.Failed()) && !outOfMemory;
         zoneFile.Close();
         outputOk = outputFile.Close() && outputOk;
 
@@ -113,8 +123,8 @@ namespace plexor
             context->ReportRunFailure(*failure);
         }
 
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         context->SetFinalStatusText(FormatStatusText(lines, names));
         context->ClearWorkerReference();

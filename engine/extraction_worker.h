@@ -46,6 +46,7 @@ namespace plexor
     };
 
     inline constexpr std::uint32_t kBatchLimit = 1000;
+    // The default line limit (ExtractionSettings::lineLimit).
     inline constexpr std::uint32_t kLineCap = 2000000;
     inline constexpr unsigned kWorkerPausePollMs = 1000;
     inline constexpr unsigned kExtractorPausePollMs = 100;

@@ -368,8 +368,8 @@ namespace plexor
                 // test finds neither, so a pause or abort stops the run right
                 // after the last line looked at, as a test before every line
                 // would. linesRead counts each line before its rules run.
-                std::atomic<std::uint32_t>& linesRead = g_runState.linesRead;
-                const std::uint32_t linesBefore = linesRead.load(std::memory_order_relaxed);
+                std::atomic<std::uint64_t>& linesRead = g_runState.linesRead;
+                const std::uint64_t linesBefore = linesRead.load(std::memory_order_relaxed);
                 std::size_t taken = n;
                 std::size_t lastTaken = 0; // lines up to the last one looked at
                 while (todo != 0)
@@ -384,7 +384,7 @@ namespace plexor
                         m_scan.Forget();
                         break;
                     }
-                    linesRead.store(linesBefore + static_cast<std::uint32_t>(k) + 1, std::memory_order_relaxed);
+                    linesRead.store(linesBefore + k + 1, std::memory_order_relaxed);
                     lastTaken = k + 1;
                     const std::size_t start = k == 0 ? run.begin : run.ends[k - 1] + std::size_t {1};
                     const std::size_t prefix = m_prefixLengths[k];
@@ -414,7 +414,7 @@ namespace plexor
                         break;
                     }
                 }
-                linesRead.store(linesBefore + static_cast<std::uint32_t>(taken), std::memory_order_relaxed);
+                linesRead.store(linesBefore + taken, std::memory_order_relaxed);
                 m_zoneFile.SkipBufferedLines(taken);
                 return count;
             }

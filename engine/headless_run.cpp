@@ -42,8 +42,10 @@ namespace plexor
         }
     }
 
-    HeadlessRunContext::HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd)
-        : m_mode(mode)
+    HeadlessRunContext::HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd,
+                                           Inflater inflater)
+        : zoneFile(inflater)
+        , m_mode(mode)
         , m_zoneType(zoneType)
         , m_lineEnd(lineEnd)
     {

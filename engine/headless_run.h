@@ -24,7 +24,9 @@ namespace plexor
     class HeadlessRunContext final : public RunContext
     {
     public:
-        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd = LineEnd::CrLf);
+        // `inflater` decompresses a gzip zone file (tests try each one).
+        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd = LineEnd::CrLf,
+                           Inflater inflater = DefaultInflater());
 
         bool IsWindowAlive() const override { return windowAlive; }
         ExtractMode RunMode() const override { return m_mode; }

@@ -8,7 +8,7 @@ namespace plexor
         return std::string(text.begin(), text.end());
     }
 
-    std::string FormatStatusText(std::uint32_t linesRead, std::uint32_t namesExtracted)
+    std::string FormatStatusText(std::uint64_t linesRead, std::uint64_t namesExtracted)
     {
         return "[" + std::to_string(linesRead) + " Lines]  [" + std::to_string(namesExtracted) + " Names]";
     }
@@ -42,5 +42,12 @@ namespace plexor
     std::string UnableToWriteMessage(std::string_view path, std::string_view reason)
     {
         return FailureMessage("write", path, reason);
+    }
+
+    std::string LineLimitMessage(std::uint64_t lineLimit)
+    {
+        return "The run stopped at the line limit of " + std::to_string(lineLimit)
+             + " lines: the output holds the names found up to there. To read the whole zone, raise the limit or "
+               "set it to 0 (no limit).";
     }
 }

@@ -13,7 +13,7 @@ namespace plexor
     // A path as UTF-8 text, for messages.
     std::string PathText(const std::filesystem::path& path);
     // "[%u Lines]  [%u Names]"
-    std::string FormatStatusText(std::uint32_t linesRead, std::uint32_t namesExtracted);
+    std::string FormatStatusText(std::uint64_t linesRead, std::uint64_t namesExtracted);
     // The system's reason for a failure ("No such file or directory"), or
     // empty when there is none to give.
     std::string SystemReason(const std::error_code& error);
@@ -26,4 +26,7 @@ namespace plexor
     std::string UnableToWriteMessage(std::string_view path, std::string_view reason = {});
     // Why an output file that is the zone file itself is refused.
     inline constexpr std::string_view kOutputIsZoneFileReason = "The output file is the zone file itself.";
+    // The note after a run that the line limit ended while the zone file
+    // had more lines. Callers add where the limit is changed.
+    std::string LineLimitMessage(std::uint64_t lineLimit);
 }

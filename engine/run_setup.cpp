@@ -18,5 +18,6 @@ namespace plexor
         ApplyFilterSettings(filters.maxChars, filters.minChars, filters.excludedChars, filters.includeWordsText,
                             filters.appendNameServers);
         SetNameServerList(BuildNameServerList(filters.nameServerText));
+        g_extractionSettings.lineLimit = filters.lineLimit;
     }
 }

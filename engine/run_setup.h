@@ -8,14 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "extraction_state.h"
+
 namespace plexor
 {
     // The filter values a user sees on first start.
     inline constexpr std::int32_t kDefaultMaxChars = 18;
     inline constexpr std::int32_t kDefaultMinChars = 5;
     inline constexpr std::string_view kDefaultExcludedChars = "xyz-";
-    // A run ends once it has read this many lines; 0 means no limit.
-    inline constexpr std::uint64_t kDefaultLineLimit = 2000000;
+    // kDefaultLineLimit: extraction_state.h
 
     struct RunFilters
     {
@@ -33,6 +34,6 @@ namespace plexor
     std::vector<std::string> BuildNameServerList(std::string_view nameServerText);
 
     // ResetRunState, ApplyFilterSettings, then SetNameServerList with the
-    // list built from the name-server text.
+    // list built from the name-server text; then the run's line limit.
     void PrepareRun(const RunFilters& filters);
 }

@@ -59,7 +59,11 @@ namespace plexor
         };
     }
 
-    ZoneLineReader::ZoneLineReader() = default;
+    ZoneLineReader::ZoneLineReader(Inflater inflater)
+        : m_inflater(inflater)
+    {
+    }
+
     ZoneLineReader::~ZoneLineReader() = default;
 
     bool ZoneLineReader::Open(const std::filesystem::path& path)
@@ -145,7 +149,7 @@ namespace plexor
         m_rawBytesRead.store(0, std::memory_order_relaxed);
         errno = 0;
         std::unique_ptr<ByteSource> decoded =
-            MakeDecodingSource(std::make_unique<CountingSource>(MakeFileSource(file), m_rawBytesRead));
+            MakeDecodingSource(std::make_unique<CountingSource>(MakeFileSource(file), m_rawBytesRead), m_inflater);
         if (!decoded)
         {
             // Opened, but not even its first bytes could be read; the
@@ -165,6 +169,7 @@ namespace plexor
             // A pipe or device may block in a read for ever; it is read on
             // the worker's own thread, so that closing never waits for it.
             m_source = std::move(decoded);
+            m_mayBlock = true;
             m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
         }
     }
@@ -179,7 +184,8 @@ namespace plexor
         m_failed = false;
         m_rawSize = bytes.size();
         m_rawBytesRead.store(0, std::memory_order_relaxed);
-        m_source = MakeDecodingSource(std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead));
+        m_source = MakeDecodingSource(
+            std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead), m_inflater);
         m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
     }
 
@@ -195,6 +201,7 @@ namespace plexor
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
         m_open = false;
+        m_mayBlock = false;
     }
 
     bool ZoneLineReader::IsOpen() const
@@ -317,6 +324,21 @@ namespace plexor
         m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(classes));
         IndexNewBytes();
         return true;
+    }
+
+    bool ZoneLineReader::HasMoreInput()
+    {
+        if (m_begin < m_end)
+            return true;
+        if (m_eof)
+            return m_failed;
+        // A pipe or device may keep a read waiting for ever: whether it goes
+        // on is not known, so it is taken to.
+        if (m_mayBlock)
+            return true;
+        // Nothing unread is buffered: a refill keeps what it reads for the
+        // next line.
+        return Refill() || m_failed;
     }
 
     bool ZoneLineReader::ReadLineSlow(std::string_view& line)

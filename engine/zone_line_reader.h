@@ -18,18 +18,20 @@
 #include <system_error>
 #include <vector>
 
+#include "byte_sources.h"
 #include "line_index.h"
 #include "record_label.h"
 
 namespace plexor
 {
-    class ByteSource;
     class ReadAhead;
 
     class ZoneLineReader final
     {
     public:
-        ZoneLineReader();
+        // `inflater` decompresses gzip files; tests choose one, runs take the
+        // fastest.
+        explicit ZoneLineReader(Inflater inflater = DefaultInflater());
         ~ZoneLineReader();
         ZoneLineReader(const ZoneLineReader&) = delete;
         ZoneLineReader& operator=(const ZoneLineReader&) = delete;
@@ -107,6 +109,12 @@ namespace plexor
             m_begin = static_cast<std::size_t>(m_lineEnds[m_nextLineEnd - 1]) + 1;
         }
 
+        // True when the input goes on after the read position: a byte is
+        // left (the next ReadLine delivers it), or reading on failed, or a
+        // pipe or device has nothing buffered (it is never waited for).
+        // Nothing is lost; the next ReadLine starts where it would have.
+        bool HasMoreInput();
+
         // True once a read or decompression error has ended the input; the
         // lines delivered before it are intact.
         bool Failed() const { return m_failed; }
@@ -155,6 +163,7 @@ namespace plexor
 
         // Bytes in memory, pipes and devices are read directly from
         // m_source; regular files through m_readAhead, on a thread of its own.
+        Inflater m_inflater;
         std::unique_ptr<ByteSource> m_source;
         std::unique_ptr<ReadAhead> m_readAhead;
         bool m_open = false;
@@ -173,6 +182,7 @@ namespace plexor
         bool m_eof = true;
         bool m_failed = false;
         std::error_code m_error;
+        bool m_mayBlock = false; // a pipe or device
         std::string m_displayPath;
         std::atomic<std::uint64_t> m_rawBytesRead {0};
         std::uint64_t m_rawSize = 0;

@@ -30,8 +30,8 @@ namespace
     {
         std::string output;
         std::string status;
-        std::uint32_t linesRead = 0;
-        std::uint32_t namesExtracted = 0;
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
     };
 
     RunOutcome Run(std::string zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,

@@ -10,6 +10,8 @@ Run it again after changing a seed; it replaces the folders' contents.
 import gzip
 import pathlib
 import shutil
+import struct
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -49,6 +51,16 @@ def gz(data):
     return gzip.compress(data, compresslevel=6, mtime=0)
 
 
+def gz_with_header_fields(data):
+    """One member with an extra field, a name, a comment and a header CRC."""
+    header = b"\x1f\x8b\x08\x1e" + b"\0\0\0\0" + b"\x00\xff"
+    header += struct.pack("<H", 6) + b"XY\x02\x00ab" + b"zone.txt\0" + b"a comment\0"
+    header += struct.pack("<H", zlib.crc32(header) & 0xFFFF)
+    deflate = zlib.compressobj(6, zlib.DEFLATED, -15)
+    body = deflate.compress(data) + deflate.flush()
+    return header + body + struct.pack("<II", zlib.crc32(data), len(data) & 0xFFFFFFFF)
+
+
 def line_reader_seeds():
     plain = [
         ("empty", b""), ("lf", b"a\nb\n"), ("crlf", b"a\r\nb\r\n"), ("no-final-lf", b"a\nb"),
@@ -62,6 +74,7 @@ def line_reader_seeds():
     seeds.append(("gzip-gtld", gz(GTLD_ZONE)))
     seeds.append(("gzip-two-members", gz(b"first\nhal") + gz(b"f\nsecond")))
     seeds.append(("gzip-truncated", gz(SE_ZONE)[:30]))
+    seeds.append(("gzip-header-fields", gz_with_header_fields(GTLD_ZONE)))
     return seeds
 
 

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     zlib1g-dev
+    libisal-dev  # ISA-L, the fast gzip inflater (zlib is used where it is missing)
     libgtest-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     libbotan-2-dev

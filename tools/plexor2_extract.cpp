@@ -21,6 +21,7 @@
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
 #include "headless_run.h"
+#include "run_messages.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
@@ -164,10 +165,8 @@ int main(int argc, char** argv)
     }
     if (result.stoppedAtLineLimit)
     {
-        std::fprintf(stderr,
-                     "%s: stopped at the line limit of %llu lines; the output holds the names found up to there "
-                     "(--line-limit 0 reads the whole file)\n",
-                     kProgram, static_cast<unsigned long long>(command.filters.lineLimit));
+        std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
+                     plexor::LineLimitMessage(command.filters.lineLimit).c_str());
         return 3;
     }
     return 0;

@@ -46,7 +46,7 @@ namespace
         QString zonePath;
         QByteArray fullOutput; // of the run left to finish
         QString fullStatus;
-        std::uint32_t finalLines = 0; // linesRead at the end of that run
+        std::uint64_t finalLines = 0; // linesRead at the end of that run
     };
 
     // Names that the dialog's default filters (5 to 18 characters, none of
@@ -79,10 +79,10 @@ namespace
         return zone;
     }
 
-    std::uint32_t LinesRead()
+    std::uint64_t LinesRead()
     {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         return lines;
     }
@@ -90,7 +90,7 @@ namespace
     // Polls the counter (no events are processed, so the run stays active
     // for the dialog) until the run has read `lines` lines; false if that
     // takes longer than a run may.
-    bool AwaitLines(std::uint32_t lines)
+    bool AwaitLines(std::uint64_t lines)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunTimeoutMs);
         while (LinesRead() < lines)
@@ -159,7 +159,7 @@ void JobControlStressTests::randomPausesResumesAndAbortsThroughTheDialog()
         kind.fullOutput = ReadFile(referencePath);
         kind.fullStatus = QString::fromStdString(result.statusText);
         QVERIFY2(Lines(kind.fullOutput).size() > 3 * 1000, kind.name);
-        std::uint32_t names = 0;
+        std::uint64_t names = 0;
         GetRunCounters(kind.finalLines, names);
     }
 
@@ -222,7 +222,7 @@ void JobControlStressTests::randomPausesResumesAndAbortsThroughTheDialog()
                 // came just before the pause is still counted, and the count
                 // read here may lag one line behind the worker's (the
                 // counter and the flag are shared without ordering).
-                const std::uint32_t atPause = LinesRead();
+                const std::uint64_t atPause = LinesRead();
                 std::this_thread::sleep_for(std::chrono::milliseconds(3));
                 QVERIFY2(LinesRead() <= atPause + 2, what.constData());
                 if (below(2) == 0)
@@ -251,8 +251,8 @@ void JobControlStressTests::randomPausesResumesAndAbortsThroughTheDialog()
         QVERIFY2(!dialog.OutputFile().IsOpen(), what.constData());
         QVERIFY(!Button(dialog, id::kPauseButton)->isEnabled());
         QVERIFY(!Button(dialog, id::kAbortButton)->isEnabled());
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         QCOMPARE(statusLine->text(), QString::fromStdString(FormatStatusText(lines, names)));
         // Only the two refusals provoked above; no failure was reported.

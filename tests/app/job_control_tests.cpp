@@ -57,10 +57,10 @@ namespace
                                "x\n"
                                "  IP Address=192.0.2.1\n";
 
-    std::pair<std::uint32_t, std::uint32_t> Counters()
+    std::pair<std::uint64_t, std::uint64_t> Counters()
     {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         return {lines, names};
     }

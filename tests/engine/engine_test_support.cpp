@@ -71,10 +71,11 @@ namespace plexor::test
         return all;
     }
 
-    WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters)
+        WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,
+                           Inflater inflater)
     {
         WorkerResult result;
-        HeadlessRunContext context(mode, zoneType);
+        HeadlessRunContext context(mode, zoneType, LineEnd::CrLf, inflater);
         context.zoneFile.OpenMemory(std::string(zone), "zone");
         context.outputFile.CreateInMemory(result.output, "output");
         PrepareRun(filters);
@@ -88,18 +89,18 @@ namespace plexor::test
         return result;
     }
 
-    std::uint32_t LinesRead()
+    std::uint64_t LinesRead()
     {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         return lines;
     }
 
-    std::uint32_t NamesExtracted()
+    std::uint64_t NamesExtracted()
     {
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         return names;
     }

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "byte_sources.h"
 #include "extraction_state.h"
 #include "extractors.h"
 #include "headless_run.h"
@@ -39,17 +42,28 @@ namespace plexor::test
     };
 
     // A whole run through ExtractionWorker on its own thread, zone and output
-    // in memory.
-    WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters);
+    // in memory; a gzip zone is inflated with `inflater`.
+    WorkerResult RunWorker(std::string_view zone, ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,
+                           Inflater inflater = DefaultInflater());
 
     // The run's counters as GetRunCounters reads them.
-    std::uint32_t LinesRead();
-    std::uint32_t NamesExtracted();
+    std::uint64_t LinesRead();
+    std::uint64_t NamesExtracted();
 
     // Splits output at CR LF; fails the test if any line lacks it.
     std::vector<std::string> OutputLines(const std::string& output);
 
     std::string Gzip(std::string_view data);
+
+    // Test parameters over the inflaters this build has, named by them.
+    inline auto EachInflater()
+    {
+        return ::testing::ValuesIn(AvailableInflaters().begin(), AvailableInflaters().end());
+    }
+    inline std::string InflaterParamName(const ::testing::TestParamInfo<Inflater>& info)
+    {
+        return InflaterName(info.param);
+    }
 
     // A unique path in the test's temporary folder.
     std::string TempPath(std::string_view name);

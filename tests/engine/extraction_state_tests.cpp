@@ -76,8 +76,8 @@ namespace
         EXPECT_TRUE(IsAbortRequested());
 
         ResetRunState();
-        std::uint32_t lines = 1;
-        std::uint32_t names = 1;
+        std::uint64_t lines = 1;
+        std::uint64_t names = 1;
         GetRunCounters(lines, names);
         EXPECT_EQ(lines, 0u);
         EXPECT_EQ(names, 0u);

@@ -106,6 +106,7 @@ namespace
         ExpectCompletedRun(result);
         EXPECT_EQ(result.statusText, "[2000000 Lines]  [2000000 Names]");
         EXPECT_EQ(OutputLines(result.output).size(), kLineCap);
+        EXPECT_TRUE(g_runState.stoppedAtLineLimit.load()) << "500 lines were left";
 
         // One comment line first: the batch that crosses the cap is still
         // written whole, and the status shows the count above the cap.
@@ -113,6 +114,96 @@ namespace
         ExpectCompletedRun(result);
         EXPECT_EQ(result.statusText, "[2000001 Lines]  [2000000 Names]");
         EXPECT_TRUE(IsAbortRequested()) << "the worker sets the abort flag at the cap";
+        EXPECT_TRUE(g_runState.stoppedAtLineLimit.load());
+    }
+
+    // The run's line limit: the run ends after the batch in which linesRead
+    // reaches it, and says whether the zone had lines left.
+    TEST(ExtractionWorker, LineLimitEndsTheRunAndTellsWhetherLinesWereLeft)
+    {
+        struct Case
+        {
+            const char* what;
+            std::string zone;
+            std::uint64_t lineLimit;
+            std::string statusText;
+            std::size_t outputLines;
+            bool stoppedAtLineLimit;
+        };
+        // No limit: well past the default limit (cheap comment lines).
+        std::string pastDefault(2 * (kLineCap + 100), '\n');
+        for (std::size_t i = 0; i < pastDefault.size(); i += 2)
+            pastDefault[i] = ';';
+        pastDefault += "H A 1\n";
+        const Case cases[] = {
+            {"no limit", pastDefault, 0, "[2000101 Lines]  [1 Names]", 1, false},
+            {"reached at the last line", AddressLines(2000), 2000, "[2000 Lines]  [2000 Names]", 2000, false},
+            {"reached at the last line, no LF", AddressLines(1999) + "H1999 A 1", 2000,
+             "[2000 Lines]  [2000 Names]", 2000, false},
+            {"reached with a line left", AddressLines(2001), 2000, "[2000 Lines]  [2000 Names]", 2000, true},
+            {"reached with only an empty line left", AddressLines(2000) + "\n", 2000, "[2000 Lines]  [2000 Names]",
+             2000, true},
+            {"smaller than a batch: the whole batch is written", AddressLines(2345), 10,
+             "[1000 Lines]  [1000 Names]", 1000, true},
+            {"larger than the zone", AddressLines(2345), 5000, "[2345 Lines]  [2345 Names]", 2345, false},
+        };
+        for (const Case& c : cases)
+        {
+            RunFilters filters = OpenFilters();
+            filters.lineLimit = c.lineLimit;
+            for (const bool compressed : {false, true})
+            {
+                const std::string what = std::string(c.what) + (compressed ? ", gzip" : "");
+                const auto result =
+                    RunWorker(compressed ? test::Gzip(c.zone) : c.zone, ExtractMode::NameServers, kGtld, filters);
+                ExpectCompletedRun(result);
+                EXPECT_EQ(result.statusText, c.statusText) << what;
+                EXPECT_EQ(OutputLines(result.output).size(), c.outputLines) << what;
+                EXPECT_EQ(g_runState.stoppedAtLineLimit.load(), c.stoppedAtLineLimit) << what;
+            }
+        }
+
+        // Past the limit the zone is only looked at: damage there leaves the
+        // run whole, and counts as lines left.
+        RunFilters filters = OpenFilters();
+        filters.lineLimit = 2000;
+        const auto result =
+            RunWorker(test::Gzip(AddressLines(2000)) + "garbage", ExtractMode::NameServers, kGtld, filters);
+        ExpectCompletedRun(result);
+        EXPECT_EQ(OutputLines(result.output).size(), 2000u);
+        EXPECT_TRUE(g_runState.stoppedAtLineLimit.load());
+    }
+
+    // Counts past 2^32 - 1 go on, in the counters and in the status text,
+    // which below 2^32 reads as before.
+    TEST(ExtractionWorker, CountsPassTwoToTheThirtyTwoWithoutWrapping)
+    {
+        EXPECT_EQ(FormatStatusText(4294967295u, 0), "[4294967295 Lines]  [0 Names]");
+
+        constexpr std::uint64_t kTwo32 = std::uint64_t {1} << 32;
+        for (const std::uint64_t lineLimit : {std::uint64_t {0}, kTwo32 + 2})
+        {
+            HeadlessRunContext context(ExtractMode::NameServers, kGtld);
+            std::string output;
+            context.zoneFile.OpenMemory(AddressLines(10));
+            context.outputFile.CreateInMemory(output);
+            RunFilters filters = OpenFilters();
+            filters.lineLimit = lineLimit;
+            PrepareRun(filters);
+            // As if a whole registry zone had been read up to here.
+            g_runState.linesRead.store(kTwo32 - 4);
+            g_runState.namesExtracted.store(kTwo32 - 1);
+            context.SetWorkerReference();
+            std::thread worker(ExtractionWorker, &context);
+            worker.join();
+            EXPECT_EQ(test::LinesRead(), kTwo32 + 6);
+            EXPECT_EQ(test::NamesExtracted(), kTwo32 + 9);
+            EXPECT_EQ(context.FinalStatusText(), "[4294967302 Lines]  [4294967305 Names]");
+            EXPECT_EQ(OutputLines(output).size(), 10u);
+            // A limit above 2^32 is reached in the first batch, which holds
+            // the whole zone.
+            EXPECT_FALSE(g_runState.stoppedAtLineLimit.load());
+        }
     }
 
     TEST(ExtractionWorker, GzipZoneGivesTheSameOutputAsPlain)
@@ -129,11 +220,14 @@ namespace
             for (ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
             {
                 const auto plain = RunWorker(zone, mode, type, filters);
-                const auto gz = RunWorker(test::Gzip(zone), mode, type, filters);
-                ExpectCompletedRun(gz);
                 EXPECT_FALSE(plain.output.empty());
-                EXPECT_EQ(gz.output, plain.output);
-                EXPECT_EQ(gz.statusText, plain.statusText);
+                for (const Inflater inflater : AvailableInflaters())
+                {
+                    const auto gz = RunWorker(test::Gzip(zone), mode, type, filters, inflater);
+                    ExpectCompletedRun(gz);
+                    EXPECT_EQ(gz.output, plain.output) << InflaterName(inflater);
+                    EXPECT_EQ(gz.statusText, plain.statusText) << InflaterName(inflater);
+                }
             }
         }
     }
@@ -214,16 +308,23 @@ namespace
         EXPECT_TRUE(context.zoneFile.IsOpen());
         EXPECT_TRUE(context.outputFile.IsOpen());
         EXPECT_EQ(context.FinalStatusText(), "");
-        std::uint32_t lines = 0;
-        std::uint32_t names = 0;
+        std::uint64_t lines = 0;
+        std::uint64_t names = 0;
         GetRunCounters(lines, names);
         EXPECT_EQ(lines, 0u);
     }
 
-    TEST(ExtractionWorker, ReadFailureEndsTheRunAndIsReported)
+    class ReadFailure : public ::testing::TestWithParam<Inflater>
+    {
+    };
+
+    INSTANTIATE_TEST_SUITE_P(Each, ReadFailure, test::EachInflater(), test::InflaterParamName);
+
+    TEST_P(ReadFailure, ReadFailureEndsTheRunAndIsReported)
     {
         const std::string gz = test::Gzip(AddressLines(50000));
-        const auto result = RunWorker(gz.substr(0, gz.size() / 2), ExtractMode::NameServers, kGtld, OpenFilters());
+        const auto result =
+            RunWorker(gz.substr(0, gz.size() / 2), ExtractMode::NameServers, kGtld, OpenFilters(), GetParam());
         ASSERT_TRUE(result.failure);
         EXPECT_EQ(*result.failure, "Error: Unable to read 'zone'");
         EXPECT_TRUE(result.referenceCleared);
@@ -259,14 +360,14 @@ namespace
             EXPECT_FALSE(context.IsRunActive());
             EXPECT_FALSE(context.zoneFile.IsOpen());
             EXPECT_FALSE(context.outputFile.IsOpen());
-            std::uint32_t lines = 0;
-            std::uint32_t names = 0;
+            std::uint64_t lines = 0;
+            std::uint64_t names = 0;
             GetRunCounters(lines, names);
             EXPECT_EQ(context.FinalStatusText(), FormatStatusText(lines, names));
             EXPECT_EQ(OutputLines(output).size(), names);
         }
 
-        static std::uint32_t Lines() { return test::LinesRead(); }
+        static std::uint64_t Lines() { return test::LinesRead(); }
 
         HeadlessRunContext context {ExtractMode::NameServers, kGtld};
         std::string output;
@@ -308,7 +409,7 @@ namespace
             std::this_thread::yield();
         SetPaused(true);
         std::this_thread::sleep_for(std::chrono::milliseconds(kExtractorPausePollMs + 20));
-        const std::uint32_t whilePaused = Lines();
+        const std::uint64_t whilePaused = Lines();
         std::this_thread::sleep_for(std::chrono::milliseconds(kExtractorPausePollMs + 20));
         if (!context.IsRunActive())
             GTEST_SKIP() << "the run ended before the pause took hold";
@@ -383,6 +484,30 @@ namespace
             EXPECT_LE(progress.rawBytesRead, zoneSize);
             EXPECT_LE(progress.linesRead, 3501u);
             EXPECT_LE(progress.namesExtracted, progress.linesRead);
+        }
+    }
+
+    // The runner's and the dialog's path: the limit on a file read ahead,
+    // plain and compressed.
+    TEST_F(HeadlessRunFiles, LineLimitOnAFileTellsWhetherLinesWereLeft)
+    {
+        const std::string gzPath = test::TempPath("zone.gz");
+        test::WriteFile(gzPath, test::Gzip(test::ReadFile(zonePath)));
+        const std::string out = test::TempPath("out");
+        for (const std::string& path : {zonePath, gzPath})
+        {
+            filters.lineLimit = 3501; // every line
+            auto result = RunHeadless(path, out, ExtractMode::Domains, kGtld, filters);
+            EXPECT_FALSE(result.error);
+            EXPECT_FALSE(result.stoppedAtLineLimit) << path;
+            EXPECT_EQ(test::ReadFile(out), expected);
+
+            filters.lineLimit = 1500;
+            result = RunHeadless(path, out, ExtractMode::Domains, kGtld, filters);
+            EXPECT_FALSE(result.error);
+            EXPECT_TRUE(result.stoppedAtLineLimit) << path;
+            EXPECT_EQ(result.statusText, "[2001 Lines]  [2000 Names]") << path;
+            EXPECT_EQ(test::ReadFile(out), expected.substr(0, 2000 * std::string("DOMAIN100000.COM\r\n").size()));
         }
     }
 

@@ -91,8 +91,8 @@ namespace
         std::string statusText;
         bool referenceCleared = false;
         bool filesClosed = false;
-        std::uint32_t linesRead = 0;
-        std::uint32_t namesExtracted = 0;
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
     };
 
     // Polls until the worker has ended the run; false if it did not within
@@ -127,9 +127,9 @@ namespace
 
     // A whole run on real files, through the worker on its own thread.
     FileRun RunOnFiles(const std::string& zonePath, const std::string& outputPath, ExtractMode mode,
-                       std::int32_t zoneType, const RunFilters& filters)
+                       std::int32_t zoneType, const RunFilters& filters, Inflater inflater = DefaultInflater())
     {
-        HeadlessRunContext context(mode, zoneType);
+        HeadlessRunContext context(mode, zoneType, LineEnd::CrLf, inflater);
         EXPECT_TRUE(context.zoneFile.Open(zonePath)) << zonePath;
         EXPECT_TRUE(context.outputFile.Create(outputPath)) << outputPath;
         PrepareRun(filters);
@@ -338,15 +338,27 @@ namespace
     }
 #endif
 
+    // The gzip cases run with each inflater of the build.
+    class GzipFaultInjection : public FaultInjection, public ::testing::WithParamInterface<Inflater>
+    {
+    };
+
+    INSTANTIATE_TEST_SUITE_P(Each, GzipFaultInjection, test::EachInflater(), test::InflaterParamName);
+
     // Zone files that open but cannot be read to their end: the run reports
     // "Error: Unable to read" once and keeps only whole lines.
-    TEST_F(FaultInjection, UnreadableZoneDataEndsEveryModeWithAReadFailure)
+    TEST_P(GzipFaultInjection, UnreadableZoneDataEndsEveryModeWithAReadFailure)
     {
         for (const Prepared& c : cases)
         {
             const std::string gz = test::Gzip(c.mode.zone);
             std::string flipped = gz;
             flipped[gz.size() / 2] = static_cast<char>(flipped[gz.size() / 2] ^ 0x5A);
+            // The trailer: CRC-32, then the data's length, little-endian.
+            std::string wrongCrc = gz;
+            wrongCrc[gz.size() - 7] = static_cast<char>(wrongCrc[gz.size() - 7] ^ 0x10);
+            std::string wrongLength = gz;
+            wrongLength[gz.size() - 4] = static_cast<char>(wrongLength[gz.size() - 4] ^ 0x01);
             struct Damage
             {
                 const char* what;
@@ -356,14 +368,17 @@ namespace
             for (const Damage& damage : {Damage {"gzip cut in half", gz.substr(0, gz.size() / 2), false},
                                          Damage {"gzip without its trailer", gz.substr(0, gz.size() - 8), true},
                                          Damage {"gzip with a flipped byte", flipped, false},
-                                         Damage {"gzip with garbage after it", gz + "garbage\n", true}})
+                                         Damage {"gzip with garbage after it", gz + "garbage\n", true},
+                                         Damage {"gzip with a wrong CRC-32", wrongCrc, false},
+                                         Damage {"gzip with a wrong length", wrongLength, false}})
             {
-                const std::string what = std::string(c.mode.name) + ", " + damage.what;
+                const std::string what =
+                    std::string(c.mode.name) + ", " + damage.what + ", " + InflaterName(GetParam());
                 const std::string zonePath = ZoneFileFor(c, damage.what);
                 const std::string outputPath = zonePath + ".out";
                 test::WriteFile(zonePath, damage.bytes);
                 const FileRun run =
-                    RunOnFiles(zonePath, outputPath, c.mode.mode, c.mode.zoneType, AppendFilters());
+                    RunOnFiles(zonePath, outputPath, c.mode.mode, c.mode.zoneType, AppendFilters(), GetParam());
                 ExpectFailedRun(run, UnableToReadMessage(zonePath), what);
                 const std::string written = test::ReadFile(outputPath);
                 EXPECT_EQ(test::OutputLines(written).size(), run.namesExtracted) << what;
@@ -398,6 +413,9 @@ namespace
     // the cut.
     class ZoneChangedDuringRun : public ::testing::Test
     {
+    public:
+        Inflater inflater = DefaultInflater();
+
     protected:
         static constexpr std::size_t kLines = 600000;
         static constexpr std::size_t kLineLength = 21; // "H0000000 A 192.0.2.1\n"
@@ -425,7 +443,7 @@ namespace
         template <typename Change>
         FileRun RunChanging(const std::string& zonePath, Change change)
         {
-            HeadlessRunContext context(ExtractMode::NameServers, kGtld);
+            HeadlessRunContext context(ExtractMode::NameServers, kGtld, LineEnd::CrLf, inflater);
             EXPECT_TRUE(context.zoneFile.Open(zonePath));
             EXPECT_TRUE(context.outputFile.Create(outputPath));
             PrepareRun(test::OpenFilters());
@@ -481,8 +499,15 @@ namespace
         std::filesystem::remove(zonePath);
     }
 
-    TEST_F(ZoneChangedDuringRun, CompressedZoneCutShortIsAReadFailure)
+    class CompressedZoneChangedDuringRun : public ZoneChangedDuringRun, public ::testing::WithParamInterface<Inflater>
     {
+    };
+
+    INSTANTIATE_TEST_SUITE_P(Each, CompressedZoneChangedDuringRun, test::EachInflater(), test::InflaterParamName);
+
+    TEST_P(CompressedZoneChangedDuringRun, CompressedZoneCutShortIsAReadFailure)
+    {
+        inflater = GetParam();
         const std::string zonePath = test::TempPath("zone.gz");
         const std::string gz = test::Gzip(BigZone());
         test::WriteFile(zonePath, gz);

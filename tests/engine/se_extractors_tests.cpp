@@ -32,7 +32,7 @@ namespace
         return filters;
     }
 
-    void ExpectCounters(std::uint32_t lines, std::uint32_t names)
+    void ExpectCounters(std::uint64_t lines, std::uint64_t names)
     {
         EXPECT_EQ(test::LinesRead(), lines);
         EXPECT_EQ(test::NamesExtracted(), names);

@@ -134,7 +134,7 @@ namespace
 
     // Polls (with short sleeps) until the run has read `lines` lines or has
     // ended.
-    void AwaitLinesOrEnd(const HeadlessRunContext& context, std::uint32_t lines)
+    void AwaitLinesOrEnd(const HeadlessRunContext& context, std::uint64_t lines)
     {
         while (context.IsRunActive() && LinesRead() < lines)
             std::this_thread::yield();
@@ -285,7 +285,7 @@ namespace
                 // flag (a poll may read it stale, so give it a moment), at
                 // most the line it was on is still counted.
                 std::this_thread::sleep_for(5ms);
-                const std::uint32_t standing = LinesRead();
+                const std::uint64_t standing = LinesRead();
                 std::this_thread::sleep_for(5ms);
                 if (inner.IsRunActive())
                 {
@@ -310,8 +310,8 @@ namespace
             worker.join();
             aborted += abortedThisRun ? 1 : 0;
 
-            std::uint32_t lines = 0;
-            std::uint32_t names = 0;
+            std::uint64_t lines = 0;
+            std::uint64_t names = 0;
             GetRunCounters(lines, names);
             EXPECT_EQ(context.windowChecks.load(), 1) << what;
             EXPECT_EQ(context.referenceClears.load(), 1) << what;

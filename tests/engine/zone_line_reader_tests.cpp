@@ -7,13 +7,21 @@
 #endif
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include "byte_sources.h"
 #include "engine_test_support.h"
 #include "read_ahead.h"
 #include "zone_line_reader.h"
 
 using namespace plexor;
 using plexor::test::Gzip;
+using plexor::AvailableInflaters;
+using plexor::ByteSource;
+using plexor::DefaultInflater;
+using plexor::MakeDecodingSource;
+using plexor::Inflater;
+using plexor::InflaterName;
 
 namespace
 {
@@ -26,9 +34,9 @@ namespace
         return lines;
     }
 
-    std::vector<std::string> LinesOf(const std::string& bytes)
+    std::vector<std::string> LinesOf(const std::string& bytes, Inflater inflater = DefaultInflater())
     {
-        ZoneLineReader reader;
+        ZoneLineReader reader(inflater);
         reader.OpenMemory(bytes);
         auto lines = AllLines(reader);
         EXPECT_FALSE(reader.Failed());
@@ -54,7 +62,8 @@ namespace
     {
         const LineCase& c = GetParam();
         EXPECT_EQ(LinesOf(c.bytes), c.lines);
-        EXPECT_EQ(LinesOf(Gzip(c.bytes)), c.lines) << "gzip-compressed";
+        for (const Inflater inflater : AvailableInflaters())
+            EXPECT_EQ(LinesOf(Gzip(c.bytes), inflater), c.lines) << "gzip-compressed, " << InflaterName(inflater);
     }
 
     INSTANTIATE_TEST_SUITE_P(
@@ -91,16 +100,120 @@ namespace
             expected.push_back(line);
         }
         EXPECT_EQ(LinesOf(bytes), expected);
-        EXPECT_EQ(LinesOf(Gzip(bytes)), expected);
+        for (const Inflater inflater : AvailableInflaters())
+            EXPECT_EQ(LinesOf(Gzip(bytes), inflater), expected) << InflaterName(inflater);
     }
 
-    TEST(ZoneLineReader, MultiMemberGzipYieldsAllMembers)
+    // Bytes in memory, handed out one per read.
+    class OneByteAtATime final : public ByteSource
+    {
+    public:
+        explicit OneByteAtATime(std::string bytes)
+            : m_bytes(std::move(bytes))
+        {
+        }
+
+        std::ptrdiff_t Read(char* buffer, std::size_t size) override
+        {
+            if (size == 0 || m_position == m_bytes.size())
+                return 0;
+            buffer[0] = m_bytes[m_position++];
+            return 1;
+        }
+
+    private:
+        std::string m_bytes;
+        std::size_t m_position = 0;
+    };
+
+    // The gzip cases, run with each inflater of the build.
+    class GzipInflaters : public ::testing::TestWithParam<Inflater>
+    {
+    };
+
+    INSTANTIATE_TEST_SUITE_P(Each, GzipInflaters, test::EachInflater(), test::InflaterParamName);
+
+    TEST_P(GzipInflaters, MultiMemberGzipYieldsAllMembers)
     {
         const std::string bytes = Gzip("a\nb") + Gzip("c\n") + Gzip("") + Gzip("d\n");
-        EXPECT_EQ(LinesOf(bytes), (std::vector<std::string> {"a", "bc", "d"}));
+        EXPECT_EQ(LinesOf(bytes, GetParam()), (std::vector<std::string> {"a", "bc", "d"}));
+
+        // Members that barely compress, each larger than the inflater's input
+        // buffer, so that members start and end anywhere in it.
+        std::string data;
+        std::string members;
+        std::uint32_t x = 12345;
+        for (const std::size_t size : {700000u, 1u, 300000u, 0u, 450000u})
+        {
+            std::string member;
+            while (member.size() < size)
+            {
+                x = x * 1103515245u + 12345u;
+                member += (x >> 24) % 41 == 0 ? '\n' : static_cast<char>('!' + (x >> 16) % 90);
+            }
+            data += member;
+            members += Gzip(member);
+        }
+        ZoneLineReader reader(GetParam());
+        reader.OpenMemory(members);
+        std::string joined;
+        std::string line;
+        while (reader.ReadLine(line))
+            joined += line + "\n";
+        EXPECT_FALSE(reader.Failed());
+        EXPECT_EQ(joined, data + (data.ends_with('\n') ? "" : "\n"));
     }
 
-    TEST(ZoneLineReader, CorruptGzipFailsAfterTheIntactLines)
+    // gzip as gzip(1) writes it stores the file's name; other tools add an
+    // extra field, a comment and a header checksum. Each is passed over.
+    TEST_P(GzipInflaters, OptionalHeaderFieldsArePassedOver)
+    {
+        const std::string data = "a NS b\nlast";
+        char extra[] = "XY\x02\x00"
+                       "ab"; // one subfield "XY" of two bytes
+        char name[] = "zone.txt";
+        char comment[] = "made for a test";
+        gz_header header {};
+        header.extra = reinterpret_cast<Bytef*>(extra);
+        header.extra_len = sizeof extra - 1;
+        header.name = reinterpret_cast<Bytef*>(name);
+        header.comment = reinterpret_cast<Bytef*>(comment);
+        header.hcrc = 1;
+        z_stream stream {};
+        ASSERT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+        ASSERT_EQ(deflateSetHeader(&stream, &header), Z_OK);
+        std::string gz(1024, '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        stream.avail_in = static_cast<uInt>(data.size());
+        stream.next_out = reinterpret_cast<Bytef*>(gz.data());
+        stream.avail_out = static_cast<uInt>(gz.size());
+        ASSERT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+        gz.resize(stream.total_out);
+        deflateEnd(&stream);
+        ASSERT_EQ(static_cast<unsigned char>(gz[3]), 0x1Eu) << "FHCRC, FEXTRA, FNAME and FCOMMENT set";
+
+        EXPECT_EQ(LinesOf(gz, GetParam()), (std::vector<std::string> {"a NS b", "last"}));
+        EXPECT_EQ(LinesOf(gz + gz, GetParam()), (std::vector<std::string> {"a NS b", "lasta NS b", "last"}));
+        // Arriving a byte at a time, every field is split at every byte.
+        const auto source = MakeDecodingSource(std::make_unique<OneByteAtATime>(gz + gz), GetParam());
+        std::string inflated;
+        char buffer[64];
+        std::ptrdiff_t got = 0;
+        while ((got = source->Read(buffer, sizeof buffer)) > 0)
+            inflated.append(buffer, static_cast<std::size_t>(got));
+        EXPECT_EQ(got, 0);
+        EXPECT_EQ(inflated, data + data);
+        // The header checksum is checked too.
+        std::string wrongHeader = gz;
+        wrongHeader[14] = 'Z'; // in the extra field
+        ZoneLineReader reader(GetParam());
+        reader.OpenMemory(wrongHeader);
+        std::string line;
+        EXPECT_FALSE(reader.ReadLine(line));
+        EXPECT_TRUE(reader.Failed());
+    }
+
+    TEST_P(GzipInflaters, CorruptGzipFailsAfterTheIntactLines)
     {
         std::string body;
         for (int i = 0; i < 20000; ++i)
@@ -114,6 +227,13 @@ namespace
         };
         std::string flipped = gz;
         flipped[gz.size() / 2] = static_cast<char>(flipped[gz.size() / 2] ^ 0x55);
+        // The trailer: CRC-32, then the data's length, little-endian.
+        std::string wrongCrc = gz;
+        wrongCrc[gz.size() - 8] = static_cast<char>(wrongCrc[gz.size() - 8] ^ 0x01);
+        std::string wrongLength = gz;
+        wrongLength[gz.size() - 4] = static_cast<char>(wrongLength[gz.size() - 4] ^ 0x01);
+        std::string secondWrongCrc = gz + Gzip("x\n");
+        secondWrongCrc[secondWrongCrc.size() - 5] = static_cast<char>(secondWrongCrc[secondWrongCrc.size() - 5] ^ 0x80);
         const Corruption corruptions[] = {
             {"truncated in the middle", gz.substr(0, gz.size() / 2)},
             {"truncated before the trailer", gz.substr(0, gz.size() - 3)},
@@ -122,10 +242,15 @@ namespace
             {"garbage after the member", gz + "garbage"},
             {"a lone magic byte after the member", gz + "\x1f"},
             {"a truncated second member", gz + Gzip("x\n").substr(0, 12)},
+            {"a wrong CRC-32", wrongCrc},
+            {"a wrong length", wrongLength},
+            {"a second member with a wrong CRC-32", secondWrongCrc},
+            {"a method other than deflate", gz.substr(0, 2) + '\x07' + gz.substr(3)},
+            {"a reserved header flag", gz.substr(0, 3) + '\x20' + gz.substr(4)},
         };
         for (const Corruption& c : corruptions)
         {
-            ZoneLineReader reader;
+            ZoneLineReader reader(GetParam());
             reader.OpenMemory(c.bytes);
             const auto lines = AllLines(reader);
             EXPECT_TRUE(reader.Failed()) << c.what;
@@ -167,23 +292,102 @@ namespace
         bytes += "no final LF";
         expected.emplace_back("no final LF");
 
-        for (const bool compressed : {false, true})
+        const std::string path = test::TempPath("zone");
+        test::WriteFile(path, bytes);
+        const std::string gzPath = test::TempPath("zone.gz");
+        const std::string gz = Gzip(bytes);
+        test::WriteFile(gzPath, gz);
+        struct Form
         {
-            const std::string path = test::TempPath(compressed ? "zone.gz" : "zone");
-            const std::string stored = compressed ? Gzip(bytes) : bytes;
-            test::WriteFile(path, stored);
-            ZoneLineReader reader;
-            ASSERT_TRUE(reader.Open(path));
-            EXPECT_EQ(reader.RawSize(), stored.size());
+            std::string what;
+            const std::string& path;
+            const std::string& stored;
+            Inflater inflater;
+        };
+        std::vector<Form> forms {{"plain", path, bytes, DefaultInflater()}};
+        for (const Inflater inflater : AvailableInflaters())
+            forms.push_back({std::string("gzip, ") + InflaterName(inflater), gzPath, gz, inflater});
+        for (const Form& form : forms)
+        {
+            ZoneLineReader reader(form.inflater);
+            ASSERT_TRUE(reader.Open(form.path));
+            EXPECT_EQ(reader.RawSize(), form.stored.size());
             const auto lines = AllLines(reader);
             EXPECT_FALSE(reader.Failed());
             // The progress display's count: every stored byte once, the
             // compressed ones for gzip.
-            EXPECT_EQ(reader.RawBytesRead(), stored.size()) << (compressed ? "gzip" : "plain");
-            ASSERT_EQ(lines.size(), expected.size()) << (compressed ? "gzip" : "plain");
+            EXPECT_EQ(reader.RawBytesRead(), form.stored.size()) << form.what;
+            ASSERT_EQ(lines.size(), expected.size()) << form.what;
             for (std::size_t i = 0; i < lines.size(); ++i)
-                ASSERT_EQ(lines[i], expected[i]) << "line " << i << (compressed ? " gzip" : " plain");
+                ASSERT_EQ(lines[i], expected[i]) << "line " << i << ", " << form.what;
         }
+    }
+
+    // Whether input goes on, asked before every line, in memory and from a
+    // file (chunks read ahead), plain and compressed: never a byte lost.
+    TEST(ZoneLineReader, HasMoreInputLooksAheadWithoutLosingAByte)
+    {
+        // 16-byte lines: buffers and chunks end exactly between two lines.
+        std::vector<std::string> expected;
+        std::string bytes;
+        for (std::size_t i = 0; bytes.size() < 2 * ZoneLineReader::kInitialBufferSize + 40; ++i)
+        {
+            char line[17];
+            std::snprintf(line, sizeof line, "L%013zu\r\n", i);
+            bytes += line;
+            expected.emplace_back(line, 14);
+        }
+        for (const std::string& tail : {std::string(), std::string("last")})
+        {
+            const std::string all = bytes + tail;
+            std::vector<std::string> lines = expected;
+            if (!tail.empty())
+                lines.push_back(tail);
+            const std::string path = test::TempPath("zone");
+            test::WriteFile(path, all);
+            const std::string gzPath = test::TempPath("zone.gz");
+            const std::string gz = Gzip(all);
+            test::WriteFile(gzPath, gz);
+            // Plain once, compressed with each inflater; in memory and from a
+            // file.
+            std::vector<std::pair<bool, Inflater>> forms {{false, DefaultInflater()}};
+            for (const Inflater inflater : AvailableInflaters())
+                forms.emplace_back(true, inflater);
+            for (const auto& [compressed, inflater] : forms)
+            {
+                for (const bool file : {false, true})
+                {
+                    const std::string what = std::string(file ? "file, " : "memory, ")
+                                           + (compressed ? InflaterName(inflater) : "plain")
+                                           + (tail.empty() ? "" : ", last line without LF");
+                    ZoneLineReader reader(inflater);
+                    if (file)
+                        ASSERT_TRUE(reader.Open(compressed ? gzPath : path));
+                    else
+                        reader.OpenMemory(compressed ? gz : all);
+                    std::string_view line;
+                    for (std::size_t i = 0; i < lines.size(); ++i)
+                    {
+                        ASSERT_TRUE(reader.HasMoreInput()) << what << ", line " << i;
+                        ASSERT_TRUE(reader.ReadLine(line)) << what << ", line " << i;
+                        ASSERT_EQ(line, lines[i]) << what;
+                    }
+                    EXPECT_FALSE(reader.HasMoreInput()) << what;
+                    EXPECT_FALSE(reader.ReadLine(line)) << what;
+                    EXPECT_FALSE(reader.Failed()) << what;
+                }
+            }
+        }
+
+        // Bytes that cannot be read on count as more input; the reader has
+        // failed then.
+        ZoneLineReader reader;
+        reader.OpenMemory(Gzip("a\n") + "garbage");
+        std::string line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_TRUE(reader.HasMoreInput());
+        EXPECT_TRUE(reader.Failed());
+        EXPECT_FALSE(reader.ReadLine(line));
     }
 
     TEST(ZoneLineReader, ClosingInTheMiddleStopsTheReadingThread)
@@ -226,6 +430,7 @@ namespace
         EXPECT_EQ(line, "first");
         ASSERT_TRUE(reader.ReadLine(line));
         EXPECT_EQ(line, "second");
+        EXPECT_TRUE(reader.HasMoreInput()) << "a pipe still open may go on; it is not waited for";
         reader.Close();
         readerClosed.store(true);
         writer.join();

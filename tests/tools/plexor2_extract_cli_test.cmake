@@ -166,3 +166,20 @@ expect_run(0 "\\[7 Lines\\]" "^$"
 # --help and --version.
 expect_run(0 "^plexor2-extract ${VERSION}: .*usage: plexor2-extract.*Exit codes:.*Examples:" "^$" --help)
 expect_run(0 "^plexor2-extract ${VERSION}\n$" "^$" --version)
+
+# The line limit ends a run after the batch that reaches it: exit 3 and the
+# note when lines were left, a plain completed run otherwise.
+set(hosts "")
+foreach(i RANGE 1 1500)
+    string(APPEND hosts "H${i} A 192.0.2.1\n")
+endforeach()
+file(WRITE "${WORK_DIR}/hosts.zone" "${hosts}")
+expect_run(3 "\\[1000 Lines\\]  \\[1000 Names\\]\n$"
+    "^plexor2-extract: The run stopped at the line limit of 10 lines: the output holds the names found up to there\\."
+    --layout gtld --mode nameservers --line-limit 10 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[1500 Lines\\]  \\[1500 Names\\]\n$" "^$"
+    --layout gtld --mode nameservers --line-limit 1500 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[1500 Lines\\]  \\[1500 Names\\]\n$" "^$"
+    --layout gtld --mode nameservers --line-limit 0 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
+expect_run(2 "^$" "usage"
+    --layout gtld --mode nameservers --line-limit -1 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")

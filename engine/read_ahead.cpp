@@ -77,13 +77,16 @@ namespace plexor
                 chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
                 chunk.classes.Clear();
                 // Only while the worker has chunks to go on with: a worker
-                // that waits gets the chunk at once and does it itself.
-                if (m_findRecordClasses.load(std::memory_order_relaxed) && HasReadyChunks())
+                // that waits gets the chunk at once and does it itself (or
+                // does without). Where inflating keeps this thread the busier
+                // one, the worker takes that work.
+                const bool workerBusy = HasReadyChunks();
+                if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
                     chunk.classes.Find(buffer.data(), chunk.lineEnds);
                 if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)
                 {
                     const char* bytes = buffer.data() + kHeadroom;
-                    chunk.plain = IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
+                    chunk.plain = workerBusy && IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
                     m_lastByteDot = bytes[chunk.size - 1] == '.';
                 }
             }

@@ -71,16 +71,17 @@ namespace plexor
                     }
                     chunk.size += static_cast<std::size_t>(got);
                 }
-                // Index the line ends here, in parallel with the reader's
-                // work on the chunk before.
-                chunk.lineEnds.clear();
-                chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
-                chunk.classes.Clear();
-                // Only while the worker has chunks to go on with: a worker
+                // Index the line ends (and find the classes asked for) here,
+                // in parallel with the reader's work on the chunk before, but
+                // only while the reader has chunks to go on with: a reader
                 // that waits gets the chunk at once and does it itself (or
                 // does without). Where inflating keeps this thread the busier
-                // one, the worker takes that work.
+                // one, the reader takes that work.
                 const bool workerBusy = HasReadyChunks();
+                chunk.lineEnds.clear();
+                if (workerBusy)
+                    chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+                chunk.classes.Clear();
                 if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
                     chunk.classes.Find(buffer.data(), chunk.lineEnds);
                 if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)

@@ -309,6 +309,10 @@ namespace plexor
             m_classes = std::move(classes);
             m_begin = start;
             m_end = m_indexed = kHeadroom + size;
+            // The unfinished line holds no LF, so the chunk's own bytes are
+            // all there is to index when the reading thread left it.
+            if (m_lineEnds.empty())
+                m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
             return true;
         }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compares the command-line program plexor2-extract with grep and a mawk
-# recipe on synthetic 2,000,000-line zones (the longest run the line cap
-# allows), all measured in the same run on the same files, and reports the
+# recipe on synthetic 2,000,000-line zones (as many lines as the default line
+# limit lets a run read), all measured in the same run on the same files, and reports the
 # program's peak memory for a short and a long zone.
 #
 #   bench/compare_tools.sh [RUNS]      (default 7 runs per command, median)

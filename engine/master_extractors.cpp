@@ -226,7 +226,13 @@ namespace plexor
         // nothing new: no need to read it.
         const bool passOver = !append && listed.empty();
         reader.WantServers(!passOver);
-        return ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, bool plain) {
+        // The domain accepted last: while it was accepted in this call, the
+        // start of its entry in the batch (no copy per accepted name); kept
+        // in the run state for the calls after this one.
+        bool previousInBatch = false;
+        std::size_t previousOffset = 0;
+        std::size_t previousLength = 0;
+        const std::uint32_t count = ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, bool plain) {
             if (!reader.ReadLine(line, plain))
                 return false;
             const MasterNsRecord& record = reader.Record();
@@ -234,7 +240,9 @@ namespace plexor
                 return false;
             if (!listed.empty() && !ServerListed(record.server, listed))
                 return false;
-            const std::string& previous = state.previousName;
+            const std::string_view previous = previousInBatch
+                ? std::string_view(batch.Bytes() + previousOffset, previousLength)
+                : std::string_view(state.previousName);
             if (record.owner.size() == previous.size()
                 && scan::BytesEqual(record.owner.data(), previous.data(), previous.size()))
             {
@@ -255,14 +263,19 @@ namespace plexor
                 if (!detail::PassesWordAndCharacterTests(upper))
                     return false;
             }
+            previousOffset = batch.ByteSize();
+            previousLength = record.owner.size();
+            previousInBatch = true;
             if (append)
                 batch.push_back(record.owner, ": ", record.server);
             else
                 batch.push_back(record.owner);
-            state.previousName.assign(record.owner);
             CountNameExtracted();
             return true;
         });
+        if (previousInBatch)
+            state.previousName.assign(batch.Bytes() + previousOffset, previousLength);
+        return count;
     }
 
     std::uint32_t ExtractMasterNameServers(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,

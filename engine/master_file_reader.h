@@ -44,6 +44,7 @@
 #include <string_view>
 
 #include "byte_scan.h"
+#include "line_index.h"
 
 namespace plexor
 {
@@ -124,14 +125,16 @@ namespace plexor
 #ifdef PLEXOR_HAVE_SSE2
             if (prefix <= sizeof m_repeatBytes)
             {
-                // In two 16-byte compares.
+                // In four 16-byte compares; a line's first 64 bytes are
+                // readable.
+                static_assert(sizeof m_repeatBytes == 64 && kLineProbeBytes >= 64);
                 const auto same = [&](int k) {
-                    return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
                         _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)),
                                        _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k))))));
                 };
-                const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << prefix) - 1);
-                return ((same(0) | (same(1) << 16)) & wanted) == wanted;
+                const std::uint64_t wanted = prefix == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << prefix) - 1;
+                return ((same(0) | (same(1) << 16) | (same(2) << 32) | (same(3) << 48)) & wanted) == wanted;
             }
 #endif
             return scan::BytesEqual(line, prefix <= sizeof m_repeatBytes ? m_repeatBytes : m_repeatLong.data(), prefix);
@@ -190,17 +193,18 @@ namespace plexor
         // How many bytes of the last NS record line come before its server,
         // while that line stood alone and its server was not the root (see
         // RepeatsLastNsRecord); 0 otherwise. The bytes are in m_repeatBytes
-        // and, when more than 32, in m_repeatLong.
+        // and, when more than 64, in m_repeatLong.
         std::size_t m_repeatLength = 0;
-        std::string m_repeatLong; // the bytes, when more than 32
+        std::string m_repeatLong; // the bytes, when more than 64
         void SetRepeatPrefix(const char* line, std::size_t length)
         {
             m_repeatLength = length;
+            // A line's first kLineProbeBytes bytes are readable.
             std::memcpy(m_repeatBytes, line, sizeof m_repeatBytes);
             if (length > sizeof m_repeatBytes)
                 m_repeatLong.assign(line, length);
         }
-        alignas(16) char m_repeatBytes[32] = {}; // that line's first 32 bytes
+        alignas(16) char m_repeatBytes[64] = {}; // that line's first 64 bytes
         // That line's bytes between its owner (in the first column) and its
         // server, when at most 32.
         char m_shapeBytes[32] = {};

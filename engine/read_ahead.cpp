@@ -71,19 +71,23 @@ namespace plexor
                     }
                     chunk.size += static_cast<std::size_t>(got);
                 }
-                // Index the line ends here, in parallel with the reader's
-                // work on the chunk before.
+                // Index the line ends (and find the classes asked for) here,
+                // in parallel with the reader's work on the chunk before, but
+                // only while the reader has chunks to go on with: a reader
+                // that waits gets the chunk at once and does it itself (or
+                // does without). Where inflating keeps this thread the busier
+                // one, the reader takes that work.
+                const bool workerBusy = HasReadyChunks();
                 chunk.lineEnds.clear();
-                chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+                if (workerBusy)
+                    chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
                 chunk.classes.Clear();
-                // Only while the worker has chunks to go on with: a worker
-                // that waits gets the chunk at once and does it itself.
-                if (m_findRecordClasses.load(std::memory_order_relaxed) && HasReadyChunks())
+                if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
                     chunk.classes.Find(buffer.data(), chunk.lineEnds);
                 if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)
                 {
                     const char* bytes = buffer.data() + kHeadroom;
-                    chunk.plain = IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
+                    chunk.plain = workerBusy && IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
                     m_lastByteDot = bytes[chunk.size - 1] == '.';
                 }
             }

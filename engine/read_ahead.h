@@ -28,7 +28,7 @@ namespace plexor
         // Every chunk's bytes start this far into its buffer, leaving room for
         // the reader to put the unfinished line of the chunk before in front.
         static constexpr std::size_t kHeadroom = 16 * 1024;
-        static constexpr std::size_t kChunkSize = 64 * 1024;
+        static constexpr std::size_t kChunkSize = 256 * 1024;
 
         explicit ReadAhead(std::unique_ptr<ByteSource> source);
         ~ReadAhead();
@@ -41,8 +41,9 @@ namespace plexor
 
         // Moves the next chunk into `buffer`, whose bytes are then at
         // [kHeadroom, kHeadroom + result), and into `lineEnds` the positions
-        // of every LF among them, in order (found on the reading thread, so
-        // the reader need not search for them). Returns 0 at the end of the
+        // of every LF among them, in order, when the reading thread found
+        // them (so the reader need not search for them); `lineEnds` is empty
+        // when it did not. Returns 0 at the end of the
         // data and -1 once reading failed (after every chunk read before the
         // failure).
         // `classes` receives the chunk's record line classes when they were

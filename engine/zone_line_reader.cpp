@@ -16,6 +16,7 @@
 #endif
 
 #include "byte_sources.h"
+#include "master_file_reader.h"
 #include "read_ahead.h"
 #include "run_messages.h"
 
@@ -276,8 +277,10 @@ namespace plexor
         bool plain = false;
         m_nextLineEnd = 0;
         const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, classes, plain);
-        // The unfinished line in front came from the chunk before.
-        m_plain = plain && (partial == 0 || m_plain);
+        // The unfinished line in front came from the chunk before, which the
+        // reading thread may not have looked at (its end is where the chunk
+        // before ended, so no byte before it counts).
+        m_plain = plain && (partial == 0 || m_plain || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
         if (got <= 0)
         {
             m_plain = false;
@@ -306,6 +309,10 @@ namespace plexor
             m_classes = std::move(classes);
             m_begin = start;
             m_end = m_indexed = kHeadroom + size;
+            // The unfinished line holds no LF, so the chunk's own bytes are
+            // all there is to index when the reading thread left it.
+            if (m_lineEnds.empty())
+                m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
             return true;
         }
 

@@ -550,7 +550,7 @@ namespace plexor
         if (plain && ownerEnd <= sizeof m_pendingOwner && p[0] != '.' && p[ownerEnd - 1] == '.'
             && !HasUpperAscii(p, ownerEnd))
         {
-            std::memcpy(m_pendingOwner, p, sizeof m_pendingOwner); // a line's first 64 bytes are readable
+            KeepOwner(p); // a line's first 64 bytes are readable
             m_pendingOwnerLength = ownerEnd;
             owner = std::string_view(p, ownerEnd - 1);
         }
@@ -635,7 +635,7 @@ namespace plexor
         // A complete record of no interest; its owner is resolved only if a
         // line that needs it follows (SettleOwner).
         m_repeatLength = 0;
-        std::memcpy(m_pendingOwner, p, sizeof m_pendingOwner); // a line's first 64 bytes are readable
+        KeepOwner(p); // a line's first 64 bytes are readable
         m_pendingOwnerLength = ownerEnd;
         m_ownerValid = true;
         return 0;

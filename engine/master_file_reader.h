@@ -226,6 +226,18 @@ namespace plexor
         // none. m_owner is stale while it is kept.
         alignas(16) char m_pendingOwner[64] = {};
         std::size_t m_pendingOwnerLength = 0;
+        // Copies the 64 bytes from `line` to m_pendingOwner, in four 16-byte
+        // moves (a plain memcpy of this size may become a slow string move).
+        void KeepOwner(const char* line)
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            for (int k = 0; k < 4; ++k)
+                _mm_store_si128(reinterpret_cast<__m128i*>(m_pendingOwner + 16 * k),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)));
+#else
+            std::memcpy(m_pendingOwner, line, sizeof m_pendingOwner);
+#endif
+        }
         std::size_t m_ownerEnd = 0; // where the owner of the line being read ends; 0: none
         bool m_plainLine = false;           // the line being read has no special bytes
         std::size_t m_serverOffset = 0;     // where its server field starts

@@ -211,6 +211,32 @@ namespace plexor
         }
 #endif
 
+        // Whether the first `size` bytes (at most 64) from p hold an ASCII
+        // upper-case letter; 64 bytes from p are readable.
+        bool HasUpperAscii(const char* p, std::size_t size)
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            const __m128i belowA = _mm_set1_epi8('A' - 1);
+            const __m128i aboveZ = _mm_set1_epi8('Z' + 1);
+            std::uint64_t upper = 0;
+            for (int k = 0; k < 4; ++k)
+            {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+                const __m128i hits = _mm_and_si128(_mm_cmpgt_epi8(bytes, belowA), _mm_cmplt_epi8(bytes, aboveZ));
+                upper |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * k);
+            }
+            const std::uint64_t wanted = size >= 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << size) - 1;
+            return (upper & wanted) != 0;
+#else
+            for (std::size_t i = 0; i < size; ++i)
+            {
+                if (p[i] >= 'A' && p[i] <= 'Z')
+                    return true;
+            }
+            return false;
+#endif
+        }
+
         // A name field without escapes or quotes has an empty label when it
         // begins with a dot (other than the root's lone dot) or holds "..".
         // Every position has kLineProbeBytes readable bytes after it.
@@ -493,21 +519,21 @@ namespace plexor
         if (ownerEnd == n)
             return -1;
         const std::size_t serverStart = ownerEnd + m_shapeLength;
-        if (serverStart >= n)
-            return -1;
         const auto same = [&](int k) {
             return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
                 _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + ownerEnd + 16 * k)),
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_shapeBytes + 16 * k))))));
         };
         const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << m_shapeLength) - 1);
-        if (((same(0) | (same(1) << 16)) & wanted) != wanted)
-            return -1;
+        if (m_shapeLength == 0 || serverStart >= n || ((same(0) | (same(1) << 16)) & wanted) != wanted)
+            return plain ? PassOtherRecord(p, n, ownerEnd) : -1;
 #else
         const std::size_t ownerEnd = FindSeparator(p, n);
-        const std::size_t serverStart = ownerEnd + m_shapeLength;
-        if (serverStart >= n || std::memcmp(p + ownerEnd, m_shapeBytes, m_shapeLength) != 0)
+        if (ownerEnd == n)
             return -1;
+        const std::size_t serverStart = ownerEnd + m_shapeLength;
+        if (m_shapeLength == 0 || serverStart >= n || std::memcmp(p + ownerEnd, m_shapeBytes, m_shapeLength) != 0)
+            return plain ? PassOtherRecord(p, n, ownerEnd) : -1;
 #endif
         const char first = p[serverStart];
         if (first == '@')
@@ -515,10 +541,26 @@ namespace plexor
         if (plain ? IsSeparator(first) || first == '.'
                   : FindSpecial(p, ownerEnd) != ownerEnd || !RestIsPlainServer(p + serverStart, n - serverStart))
             return -1;
-        // An owner that is not a name leaves the line to the full reading,
-        // which counts it.
-        if (!ResolvePlainName(std::string_view(p, ownerEnd), m_origin, m_owner, plain))
-            return -1;
+        // A plain owner in lower case and fully qualified is its own name,
+        // up to its final dot: handed out from the line itself and kept
+        // unresolved for the lines after it. Any other owner is resolved;
+        // one that is not a name leaves the line to the full reading, which
+        // counts it.
+        std::string_view owner;
+        if (plain && ownerEnd <= sizeof m_pendingOwner && p[0] != '.' && p[ownerEnd - 1] == '.'
+            && !HasUpperAscii(p, ownerEnd))
+        {
+            KeepOwner(p); // a line's first 64 bytes are readable
+            m_pendingOwnerLength = ownerEnd;
+            owner = std::string_view(p, ownerEnd - 1);
+        }
+        else
+        {
+            if (!ResolvePlainName(std::string_view(p, ownerEnd), m_origin, m_owner, plain))
+                return -1;
+            m_pendingOwnerLength = 0;
+            owner = m_owner;
+        }
         m_ownerValid = true;
         SetRepeatPrefix(p, serverStart);
         if (m_serversWanted)
@@ -528,20 +570,94 @@ namespace plexor
                 ++serverEnd;
             ResolvePlainName(std::string_view(p + serverStart, serverEnd - serverStart), m_origin, m_server, true);
         }
-        m_record.owner = m_owner;
+        m_record.owner = owner;
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
-        m_record.ownerIsApex = m_hasApex && m_owner == m_apex;
+        m_record.ownerIsApex = m_hasApex && owner.size() == m_apex.size()
+            && std::memcmp(owner.data(), m_apex.data(), owner.size()) == 0;
         return 1;
+    }
+
+    int MasterFileReader::PassOtherRecord(const char* p, std::size_t n, std::size_t ownerEnd)
+    {
+        // The owner must fit the pending copy and be a name: in plain text
+        // only a leading dot can make an empty label.
+        if (ownerEnd > sizeof m_pendingOwner || p[0] == '.')
+            return -1;
+        // TTL, class and type from the separator bits of the 64 bytes after
+        // the owner; anything else is left to the full reading.
+        const char* head = p + ownerEnd;
+        std::uint64_t separators;
+#ifdef PLEXOR_HAVE_SSE2
+        separators = SeparatorMask64(head);
+#else
+        separators = 0;
+        for (std::size_t i = 0; i < 64; ++i)
+            separators |= static_cast<std::uint64_t>(IsSeparator(head[i]) ? 1 : 0) << i;
+#endif
+        if (n - ownerEnd < 64)
+            separators |= ~std::uint64_t {0} << (n - ownerEnd); // past the line's end
+        std::size_t at = 0; // below 64: a separator ends every field found
+        const auto nextField = [&](std::size_t& start, std::size_t& end) {
+            const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
+            if (starts == 0)
+                return false;
+            start = static_cast<std::size_t>(std::countr_zero(starts));
+            const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
+            if (ends == 0)
+                return false;
+            end = static_cast<std::size_t>(std::countr_zero(ends));
+            at = end;
+            return true;
+        };
+        std::size_t start = 0;
+        std::size_t end = 0;
+        // A TTL of digits only.
+        if (!nextField(start, end) || end - start > 10)
+            return -1;
+        for (std::size_t i = start; i < end; ++i)
+        {
+            if (!IsDigit(head[i]))
+                return -1;
+        }
+        // The class IN, any case.
+        if (!nextField(start, end) || end - start != 2 || (head[start] | 0x20) != 'i'
+            || (head[start + 1] | 0x20) != 'n')
+            return -1;
+        // A type other than NS and SOA.
+        if (!nextField(start, end))
+            return -1;
+        const std::size_t typeLength = end - start;
+        const char* type = head + start;
+        if (typeLength == 2 && (type[0] | 0x20) == 'n' && (type[1] | 0x20) == 's')
+            return -1;
+        if (typeLength == 3 && (type[0] | 0x20) == 's' && (type[1] | 0x20) == 'o' && (type[2] | 0x20) == 'a')
+            return -1;
+        // A complete record of no interest; its owner is resolved only if a
+        // line that needs it follows (SettleOwner).
+        m_repeatLength = 0;
+        KeepOwner(p); // a line's first 64 bytes are readable
+        m_pendingOwnerLength = ownerEnd;
+        m_ownerValid = true;
+        return 0;
+    }
+
+    void MasterFileReader::SettleOwner()
+    {
+        if (m_pendingOwnerLength == 0)
+            return;
+        ResolvePlainName(std::string_view(m_pendingOwner, m_pendingOwnerLength), m_origin, m_owner, true);
+        m_pendingOwnerLength = 0;
     }
 
     bool MasterFileReader::ReadLine(std::string_view line, bool plain)
     {
-        if (!m_inRecord && m_shapeLength != 0)
+        if (!m_inRecord && (m_shapeLength != 0 || plain))
         {
             const int shaped = ReadShapedLine(line, plain);
             if (shaped >= 0)
                 return shaped == 1;
         }
+        SettleOwner();
         if (!BeginLine(line))
         {
             ReadEscapedLine(line);

@@ -49,7 +49,8 @@
 namespace plexor
 {
     // An NS record as the reader hands it out; the views are valid until the
-    // next call of the reader.
+    // next call of the reader, and while the bytes of the line read last
+    // stay as they are (the owner may be taken from the line itself).
     struct MasterNsRecord
     {
         std::string_view owner;
@@ -142,7 +143,17 @@ namespace plexor
         // A line that begins like the last NS record line read in full
         // but with another owner: 1 for the NS record it is, -1 when it
         // does not have that form.
+        // When a shaped line's owner is not followed by that shape, or
+        // there is no shape yet, a plain line is tried as a record of
+        // another type: -1 when it is not one.
         int ReadShapedLine(std::string_view line, bool plain);
+        // A plain line whose owner (in the first column, ending at
+        // `ownerEnd`) is followed by a TTL of digits, the class IN and a
+        // type other than NS and SOA: a complete record that adds nothing.
+        // Its owner is kept unresolved. 0 for such a line, -1 otherwise.
+        int PassOtherRecord(const char* line, std::size_t size, std::size_t ownerEnd);
+        // Resolves a kept owner into m_owner, before a line that may use it.
+        void SettleOwner();
         bool BeginLine(std::string_view line);
         bool EndLine();
 
@@ -209,6 +220,24 @@ namespace plexor
         // server, when at most 32.
         char m_shapeBytes[32] = {};
         std::size_t m_shapeLength = 0;
+        // The owner of the line read last, as written, when that line was
+        // passed over by PassOtherRecord or handed out its owner from the
+        // line itself (ReadShapedLine): m_pendingOwnerLength bytes, 0 for
+        // none. m_owner is stale while it is kept.
+        alignas(16) char m_pendingOwner[64] = {};
+        std::size_t m_pendingOwnerLength = 0;
+        // Copies the 64 bytes from `line` to m_pendingOwner, in four 16-byte
+        // moves (a plain memcpy of this size may become a slow string move).
+        void KeepOwner(const char* line)
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            for (int k = 0; k < 4; ++k)
+                _mm_store_si128(reinterpret_cast<__m128i*>(m_pendingOwner + 16 * k),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)));
+#else
+            std::memcpy(m_pendingOwner, line, sizeof m_pendingOwner);
+#endif
+        }
         std::size_t m_ownerEnd = 0; // where the owner of the line being read ends; 0: none
         bool m_plainLine = false;           // the line being read has no special bytes
         std::size_t m_serverOffset = 0;     // where its server field starts

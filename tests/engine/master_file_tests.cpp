@@ -449,6 +449,78 @@ namespace
         }
     }
 
+    // In plain stretches the reader passes over records of other types
+    // without resolving their owners, and hands out lower-case absolute
+    // owners of NS lines straight from the line: an owner that a blank-owner
+    // line after it takes over, owners in upper case, relative, longer than
+    // 64 bytes or with an empty label, TTLs and classes in other spellings
+    // and records without a type or data must all give what the same zone
+    // gives read line by line from memory.
+    TEST(MasterDomains, PlainRecordsOfOtherTypesKeepTheirOwners)
+    {
+        std::mt19937 random(11);
+        const char* const heads[] = {"\t3600\tin\t", "\t3600\tIN\t", "\t1h\tin\t", " IN 3600 ", " 3600 ch ", "\t"};
+        const char* const others[] = {"ds\t1 8 2 ABCD", "a\t192.0.2.1", "AAAA\t2001:db8::1", "txt\tx", "a", "nsec3\t1 1 0 - X ns"};
+        std::string zone = "example.\t3600\tin\tsoa\tns.example. host.example. 1 2 3 4 5\n";
+        const auto head = [&] { return std::string(random() % 5 ? heads[0] : heads[random() % 6]); };
+        // About 3 MB: a dozen read-ahead chunks.
+        for (int d = 0; d < 40000; ++d)
+        {
+            std::string owner = "domain" + std::to_string(random() % 5000);
+            switch (random() % 12)
+            {
+            case 0:
+                owner = "Domain" + owner.substr(6) + ".Example.";
+                break;
+            case 1:
+                break; // relative to the origin
+            case 2:
+                owner = std::string(60 + random() % 10, 'x') + owner + ".example.";
+                break;
+            case 3:
+                owner = "." + owner + ".example."; // an empty label
+                break;
+            default:
+                owner += ".example.";
+                break;
+            }
+            const auto other = [&] { zone += owner + head() + others[random() % 6] + "\n"; };
+            if (random() % 3 == 0)
+                other();
+            for (int s = 0, count = 1 + static_cast<int>(random() % 3); s < count; ++s)
+            {
+                const bool blank = random() % 3 == 0;
+                zone += (blank ? std::string(random() % 2 ? "\t" : "  ") : owner) + head() + "ns\tns"
+                    + std::to_string(random() % 40) + ".host.net.\n";
+                if (random() % 6 == 0)
+                    other();
+            }
+            if (random() % 200 == 0)
+                zone += owner + "\t3600\tin\n"; // no type
+            if (random() % 500 == 0)
+                zone += random() % 2 ? "$ORIGIN example.\n" : "$ORIGIN other.\n";
+        }
+        const std::string zonePath = test::TempPath("plain-others.zone");
+        const std::string outputPath = test::TempPath("plain-others.out");
+        test::WriteFile(zonePath, zone);
+        RunFilters append = OpenFilters();
+        append.appendNameServers = 1;
+        for (const RunFilters& filters : {OpenFilters(), append})
+        {
+            for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
+            {
+                const auto memory = RunWorker(zone, mode, kMaster, filters);
+                const std::uint64_t unreadable = g_runState.unreadableRecords.load();
+                const HeadlessRunResult file = RunHeadless(zonePath, outputPath, mode, kMaster, filters);
+                EXPECT_FALSE(file.error);
+                EXPECT_EQ(test::ReadFile(outputPath), memory.output);
+                EXPECT_EQ(file.statusText, memory.statusText);
+                EXPECT_EQ(file.unreadableRecords, unreadable);
+                EXPECT_GT(unreadable, 0u);
+            }
+        }
+    }
+
     TEST(LayoutHint, NamesTheLayoutThatPlainlyFits)
     {
         std::string czds;

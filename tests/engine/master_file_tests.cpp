@@ -407,6 +407,33 @@ namespace
         }
     }
 
+    // The zone read from a file (chunks read ahead, with the reading
+    // thread's shortcuts) gives the output, status and count of unreadable
+    // records that it gives read from memory, with and without append mode,
+    // in both modes; the zone must hold unreadable records.
+    void ExpectFileRunsMatchMemoryRuns(const std::string& zone, const std::string& name)
+    {
+        const std::string zonePath = test::TempPath(name + ".zone");
+        const std::string outputPath = test::TempPath(name + ".out");
+        test::WriteFile(zonePath, zone);
+        RunFilters append = OpenFilters();
+        append.appendNameServers = 1;
+        for (const RunFilters& filters : {OpenFilters(), append})
+        {
+            for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
+            {
+                const auto memory = RunWorker(zone, mode, kMaster, filters);
+                const std::uint64_t unreadable = g_runState.unreadableRecords.load();
+                const HeadlessRunResult file = RunHeadless(zonePath, outputPath, mode, kMaster, filters);
+                EXPECT_FALSE(file.error);
+                EXPECT_EQ(test::ReadFile(outputPath), memory.output);
+                EXPECT_EQ(file.statusText, memory.statusText);
+                EXPECT_EQ(file.unreadableRecords, unreadable);
+                EXPECT_GT(unreadable, 0u);
+            }
+        }
+    }
+
     // Read from a file, the reading thread marks stretches without special
     // bytes, where the pass-over and the reading of new owners skip their
     // own checks: plain stretches between decorated ones, some with empty
@@ -428,25 +455,7 @@ namespace
                 records.push_back({owner, "txt", "\"a ( b\""});
         }
         const std::string zone = Plain(records) + Decorated(records, random) + Plain(records);
-        const std::string zonePath = test::TempPath("plain-chunks.zone");
-        const std::string outputPath = test::TempPath("plain-chunks.out");
-        test::WriteFile(zonePath, zone);
-        RunFilters append = OpenFilters();
-        append.appendNameServers = 1;
-        for (const RunFilters& filters : {OpenFilters(), append})
-        {
-            for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
-            {
-                const auto memory = RunWorker(zone, mode, kMaster, filters);
-                const std::uint64_t unreadable = g_runState.unreadableRecords.load();
-                const HeadlessRunResult file = RunHeadless(zonePath, outputPath, mode, kMaster, filters);
-                EXPECT_FALSE(file.error);
-                EXPECT_EQ(test::ReadFile(outputPath), memory.output);
-                EXPECT_EQ(file.statusText, memory.statusText);
-                EXPECT_EQ(file.unreadableRecords, unreadable);
-                EXPECT_GT(unreadable, 0u);
-            }
-        }
+        ExpectFileRunsMatchMemoryRuns(zone, "plain-chunks");
     }
 
     // In plain stretches the reader passes over records of other types
@@ -500,25 +509,7 @@ namespace
             if (random() % 500 == 0)
                 zone += random() % 2 ? "$ORIGIN example.\n" : "$ORIGIN other.\n";
         }
-        const std::string zonePath = test::TempPath("plain-others.zone");
-        const std::string outputPath = test::TempPath("plain-others.out");
-        test::WriteFile(zonePath, zone);
-        RunFilters append = OpenFilters();
-        append.appendNameServers = 1;
-        for (const RunFilters& filters : {OpenFilters(), append})
-        {
-            for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
-            {
-                const auto memory = RunWorker(zone, mode, kMaster, filters);
-                const std::uint64_t unreadable = g_runState.unreadableRecords.load();
-                const HeadlessRunResult file = RunHeadless(zonePath, outputPath, mode, kMaster, filters);
-                EXPECT_FALSE(file.error);
-                EXPECT_EQ(test::ReadFile(outputPath), memory.output);
-                EXPECT_EQ(file.statusText, memory.statusText);
-                EXPECT_EQ(file.unreadableRecords, unreadable);
-                EXPECT_GT(unreadable, 0u);
-            }
-        }
+        ExpectFileRunsMatchMemoryRuns(zone, "plain-others");
     }
 
     TEST(LayoutHint, NamesTheLayoutThatPlainlyFits)

@@ -95,90 +95,77 @@ namespace plexor
             return true;
         }
 
-        // Position of the first special byte in [line, line + size), or size.
-        // Every position has kLineProbeBytes readable bytes after it.
-        std::size_t FindSpecial(const char* line, std::size_t size)
+        // Bit i set where byte i of the 16 bytes from p is special.
+        unsigned SpecialMask16(const char* p)
         {
 #ifdef PLEXOR_HAVE_SSE2
-            const __m128i open = _mm_set1_epi8('(');
-            const __m128i close = _mm_set1_epi8(')');
-            const __m128i quote = _mm_set1_epi8('"');
-            const __m128i escape = _mm_set1_epi8('\\');
-            const __m128i comment = _mm_set1_epi8(';');
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('(')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(')'))),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                          _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))),
+                             _mm_cmpeq_epi8(bytes, _mm_set1_epi8(';'))));
+            return static_cast<unsigned>(_mm_movemask_epi8(hits));
+#else
+            unsigned mask = 0;
+            for (unsigned i = 0; i < 16; ++i)
+                mask |= static_cast<unsigned>(IsSpecial(p[i])) << i;
+            return mask;
+#endif
+        }
+
+        // Bit i set where byte i of the 16 bytes from p separates fields.
+        unsigned SeparatorMask16(const char* p)
+        {
+#ifdef PLEXOR_HAVE_SSE2
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i hits = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
+                _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')));
+            return static_cast<unsigned>(_mm_movemask_epi8(hits));
+#else
+            unsigned mask = 0;
+            for (unsigned i = 0; i < 16; ++i)
+                mask |= static_cast<unsigned>(IsSeparator(p[i])) << i;
+            return mask;
+#endif
+        }
+
+        // Position of the first byte in [line, line + size) that Mask16
+        // marks, or size. Every position has kLineProbeBytes readable bytes
+        // after it, so the last block may look past size.
+        template <unsigned (*Mask16)(const char*)>
+        std::size_t FindFirst(const char* line, std::size_t size)
+        {
             for (std::size_t i = 0; i < size; i += 16)
             {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i));
-                const __m128i hits = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)),
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, escape)),
-                                 _mm_cmpeq_epi8(bytes, comment)));
-                const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-                if (mask != 0)
-                {
-                    const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
-                    return at < size ? at : size;
-                }
+                if (const unsigned mask = Mask16(line + i); mask != 0)
+                    return std::min(i + static_cast<std::size_t>(std::countr_zero(mask)), size);
             }
             return size;
-#else
-            for (std::size_t i = 0; i < size; ++i)
-            {
-                if (IsSpecial(line[i]))
-                    return i;
-            }
-            return size;
-#endif
+        }
+
+        std::size_t FindSpecial(const char* line, std::size_t size)
+        {
+            return FindFirst<SpecialMask16>(line, size);
+        }
+
+        std::size_t FindSeparator(const char* line, std::size_t size)
+        {
+            return FindFirst<SeparatorMask16>(line, size);
         }
 
 #ifdef PLEXOR_HAVE_SSE2
         // Bit i set where byte i of the 64 bytes from p separates fields.
         std::uint64_t SeparatorMask64(const char* p)
         {
-            const __m128i blank = _mm_set1_epi8(' ');
-            const __m128i tab = _mm_set1_epi8('\t');
-            const __m128i cr = _mm_set1_epi8('\r');
             std::uint64_t mask = 0;
             for (int k = 0; k < 4; ++k)
-            {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-                const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, blank), _mm_cmpeq_epi8(bytes, tab)),
-                                                  _mm_cmpeq_epi8(bytes, cr));
-                mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * k);
-            }
+                mask |= static_cast<std::uint64_t>(SeparatorMask16(p + 16 * k)) << (16 * k);
             return mask;
         }
 
 #endif
-
-        // Position of the first separator in [line, line + size), or size;
-        // the same probe rule as FindSpecial.
-        std::size_t FindSeparator(const char* line, std::size_t size)
-        {
-#ifdef PLEXOR_HAVE_SSE2
-            const __m128i blank = _mm_set1_epi8(' ');
-            const __m128i tab = _mm_set1_epi8('\t');
-            const __m128i cr = _mm_set1_epi8('\r');
-            for (std::size_t i = 0; i < size; i += 16)
-            {
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i));
-                const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                    _mm_or_si128(_mm_cmpeq_epi8(bytes, blank), _mm_cmpeq_epi8(bytes, tab)), _mm_cmpeq_epi8(bytes, cr))));
-                if (mask != 0)
-                {
-                    const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
-                    return at < size ? at : size;
-                }
-            }
-            return size;
-#else
-            for (std::size_t i = 0; i < size; ++i)
-            {
-                if (IsSeparator(line[i]))
-                    return i;
-            }
-            return size;
-#endif
-        }
 
 #ifdef PLEXOR_HAVE_SSE2
         // Bit i set where byte i of the 32 bytes from p is ( ) " \ or ;.

@@ -9,6 +9,8 @@
 
 #include "extraction_worker.h"
 #include "headless_run.h"
+#include "line_index.h"
+#include "master_file_reader.h"
 #include "run_setup.h"
 
 namespace
@@ -188,6 +190,76 @@ namespace
         RunInMemory(state, MasterZone(), plexor::ExtractMode::NameServers, plexor::ZoneType::Master, false);
     }
 
+    // The reading thread's look at one chunk of the master zone: its line
+    // ends and whether it is plain text, then its simple NS lines.
+    struct MasterChunk
+    {
+        std::string bytes; // the first 256 KiB, cut after a line end, and probe room
+        std::size_t size = 0;
+        plexor::LineEndIndex lineEnds;
+    };
+
+    const MasterChunk& FirstMasterChunk()
+    {
+        static const MasterChunk chunk = [] {
+            MasterChunk c;
+            const std::string& zone = MasterZone();
+            c.size = zone.rfind('\n', 256 * 1024) + 1;
+            c.bytes = zone.substr(0, c.size) + std::string(plexor::kLineProbeBytes, '\0');
+            c.lineEnds.Add(c.bytes.data(), 0, c.size);
+            return c;
+        }();
+        return chunk;
+    }
+
+    void BM_MasterChunkIndexAndPlain(benchmark::State& state)
+    {
+        const MasterChunk& chunk = FirstMasterChunk();
+        plexor::LineEndIndex lineEnds;
+        for (auto _ : state)
+        {
+            lineEnds.clear();
+            lineEnds.Add(chunk.bytes.data(), 0, chunk.size);
+            benchmark::DoNotOptimize(plexor::IsPlainMasterText(chunk.bytes.data(), chunk.size, false));
+        }
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * chunk.size));
+    }
+
+    void BM_TmpIndex(benchmark::State& state)
+    {
+        const MasterChunk& chunk = FirstMasterChunk();
+        plexor::LineEndIndex lineEnds;
+        for (auto _ : state)
+        {
+            lineEnds.clear();
+            lineEnds.Add(chunk.bytes.data(), 0, chunk.size);
+        }
+    }
+    void BM_TmpPlain(benchmark::State& state)
+    {
+        const MasterChunk& chunk = FirstMasterChunk();
+        for (auto _ : state)
+            benchmark::DoNotOptimize(plexor::IsPlainMasterText(chunk.bytes.data(), chunk.size, false));
+    }
+    BENCHMARK(BM_TmpIndex)->Unit(benchmark::kMicrosecond);
+    BENCHMARK(BM_TmpPlain)->Unit(benchmark::kMicrosecond);
+
+    void BM_MasterChunkSimpleNsLines(benchmark::State& state)
+    {
+        const MasterChunk& chunk = FirstMasterChunk();
+        plexor::SimpleNsLines lines;
+        for (auto _ : state)
+        {
+            lines.Find(chunk.bytes.data(), chunk.lineEnds);
+            benchmark::DoNotOptimize(lines.entries.data());
+        }
+        if (!lines.found)
+            state.SkipWithError("the chunk's lines are not all simple");
+        state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * chunk.size));
+        state.counters["lines/s"] = benchmark::Counter(static_cast<double>(chunk.lineEnds.size()) * state.iterations(),
+                                                       benchmark::Counter::kIsRate);
+    }
+
     void BM_SeDomains(benchmark::State& state)
     {
         RunInMemory(state, SeZone(), plexor::ExtractMode::Domains, plexor::ZoneType::Se, false);
@@ -206,6 +278,8 @@ BENCHMARK(BM_GtldNameServers)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MasterDomains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MasterDomainsAppend)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MasterNameServers)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MasterChunkIndexAndPlain)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MasterChunkSimpleNsLines)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SeDomains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeNameServers)->Unit(benchmark::kMillisecond);
 

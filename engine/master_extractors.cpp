@@ -14,6 +14,7 @@
 // and a record passes the name-server list when its server begins with an
 // entry.
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -69,18 +70,21 @@ namespace plexor
         // are some, line by line otherwise. Pause and abort are tested before
         // every line, and every line counts in linesRead. `passOver` lets a
         // caller skip the further NS lines of one owner
-        // (MasterFileReader::RepeatsLastNsRecord) without reading them.
-        // `apply` gets each other line and returns whether it added an
-        // entry.
-        template <typename Apply>
+        // (MasterFileReader::RepeatsLastNsRecord) without reading them, and
+        // take the NS lines of simple records the reading thread found
+        // (SimpleNsLines) without reading any of those lines: `takeRecord`
+        // gets the NS record of each such entry, without its server, and
+        // returns whether it added an entry. `apply` gets each line read and
+        // returns whether it added an entry.
+        template <typename Apply, typename TakeRecord>
         std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
-                                bool passOver, Apply&& apply)
+                                bool passOver, Apply&& apply, TakeRecord&& takeRecord)
         {
             std::uint32_t count = 0;
             if (limit == 0)
                 return 0;
             // The reading thread can tell plain stretches of the file ahead.
-            zoneFile.FindPlainLines();
+            zoneFile.FindPlainLines(passOver);
             while (detail::ContinueBeforeLine())
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
@@ -106,32 +110,86 @@ namespace plexor
                 auto& linesRead = g_runState.linesRead; // whatever width the counter has
                 using LineCount = decltype(linesRead.load());
                 const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
-                std::size_t taken = 0;
-                std::size_t next = 0;
+                std::size_t taken = 0; // lines counted as read
+                std::size_t next = 0;  // the next line to look at
                 bool full = false;
-                std::size_t start = run.begin;
-                for (; next < run.count; ++next)
-                {
-                    const std::size_t end = run.ends[next];
-                    std::size_t length = end - start;
-                    if (length > 0 && run.data[end - 1] == '\r')
-                        --length;
-                    const std::string_view line(run.data + start, length);
-                    start = end + 1;
-                    if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
-                        continue;
-                    if (next > 0 && !detail::ContinueBeforeLine())
-                        break;
-                    taken = next + 1;
-                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                    if (apply(line, run.plain) && ++count >= limit)
+                bool halted = false;
+                const auto lineStart = [&](std::size_t i) {
+                    return i == 0 ? run.begin : static_cast<std::size_t>(run.ends[i - 1]) + 1;
+                };
+                // Lines from `next` up to `to`, each read (or passed over).
+                const auto readInFull = [&](std::size_t to) {
+                    for (std::size_t start = lineStart(next); next < to; ++next)
                     {
-                        full = true;
-                        break;
+                        const std::size_t end = run.ends[next];
+                        std::size_t length = end - start;
+                        if (length > 0 && run.data[end - 1] == '\r')
+                            --length;
+                        const std::string_view line(run.data + start, length);
+                        start = end + 1;
+                        if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
+                            continue;
+                        if (next > 0 && !detail::ContinueBeforeLine())
+                        {
+                            halted = true;
+                            return;
+                        }
+                        taken = next + 1;
+                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                        if (apply(line, run.plain) && ++count >= limit)
+                        {
+                            full = true;
+                            ++next;
+                            return;
+                        }
                     }
+                };
+                // Lines from `next` to the end of the run, all simple
+                // records: only the entries' lines are looked at.
+                const auto takeSimpleLines = [&]() {
+                    const SimpleNsLines& simple = *run.nsLines;
+                    const std::size_t first = run.firstClass; // the buffer's index of line 0 here
+                    auto entry = std::lower_bound(
+                        simple.entries.begin(), simple.entries.end(), first + next,
+                        [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
+                    for (; entry != simple.entries.end(); ++entry)
+                    {
+                        const std::size_t at = entry->line - first;
+                        if (at > 0 && !detail::ContinueBeforeLine())
+                        {
+                            halted = true;
+                            return;
+                        }
+                        taken = at + 1;
+                        next = at + 1;
+                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                        const char* line = run.data + entry->ownerOffset;
+                        const std::string_view owner(line, entry->ownerLength);
+                        if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner)}) && ++count >= limit)
+                        {
+                            full = true;
+                            reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
+                            return;
+                        }
+                    }
+                    next = run.count;
+                    reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
+                };
+
+                if (passOver && run.nsLines != nullptr)
+                {
+                    // The buffer's line 0 may have begun in the chunk before
+                    // and is read in full; the simple lines after it need a
+                    // reader that has no parenthesis open.
+                    if (run.firstClass == 0)
+                        readInFull(1);
+                    if (!full && !halted && next < run.count && reader.BetweenRecords())
+                        takeSimpleLines();
                 }
-                if (next == run.count)
-                    taken = run.count;
+                if (!full && !halted)
+                    readInFull(run.count);
+                if (next == run.count && !halted)
+                    taken = run.count; // lines passed over at the end
                 linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
                 zoneFile.SkipBufferedLines(taken);
                 if (full)
@@ -232,10 +290,7 @@ namespace plexor
         bool previousInBatch = false;
         std::size_t previousOffset = 0;
         std::size_t previousLength = 0;
-        const std::uint32_t count = ReadLines(reader, zoneFile, limit, passOver, [&](std::string_view line, bool plain) {
-            if (!reader.ReadLine(line, plain))
-                return false;
-            const MasterNsRecord& record = reader.Record();
+        const auto take = [&](const MasterNsRecord& record) {
             if (record.owner.empty() || record.ownerIsApex)
                 return false;
             if (!listed.empty() && !ServerListed(record.server, listed))
@@ -272,7 +327,11 @@ namespace plexor
                 batch.push_back(record.owner);
             CountNameExtracted();
             return true;
-        });
+        };
+        const std::uint32_t count = ReadLines(
+            reader, zoneFile, limit, passOver,
+            [&](std::string_view line, bool plain) { return reader.ReadLine(line, plain) && take(reader.Record()); },
+            take);
         if (previousInBatch)
             state.previousName.assign(batch.Bytes() + previousOffset, previousLength);
         return count;
@@ -291,6 +350,6 @@ namespace plexor
             batch.push_back(record.server);
             CountNameExtracted();
             return true;
-        });
+        }, [](const MasterNsRecord&) { return false; }); // no simple lines without passOver
     }
 }

@@ -42,6 +42,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "byte_scan.h"
 #include "line_index.h"
@@ -97,6 +98,15 @@ namespace plexor
             }
             return RestIsPlainServer(line.data() + prefix, line.size() - prefix);
         }
+
+        // No parenthesis is open: the next line begins a record.
+        bool BetweenRecords() const { return !m_inRecord; }
+        // Whether `owner` (in the reader's form) is the zone's apex.
+        bool IsApex(std::string_view owner) const { return m_hasApex && owner == m_apex; }
+        // The caller has taken simple lines (SimpleNsLines) without reading
+        // them, the last of which is `line`, whose owner is written in its
+        // first `ownerSize` bytes: they leave only their owner behind.
+        void PassedSimpleLines(const char* line, std::size_t ownerSize);
 
         // Whether NS records need their servers: when not, Record().server
         // is left empty (the records are still checked). On by default.
@@ -246,11 +256,64 @@ namespace plexor
         MasterNsRecord m_record;
     };
 
+    // The NS lines of a chunk of zone-file lines that are all simple records:
+    // found on the reading thread, ahead of the worker, so that the worker
+    // need not read those lines at all. A simple line is
+    //   <owner> <ttl> <class> <type> [<data>]
+    // with an owner in the first column that does not begin with a dot, a
+    // TTL of digits, the class IN (any case) and a type other than SOA; an
+    // NS line's owner is fully qualified and in lower case, and its server
+    // is neither the root nor `@`. On lines of plain master-file text
+    // (IsPlainMasterText) such a line is a whole record whatever the reader
+    // remembers, apart from a parenthesis left open before it, and changes
+    // nothing the reader remembers but the previous owner.
+    struct SimpleNsLines
+    {
+        // The first NS line of each run of NS lines of one owner, other lines
+        // between them not counting.
+        struct Entry
+        {
+            std::uint32_t line;        // index among the chunk's line ends
+            std::uint32_t ownerOffset; // the owner's position in the chunk's buffer
+            std::uint32_t ownerLength; // without its final dot
+        };
+        std::vector<Entry> entries;
+        // Every line from line 1 on is simple (line 0 may have begun in the
+        // chunk before and is left to the reader). False when not looked for
+        // or not so.
+        bool found = false;
+        // The size of the owner of the chunk's last line, as written.
+        std::uint32_t lastOwnerSize = 0;
+
+        void Clear()
+        {
+            entries.clear();
+            found = false;
+            lastOwnerSize = 0;
+        }
+        // Finds the entries of the lines from line 1 on of `data` (plain
+        // master-file text), or leaves `found` false when one of them is not
+        // simple. Every line start needs kLineProbeBytes readable bytes
+        // after it, and so does every position in a line.
+        void Find(const char* data, const LineEndIndex& lineEnds);
+    };
+
     // Whether the bytes hold none of ( ) " \ ; and no two dots in a row,
     // counting a dot just before them when `dotBefore`: lines of such text
     // need none of the reader's byte-by-byte checks. 32 bytes must be
     // readable past the end.
     bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore);
+
+    namespace detail
+    {
+        // The searches behind IsPlainMasterText: the portable one, and one
+        // with AVX2 where the processor has it (HasAvx2Variant in
+        // record_label.h), chosen at run time. They give the same answers.
+        bool IsPlainMasterTextPortable(const char* data, std::size_t size, bool dotBefore);
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+        bool IsPlainMasterTextAvx2(const char* data, std::size_t size, bool dotBefore);
+#endif
+    }
 
     // Writes the name of `field` to `out` in the reader's form (lower case,
     // fully qualified against `origin`, no final dot, the root empty). False

@@ -39,15 +39,10 @@ namespace plexor
                     buffer = std::move(m_free.back());
                     m_free.pop_back();
                 }
-                if (!m_freeLineEnds.empty())
+                if (!m_freeFindings.empty())
                 {
-                    chunk.lineEnds = std::move(m_freeLineEnds.back());
-                    m_freeLineEnds.pop_back();
-                }
-                if (!m_freeClasses.empty())
-                {
-                    chunk.classes = std::move(m_freeClasses.back());
-                    m_freeClasses.pop_back();
+                    chunk.findings = std::move(m_freeFindings.back());
+                    m_freeFindings.pop_back();
                 }
             }
 
@@ -71,24 +66,32 @@ namespace plexor
                     }
                     chunk.size += static_cast<std::size_t>(got);
                 }
-                // Index the line ends (and find the classes asked for) here,
-                // in parallel with the reader's work on the chunk before, but
-                // only while the reader has chunks to go on with: a reader
-                // that waits gets the chunk at once and does it itself (or
-                // does without). Where inflating keeps this thread the busier
-                // one, the reader takes that work.
+                // Index the line ends (and find the classes and plain text
+                // asked for) here, in parallel with the reader's work on the
+                // chunks before, but only while the reader has chunks to go
+                // on with: a reader that waits gets the chunk at once and
+                // does it itself (or does without). Where inflating keeps
+                // this thread the busier one, the reader takes that work.
+                // The NS lines of simple records take longer to find, and
+                // are found only while the reader has more to go on with.
                 const bool workerBusy = HasReadyChunks();
-                chunk.lineEnds.clear();
+                Findings& findings = chunk.findings;
+                findings.lineEnds.clear();
                 if (workerBusy)
-                    chunk.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
-                chunk.classes.Clear();
+                    findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+                findings.classes.Clear();
                 if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
-                    chunk.classes.Find(buffer.data(), chunk.lineEnds);
+                    findings.classes.Find(buffer.data(), findings.lineEnds);
+                findings.plain = false;
+                findings.nsLines.Clear();
                 if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)
                 {
                     const char* bytes = buffer.data() + kHeadroom;
-                    chunk.plain = workerBusy && IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
+                    findings.plain = workerBusy && IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
                     m_lastByteDot = bytes[chunk.size - 1] == '.';
+                    if (findings.plain && m_findNsLines.load(std::memory_order_relaxed)
+                        && ReaderBusyWithWaitingChunks())
+                        findings.nsLines.Find(buffer.data(), findings.lineEnds);
                 }
             }
             catch (const std::bad_alloc&)
@@ -119,10 +122,22 @@ namespace plexor
         return !m_ready.empty();
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, LineEndIndex& lineEnds, RecordLineClasses& classes,
-                                   bool& plain)
+    bool ReadAhead::ReaderBusyWithWaitingChunks()
     {
-        plain = false;
+        std::lock_guard lock(m_mutex);
+        std::size_t found = 0;
+        for (const Chunk& chunk : m_ready)
+        {
+            if (!chunk.findings.nsLines.found)
+                return true;
+            if (++found == 2)
+                return true;
+        }
+        return false;
+    }
+
+    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, Findings& findings)
+    {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
         if (m_ready.empty())
@@ -132,24 +147,18 @@ namespace plexor
         lock.unlock();
         m_changed.notify_all();
         buffer = std::move(chunk.buffer);
-        lineEnds = std::move(chunk.lineEnds);
-        classes = std::move(chunk.classes);
-        plain = chunk.plain;
+        findings = std::move(chunk.findings);
         return static_cast<std::ptrdiff_t>(chunk.size);
     }
 
-    void ReadAhead::Recycle(std::vector<char> buffer, LineEndIndex lineEnds, RecordLineClasses classes)
+    void ReadAhead::Recycle(std::vector<char> buffer, Findings findings)
     {
         std::lock_guard lock(m_mutex);
         if (buffer.size() == kBufferSize)
             m_free.push_back(std::move(buffer));
-        if (lineEnds.HasStorage())
-        {
-            lineEnds.clear();
-            m_freeLineEnds.push_back(std::move(lineEnds));
-        }
-        if (classes.prefixes.capacity() > 0)
-            m_freeClasses.push_back(std::move(classes));
+        if (findings.lineEnds.HasStorage() || findings.classes.prefixes.capacity() > 0
+            || findings.nsLines.entries.capacity() > 0)
+            m_freeFindings.push_back(std::move(findings));
     }
 
     std::error_code ReadAhead::Error()

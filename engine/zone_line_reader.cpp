@@ -197,7 +197,9 @@ namespace plexor
         m_buffer = std::vector<char>();
         m_lineEnds = LineEndIndex();
         m_classes = RecordLineClasses();
+        m_nsLines = SimpleNsLines();
         m_plain = false;
+        m_findPlain = false;
         m_nextLineEnd = 0;
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
@@ -223,10 +225,11 @@ namespace plexor
             m_readAhead->FindRecordClasses();
     }
 
-    void ZoneLineReader::FindPlainLines()
+    void ZoneLineReader::FindPlainLines(bool nsLines)
     {
+        m_findPlain = true;
         if (m_readAhead)
-            m_readAhead->FindPlainChunks();
+            m_readAhead->FindPlainChunks(nsLines);
     }
 
     void ZoneLineReader::IndexNewBytes()
@@ -272,20 +275,20 @@ namespace plexor
     {
         const std::size_t partial = m_end - m_begin;
         std::vector<char> chunk;
-        LineEndIndex lineEnds;
-        RecordLineClasses classes;
-        bool plain = false;
+        ReadAhead::Findings findings;
         m_nextLineEnd = 0;
-        const std::ptrdiff_t got = m_readAhead->Next(chunk, lineEnds, classes, plain);
+        const std::ptrdiff_t got = m_readAhead->Next(chunk, findings);
         // The unfinished line in front came from the chunk before, which the
         // reading thread may not have looked at (its end is where the chunk
         // before ended, so no byte before it counts).
-        m_plain = plain && (partial == 0 || m_plain || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
+        const bool lookedAt = !findings.lineEnds.empty();
+        m_plain = got > 0 && findings.plain
+            && (partial == 0 || m_plain || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
         if (got <= 0)
         {
-            m_plain = false;
             m_lineEnds.clear();
             m_classes.Clear();
+            m_nsLines.Clear();
             m_eof = true;
             m_failed = got < 0;
             if (m_failed)
@@ -303,16 +306,27 @@ namespace plexor
             const std::size_t start = kHeadroom - partial;
             if (partial > 0)
                 std::memcpy(chunk.data() + start, m_buffer.data() + m_begin, partial);
-            m_readAhead->Recycle(std::move(m_buffer), std::move(m_lineEnds), std::move(m_classes));
+            ReadAhead::Findings used;
+            used.lineEnds = std::move(m_lineEnds);
+            used.classes = std::move(m_classes);
+            used.nsLines = std::move(m_nsLines);
+            m_readAhead->Recycle(std::move(m_buffer), std::move(used));
             m_buffer = std::move(chunk);
-            m_lineEnds = std::move(lineEnds);
-            m_classes = std::move(classes);
+            m_lineEnds = std::move(findings.lineEnds);
+            m_classes = std::move(findings.classes);
+            m_nsLines = std::move(findings.nsLines);
             m_begin = start;
             m_end = m_indexed = kHeadroom + size;
             // The unfinished line holds no LF, so the chunk's own bytes are
-            // all there is to index when the reading thread left it.
-            if (m_lineEnds.empty())
+            // all there is to index when the reading thread left it. A
+            // reading thread that left the chunk (it was not ahead) left
+            // whether it is plain text too.
+            if (!lookedAt)
+            {
                 m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
+                if (m_findPlain)
+                    m_plain = IsPlainMasterText(m_buffer.data() + m_begin, m_end - m_begin, false);
+            }
             return true;
         }
 
@@ -328,7 +342,8 @@ namespace plexor
         m_end = partial + size;
         m_lineEnds.clear(); // the chunk's positions do not apply to this buffer
         m_classes.Clear();
-        m_readAhead->Recycle(std::move(chunk), std::move(lineEnds), std::move(classes));
+        m_nsLines.Clear();
+        m_readAhead->Recycle(std::move(chunk), std::move(findings));
         IndexNewBytes();
         return true;
     }

@@ -20,6 +20,7 @@
 
 #include "byte_sources.h"
 #include "line_index.h"
+#include "master_file_reader.h"
 #include "record_label.h"
 
 namespace plexor
@@ -86,16 +87,28 @@ namespace plexor
             // The lines are plain master-file text (IsPlainMasterText), as
             // the reading thread found after FindPlainLines.
             bool plain = false;
+            // When not null, the NS lines of simple records the reading
+            // thread found (after FindPlainLines(true)) among all the lines
+            // of the buffer from the line with index 1 on; line i here has
+            // index firstClass + i there.
+            const SimpleNsLines* nsLines = nullptr;
         };
         LineRun BufferedLines() const
         {
             const bool classes = m_classes.prefixes.size() == m_lineEnds.size() && !m_classes.Empty();
-            return {m_buffer.data(), m_begin, m_lineEnds.data() + m_nextLineEnd, m_lineEnds.size() - m_nextLineEnd,
-                    classes ? &m_classes : nullptr, m_nextLineEnd, m_plain};
+            return {m_buffer.data(),
+                    m_begin,
+                    m_lineEnds.data() + m_nextLineEnd,
+                    m_lineEnds.size() - m_nextLineEnd,
+                    classes ? &m_classes : nullptr,
+                    m_nextLineEnd,
+                    m_plain,
+                    m_nsLines.found ? &m_nsLines : nullptr};
         }
         // Asks the reading thread, if there is one, to find whether what it
-        // reads from now on is plain master-file text.
-        void FindPlainLines();
+        // reads from now on is plain master-file text, and with `nsLines`
+        // the NS lines of simple records in it (LineRun::nsLines).
+        void FindPlainLines(bool nsLines = false);
         // Asks the reading thread, if there is one, to find the record line
         // classes of what it reads from now on.
         void FindRecordClasses();
@@ -171,7 +184,9 @@ namespace plexor
         // The LFs in m_buffer; those from m_nextLineEnd on are unread.
         LineEndIndex m_lineEnds;
         RecordLineClasses m_classes; // for m_lineEnds, when found
+        SimpleNsLines m_nsLines;     // for m_lineEnds, when found
         bool m_plain = false;        // the buffer's unread bytes are plain master-file text
+        bool m_findPlain = false;    // FindPlainLines has been called
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer

@@ -200,6 +200,7 @@ namespace plexor
         m_nsLines = SimpleNsLines();
         m_plain = false;
         m_findPlain = false;
+        m_findNsLines = false;
         m_nextLineEnd = 0;
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
@@ -228,6 +229,7 @@ namespace plexor
     void ZoneLineReader::FindPlainLines(bool nsLines)
     {
         m_findPlain = true;
+        m_findNsLines = nsLines;
         if (m_readAhead)
             m_readAhead->FindPlainChunks(nsLines);
     }
@@ -245,6 +247,8 @@ namespace plexor
         // Every LF read so far has been taken: the buffer holds at most the
         // start of one line, which moves to the front.
         m_lineEnds.clear();
+        m_plain = false;
+        m_nsLines.Clear();
         m_nextLineEnd = 0;
         if (m_begin > 0)
         {
@@ -268,6 +272,15 @@ namespace plexor
         }
         m_end += static_cast<std::size_t>(got);
         IndexNewBytes();
+        // What the reading thread finds for chunks read ahead, found here for
+        // the whole buffer: its unfinished first line came from the buffer
+        // before, so no byte before it counts.
+        if (m_findPlain && m_indexed == m_end)
+        {
+            m_plain = IsPlainMasterText(m_buffer.data(), m_end, false);
+            if (m_plain && m_findNsLines)
+                m_nsLines.Find(m_buffer.data(), m_lineEnds);
+        }
         return true;
     }
 

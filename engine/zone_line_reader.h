@@ -187,6 +187,7 @@ namespace plexor
         SimpleNsLines m_nsLines;     // for m_lineEnds, when found
         bool m_plain = false;        // the buffer's unread bytes are plain master-file text
         bool m_findPlain = false;    // FindPlainLines has been called
+        bool m_findNsLines = false;  // and asked for the NS lines
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer

@@ -3,6 +3,7 @@
 // server); the four modes; the pass-over of repeated NS lines against the
 // full reading of the same records; the layout hint.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -19,7 +20,9 @@
 #include "extractors.h"
 #include "headless_run.h"
 #include "layout_hint.h"
+#include "line_index.h"
 #include "master_extractors.h"
+#include "master_file_reader.h"
 #include "run_setup.h"
 #include "zone_line_reader.h"
 
@@ -405,6 +408,139 @@ namespace
                 }
             }
         }
+    }
+
+    // The lines from line 1 on of `text`, indexed as a chunk is, with room
+    // for the probes past its end.
+    SimpleNsLines FindSimple(const std::string& text)
+    {
+        const std::string bytes = text + std::string(kLineProbeBytes, '\0');
+        LineEndIndex lineEnds;
+        lineEnds.Add(bytes.data(), 0, text.size());
+        SimpleNsLines lines;
+        lines.Find(bytes.data(), lineEnds);
+        return lines;
+    }
+
+    TEST(SimpleNsLines, FirstNsLineOfEachRunOfOneOwner)
+    {
+        const std::string longOwner = std::string(70, 'l') + ".example.";
+        const std::string text = std::string("line 0 may have begun before ( \\ \"\n")  // 0
+            + "a.example.\t3600\tin\tns\tns1.host.net.\n"                              // 1: a
+            + "a.example.\t3600\tin\tns\tns2.host.net.\n"                              // 2
+            + "a.example.\t3600\tin\tds\t1 8 2 AB\n"                                   // 3
+            + "a.example.\t3600\tin\tns\tns3.host.net.\n"                              // 4: a again, no entry
+            + "Rel\t3600\tIN\tA\t192.0.2.1\n"                                          // 5: not NS
+            + "b.example. 3600 IN NS ns1.host.net.\r\n"                                  // 6: b
+            + "c.example.\t7200\tin\tns\tns.c.example.\n"                              // 7: c
+            + "b.example.\t3600\tin\tNs\tns9.x\n"                                      // 8: b again, after c
+            + longOwner + "\t3600\tin\tns\tns.x.\n"                                    // 9
+            + "example.\t3600\tin\tns\tns.x.\n"                                        // 10: the apex is the reader's business
+            + "Last.Owner\t1\tin\ttxt\tx\n";                                          // 11
+        const SimpleNsLines lines = FindSimple(text);
+        ASSERT_TRUE(lines.found);
+        std::vector<std::pair<std::uint32_t, std::string>> entries;
+        for (const SimpleNsLines::Entry& e : lines.entries)
+            entries.emplace_back(e.line, text.substr(e.ownerOffset, e.ownerLength));
+        const std::vector<std::pair<std::uint32_t, std::string>> expected = {
+            {1, "a.example"}, {6, "b.example"}, {7, "c.example"}, {8, "b.example"},
+            {9, longOwner.substr(0, longOwner.size() - 1)}, {10, "example"}};
+        EXPECT_EQ(entries, expected);
+        EXPECT_EQ(lines.lastOwnerSize, 10u) << "Last.Owner, as written";
+    }
+
+    // Any line from line 1 on that is not simple leaves the whole chunk to
+    // the reader.
+    TEST(SimpleNsLines, ALineThatIsNotSimpleLeavesTheChunkToTheReader)
+    {
+        const char* const lines[] = {
+            "",                                     // empty
+            "\tx.\t3600\tin\tns\tn.",              // the previous owner
+            "$ORIGIN x.",                           // a directive
+            ".x.\t3600\tin\tds\t1",                 // an empty label
+            "x.\t3600\tin\tsoa\tn. h. 1 2 3 4 5",    // sets the apex and origin
+            "x\t3600\tin\tns\tn.",                  // a relative owner of an NS record
+            "X.\t3600\tin\tns\tn.",                 // an NS owner in upper case
+            "x.\t3600\tin\tns\t@",                  // the origin as server
+            "x.\t3600\tin\tns\t.",                  // the root as server
+            "x.\t3600\tin\tns",                      // no server
+            "x.\t1h\tin\tns\tn.",                   // a TTL with units
+            "x.\tin\t3600\tns\tn.",                 // class before TTL
+            "x.\t3600\tch\tns\tn.",                 // another class
+            "x.\t3600\tns\tn.",                      // no class
+            "x.\t3600\tin",                          // no type
+            "x.",                                   // an owner alone
+            "x.\t3600\tin\tns\t                                                                    n.",
+        };
+        for (const char* line : lines)
+        {
+            SCOPED_TRACE(line);
+            EXPECT_FALSE(FindSimple(std::string("a.\t1\tin\tns\tn.\n") + "b.\t1\tin\tns\tn.\n" + line + "\n").found);
+        }
+        EXPECT_TRUE(FindSimple("x\nx.\t3600\tin\ta\t192.0.2.1\n").found);
+    }
+
+    // Zones of simple lines, where the NS lines the reader finds ahead stand
+    // for the lines themselves, give what the same records written so that
+    // every line is read in full give, in the modes and filters that use
+    // them and across batches and buffer refills; every line is counted.
+    TEST(MasterDomains, SimpleLinesTakenWithoutReadingThemChangeNothing)
+    {
+        std::mt19937 random(20261210);
+        const char* const servers[] = {"ns1.host.net.", "ns2.host.net.", "ns3.other.org."};
+        const char* const heads[] = {"\t3600\tin\t", "\t3600\tIN\t", " 86400 in "};
+        RunFilters filtered = OpenFilters();
+        filtered.minChars = 11;
+        filtered.maxChars = 11;
+        filtered.excludedChars = "q";
+        for (int round = 0; round < 3; ++round)
+        {
+            std::vector<Record> records;
+            std::string simple = "example.\t3600\tin\tsoa\tns.example. host.example. 1 2 3 4 5\n";
+            // About 1.3 MB: more than one buffer of the reader.
+            for (int d = 0; d < 9000; ++d)
+            {
+                const std::string owner = "d" + std::to_string(random() % 3000) + (random() % 5 ? "q" : "") + ".example.";
+                const std::string head = heads[random() % 3];
+                const std::string end = random() % 7 ? "\n" : "\r\n";
+                const auto add = [&](const std::string& o, const char* type, const std::string& data) {
+                    records.push_back({o, type, data});
+                    simple += o + head + type + "\t" + data + end;
+                };
+                for (int s = 0, count = 1 + static_cast<int>(random() % 4); s < count; ++s)
+                {
+                    add(owner, random() % 9 ? "ns" : "NS", servers[random() % 3]);
+                    if (random() % 8 == 0)
+                        add(owner, "ds", "1 8 2 ABCD");
+                }
+                if (random() % 6 == 0)
+                    add("ns1." + owner, "a", "192.0.2.1");
+                if (random() % 50 == 0)
+                    add("example.", "ns", servers[random() % 3]);
+            }
+            const std::string decorated = Decorated(records, random);
+            const auto lines = static_cast<std::uint64_t>(std::count(simple.begin(), simple.end(), '\n'));
+            for (const RunFilters& filters : {OpenFilters(), filtered})
+            {
+                const auto a = RunWorker(simple, ExtractMode::Domains, kMaster, filters);
+                const auto b = RunWorker(decorated, ExtractMode::Domains, kMaster, filters);
+                ASSERT_EQ(a.output, b.output) << "round " << round;
+                if (filters.maxChars != filtered.maxChars)
+                {
+                    ASSERT_GT(std::count(a.output.begin(), a.output.end(), '\n'), 1000) << "more than one batch";
+                }
+                EXPECT_EQ(a.statusText.find("[" + std::to_string(lines) + " Lines]"), 0u) << a.statusText;
+            }
+        }
+        // The reader finds them in the buffers it reads from memory too.
+        ZoneLineReader reader;
+        reader.OpenMemory("a.\t1\tin\tns\tn.\nb.\t1\tin\tns\tn.\nc.\t1\tin\tns\tn.\n");
+        reader.FindPlainLines(true);
+        std::string_view line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        const ZoneLineReader::LineRun run = reader.BufferedLines();
+        ASSERT_NE(run.nsLines, nullptr);
+        EXPECT_EQ(run.nsLines->entries.size(), 2u);
     }
 
     // The zone read from a file (chunks read ahead, with the reading

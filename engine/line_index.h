@@ -4,6 +4,7 @@
 // one pass 64 bytes at a time, so that the per-line work after it never
 // searches for line ends again.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,34 @@ namespace plexor
         void Add(const char* buffer, std::size_t from, std::size_t to);
 
         static constexpr std::size_t kMaxPosition = 0xFFFFFFFFu;
+
+        // For callers that find the LFs themselves, 64 bytes at a time while
+        // they look at those bytes for something else too: room for the
+        // positions of `bytes` more bytes, then AppendBlock for each block,
+        // in order. `lineFeeds` has bit i set where byte base + i is an LF.
+        void ReserveForBytes(std::size_t bytes)
+        {
+            if (m_capacity - m_size < bytes + detail::kSpareLineEndWrites)
+                Reserve(m_size + bytes + detail::kSpareLineEndWrites);
+        }
+        void AppendBlock(std::uint32_t base, std::uint64_t lineFeeds)
+        {
+            std::uint32_t* out = m_positions.get() + m_size;
+            const auto count = static_cast<std::size_t>(std::popcount(lineFeeds));
+            // The first few whether or not they are there: the usual two or
+            // three LFs of a block cost no mispredicted branch.
+            for (std::size_t i = 0; i < detail::kSpareLineEndWrites; ++i)
+            {
+                out[i] = base + static_cast<std::uint32_t>(std::countr_zero(lineFeeds | (std::uint64_t {1} << 63)));
+                lineFeeds &= lineFeeds - 1;
+            }
+            for (std::size_t i = detail::kSpareLineEndWrites; i < count; ++i)
+            {
+                out[i] = base + static_cast<std::uint32_t>(std::countr_zero(lineFeeds));
+                lineFeeds &= lineFeeds - 1;
+            }
+            m_size += count;
+        }
 
     private:
         void Reserve(std::size_t capacity);

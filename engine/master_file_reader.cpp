@@ -399,6 +399,91 @@ namespace plexor
     }
 #endif
 
+    bool detail::IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
+                                              LineEndIndex& lineEnds)
+    {
+        lineEnds.Add(buffer, from, to);
+        return IsPlainMasterTextPortable(buffer + from, to - from, dotBefore);
+    }
+
+#ifdef PLEXOR_HAVE_AVX2_VARIANT
+    __attribute__((target("avx2,popcnt,bmi"))) bool detail::IndexPlainMasterTextAvx2(const char* buffer,
+                                                                                     std::size_t from, std::size_t to,
+                                                                                     bool dotBefore,
+                                                                                     LineEndIndex& lineEnds)
+    {
+        // Both searches in one pass over whole 64-byte blocks whose next byte
+        // is still in the data; the rest of the bytes go to the portable
+        // ones.
+        const __m256i lineFeed = _mm256_set1_epi8('\n');
+        const __m256i closeBit = _mm256_set1_epi8(1);
+        const __m256i close = _mm256_set1_epi8(')'); // "(" | 1 is ")"
+        const __m256i quote = _mm256_set1_epi8('"');
+        const __m256i escape = _mm256_set1_epi8('\\');
+        const __m256i comment = _mm256_set1_epi8(';');
+        const __m256i dot = _mm256_set1_epi8('.');
+        __m256i found = _mm256_setzero_si256();
+        lineEnds.ReserveForBytes(to - from);
+        std::size_t at = from;
+        for (; at + 64 < to; at += 64)
+        {
+            const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buffer + at));
+            const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buffer + at + 32));
+            const __m256i nextLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buffer + at + 1));
+            const __m256i nextHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buffer + at + 33));
+            // (No lambda for the two halves: it would not have this
+            // function's target.)
+            found = _mm256_or_si256(
+                found,
+                _mm256_or_si256(
+                    _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(low, closeBit), close),
+                                    _mm256_cmpeq_epi8(_mm256_or_si256(high, closeBit), close)),
+                    _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(low, quote), _mm256_cmpeq_epi8(high, quote)),
+                                    _mm256_or_si256(_mm256_cmpeq_epi8(low, escape), _mm256_cmpeq_epi8(high, escape)))));
+            found = _mm256_or_si256(
+                found,
+                _mm256_or_si256(
+                    _mm256_or_si256(_mm256_cmpeq_epi8(low, comment), _mm256_cmpeq_epi8(high, comment)),
+                    _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(low, dot), _mm256_cmpeq_epi8(nextLow, dot)),
+                                    _mm256_and_si256(_mm256_cmpeq_epi8(high, dot), _mm256_cmpeq_epi8(nextHigh, dot)))));
+            const std::uint64_t lineFeeds =
+                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineFeed))))
+                | (static_cast<std::uint64_t>(
+                       static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineFeed))))
+                   << 32);
+            lineEnds.AppendBlock(static_cast<std::uint32_t>(at), lineFeeds);
+        }
+        const bool plain = _mm256_movemask_epi8(found) == 0 && !(dotBefore && from < to && buffer[from] == '.');
+        // SSE code after this must not run with the upper halves of the AVX
+        // registers in use.
+        _mm256_zeroupper();
+        lineEnds.Add(buffer, at, to);
+        return plain && IsPlainMasterTextPortable(buffer + at, to - at, at > from ? buffer[at - 1] == '.' : dotBefore);
+    }
+#endif
+
+    namespace
+    {
+        using IndexAndPlainTextSearch = bool (*)(const char*, std::size_t, std::size_t, bool, LineEndIndex&);
+
+        IndexAndPlainTextSearch ChooseIndexAndPlainTextSearch()
+        {
+#ifdef PLEXOR_HAVE_AVX2_VARIANT
+            if (detail::HasAvx2Variant() && __builtin_cpu_supports("popcnt"))
+                return &detail::IndexPlainMasterTextAvx2;
+#endif
+            return &detail::IndexPlainMasterTextPortable;
+        }
+
+        const IndexAndPlainTextSearch g_indexAndPlainTextSearch = ChooseIndexAndPlainTextSearch();
+    }
+
+    bool IndexPlainMasterText(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
+                              LineEndIndex& lineEnds)
+    {
+        return g_indexAndPlainTextSearch(buffer, from, to, dotBefore, lineEnds);
+    }
+
     namespace
     {
         using PlainTextSearch = bool (*)(const char*, std::size_t, bool);

@@ -304,8 +304,23 @@ namespace plexor
     // readable past the end.
     bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore);
 
+    // Appends the positions of the LFs in buffer[from, to) to `lineEnds`, as
+    // LineEndIndex::Add does (to at most kMaxPosition), and returns whether
+    // those bytes are plain master-file text, as IsPlainMasterText; in one
+    // pass where the processor allows. 32 bytes must be readable past `to`.
+    bool IndexPlainMasterText(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
+                              LineEndIndex& lineEnds);
+
     namespace detail
     {
+        // The searches behind IndexPlainMasterText, as those below.
+        bool IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
+                                          LineEndIndex& lineEnds);
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+        bool IndexPlainMasterTextAvx2(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
+                                      LineEndIndex& lineEnds);
+#endif
+
         // The searches behind IsPlainMasterText: the portable one, and one
         // with AVX2 where the processor has it (HasAvx2Variant in
         // record_label.h), chosen at run time. They give the same answers.

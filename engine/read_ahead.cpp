@@ -75,24 +75,28 @@ namespace plexor
                 // The NS lines of simple records take longer to find, and
                 // are found only while the reader has more to go on with.
                 const bool workerBusy = HasReadyChunks();
+                const bool findPlain = m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0;
                 Findings& findings = chunk.findings;
                 findings.lineEnds.clear();
-                if (workerBusy)
-                    findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
                 findings.classes.Clear();
-                if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
-                    findings.classes.Find(buffer.data(), findings.lineEnds);
                 findings.plain = false;
                 findings.nsLines.Clear();
-                if (m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0)
+                if (workerBusy && findPlain)
                 {
-                    const char* bytes = buffer.data() + kHeadroom;
-                    findings.plain = workerBusy && IsPlainMasterText(bytes, chunk.size, m_lastByteDot);
-                    m_lastByteDot = bytes[chunk.size - 1] == '.';
+                    findings.plain = IndexPlainMasterText(buffer.data(), kHeadroom, kHeadroom + chunk.size,
+                                                          m_lastByteDot, findings.lineEnds);
                     if (findings.plain && m_findNsLines.load(std::memory_order_relaxed)
                         && ReaderBusyWithWaitingChunks())
                         findings.nsLines.Find(buffer.data(), findings.lineEnds);
                 }
+                else if (workerBusy)
+                {
+                    findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+                }
+                if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
+                    findings.classes.Find(buffer.data(), findings.lineEnds);
+                if (findPlain)
+                    m_lastByteDot = buffer[kHeadroom + chunk.size - 1] == '.';
             }
             catch (const std::bad_alloc&)
             {

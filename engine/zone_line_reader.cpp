@@ -270,17 +270,23 @@ namespace plexor
                 m_error = m_source->Error();
             return false;
         }
+        const std::size_t before = m_end;
         m_end += static_cast<std::size_t>(got);
-        IndexNewBytes();
+        if (!m_findPlain || m_end > LineEndIndex::kMaxPosition)
+        {
+            IndexNewBytes();
+            return true;
+        }
         // What the reading thread finds for chunks read ahead, found here for
         // the whole buffer: its unfinished first line came from the buffer
-        // before, so no byte before it counts.
-        if (m_findPlain && m_indexed == m_end)
-        {
-            m_plain = IsPlainMasterText(m_buffer.data(), m_end, false);
-            if (m_plain && m_findNsLines)
-                m_nsLines.Find(m_buffer.data(), m_lineEnds);
-        }
+        // before, so no byte before it counts. Every LF before the new bytes
+        // has been taken.
+        const bool newBytesPlain = IndexPlainMasterText(m_buffer.data(), before, m_end,
+                                                        before > 0 && m_buffer[before - 1] == '.', m_lineEnds);
+        m_indexed = m_end;
+        m_plain = newBytesPlain && IsPlainMasterText(m_buffer.data(), before, false);
+        if (m_plain && m_findNsLines)
+            m_nsLines.Find(m_buffer.data(), m_lineEnds);
         return true;
     }
 
@@ -336,9 +342,16 @@ namespace plexor
             // whether it is plain text too.
             if (!lookedAt)
             {
-                m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
                 if (m_findPlain)
-                    m_plain = IsPlainMasterText(m_buffer.data() + m_begin, m_end - m_begin, false);
+                {
+                    const bool chunkPlain = IndexPlainMasterText(
+                        m_buffer.data(), kHeadroom, m_end, partial > 0 && m_buffer[kHeadroom - 1] == '.', m_lineEnds);
+                    m_plain = chunkPlain && (partial == 0 || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
+                }
+                else
+                {
+                    m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
+                }
             }
             return true;
         }

@@ -23,6 +23,7 @@
 #include "line_index.h"
 #include "master_extractors.h"
 #include "master_file_reader.h"
+#include "record_label.h"
 #include "run_setup.h"
 #include "zone_line_reader.h"
 
@@ -407,6 +408,68 @@ namespace
                     EXPECT_EQ(g_runState.unreadableRecords.load(), 0u);
                 }
             }
+        }
+    }
+
+    // The plain-text searches (portable, AVX2, and each together with the
+    // line-end index) agree with a byte-by-byte reading of the rule, for
+    // specials and dot pairs anywhere, at block borders and in the tail.
+    TEST(PlainMasterText, SearchesAgree)
+    {
+        std::mt19937 random(5);
+        const char alphabet[] = "aaaaaaaaaaaaaaaa....\n\n\t ()\"\\;";
+        for (int round = 0; round < 3000; ++round)
+        {
+            // Sizes near whole blocks half of the time.
+            const std::size_t size = random() % 2 ? random() % 300 : 64 * (random() % 5) + random() % 3;
+            const std::size_t from = random() % 70;
+            std::string bytes(from + size + kLineProbeBytes, 'a');
+            for (std::size_t i = 0; i < bytes.size(); ++i) // bytes around the data must not count
+                bytes[i] = alphabet[random() % (sizeof alphabet - 1)];
+            if (random() % 2 == 0)
+            {
+                // Plain, ending in a dot half of the time, then perhaps
+                // with one byte that is not.
+                for (std::size_t i = from; i < from + size; ++i)
+                    bytes[i] = i > from && bytes[i - 1] == '.' ? 'a' : "aab.\n"[random() % 5];
+                if (size > 1 && bytes[from + size - 2] != '.' && random() % 2 == 0)
+                    bytes[from + size - 1] = '.';
+                if (size > 0 && random() % 2 == 0)
+                    bytes[from + random() % size] = alphabet[random() % (sizeof alphabet - 1)];
+            }
+            if (random() % 2 == 0)
+                bytes[from + size] = '.'; // after the data: never a dot pair
+            const bool dotBefore = random() % 2 == 0;
+            bool expected = true;
+            std::vector<std::uint32_t> lineFeeds;
+            for (std::size_t i = from; i < from + size; ++i)
+            {
+                const char c = bytes[i];
+                const bool dotBeforeThis = i == from ? dotBefore : bytes[i - 1] == '.';
+                if (c == '(' || c == ')' || c == '"' || c == '\\' || c == ';' || (c == '.' && dotBeforeThis))
+                    expected = false;
+                if (c == '\n')
+                    lineFeeds.push_back(static_cast<std::uint32_t>(i));
+            }
+            SCOPED_TRACE(::testing::Message() << "round " << round << ": " << bytes.substr(from, size));
+            const char* data = bytes.data() + from;
+            EXPECT_EQ(IsPlainMasterText(data, size, dotBefore), expected);
+            EXPECT_EQ(detail::IsPlainMasterTextPortable(data, size, dotBefore), expected);
+            const auto indexed = [&](auto search) {
+                LineEndIndex lineEnds;
+                const bool plain = search(bytes.data(), from, from + size, dotBefore, lineEnds);
+                EXPECT_EQ(std::vector<std::uint32_t>(lineEnds.data(), lineEnds.data() + lineEnds.size()), lineFeeds);
+                return plain;
+            };
+            EXPECT_EQ(indexed(IndexPlainMasterText), expected);
+            EXPECT_EQ(indexed(detail::IndexPlainMasterTextPortable), expected);
+#ifdef PLEXOR_HAVE_AVX2_VARIANT
+            if (detail::HasAvx2Variant())
+            {
+                EXPECT_EQ(detail::IsPlainMasterTextAvx2(data, size, dotBefore), expected);
+                EXPECT_EQ(indexed(detail::IndexPlainMasterTextAvx2), expected);
+            }
+#endif
         }
     }
 

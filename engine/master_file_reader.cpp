@@ -192,6 +192,18 @@ namespace plexor
             return half(p) | (half(p + 16) << 16);
         }
 
+        // Whether the bytes from p equal those from `wanted` (16-byte
+        // aligned) where `mask` has bits set; 32 bytes from each are read.
+        bool SameBytes32(const char* p, const char* wanted, std::uint32_t mask)
+        {
+            const auto same = [&](int k) {
+                return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)),
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(wanted + 16 * k))))));
+            };
+            return ((same(0) | (same(1) << 16)) & mask) == mask;
+        }
+
         // Bit i set where byte i of the 32 bytes from p is a dot.
         std::uint32_t DotMask32(const char* p)
         {
@@ -515,7 +527,7 @@ namespace plexor
         // of another type, -1 when the line is not simple or its fields are
         // not all found within the known bytes.
         const auto readHead = [](const char* head, std::uint64_t separators, std::size_t known,
-                                 std::size_t& serverStart) {
+                                 std::size_t& serverStart, std::size_t& typeEnd) {
             std::size_t at = 0;
             std::size_t start = 0;
             std::size_t end = 0;
@@ -546,6 +558,7 @@ namespace plexor
                 return -1;
             const char* type = head + start;
             const std::size_t typeLength = end - start;
+            typeEnd = end;
             if (typeLength == 3 && (type[0] | 0x20) == 's' && (type[1] | 0x20) == 'o' && (type[2] | 0x20) == 'a')
                 return -1; // it sets the apex and the origin
             if (typeLength != 2 || (type[0] | 0x20) != 'n' || (type[1] | 0x20) != 's')
@@ -569,6 +582,18 @@ namespace plexor
         alignas(16) char shape[32] = {};
         std::uint32_t shapeMask = 0; // one bit per byte of the shape
         std::size_t shapeLength = 0;
+        // The bytes between owner and type of the last few records of other
+        // types, and the separator after the type: a zone has few kinds.
+        struct OtherShape
+        {
+            alignas(16) char bytes[32];
+            std::uint32_t mask;
+            std::size_t length;
+        };
+        constexpr std::size_t kOtherShapes = 4;
+        OtherShape others[kOtherShapes];
+        std::size_t otherCount = 0;
+        std::size_t otherNext = 0;
         // The NS line read last, when its bytes up to its server (the first
         // repeatLength, fewer than 64) are its owner and the shape.
         const char* repeat = nullptr;
@@ -618,13 +643,21 @@ namespace plexor
             {
                 kind = 1; // the shape ends in a separator and a server follows
             }
+            else if (const OtherShape* other = std::find_if(
+                         others, others + otherCount,
+                         [&](const OtherShape& o) { return o.length <= headSize && SameBytes32(head, o.bytes, o.mask); });
+                     other != others + otherCount)
+            {
+                kind = 0;
+            }
             else
             {
                 std::uint64_t separators = SeparatorMask64(head);
                 if (headSize < 64)
                     separators |= ~std::uint64_t {0} << headSize; // past the line's end
                 std::size_t serverStart = 0;
-                kind = readHead(head, separators, 64, serverStart);
+                std::size_t typeEnd = 0;
+                kind = readHead(head, separators, 64, serverStart, typeEnd);
                 if (kind < 0)
                     return;
                 if (kind == 1)
@@ -632,6 +665,16 @@ namespace plexor
                     shapeLength = serverStart <= 32 ? serverStart : 0;
                     shapeMask = static_cast<std::uint32_t>((std::uint64_t {1} << shapeLength) - 1);
                     std::memcpy(shape, head, sizeof shape); // 64 bytes from a line's position are readable
+                }
+                else if (typeEnd < headSize && typeEnd < 32)
+                {
+                    // Up to the separator after the type.
+                    OtherShape& o = others[otherNext];
+                    otherNext = (otherNext + 1) % kOtherShapes;
+                    otherCount = std::max(otherCount, otherNext == 0 ? kOtherShapes : otherNext);
+                    o.length = typeEnd + 1;
+                    o.mask = static_cast<std::uint32_t>((std::uint64_t {1} << o.length) - 1);
+                    std::memcpy(o.bytes, head, sizeof o.bytes);
                 }
             }
             if (p[ownerEnd - 1] != '.' && kind == 1)

@@ -52,7 +52,12 @@ namespace
     void CheckName(std::string_view name)
     {
         PLEXOR_FUZZ_CHECK(!name.empty());
-        PLEXOR_FUZZ_CHECK(name.back() != '.');
+        // No final dot, unless it is escaped: a dot inside the last label
+        // (`a\.` with an odd number of backslashes before the dot).
+        std::size_t escapes = 0;
+        while (escapes + 1 < name.size() && name[name.size() - 2 - escapes] == '\\')
+            ++escapes;
+        PLEXOR_FUZZ_CHECK(name.back() != '.' || escapes % 2 == 1);
         for (const char c : name)
         {
             PLEXOR_FUZZ_CHECK(c != ' ' && c != '\t' && c != '\r' && c != '\n');

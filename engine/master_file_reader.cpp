@@ -399,8 +399,8 @@ namespace plexor
             const __m256i specials = _mm256_or_si256(
                 _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, closeBit), close), _mm256_cmpeq_epi8(v, quote)),
                 _mm256_or_si256(_mm256_cmpeq_epi8(v, escape), _mm256_cmpeq_epi8(v, comment)));
-            found = _mm256_or_si256(
-                found, _mm256_or_si256(specials, _mm256_and_si256(_mm256_cmpeq_epi8(v, dot), _mm256_cmpeq_epi8(next, dot))));
+            const __m256i dotPairs = _mm256_and_si256(_mm256_cmpeq_epi8(v, dot), _mm256_cmpeq_epi8(next, dot));
+            found = _mm256_or_si256(found, _mm256_or_si256(specials, dotPairs));
         }
         const bool plain = _mm256_movemask_epi8(found) == 0;
         // The SSE code after this must not run with the upper halves of the
@@ -458,11 +458,10 @@ namespace plexor
                     _mm256_or_si256(_mm256_cmpeq_epi8(low, comment), _mm256_cmpeq_epi8(high, comment)),
                     _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(low, dot), _mm256_cmpeq_epi8(nextLow, dot)),
                                     _mm256_and_si256(_mm256_cmpeq_epi8(high, dot), _mm256_cmpeq_epi8(nextHigh, dot)))));
-            const std::uint64_t lineFeeds =
-                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineFeed))))
-                | (static_cast<std::uint64_t>(
-                       static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineFeed))))
-                   << 32);
+            const auto lowLineFeeds = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, lineFeed)));
+            const auto highLineFeeds =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, lineFeed)));
+            const std::uint64_t lineFeeds = lowLineFeeds | (static_cast<std::uint64_t>(highLineFeeds) << 32);
             lineEnds.AppendBlock(static_cast<std::uint32_t>(at), lineFeeds);
         }
         const bool plain = _mm256_movemask_epi8(found) == 0 && !(dotBefore && from < to && buffer[from] == '.');
@@ -643,10 +642,9 @@ namespace plexor
             {
                 kind = 1; // the shape ends in a separator and a server follows
             }
-            else if (const OtherShape* other = std::find_if(
-                         others, others + otherCount,
-                         [&](const OtherShape& o) { return o.length <= headSize && SameBytes32(head, o.bytes, o.mask); });
-                     other != others + otherCount)
+            else if (std::any_of(others, others + otherCount, [&](const OtherShape& o) {
+                         return o.length <= headSize && SameBytes32(head, o.bytes, o.mask);
+                     }))
             {
                 kind = 0;
             }

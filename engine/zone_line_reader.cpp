@@ -346,7 +346,8 @@ namespace plexor
                 {
                     const bool chunkPlain = IndexPlainMasterText(
                         m_buffer.data(), kHeadroom, m_end, partial > 0 && m_buffer[kHeadroom - 1] == '.', m_lineEnds);
-                    m_plain = chunkPlain && (partial == 0 || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
+                    m_plain =
+                        chunkPlain && (partial == 0 || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
                 }
                 else
                 {

@@ -498,7 +498,7 @@ namespace
             + "c.example.\t7200\tin\tns\tns.c.example.\n"                              // 7: c
             + "b.example.\t3600\tin\tNs\tns9.x\n"                                      // 8: b again, after c
             + longOwner + "\t3600\tin\tns\tns.x.\n"                                    // 9
-            + "example.\t3600\tin\tns\tns.x.\n"                                        // 10: the apex is the reader's business
+            + "example.\t3600\tin\tns\tns.x.\n"                                        // 10: the apex: the reader's
             + "Last.Owner\t1\tin\ttxt\tx\n";                                          // 11
         const SimpleNsLines lines = FindSimple(text);
         ASSERT_TRUE(lines.found);
@@ -563,7 +563,8 @@ namespace
             // About 1.3 MB: more than one buffer of the reader.
             for (int d = 0; d < 9000; ++d)
             {
-                const std::string owner = "d" + std::to_string(random() % 3000) + (random() % 5 ? "q" : "") + ".example.";
+                const std::string owner =
+                    "d" + std::to_string(random() % 3000) + (random() % 5 ? "q" : "") + ".example.";
                 const std::string head = heads[random() % 3];
                 const std::string end = random() % 7 ? "\n" : "\r\n";
                 const auto add = [&](const std::string& o, const char* type, const std::string& data) {

@@ -225,25 +225,6 @@ namespace
         state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * chunk.size));
     }
 
-    void BM_TmpIndex(benchmark::State& state)
-    {
-        const MasterChunk& chunk = FirstMasterChunk();
-        plexor::LineEndIndex lineEnds;
-        for (auto _ : state)
-        {
-            lineEnds.clear();
-            lineEnds.Add(chunk.bytes.data(), 0, chunk.size);
-        }
-    }
-    void BM_TmpPlain(benchmark::State& state)
-    {
-        const MasterChunk& chunk = FirstMasterChunk();
-        for (auto _ : state)
-            benchmark::DoNotOptimize(plexor::IsPlainMasterText(chunk.bytes.data(), chunk.size, false));
-    }
-    BENCHMARK(BM_TmpIndex)->Unit(benchmark::kMicrosecond);
-    BENCHMARK(BM_TmpPlain)->Unit(benchmark::kMicrosecond);
-
     void BM_MasterChunkSimpleNsLines(benchmark::State& state)
     {
         const MasterChunk& chunk = FirstMasterChunk();

@@ -85,6 +85,17 @@ namespace plexor
             PutEndOfLine();
         }
         static constexpr std::size_t kBlockBytes = 32;
+        // push_back(bytes) for at most kLongBlockBytes bytes that are readable
+        // for kLongBlockBytes bytes from their start, copied as one block.
+        void PushBackBlock(const char* bytes, std::size_t size)
+        {
+            Reserve(kLongBlockBytes + kEndOfLineRoom);
+            std::memcpy(m_bytes.get() + m_used, bytes, kLongBlockBytes);
+            m_used += size;
+            m_ends.push_back(m_used);
+            PutEndOfLine();
+        }
+        static constexpr std::size_t kLongBlockBytes = 64;
 
         // Adds the pieces, in order, to the end of the last entry.
         void AppendToBack(std::string_view first, std::string_view second = {}, std::string_view third = {})

@@ -165,7 +165,7 @@ namespace plexor
                         linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
                         const char* line = run.data + entry->ownerOffset;
                         const std::string_view owner(line, entry->ownerLength);
-                        if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner)}) && ++count >= limit)
+                        if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner), true}) && ++count >= limit)
                         {
                             full = true;
                             reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
@@ -323,6 +323,8 @@ namespace plexor
             previousInBatch = true;
             if (append)
                 batch.push_back(record.owner, ": ", record.server);
+            else if (record.ownerInLine && record.owner.size() <= Batch::kLongBlockBytes)
+                batch.PushBackBlock(record.owner.data(), record.owner.size()); // 64 bytes readable
             else
                 batch.push_back(record.owner);
             CountNameExtracted();

@@ -909,6 +909,7 @@ namespace plexor
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
         m_record.ownerIsApex = m_hasApex && owner.size() == m_apex.size()
             && std::memcmp(owner.data(), m_apex.data(), owner.size()) == 0;
+        m_record.ownerInLine = owner.data() == p;
         return 1;
     }
 
@@ -1319,6 +1320,7 @@ namespace plexor
         m_record.owner = m_owner;
         m_record.server = m_serversWanted ? std::string_view(m_server) : std::string_view();
         m_record.ownerIsApex = m_hasApex && m_owner == m_apex;
+        m_record.ownerInLine = false;
         return true;
     }
 }

@@ -57,6 +57,9 @@ namespace plexor
         std::string_view owner;
         std::string_view server;
         bool ownerIsApex = false;
+        // The owner's bytes are those of the line: 64 bytes are readable
+        // from its start.
+        bool ownerInLine = false;
     };
 
     class MasterFileReader final

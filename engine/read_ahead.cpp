@@ -81,13 +81,17 @@ namespace plexor
                 findings.classes.Clear();
                 findings.plain = false;
                 findings.nsLines.Clear();
+                findings.nsLinesLookedFor = false;
                 if (workerBusy && findPlain)
                 {
                     findings.plain = IndexPlainMasterText(buffer.data(), kHeadroom, kHeadroom + chunk.size,
                                                           m_lastByteDot, findings.lineEnds);
                     if (findings.plain && m_findNsLines.load(std::memory_order_relaxed)
                         && ReaderBusyWithWaitingChunks())
+                    {
+                        findings.nsLinesLookedFor = true;
                         findings.nsLines.Find(buffer.data(), findings.lineEnds);
+                    }
                 }
                 else if (workerBusy)
                 {

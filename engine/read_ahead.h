@@ -53,6 +53,7 @@ namespace plexor
             // The NS lines of simple records, when asked for and found
             // (FindPlainChunks); `found` false otherwise.
             SimpleNsLines nsLines;
+            bool nsLinesLookedFor = false;
             // The chunk is plain master-file text (false when it was not
             // looked at).
             bool plain = false;

@@ -335,6 +335,7 @@ namespace plexor
             m_classes = std::move(findings.classes);
             m_nsLines = std::move(findings.nsLines);
             m_begin = start;
+            const bool nsLinesLookedFor = findings.nsLinesLookedFor;
             m_end = m_indexed = kHeadroom + size;
             // The unfinished line holds no LF, so the chunk's own bytes are
             // all there is to index when the reading thread left it. A
@@ -354,6 +355,10 @@ namespace plexor
                     m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
                 }
             }
+            // Finding the NS lines of simple records costs less than reading
+            // every line, here too.
+            if (m_findNsLines && m_plain && !nsLinesLookedFor)
+                m_nsLines.Find(m_buffer.data(), m_lineEnds);
             return true;
         }
 

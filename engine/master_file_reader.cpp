@@ -603,12 +603,9 @@ namespace plexor
             const std::size_t start = static_cast<std::size_t>(lineEnds[i - 1]) + 1;
             std::size_t n = lineEnds[i] - start;
             const char* p = data + start;
-            if (n > 0 && p[n - 1] == '\r')
-                --n;
-            if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '.')
-                return;
             // A further NS line of the owner of the NS line before, written
-            // the same way up to its server, in one compare.
+            // the same way up to its server, in one compare (a CR at the end
+            // of the line cannot begin a server).
             if (repeatLength != 0 && n > repeatLength)
             {
                 const auto same = [&](int k) {
@@ -623,6 +620,10 @@ namespace plexor
                     continue; // same owner: ownerSize stays
                 }
             }
+            if (n > 0 && p[n - 1] == '\r')
+                --n;
+            if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '.')
+                return;
             const std::size_t ownerEnd = FindSeparator(p, n);
             if (ownerEnd == n)
                 return;

@@ -516,195 +516,244 @@ namespace plexor
         return g_plainTextSearch(data, size, dotBefore);
     }
 
+#ifdef PLEXOR_HAVE_SSE2
+    namespace
+    {
+        // The search of SimpleNsLines::Find, compiled twice: for any x86-64
+        // processor, and with the AVX2 generation's instructions (VEX
+        // encodings, BMI) where the processor has them (detail::).
+#if defined(__GNUC__) || defined(__clang__)
+        [[gnu::always_inline]]
+#endif
+        inline void FindSimpleNsLines(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out)
+        {
+            // The fields after the owner, from the separator bits of the bytes
+            // from `head` (past the line's end set), of which the first `known`
+            // are known (the others clear): 1 for an NS record, 0 for a record
+            // of another type, -1 when the line is not simple or its fields are
+            // not all found within the known bytes.
+            const auto readHead = [](const char* head, std::uint64_t separators, std::size_t known,
+                                     std::size_t& serverStart, std::size_t& typeEnd) {
+                std::size_t at = 0;
+                std::size_t start = 0;
+                std::size_t end = 0;
+                const auto nextField = [&]() {
+                    const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
+                    if (starts == 0)
+                        return false;
+                    start = static_cast<std::size_t>(std::countr_zero(starts));
+                    const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
+                    if (start >= known || ends == 0)
+                        return false;
+                    end = static_cast<std::size_t>(std::countr_zero(ends));
+                    at = end;
+                    return true;
+                };
+                // A TTL of digits.
+                if (!nextField() || end - start > 10)
+                    return -1;
+                for (std::size_t i = start; i < end; ++i)
+                {
+                    if (!IsDigit(head[i]))
+                        return -1;
+                }
+                // The class IN, any case.
+                if (!nextField() || end - start != 2 || (head[start] | 0x20) != 'i' || (head[start + 1] | 0x20) != 'n')
+                    return -1;
+                if (!nextField())
+                    return -1;
+                const char* type = head + start;
+                const std::size_t typeLength = end - start;
+                typeEnd = end;
+                if (typeLength == 3 && (type[0] | 0x20) == 's' && (type[1] | 0x20) == 'o' && (type[2] | 0x20) == 'a')
+                    return -1; // it sets the apex and the origin
+                if (typeLength != 2 || (type[0] | 0x20) != 'n' || (type[1] | 0x20) != 's')
+                    return 0;
+                // The server: a name that is not the root, not the origin.
+                const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
+                serverStart = static_cast<std::size_t>(std::countr_zero(starts));
+                if (starts == 0 || serverStart >= known)
+                    return -1;
+                const char first = head[serverStart];
+                return first == '.' || first == '@' ? -1 : 1;
+            };
+
+            const std::size_t count = lineEnds.size();
+            const char* entryOwner = nullptr; // of the last entry
+            std::size_t entryOwnerLength = 0;
+            std::size_t ownerSize = 0; // of the line read last, as written
+            // The bytes between owner and server of the NS line read last, when
+            // at most 32: most NS lines of a zone have the same, and need no
+            // closer look at their TTL, class and type.
+            alignas(16) char shape[32] = {};
+            std::uint32_t shapeMask = 0; // one bit per byte of the shape
+            std::size_t shapeLength = 0;
+            // The bytes between owner and type of the last few records of other
+            // types, and the separator after the type: a zone has few kinds.
+            struct OtherShape
+            {
+                alignas(16) char bytes[32];
+                std::uint32_t mask;
+                std::size_t length;
+            };
+            constexpr std::size_t kOtherShapes = 4;
+            OtherShape others[kOtherShapes];
+            std::size_t otherCount = 0;
+            std::size_t otherNext = 0;
+            // The NS line read last, when its bytes up to its server (the first
+            // repeatLength, fewer than 64) are its owner and the shape.
+            const char* repeat = nullptr;
+            std::size_t repeatLength = 0;
+            std::uint64_t repeatMask = 0;
+            for (std::size_t i = 1; i < count; ++i)
+            {
+                const std::size_t start = static_cast<std::size_t>(lineEnds[i - 1]) + 1;
+                std::size_t n = lineEnds[i] - start;
+                const char* p = data + start;
+                // A further NS line of the owner of the NS line before, written
+                // the same way up to its server, in one compare (a CR at the end
+                // of the line cannot begin a server).
+                if (repeatLength != 0 && n > repeatLength)
+                {
+                    const auto same = [&](int k) {
+                        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(repeat + 16 * k))))));
+                    };
+                    const char first = p[repeatLength];
+                    if (((same(0) | (same(1) << 16) | (same(2) << 32) | (same(3) << 48)) & repeatMask) == repeatMask
+                        && !IsSeparator(first) && first != '.' && first != '@')
+                    {
+                        continue; // same owner: ownerSize stays
+                    }
+                }
+                if (n > 0 && p[n - 1] == '\r')
+                    --n;
+                if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '.')
+                    return;
+                const std::size_t ownerEnd = FindSeparator(p, n);
+                if (ownerEnd == n)
+                    return;
+                const char* head = p + ownerEnd;
+                const std::size_t headSize = n - ownerEnd;
+                int kind;
+                const std::uint32_t sameAsShape =
+                    static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(head)),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(shape))))))
+                    | (static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(head + 16)),
+                           _mm_load_si128(reinterpret_cast<const __m128i*>(shape + 16))))))
+                       << 16);
+                if (shapeMask != 0 && (sameAsShape & shapeMask) == shapeMask && headSize > shapeLength
+                    && !IsSeparator(head[shapeLength]) && head[shapeLength] != '.' && head[shapeLength] != '@')
+                {
+                    kind = 1; // the shape ends in a separator and a server follows
+                }
+                else if (std::any_of(others, others + otherCount, [&](const OtherShape& o) {
+                             return o.length <= headSize && SameBytes32(head, o.bytes, o.mask);
+                         }))
+                {
+                    kind = 0;
+                }
+                else
+                {
+                    std::uint64_t separators = SeparatorMask64(head);
+                    if (headSize < 64)
+                        separators |= ~std::uint64_t {0} << headSize; // past the line's end
+                    std::size_t serverStart = 0;
+                    std::size_t typeEnd = 0;
+                    kind = readHead(head, separators, 64, serverStart, typeEnd);
+                    if (kind < 0)
+                        return;
+                    if (kind == 1)
+                    {
+                        shapeLength = serverStart <= 32 ? serverStart : 0;
+                        shapeMask = static_cast<std::uint32_t>((std::uint64_t {1} << shapeLength) - 1);
+                        std::memcpy(shape, head, sizeof shape); // 64 bytes from a line's position are readable
+                    }
+                    else if (typeEnd < headSize && typeEnd < 32)
+                    {
+                        // Up to the separator after the type.
+                        OtherShape& o = others[otherNext];
+                        otherNext = (otherNext + 1) % kOtherShapes;
+                        otherCount = std::max(otherCount, otherNext == 0 ? kOtherShapes : otherNext);
+                        o.length = typeEnd + 1;
+                        o.mask = static_cast<std::uint32_t>((std::uint64_t {1} << o.length) - 1);
+                        std::memcpy(o.bytes, head, sizeof o.bytes);
+                    }
+                }
+                if (p[ownerEnd - 1] != '.' && kind == 1)
+                    return; // a relative owner needs the origin
+                ownerSize = ownerEnd;
+                repeatLength = 0;
+                if (kind == 1 && ownerEnd + shapeLength < 64 && shapeLength != 0 && headSize > shapeLength
+                    && !IsSeparator(head[shapeLength]))
+                {
+                    repeat = p;
+                    repeatLength = ownerEnd + shapeLength;
+                    repeatMask = (std::uint64_t {1} << repeatLength) - 1;
+                }
+                const std::size_t ownerLength = ownerEnd - 1;
+                if (kind == 1 && !(ownerLength == entryOwnerLength && scan::BytesEqual(p, entryOwner, ownerLength)))
+                {
+                    if (ownerEnd <= 64 ? HasUpperAscii(p, ownerEnd)
+                                       : std::any_of(p, p + ownerEnd, [](char c) { return c >= 'A' && c <= 'Z'; }))
+                        return;
+                    out.entries.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(start),
+                                       static_cast<std::uint32_t>(ownerLength)});
+                    entryOwner = p;
+                    entryOwnerLength = ownerLength;
+                }
+            }
+            out.found = count > 1;
+            out.lastOwnerSize = static_cast<std::uint32_t>(ownerSize);
+        }
+    }
+#endif
+
+    void detail::FindSimpleNsLinesBaseline(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out)
+    {
+#ifdef PLEXOR_HAVE_SSE2
+        FindSimpleNsLines(data, lineEnds, out);
+#else
+        // No search without SSE2: the worker reads every line.
+        static_cast<void>(data);
+        static_cast<void>(lineEnds);
+        static_cast<void>(out);
+#endif
+    }
+
+#if defined(PLEXOR_HAVE_AVX2_VARIANT) && defined(PLEXOR_HAVE_SSE2)
+    __attribute__((target("avx2,bmi,bmi2,popcnt"))) void detail::FindSimpleNsLinesAvx2(const char* data,
+                                                                                     const LineEndIndex& lineEnds,
+                                                                                     SimpleNsLines& out)
+    {
+        FindSimpleNsLines(data, lineEnds, out);
+    }
+#endif
+
+    namespace
+    {
+        using SimpleNsLineSearch = void (*)(const char*, const LineEndIndex&, SimpleNsLines&);
+
+        SimpleNsLineSearch ChooseSimpleNsLineSearch()
+        {
+#if defined(PLEXOR_HAVE_AVX2_VARIANT) && defined(PLEXOR_HAVE_SSE2)
+            __builtin_cpu_init();
+            if (detail::HasAvx2Variant() && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+                return &detail::FindSimpleNsLinesAvx2;
+#endif
+            return &detail::FindSimpleNsLinesBaseline;
+        }
+
+        const SimpleNsLineSearch g_simpleNsLineSearch = ChooseSimpleNsLineSearch();
+    }
+
     void SimpleNsLines::Find(const char* data, const LineEndIndex& lineEnds)
     {
         Clear();
-#ifdef PLEXOR_HAVE_SSE2
-        // The fields after the owner, from the separator bits of the bytes
-        // from `head` (past the line's end set), of which the first `known`
-        // are known (the others clear): 1 for an NS record, 0 for a record
-        // of another type, -1 when the line is not simple or its fields are
-        // not all found within the known bytes.
-        const auto readHead = [](const char* head, std::uint64_t separators, std::size_t known,
-                                 std::size_t& serverStart, std::size_t& typeEnd) {
-            std::size_t at = 0;
-            std::size_t start = 0;
-            std::size_t end = 0;
-            const auto nextField = [&]() {
-                const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
-                if (starts == 0)
-                    return false;
-                start = static_cast<std::size_t>(std::countr_zero(starts));
-                const std::uint64_t ends = separators & (~std::uint64_t {0} << start);
-                if (start >= known || ends == 0)
-                    return false;
-                end = static_cast<std::size_t>(std::countr_zero(ends));
-                at = end;
-                return true;
-            };
-            // A TTL of digits.
-            if (!nextField() || end - start > 10)
-                return -1;
-            for (std::size_t i = start; i < end; ++i)
-            {
-                if (!IsDigit(head[i]))
-                    return -1;
-            }
-            // The class IN, any case.
-            if (!nextField() || end - start != 2 || (head[start] | 0x20) != 'i' || (head[start + 1] | 0x20) != 'n')
-                return -1;
-            if (!nextField())
-                return -1;
-            const char* type = head + start;
-            const std::size_t typeLength = end - start;
-            typeEnd = end;
-            if (typeLength == 3 && (type[0] | 0x20) == 's' && (type[1] | 0x20) == 'o' && (type[2] | 0x20) == 'a')
-                return -1; // it sets the apex and the origin
-            if (typeLength != 2 || (type[0] | 0x20) != 'n' || (type[1] | 0x20) != 's')
-                return 0;
-            // The server: a name that is not the root, not the origin.
-            const std::uint64_t starts = ~separators & (~std::uint64_t {0} << at);
-            serverStart = static_cast<std::size_t>(std::countr_zero(starts));
-            if (starts == 0 || serverStart >= known)
-                return -1;
-            const char first = head[serverStart];
-            return first == '.' || first == '@' ? -1 : 1;
-        };
-
-        const std::size_t count = lineEnds.size();
-        const char* entryOwner = nullptr; // of the last entry
-        std::size_t entryOwnerLength = 0;
-        std::size_t ownerSize = 0; // of the line read last, as written
-        // The bytes between owner and server of the NS line read last, when
-        // at most 32: most NS lines of a zone have the same, and need no
-        // closer look at their TTL, class and type.
-        alignas(16) char shape[32] = {};
-        std::uint32_t shapeMask = 0; // one bit per byte of the shape
-        std::size_t shapeLength = 0;
-        // The bytes between owner and type of the last few records of other
-        // types, and the separator after the type: a zone has few kinds.
-        struct OtherShape
-        {
-            alignas(16) char bytes[32];
-            std::uint32_t mask;
-            std::size_t length;
-        };
-        constexpr std::size_t kOtherShapes = 4;
-        OtherShape others[kOtherShapes];
-        std::size_t otherCount = 0;
-        std::size_t otherNext = 0;
-        // The NS line read last, when its bytes up to its server (the first
-        // repeatLength, fewer than 64) are its owner and the shape.
-        const char* repeat = nullptr;
-        std::size_t repeatLength = 0;
-        std::uint64_t repeatMask = 0;
-        for (std::size_t i = 1; i < count; ++i)
-        {
-            const std::size_t start = static_cast<std::size_t>(lineEnds[i - 1]) + 1;
-            std::size_t n = lineEnds[i] - start;
-            const char* p = data + start;
-            // A further NS line of the owner of the NS line before, written
-            // the same way up to its server, in one compare (a CR at the end
-            // of the line cannot begin a server).
-            if (repeatLength != 0 && n > repeatLength)
-            {
-                const auto same = [&](int k) {
-                    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
-                        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(repeat + 16 * k))))));
-                };
-                const char first = p[repeatLength];
-                if (((same(0) | (same(1) << 16) | (same(2) << 32) | (same(3) << 48)) & repeatMask) == repeatMask
-                    && !IsSeparator(first) && first != '.' && first != '@')
-                {
-                    continue; // same owner: ownerSize stays
-                }
-            }
-            if (n > 0 && p[n - 1] == '\r')
-                --n;
-            if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '.')
-                return;
-            const std::size_t ownerEnd = FindSeparator(p, n);
-            if (ownerEnd == n)
-                return;
-            const char* head = p + ownerEnd;
-            const std::size_t headSize = n - ownerEnd;
-            int kind;
-            const std::uint32_t sameAsShape =
-                static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(head)),
-                    _mm_load_si128(reinterpret_cast<const __m128i*>(shape))))))
-                | (static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(head + 16)),
-                       _mm_load_si128(reinterpret_cast<const __m128i*>(shape + 16))))))
-                   << 16);
-            if (shapeMask != 0 && (sameAsShape & shapeMask) == shapeMask && headSize > shapeLength
-                && !IsSeparator(head[shapeLength]) && head[shapeLength] != '.' && head[shapeLength] != '@')
-            {
-                kind = 1; // the shape ends in a separator and a server follows
-            }
-            else if (std::any_of(others, others + otherCount, [&](const OtherShape& o) {
-                         return o.length <= headSize && SameBytes32(head, o.bytes, o.mask);
-                     }))
-            {
-                kind = 0;
-            }
-            else
-            {
-                std::uint64_t separators = SeparatorMask64(head);
-                if (headSize < 64)
-                    separators |= ~std::uint64_t {0} << headSize; // past the line's end
-                std::size_t serverStart = 0;
-                std::size_t typeEnd = 0;
-                kind = readHead(head, separators, 64, serverStart, typeEnd);
-                if (kind < 0)
-                    return;
-                if (kind == 1)
-                {
-                    shapeLength = serverStart <= 32 ? serverStart : 0;
-                    shapeMask = static_cast<std::uint32_t>((std::uint64_t {1} << shapeLength) - 1);
-                    std::memcpy(shape, head, sizeof shape); // 64 bytes from a line's position are readable
-                }
-                else if (typeEnd < headSize && typeEnd < 32)
-                {
-                    // Up to the separator after the type.
-                    OtherShape& o = others[otherNext];
-                    otherNext = (otherNext + 1) % kOtherShapes;
-                    otherCount = std::max(otherCount, otherNext == 0 ? kOtherShapes : otherNext);
-                    o.length = typeEnd + 1;
-                    o.mask = static_cast<std::uint32_t>((std::uint64_t {1} << o.length) - 1);
-                    std::memcpy(o.bytes, head, sizeof o.bytes);
-                }
-            }
-            if (p[ownerEnd - 1] != '.' && kind == 1)
-                return; // a relative owner needs the origin
-            ownerSize = ownerEnd;
-            repeatLength = 0;
-            if (kind == 1 && ownerEnd + shapeLength < 64 && shapeLength != 0 && headSize > shapeLength
-                && !IsSeparator(head[shapeLength]))
-            {
-                repeat = p;
-                repeatLength = ownerEnd + shapeLength;
-                repeatMask = (std::uint64_t {1} << repeatLength) - 1;
-            }
-            const std::size_t ownerLength = ownerEnd - 1;
-            if (kind == 1 && !(ownerLength == entryOwnerLength && scan::BytesEqual(p, entryOwner, ownerLength)))
-            {
-                if (ownerEnd <= 64 ? HasUpperAscii(p, ownerEnd)
-                                   : std::any_of(p, p + ownerEnd, [](char c) { return c >= 'A' && c <= 'Z'; }))
-                    return;
-                entries.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(start),
-                                   static_cast<std::uint32_t>(ownerLength)});
-                entryOwner = p;
-                entryOwnerLength = ownerLength;
-            }
-        }
-        found = count > 1;
-        lastOwnerSize = static_cast<std::uint32_t>(ownerSize);
-#else
-        static_cast<void>(data);
-        static_cast<void>(lineEnds);
-#endif
+        g_simpleNsLineSearch(data, lineEnds, *this);
     }
 
     bool ResolveMasterName(std::string_view field, std::string_view origin, std::string& out)

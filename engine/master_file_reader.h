@@ -316,6 +316,14 @@ namespace plexor
 
     namespace detail
     {
+        // The searches behind SimpleNsLines::Find (which clears `out` first):
+        // for any processor, and with the AVX2 generation's instructions,
+        // chosen at run time. They give the same answers.
+        void FindSimpleNsLinesBaseline(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out);
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+        void FindSimpleNsLinesAvx2(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out);
+#endif
+
         // The searches behind IndexPlainMasterText, as those below.
         bool IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
                                           LineEndIndex& lineEnds);

@@ -474,7 +474,7 @@ namespace
     }
 
     // The lines from line 1 on of `text`, indexed as a chunk is, with room
-    // for the probes past its end.
+    // for the probes past its end; both searches must agree.
     SimpleNsLines FindSimple(const std::string& text)
     {
         const std::string bytes = text + std::string(kLineProbeBytes, '\0');
@@ -482,6 +482,26 @@ namespace
         lineEnds.Add(bytes.data(), 0, text.size());
         SimpleNsLines lines;
         lines.Find(bytes.data(), lineEnds);
+        const auto same = [&](const SimpleNsLines& other) {
+            return other.found == lines.found && other.lastOwnerSize == lines.lastOwnerSize
+                && other.entries.size() == lines.entries.size()
+                && std::equal(other.entries.begin(), other.entries.end(), lines.entries.begin(),
+                              [](const SimpleNsLines::Entry& a, const SimpleNsLines::Entry& b) {
+                                  return a.line == b.line && a.ownerOffset == b.ownerOffset
+                                      && a.ownerLength == b.ownerLength;
+                              });
+        };
+        SimpleNsLines baseline;
+        detail::FindSimpleNsLinesBaseline(bytes.data(), lineEnds, baseline);
+        EXPECT_TRUE(same(baseline));
+#ifdef PLEXOR_HAVE_AVX2_VARIANT
+        if (detail::HasAvx2Variant() && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+        {
+            SimpleNsLines avx2;
+            detail::FindSimpleNsLinesAvx2(bytes.data(), lineEnds, avx2);
+            EXPECT_TRUE(same(avx2));
+        }
+#endif
         return lines;
     }
 

@@ -53,7 +53,7 @@ namespace plexor
             // The NS lines of simple records, when asked for and found
             // (FindPlainChunks); `found` false otherwise.
             SimpleNsLines nsLines;
-            bool nsLinesLookedFor = false;
+            bool nsLinesLookedFor = false; // whether this thread looked for them
             // The chunk is plain master-file text (false when it was not
             // looked at).
             bool plain = false;

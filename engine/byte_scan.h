@@ -49,6 +49,26 @@ namespace plexor::scan
         return true;
     }
 
+#ifdef PLEXOR_HAVE_SSE2
+    // Bit i set where byte i of the 32 bytes from a equals byte i of the 32
+    // bytes from b.
+    inline std::uint32_t EqualMask32(const char* a, const char* b)
+    {
+        const auto half = [&](int k) {
+            return static_cast<std::uint32_t>(static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * k)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k))))));
+        };
+        return half(0) | (half(1) << 16);
+    }
+
+    // The same for 64 bytes.
+    inline std::uint64_t EqualMask64(const char* a, const char* b)
+    {
+        return EqualMask32(a, b) | (static_cast<std::uint64_t>(EqualMask32(a + 32, b + 32)) << 32);
+    }
+#endif
+
     // Position of the first occurrence of the four bytes " NS " (or any
     // other four-byte key) in [data, data + size), or size.
     inline std::size_t FindKey4(const char* data, std::size_t size, const char (&key)[5])

@@ -192,18 +192,6 @@ namespace plexor
             return half(p) | (half(p + 16) << 16);
         }
 
-        // Whether the bytes from p equal those from `wanted` (16-byte
-        // aligned) where `mask` has bits set; 32 bytes from each are read.
-        bool SameBytes32(const char* p, const char* wanted, std::uint32_t mask)
-        {
-            const auto same = [&](int k) {
-                return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
-                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)),
-                                   _mm_load_si128(reinterpret_cast<const __m128i*>(wanted + 16 * k))))));
-            };
-            return ((same(0) | (same(1) << 16)) & mask) == mask;
-        }
-
         // Bit i set where byte i of the 32 bytes from p is a dot.
         std::uint32_t DotMask32(const char* p)
         {
@@ -325,7 +313,7 @@ namespace plexor
         }
     }
 
-    bool detail::IsPlainMasterTextPortable(const char* data, std::size_t size, bool dotBefore)
+    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore)
     {
 #ifdef PLEXOR_HAVE_SSE2
         if (dotBefore && size > 0 && data[0] == '.')
@@ -376,46 +364,11 @@ namespace plexor
 #endif
     }
 
-#ifdef PLEXOR_HAVE_AVX2_VARIANT
-    __attribute__((target("avx2"))) bool detail::IsPlainMasterTextAvx2(const char* data, std::size_t size,
-                                                                       bool dotBefore)
-    {
-        if (dotBefore && size > 0 && data[0] == '.')
-            return false;
-        // As the portable search, 32 bytes at a time; the rest of the bytes
-        // go to the portable one.
-        const __m256i closeBit = _mm256_set1_epi8(1);
-        const __m256i close = _mm256_set1_epi8(')'); // "(" | 1 is ")"
-        const __m256i quote = _mm256_set1_epi8('"');
-        const __m256i escape = _mm256_set1_epi8('\\');
-        const __m256i comment = _mm256_set1_epi8(';');
-        const __m256i dot = _mm256_set1_epi8('.');
-        __m256i found = _mm256_setzero_si256();
-        std::size_t whole = 0;
-        for (; whole + 32 < size; whole += 32)
-        {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + whole));
-            const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + whole + 1));
-            const __m256i specials = _mm256_or_si256(
-                _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_or_si256(v, closeBit), close), _mm256_cmpeq_epi8(v, quote)),
-                _mm256_or_si256(_mm256_cmpeq_epi8(v, escape), _mm256_cmpeq_epi8(v, comment)));
-            const __m256i dotPairs = _mm256_and_si256(_mm256_cmpeq_epi8(v, dot), _mm256_cmpeq_epi8(next, dot));
-            found = _mm256_or_si256(found, _mm256_or_si256(specials, dotPairs));
-        }
-        const bool plain = _mm256_movemask_epi8(found) == 0;
-        // The SSE code after this must not run with the upper halves of the
-        // AVX registers in use (the compiler leaves them so before a tail
-        // call), or every SSE instruction of this thread pays for it.
-        _mm256_zeroupper();
-        return plain && IsPlainMasterTextPortable(data + whole, size - whole, whole > 0 && data[whole - 1] == '.');
-    }
-#endif
-
     bool detail::IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
                                               LineEndIndex& lineEnds)
     {
         lineEnds.Add(buffer, from, to);
-        return IsPlainMasterTextPortable(buffer + from, to - from, dotBefore);
+        return IsPlainMasterText(buffer + from, to - from, dotBefore);
     }
 
 #ifdef PLEXOR_HAVE_AVX2_VARIANT
@@ -469,7 +422,7 @@ namespace plexor
         // registers in use.
         _mm256_zeroupper();
         lineEnds.Add(buffer, at, to);
-        return plain && IsPlainMasterTextPortable(buffer + at, to - at, at > from ? buffer[at - 1] == '.' : dotBefore);
+        return plain && IsPlainMasterText(buffer + at, to - at, at > from ? buffer[at - 1] == '.' : dotBefore);
     }
 #endif
 
@@ -495,26 +448,6 @@ namespace plexor
         return g_indexAndPlainTextSearch(buffer, from, to, dotBefore, lineEnds);
     }
 
-    namespace
-    {
-        using PlainTextSearch = bool (*)(const char*, std::size_t, bool);
-
-        PlainTextSearch ChoosePlainTextSearch()
-        {
-#ifdef PLEXOR_HAVE_AVX2_VARIANT
-            if (detail::HasAvx2Variant())
-                return &detail::IsPlainMasterTextAvx2;
-#endif
-            return &detail::IsPlainMasterTextPortable;
-        }
-
-        const PlainTextSearch g_plainTextSearch = ChoosePlainTextSearch();
-    }
-
-    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore)
-    {
-        return g_plainTextSearch(data, size, dotBefore);
-    }
 
 #ifdef PLEXOR_HAVE_SSE2
     namespace
@@ -615,14 +548,9 @@ namespace plexor
                 // of the line cannot begin a server).
                 if (repeatLength != 0 && n > repeatLength)
                 {
-                    const auto same = [&](int k) {
-                        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
-                            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)),
-                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(repeat + 16 * k))))));
-                    };
                     const char first = p[repeatLength];
-                    if (((same(0) | (same(1) << 16) | (same(2) << 32) | (same(3) << 48)) & repeatMask) == repeatMask
-                        && !IsSeparator(first) && first != '.' && first != '@')
+                    if ((scan::EqualMask64(p, repeat) & repeatMask) == repeatMask && !IsSeparator(first)
+                        && first != '.' && first != '@')
                     {
                         continue; // same owner: ownerSize stays
                     }
@@ -637,21 +565,14 @@ namespace plexor
                 const char* head = p + ownerEnd;
                 const std::size_t headSize = n - ownerEnd;
                 int kind;
-                const std::uint32_t sameAsShape =
-                    static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(head)),
-                        _mm_load_si128(reinterpret_cast<const __m128i*>(shape))))))
-                    | (static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(head + 16)),
-                           _mm_load_si128(reinterpret_cast<const __m128i*>(shape + 16))))))
-                       << 16);
-                if (shapeMask != 0 && (sameAsShape & shapeMask) == shapeMask && headSize > shapeLength
+                if (shapeMask != 0 && (scan::EqualMask32(head, shape) & shapeMask) == shapeMask
+                    && headSize > shapeLength
                     && !IsSeparator(head[shapeLength]) && head[shapeLength] != '.' && head[shapeLength] != '@')
                 {
                     kind = 1; // the shape ends in a separator and a server follows
                 }
                 else if (std::any_of(others, others + otherCount, [&](const OtherShape& o) {
-                             return o.length <= headSize && SameBytes32(head, o.bytes, o.mask);
+                             return o.length <= headSize && (scan::EqualMask32(head, o.bytes) & o.mask) == o.mask;
                          }))
                 {
                     kind = 0;
@@ -904,13 +825,8 @@ namespace plexor
         if (ownerEnd == n)
             return -1;
         const std::size_t serverStart = ownerEnd + m_shapeLength;
-        const auto same = [&](int k) {
-            return static_cast<std::uint32_t>(static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + ownerEnd + 16 * k)),
-                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_shapeBytes + 16 * k))))));
-        };
         const auto wanted = static_cast<std::uint32_t>((std::uint64_t {1} << m_shapeLength) - 1);
-        if (m_shapeLength == 0 || serverStart >= n || ((same(0) | (same(1) << 16)) & wanted) != wanted)
+        if (m_shapeLength == 0 || serverStart >= n || (scan::EqualMask32(p + ownerEnd, m_shapeBytes) & wanted) != wanted)
             return plain ? PassOtherRecord(p, n, ownerEnd) : -1;
 #else
         const std::size_t ownerEnd = FindSeparator(p, n);

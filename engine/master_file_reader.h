@@ -142,13 +142,8 @@ namespace plexor
                 // In four 16-byte compares; a line's first 64 bytes are
                 // readable.
                 static_assert(sizeof m_repeatBytes == 64 && kLineProbeBytes >= 64);
-                const auto same = [&](int k) {
-                    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
-                        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)),
-                                       _mm_load_si128(reinterpret_cast<const __m128i*>(m_repeatBytes + 16 * k))))));
-                };
                 const std::uint64_t wanted = prefix == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << prefix) - 1;
-                return ((same(0) | (same(1) << 16) | (same(2) << 32) | (same(3) << 48)) & wanted) == wanted;
+                return (scan::EqualMask64(line, m_repeatBytes) & wanted) == wanted;
             }
 #endif
             return scan::BytesEqual(line, prefix <= sizeof m_repeatBytes ? m_repeatBytes : m_repeatLong.data(), prefix);
@@ -324,20 +319,14 @@ namespace plexor
         void FindSimpleNsLinesAvx2(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out);
 #endif
 
-        // The searches behind IndexPlainMasterText, as those below.
+        // The searches behind IndexPlainMasterText: the portable one, and
+        // one with AVX2 where the processor has it (HasAvx2Variant in
+        // record_label.h), chosen at run time. They give the same answers.
         bool IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
                                           LineEndIndex& lineEnds);
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
         bool IndexPlainMasterTextAvx2(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
                                       LineEndIndex& lineEnds);
-#endif
-
-        // The searches behind IsPlainMasterText: the portable one, and one
-        // with AVX2 where the processor has it (HasAvx2Variant in
-        // record_label.h), chosen at run time. They give the same answers.
-        bool IsPlainMasterTextPortable(const char* data, std::size_t size, bool dotBefore);
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-        bool IsPlainMasterTextAvx2(const char* data, std::size_t size, bool dotBefore);
 #endif
     }
 

@@ -11,11 +11,11 @@
 #include "dialog_services.h"
 #include "elided_label.h"
 #include "file_paths.h"
-#include "layout_hint.h"
+#include "layouts/layout_hint.h"
 #include "main_dialog.h"
-#include "run_messages.h"
+#include "run/run_messages.h"
 #include "run_notes.h"
-#include "run_setup.h"
+#include "run/run_setup.h"
 #include "settings_keys.h"
 
 namespace plexor

@@ -16,9 +16,9 @@
 #include <QIcon>
 #include <QString>
 
-#include "extraction_worker.h"
-#include "output_writer.h"
-#include "zone_line_reader.h"
+#include "run/extraction_worker.h"
+#include "output/output_writer.h"
+#include "input/zone_line_reader.h"
 
 class QAction;
 class QCheckBox;

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "run_messages.h"
+#include "run/run_messages.h"
 
 namespace plexor
 {

@@ -10,7 +10,7 @@
 
 #include <QString>
 
-#include "run_setup.h"
+#include "run/run_setup.h"
 #include "settings_store.h"
 
 namespace plexor::settings

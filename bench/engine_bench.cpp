@@ -7,11 +7,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "extraction_worker.h"
-#include "headless_run.h"
-#include "line_index.h"
-#include "master_file_reader.h"
-#include "run_setup.h"
+#include "run/extraction_worker.h"
+#include "run/headless_run.h"
+#include "input/line_index.h"
+#include "layouts/master/master_file_reader.h"
+#include "run/run_setup.h"
 
 namespace
 {

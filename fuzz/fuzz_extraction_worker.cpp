@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "extraction_state.h"
-#include "extraction_worker.h"
-#include "extractors.h"
+#include "run/extraction_state.h"
+#include "run/extraction_worker.h"
+#include "layouts/extractors.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "headless_run.h"
-#include "run_messages.h"
-#include "run_setup.h"
+#include "run/headless_run.h"
+#include "run/run_messages.h"
+#include "run/run_setup.h"
 
 using namespace plexor;
 

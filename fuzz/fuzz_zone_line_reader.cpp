@@ -14,7 +14,7 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "zone_line_reader.h"
+#include "input/zone_line_reader.h"
 
 using plexor::Inflater;
 using plexor::ZoneLineReader;

@@ -20,8 +20,8 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
-#include "headless_run.h"
-#include "run_messages.h"
+#include "run/headless_run.h"
+#include "run/run_messages.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"

@@ -22,10 +22,10 @@
 #include <QTest>
 
 #include "control_ids.h"
-#include "extraction_state.h"
+#include "run/extraction_state.h"
 #include "fake_services.h"
-#include "headless_run.h"
-#include "run_messages.h"
+#include "run/headless_run.h"
+#include "run/run_messages.h"
 
 using namespace plexor;
 using namespace plexor::test;

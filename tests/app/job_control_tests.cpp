@@ -21,9 +21,9 @@
 #endif
 
 #include "control_ids.h"
-#include "extraction_state.h"
+#include "run/extraction_state.h"
 #include "fake_services.h"
-#include "run_messages.h"
+#include "run/run_messages.h"
 #include "run_notes.h"
 #include "settings_keys.h"
 

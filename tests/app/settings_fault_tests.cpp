@@ -26,7 +26,7 @@
 #include <unistd.h>
 #endif
 
-#include "extraction_state.h"
+#include "run/extraction_state.h"
 #include "fake_services.h"
 #include "settings_keys.h"
 

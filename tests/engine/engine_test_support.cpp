@@ -14,10 +14,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "extraction_worker.h"
-#include "master_extractors.h"
-#include "run_setup.h"
-#include "zone_line_reader.h"
+#include "run/extraction_worker.h"
+#include "layouts/master/master_extractors.h"
+#include "run/run_setup.h"
+#include "input/zone_line_reader.h"
 
 namespace plexor::test
 {

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "byte_sources.h"
-#include "extraction_state.h"
-#include "extractors.h"
-#include "headless_run.h"
+#include "input/byte_sources.h"
+#include "run/extraction_state.h"
+#include "layouts/extractors.h"
+#include "run/headless_run.h"
 
 namespace plexor::test
 {

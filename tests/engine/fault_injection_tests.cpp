@@ -27,10 +27,10 @@
 #endif
 
 #include "engine_test_support.h"
-#include "extraction_worker.h"
-#include "headless_run.h"
-#include "run_messages.h"
-#include "zone_line_reader.h"
+#include "run/extraction_worker.h"
+#include "run/headless_run.h"
+#include "run/run_messages.h"
+#include "input/zone_line_reader.h"
 
 using namespace plexor;
 using plexor::test::kGtld;

@@ -20,9 +20,9 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "extraction_worker.h"
-#include "headless_run.h"
-#include "run_messages.h"
+#include "run/extraction_worker.h"
+#include "run/headless_run.h"
+#include "run/run_messages.h"
 
 using namespace plexor;
 using plexor::test::kGtld;

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "batch.h"
-#include "extraction_state.h"
-#include "run_setup.h"
+#include "run/batch.h"
+#include "run/extraction_state.h"
+#include "run/run_setup.h"
 
 namespace plexor
 {

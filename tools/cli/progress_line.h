@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "headless_run.h"
+#include "run/headless_run.h"
 
 namespace plexor
 {

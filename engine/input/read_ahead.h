@@ -1,0 +1,124 @@
+#pragma once
+
+// Reads (and decompresses) a byte source on a thread of its own, a few large
+// chunks ahead of the zone line reader, so that the run's worker spends its
+// time on the lines and not on the system's file reads or on inflating.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "input/line_index.h"
+#include "layouts/master/master_file_reader.h"
+#include "layouts/gtld/record_label.h"
+
+namespace plexor
+{
+    class ByteSource;
+
+    class ReadAhead final
+    {
+    public:
+        // Every chunk's bytes start this far into its buffer, leaving room for
+        // the reader to put the unfinished line of the chunk before in front.
+        static constexpr std::size_t kHeadroom = 16 * 1024;
+        static constexpr std::size_t kChunkSize = 256 * 1024;
+
+        explicit ReadAhead(std::unique_ptr<ByteSource> source);
+        ~ReadAhead();
+        ReadAhead(const ReadAhead&) = delete;
+        ReadAhead& operator=(const ReadAhead&) = delete;
+
+        // Every chunk's buffer holds kHeadroom + kChunkSize + kLineProbeBytes
+        // bytes.
+        static constexpr std::size_t kBufferSize = kHeadroom + kChunkSize + kLineProbeBytes;
+
+        // What the reading thread found out about a chunk's bytes, so that
+        // the reader need not.
+        struct Findings
+        {
+            // The positions of every LF among them, in order; empty when
+            // they were not looked for.
+            LineEndIndex lineEnds;
+            // The record line classes, when asked for (FindRecordClasses)
+            // and found; empty otherwise.
+            RecordLineClasses classes;
+            // The NS lines of simple records, when asked for and found
+            // (FindPlainChunks); `found` false otherwise.
+            SimpleNsLines nsLines;
+            bool nsLinesLookedFor = false; // whether this thread looked for them
+            // The chunk is plain master-file text (false when it was not
+            // looked at).
+            bool plain = false;
+        };
+
+        // Moves the next chunk into `buffer`, whose bytes are then at
+        // [kHeadroom, kHeadroom + result), and what was found about it into
+        // `findings`. Returns 0 at the end of the data and -1 once reading
+        // failed (after every chunk read before the failure).
+        std::ptrdiff_t Next(std::vector<char>& buffer, Findings& findings);
+        // Hands a chunk's storage back for reuse once its bytes are no longer
+        // needed; a buffer of another size is let go.
+        void Recycle(std::vector<char> buffer, Findings findings);
+        // Once Next has returned -1: the system's error that ended reading,
+        // or empty when the data itself was bad.
+        std::error_code Error();
+
+        // Asks for the record line classes (record_label.h) of the chunks
+        // read from now on, found while the reader has chunks to go on with:
+        // work the reading thread can take off the run's worker.
+        void FindRecordClasses() { m_findRecordClasses.store(true, std::memory_order_relaxed); }
+        // Asks whether each chunk read from now on is plain master-file text
+        // (IsPlainMasterText), found on the reading thread, and with
+        // `nsLines` for the NS lines of the plain chunks made of simple
+        // records (SimpleNsLines).
+        void FindPlainChunks(bool nsLines)
+        {
+            m_findNsLines.store(nsLines, std::memory_order_relaxed);
+            m_findPlainChunks.store(true, std::memory_order_relaxed);
+        }
+
+    private:
+        struct Chunk
+        {
+            std::vector<char> buffer;
+            Findings findings;
+            std::size_t size = 0;
+        };
+
+        void Run();
+        bool HasReadyChunks();
+        // Whether the chunks waiting keep the reader busy for longer than
+        // finding the NS lines of one more takes: one it must read line by
+        // line, or two whose NS lines were found.
+        bool ReaderBusyWithWaitingChunks();
+
+        // Chunks read ahead. Deep enough that the reading thread, which
+        // finds the NS lines of a chunk only while the reader has enough to
+        // go on with, does so for a good share of them.
+        static constexpr std::size_t kDepth = 8;
+
+        std::unique_ptr<ByteSource> m_source;
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        std::deque<Chunk> m_ready;
+        std::vector<std::vector<char>> m_free;
+        std::vector<Findings> m_freeFindings;
+        std::atomic<bool> m_findRecordClasses {false};
+        std::atomic<bool> m_findPlainChunks {false};
+        std::atomic<bool> m_findNsLines {false};
+        bool m_lastByteDot = false; // of the chunk read last; reading thread only
+        bool m_stop = false;     // the reader is going away
+        bool m_finished = false; // no chunk follows those in m_ready
+        bool m_failed = false;   // reading failed after those in m_ready
+        std::error_code m_error; // why, when m_failed
+        std::thread m_thread;    // last: starts once everything else exists
+    };
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// Small pieces the four extractors share: the per-line pause and abort poll.
+
+#include <chrono>
+#include <thread>
+
+#include "run/extraction_state.h"
+#include "run/extraction_worker.h"
+
+namespace plexor::detail
+{
+    // Called before every line: false when the run is to end. While the run
+    // is paused it sleeps in short steps without reading.
+    inline bool ContinueBeforeLine()
+    {
+        RunState& state = g_runState;
+        if (state.abortRequested.load(std::memory_order_relaxed))
+            return false;
+        while (state.paused.load(std::memory_order_relaxed))
+            std::this_thread::sleep_for(std::chrono::milliseconds(kExtractorPausePollMs));
+        return true;
+    }
+}

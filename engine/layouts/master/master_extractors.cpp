@@ -1,0 +1,357 @@
+// Extractors for the standard master-file layout (RFC 1035), the layout of
+// ICANN's CZDS files and of zone transfers, for example
+//
+//   example.com.	172800	in	ns	ns1.example.net.
+//
+//   $ORIGIN se.
+//   alpha           86400 IN NS  ns1.host.se.
+//                   86400 IN NS  ns2.host.se.
+//
+// The reader (master_file_reader.h) turns lines into NS records; these rules
+// turn the NS records of the delegations (owner neither the apex nor the
+// root) into entries, following the gTLD layout's rules: a record of the
+// domain accepted last adds no entry, the filters compare upper-cased names,
+// and a record passes the name-server list when its server begins with an
+// entry.
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "scan/byte_scan.h"
+#include "layouts/extractor_support.h"
+#include "layouts/extractors.h"
+#include "layouts/master/master_extractors.h"
+#include "run/name_filter.h"
+#include "input/zone_line_reader.h"
+
+namespace plexor
+{
+    namespace
+    {
+        std::uint64_t HashName(std::string_view name)
+        {
+            // FNV-1a, 64 bits.
+            std::uint64_t hash = 14695981039346656037ull;
+            for (const char c : name)
+            {
+                hash ^= static_cast<unsigned char>(c);
+                hash *= 1099511628211ull;
+            }
+            return hash;
+        }
+
+        char UpperAscii(char c)
+        {
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+
+        // Whether the server (lower case) begins with one of the entries
+        // (upper case).
+        bool ServerListed(std::string_view server, const std::vector<std::string>& entries)
+        {
+            for (const std::string& entry : entries)
+            {
+                if (entry.size() > server.size())
+                    continue;
+                bool same = true;
+                for (std::size_t i = 0; i < entry.size() && same; ++i)
+                    same = UpperAscii(server[i]) == entry[i];
+                if (same)
+                    return true;
+            }
+            return false;
+        }
+
+        // The lines of the zone file for one extractor call, through the
+        // reader: from the runs of whole lines already in memory where there
+        // are some, line by line otherwise. Pause and abort are tested before
+        // every line, and every line counts in linesRead. `passOver` lets a
+        // caller skip the further NS lines of one owner
+        // (MasterFileReader::RepeatsLastNsRecord) without reading them, and
+        // take the NS lines of simple records the reading thread found
+        // (SimpleNsLines) without reading any of those lines: `takeRecord`
+        // gets the NS record of each such entry, without its server, and
+        // returns whether it added an entry. `apply` gets each line read and
+        // returns whether it added an entry.
+        template <typename Apply, typename TakeRecord>
+        std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
+                                bool passOver, Apply&& apply, TakeRecord&& takeRecord)
+        {
+            std::uint32_t count = 0;
+            if (limit == 0)
+                return 0;
+            // The reading thread can tell plain stretches of the file ahead.
+            zoneFile.FindPlainLines(passOver);
+            while (detail::ContinueBeforeLine())
+            {
+                const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
+                if (run.count == 0)
+                {
+                    // The next line needs a refill, or is the last one and
+                    // has no LF.
+                    std::string_view line;
+                    if (!zoneFile.ReadLine(line))
+                    {
+                        reader.EndOfFile();
+                        break;
+                    }
+                    CountLineRead();
+                    if (apply(line, false) && ++count >= limit)
+                        break;
+                    continue;
+                }
+                // A line passed over is not polled for pause and abort: it
+                // counts as read once the next line looked at has been
+                // polled, so that a pause or abort stops the run right after
+                // the last line looked at.
+                auto& linesRead = g_runState.linesRead; // whatever width the counter has
+                using LineCount = decltype(linesRead.load());
+                const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
+                std::size_t taken = 0; // lines counted as read
+                std::size_t next = 0;  // the next line to look at
+                bool full = false;
+                bool halted = false;
+                const auto lineStart = [&](std::size_t i) {
+                    return i == 0 ? run.begin : static_cast<std::size_t>(run.ends[i - 1]) + 1;
+                };
+                // Lines from `next` up to `to`, each read (or passed over).
+                const auto readInFull = [&](std::size_t to) {
+                    for (std::size_t start = lineStart(next); next < to; ++next)
+                    {
+                        const std::size_t end = run.ends[next];
+                        std::size_t length = end - start;
+                        if (length > 0 && run.data[end - 1] == '\r')
+                            --length;
+                        const std::string_view line(run.data + start, length);
+                        start = end + 1;
+                        if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
+                            continue;
+                        if (next > 0 && !detail::ContinueBeforeLine())
+                        {
+                            halted = true;
+                            return;
+                        }
+                        taken = next + 1;
+                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                        if (apply(line, run.plain) && ++count >= limit)
+                        {
+                            full = true;
+                            ++next;
+                            return;
+                        }
+                    }
+                };
+                // Lines from `next` to the end of the run, all simple
+                // records: only the entries' lines are looked at.
+                const auto takeSimpleLines = [&]() {
+                    const SimpleNsLines& simple = *run.nsLines;
+                    const std::size_t first = run.firstClass; // the buffer's index of line 0 here
+                    auto entry = std::lower_bound(
+                        simple.entries.begin(), simple.entries.end(), first + next,
+                        [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
+                    for (; entry != simple.entries.end(); ++entry)
+                    {
+                        const std::size_t at = entry->line - first;
+                        if (at > 0 && !detail::ContinueBeforeLine())
+                        {
+                            halted = true;
+                            return;
+                        }
+                        taken = at + 1;
+                        next = at + 1;
+                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                        const char* line = run.data + entry->ownerOffset;
+                        const std::string_view owner(line, entry->ownerLength);
+                        if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner), true}) && ++count >= limit)
+                        {
+                            full = true;
+                            reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
+                            return;
+                        }
+                    }
+                    next = run.count;
+                    reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
+                };
+
+                if (passOver && run.nsLines != nullptr)
+                {
+                    // The buffer's line 0 may have begun in the chunk before
+                    // and is read in full; the simple lines after it need a
+                    // reader that has no parenthesis open.
+                    if (run.firstClass == 0)
+                        readInFull(1);
+                    if (!full && !halted && next < run.count && reader.BetweenRecords())
+                        takeSimpleLines();
+                }
+                if (!full && !halted)
+                    readInFull(run.count);
+                if (next == run.count && !halted)
+                    taken = run.count; // lines passed over at the end
+                linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                zoneFile.SkipBufferedLines(taken);
+                if (full)
+                    break;
+            }
+            return count;
+        }
+    }
+
+    std::string_view DistinctNames::NameAt(std::uint64_t location) const
+    {
+        const char* at = m_blocks[location >> kPositionBits].get() + (location & ((1u << kPositionBits) - 1));
+        std::size_t size;
+        std::memcpy(&size, at, sizeof size);
+        return {at + sizeof size, size};
+    }
+
+    std::uint64_t DistinctNames::Store(std::string_view name)
+    {
+        const std::size_t needed = sizeof(std::size_t) + name.size();
+        if (needed > kBlockSize / 4)
+        {
+            // A long name gets a block of its own, which the next name does
+            // not share.
+            m_blocks.push_back(std::make_unique<char[]>(needed));
+            m_blockUsed = kBlockSize;
+        }
+        else if (needed > kBlockSize - m_blockUsed)
+        {
+            m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+            m_blockUsed = 0;
+        }
+        const std::size_t position = needed > kBlockSize / 4 ? 0 : m_blockUsed;
+        char* at = m_blocks.back().get() + position;
+        const std::size_t size = name.size();
+        std::memcpy(at, &size, sizeof size);
+        if (size > 0)
+            std::memcpy(at + sizeof size, name.data(), size);
+        if (needed <= kBlockSize / 4)
+            m_blockUsed += needed;
+        return (static_cast<std::uint64_t>(m_blocks.size() - 1) << kPositionBits) | position;
+    }
+
+    void DistinctNames::Grow()
+    {
+        std::vector<std::uint64_t> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 1024 : old.size() * 2, 0);
+        const std::size_t mask = m_slots.size() - 1;
+        for (const std::uint64_t slot : old)
+        {
+            if (slot == 0)
+                continue;
+            std::size_t i = HashName(NameAt((slot >> 16) - 1)) & mask;
+            while (m_slots[i] != 0)
+                i = (i + 1) & mask;
+            m_slots[i] = slot;
+        }
+    }
+
+    bool DistinctNames::Insert(std::string_view name)
+    {
+        if ((m_count + 1) * 2 > m_slots.size())
+            Grow();
+        const std::uint64_t hash = HashName(name);
+        const auto tag = static_cast<std::uint64_t>(hash >> 48);
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = hash & mask;
+        for (; m_slots[i] != 0; i = (i + 1) & mask)
+        {
+            const std::uint64_t slot = m_slots[i];
+            if ((slot & 0xFFFF) == tag && NameAt((slot >> 16) - 1) == name)
+                return false;
+        }
+        m_slots[i] = ((Store(name) + 1) << 16) | tag;
+        ++m_count;
+        return true;
+    }
+
+    std::uint32_t ExtractMasterDomains(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
+                                       std::uint32_t limit)
+    {
+        const ExtractionSettings& settings = g_extractionSettings;
+        RunState& state = g_runState;
+        const bool append = settings.appendNameServers != 0;
+        const std::vector<std::string>& listed = settings.nameServers;
+        const bool wordOrCharacterTests = detail::HasWordOrCharacterTests();
+        MasterFileReader& reader = run.reader;
+        std::string upper;
+
+        // Without append mode and without a name-server list, a further NS
+        // line of the owner read last has that line's outcome, which added
+        // nothing new: no need to read it.
+        const bool passOver = !append && listed.empty();
+        reader.WantServers(!passOver);
+        // The domain accepted last: while it was accepted in this call, the
+        // start of its entry in the batch (no copy per accepted name); kept
+        // in the run state for the calls after this one.
+        bool previousInBatch = false;
+        std::size_t previousOffset = 0;
+        std::size_t previousLength = 0;
+        const auto take = [&](const MasterNsRecord& record) {
+            if (record.owner.empty() || record.ownerIsApex)
+                return false;
+            if (!listed.empty() && !ServerListed(record.server, listed))
+                return false;
+            const std::string_view previous = previousInBatch
+                ? std::string_view(batch.Bytes() + previousOffset, previousLength)
+                : std::string_view(state.previousName);
+            if (record.owner.size() == previous.size()
+                && scan::BytesEqual(record.owner.data(), previous.data(), previous.size()))
+            {
+                // A further record of the domain accepted last: its server
+                // joins that domain's entry, the batch's last (held back by
+                // the worker across calls).
+                if (append && !batch.empty())
+                    batch.AppendToBack(",", record.server);
+                return false;
+            }
+            if (!detail::PassesNameLength(record.owner.size()))
+                return false;
+            if (wordOrCharacterTests)
+            {
+                upper.assign(record.owner);
+                for (char& c : upper)
+                    c = UpperAscii(c);
+                if (!detail::PassesWordAndCharacterTests(upper))
+                    return false;
+            }
+            previousOffset = batch.ByteSize();
+            previousLength = record.owner.size();
+            previousInBatch = true;
+            if (append)
+                batch.push_back(record.owner, ": ", record.server);
+            else if (record.ownerInLine && record.owner.size() <= Batch::kLongBlockBytes)
+                batch.PushBackBlock(record.owner.data(), record.owner.size()); // 64 bytes readable
+            else
+                batch.push_back(record.owner);
+            CountNameExtracted();
+            return true;
+        };
+        const std::uint32_t count = ReadLines(
+            reader, zoneFile, limit, passOver,
+            [&](std::string_view line, bool plain) { return reader.ReadLine(line, plain) && take(reader.Record()); },
+            take);
+        if (previousInBatch)
+            state.previousName.assign(batch.Bytes() + previousOffset, previousLength);
+        return count;
+    }
+
+    std::uint32_t ExtractMasterNameServers(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
+                                           std::uint32_t limit)
+    {
+        MasterFileReader& reader = run.reader;
+        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, bool plain) {
+            if (!reader.ReadLine(line, plain))
+                return false;
+            const MasterNsRecord& record = reader.Record();
+            if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))
+                return false;
+            batch.push_back(record.server);
+            CountNameExtracted();
+            return true;
+        }, [](const MasterNsRecord&) { return false; }); // no simple lines without passOver
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+// The procedure of the worker thread that carries one extraction run from the
+// first line of the zone file to its end, in batches of at most kBatchLimit
+// entries, writing each entry followed by its line end (CR LF unless the run
+// asks for LF alone) to the output file.
+
+#include <cstdint>
+#include <string>
+
+#include "run/extraction_state.h"
+#include "layouts/extractors.h"
+
+namespace plexor
+{
+    class OutputWriter;
+    class ZoneLineReader;
+
+    // What the worker needs of whoever started the run (the main dialog, or a
+    // headless caller). Everything is set up before the thread starts.
+    class RunContext
+    {
+    public:
+        virtual ~RunContext() = default;
+
+        // False when the caller's window no longer exists: the worker then
+        // returns at once and touches nothing.
+        virtual bool IsWindowAlive() const = 0;
+        // Taken once when the worker starts and kept for the whole run.
+        virtual ExtractMode RunMode() const = 0;
+        virtual std::int32_t RunZoneType() const = 0;
+        // What ends every output line; the dialog always writes CR LF.
+        virtual LineEnd OutputLineEnd() const { return LineEnd::CrLf; }
+        // Both open; the worker closes them at the end of the run.
+        virtual ZoneLineReader& ZoneFile() = 0;
+        virtual OutputWriter& OutputFile() = 0;
+
+        // A read or write failure ended the run; called at most once, after
+        // both files are closed and before SetFinalStatusText.
+        virtual void ReportRunFailure(const std::string& message) = 0;
+        // "[%u Lines]  [%u Names]" with the final counters.
+        virtual void SetFinalStatusText(const std::string& text) = 0;
+        // The run is over. This is the worker's last call on the context:
+        // the caller may start a new run or go away as soon as it returns.
+        virtual void ClearWorkerReference() = 0;
+    };
+
+    inline constexpr std::uint32_t kBatchLimit = 1000;
+    // The default line limit (ExtractionSettings::lineLimit).
+    inline constexpr std::uint32_t kLineCap = 2000000;
+    inline constexpr unsigned kWorkerPausePollMs = 1000;
+    inline constexpr unsigned kExtractorPausePollMs = 100;
+
+    // The extractor of a run: one of the two layouts that need nothing but
+    // the run state, or one of the master-file layout's, which also take the
+    // run's MasterRunState. Exactly one of the two is set.
+    struct ExtractorChoice
+    {
+        Extractor extractor = nullptr;
+        MasterExtractor masterExtractor = nullptr;
+
+        friend bool operator==(const ExtractorChoice&, const ExtractorChoice&) = default;
+    };
+
+    // Picks the extractor of a run: any non-zero mode means name servers; zone
+    // type 0 is the gTLD layout, 2 the master file, any other value the .SE
+    // layout.
+    ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType);
+
+    // The thread procedure. Always returns 0.
+    std::uint32_t ExtractionWorker(RunContext* context);
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+// A run without a window: the run context that the command-line runner, the
+// tests and the benchmarks use, and a helper that carries one run the way job
+// control does.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "run/extraction_worker.h"
+#include "output/output_writer.h"
+#include "run/run_setup.h"
+#include "input/zone_line_reader.h"
+
+namespace plexor
+{
+    class HeadlessRunContext final : public RunContext
+    {
+    public:
+        // `inflater` decompresses a gzip zone file (tests try each one).
+        HeadlessRunContext(ExtractMode mode, std::int32_t zoneType, LineEnd lineEnd = LineEnd::CrLf,
+                           Inflater inflater = DefaultInflater());
+
+        bool IsWindowAlive() const override { return windowAlive; }
+        ExtractMode RunMode() const override { return m_mode; }
+        std::int32_t RunZoneType() const override { return m_zoneType; }
+        LineEnd OutputLineEnd() const override { return m_lineEnd; }
+        ZoneLineReader& ZoneFile() override { return zoneFile; }
+        OutputWriter& OutputFile() override { return outputFile; }
+        void ReportRunFailure(const std::string& message) override;
+        void SetFinalStatusText(const std::string& text) override;
+        void ClearWorkerReference() override;
+
+        // Set before the worker starts; cleared by the worker at the end.
+        void SetWorkerReference() { m_workerActive.store(true); }
+        bool IsRunActive() const { return m_workerActive.load(); }
+        // Waits until the worker has cleared its reference or the time is
+        // up; true once the run is over.
+        bool WaitForEnd(std::chrono::milliseconds limit);
+
+        // Read these only after the worker thread has been joined.
+        const std::string& FinalStatusText() const { return m_statusText; }
+        const std::optional<std::string>& Failure() const { return m_failure; }
+        int FailureReports() const { return m_failureReports; }
+
+        ZoneLineReader zoneFile;
+        OutputWriter outputFile;
+        bool windowAlive = true;
+
+    private:
+        ExtractMode m_mode;
+        std::int32_t m_zoneType;
+        LineEnd m_lineEnd;
+        std::atomic<bool> m_workerActive {false};
+        std::mutex m_endMutex;
+        std::condition_variable m_ended;
+        std::string m_statusText;
+        std::optional<std::string> m_failure;
+        int m_failureReports = 0;
+    };
+
+    // How far a run has come, as the caller of RunHeadless sees it while the
+    // worker runs.
+    struct HeadlessRunProgress
+    {
+        // The zone file's bytes read so far, as stored (compressed bytes of
+        // a gzip file), and its stored size, 0 when unknown (a pipe).
+        std::uint64_t rawBytesRead = 0;
+        std::uint64_t rawSize = 0;
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
+    };
+
+    // What a run may do beyond reading one named file and writing another.
+    struct HeadlessRunOptions
+    {
+        // Read the zone from standard input instead of the zone path.
+        bool zoneFromStandardInput = false;
+        // Write the names to standard output instead of the output path.
+        bool outputToStandardOutput = false;
+        // What ends every output line.
+        LineEnd lineEnd = LineEnd::CrLf;
+        // Called on the calling thread once the worker has started and then
+        // every watchInterval until the run is over (not after its end).
+        std::function<void(const HeadlessRunProgress&)> watch;
+        std::chrono::milliseconds watchInterval {250};
+    };
+
+    struct HeadlessRunResult
+    {
+        // Empty after a completed run; otherwise the message that ended it
+        // ("Error: Unable to open/read/write '%s'").
+        std::optional<std::string> error;
+        std::string statusText;
+        // The run ended at the line limit while the zone file had more lines.
+        bool stoppedAtLineLimit = false;
+        // Master-file records that could not be read as records.
+        std::uint64_t unreadableRecords = 0;
+        // When the run found no names and the zone file plainly has another
+        // layout: a note that names the layout to choose.
+        std::optional<std::string> layoutHint;
+        // The output was refused because it is the zone file itself (error
+        // holds the "Unable to open" message for it).
+        bool outputIsZoneFile = false;
+    };
+
+    // Opens both files, prepares the engine, runs ExtractionWorker on its own
+    // thread and waits for the end. An output that is the zone file itself
+    // (also through a link, or as the file behind standard input or output)
+    // is refused before anything is truncated.
+    HeadlessRunResult RunHeadless(const std::filesystem::path& zonePath, const std::filesystem::path& outputPath,
+                                  ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,
+                                  const HeadlessRunOptions& options = {});
+}

@@ -1,0 +1,41 @@
+#include "run/name_filter.h"
+
+#include "run/extraction_state.h"
+
+namespace plexor
+{
+    bool detail::PassesWordAndCharacterTests(std::string_view name)
+    {
+        const ExtractionSettings& settings = g_extractionSettings;
+
+        if (!settings.includeWords.empty())
+        {
+            bool found = false;
+            for (const std::string& word : settings.includeWords)
+            {
+                if (name.find(word) != std::string_view::npos)
+                {
+                    found = true;
+                    break;
+                }
+            }
+            if (!found)
+                return false;
+        }
+
+        if (!settings.excludedChars.empty())
+        {
+            for (const char c : name)
+            {
+                if (settings.excludedBytes[static_cast<unsigned char>(c)])
+                    return false;
+            }
+            for (const std::string& sequence : settings.excludedSequences)
+            {
+                if (name.find(sequence) != std::string_view::npos)
+                    return false;
+            }
+        }
+        return true;
+    }
+}

@@ -1,0 +1,23 @@
+#include "run/run_setup.h"
+
+#include "run/extraction_state.h"
+#include "run/ser_string_array.h"
+
+namespace plexor
+{
+    std::vector<std::string> BuildNameServerList(std::string_view nameServerText)
+    {
+        CSerStringArray list;
+        list.LoadDelimited(ToUpperAscii(nameServerText), ",");
+        return list.Entries();
+    }
+
+    void PrepareRun(const RunFilters& filters)
+    {
+        ResetRunState();
+        ApplyFilterSettings(filters.maxChars, filters.minChars, filters.excludedChars, filters.includeWordsText,
+                            filters.appendNameServers);
+        SetNameServerList(BuildNameServerList(filters.nameServerText));
+        g_extractionSettings.lineLimit = filters.lineLimit;
+    }
+}

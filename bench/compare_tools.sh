@@ -72,20 +72,34 @@ read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode name
 row "plexor2-extract gtld nameservers" "$t" "$v" "$gtld_bytes" "$lines"
 read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone.gz" "$work/out.txt")
 row "plexor2-extract gtld domains, gzip input" "$t" "$v" "$gtld_bytes" "$lines"
-read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
-row "plexor2-extract se domains (no filters)" "$t" "$v" "$se_bytes" "$lines"
+# The .SE layout against the same kind of one-liners: count its name-server
+# lines, and print the domain of each with mawk.
+: > "$work/se-rounds.txt"
+for _ in $(seq "$runs"); do
+    read -r a ra _ < <(once "$bin/tools/plexor2-extract" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
+    read -r b rb _ < <(once env LC_ALL=C grep -c 'Name Server=' "$work/se.zone")
+    read -r c rc _ < <(once sh -c "LC_ALL=C mawk -F= '/^- Name=/{n=\$2} /Name Server=/{print n}' '$work/se.zone' | uniq")
+    echo "$a $ra $b $rb $c $rc" >> "$work/se-rounds.txt"
+done
+t_se=$(cut -d' ' -f1 "$work/se-rounds.txt" | median_of); rss_se=$(cut -d' ' -f2 "$work/se-rounds.txt" | peak_of)
+t_se_grep=$(cut -d' ' -f3 "$work/se-rounds.txt" | median_of); rss_se_grep=$(cut -d' ' -f4 "$work/se-rounds.txt" | peak_of)
+t_se_mawk=$(cut -d' ' -f5 "$work/se-rounds.txt" | median_of); rss_se_mawk=$(cut -d' ' -f6 "$work/se-rounds.txt" | peak_of)
+row "plexor2-extract se domains (no filters)" "$t_se" "$rss_se" "$se_bytes" "$lines"
+row "LC_ALL=C grep -c 'Name Server='" "$t_se_grep" "$rss_se_grep" "$se_bytes" "$lines"
+row "LC_ALL=C mawk -F= '...{print n}' | uniq (.SE)" "$t_se_mawk" "$rss_se_mawk" "$se_bytes" "$lines"
 read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout se --mode nameservers "$work/se.zone" "$work/out.txt")
 row "plexor2-extract se nameservers" "$t" "$v" "$se_bytes" "$lines"
 read -r t_short rss_short _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld-short.zone" "$work/out.txt")
 
 echo
-awk -v run="$t_run" -v grep="$t_grep" -v mawk="$t_mawk" -v rss="$rss_run" -v rss_short="$rss_short" 'BEGIN {
+awk -v se="$t_se" -v se_grep="$t_se_grep" -v se_mawk="$t_se_mawk" -v run="$t_run" -v grep="$t_grep" -v mawk="$t_mawk" -v rss="$rss_run" -v rss_short="$rss_short" 'BEGIN {
     ratio = run / grep; speedup = mawk / run
     timeMet = (ratio <= 0.5) ? "met" : "MISSED"
     speedMet = (speedup >= 8) ? "met" : "MISSED"
     memoryMet = ((rss <= 32 * 1024) && (rss - rss_short < 2048)) ? "met" : "MISSED"
     printf "runner / grep time:   %.2f  (target <= 0.50) %s\n", ratio, timeMet
     printf "mawk / runner time:   %.1f  (target >= 8)    %s\n", speedup, speedMet
+    printf ".SE domains: runner / grep time %.2f, mawk / runner time %.1f (no target)\n", se / se_grep, se_mawk / se
     printf "peak RSS, 2,000,000 lines: %.1f MiB; 200,000 lines: %.1f MiB (target <= 32 MiB, independent of length) %s\n", rss / 1024, rss_short / 1024, memoryMet
 }'
 echo

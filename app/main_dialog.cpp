@@ -587,16 +587,17 @@ namespace plexor
         return QDir::toNativeSeparators(file.absoluteFilePath());
     }
 
-    bool MainDialog::AcceptZoneFileDrag(QDropEvent* event) const
+    std::optional<QString> MainDialog::AcceptZoneFileDrag(QDropEvent* event) const
     {
-        if (!DroppedZoneFile(event->mimeData()))
+        std::optional<QString> path = DroppedZoneFile(event->mimeData());
+        if (!path)
         {
             event->ignore();
-            return false;
+            return std::nullopt;
         }
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        return true;
+        return path;
     }
 
     void MainDialog::dragEnterEvent(QDragEnterEvent* event)
@@ -611,14 +612,15 @@ namespace plexor
 
     void MainDialog::dropEvent(QDropEvent* event)
     {
-        if (!AcceptZoneFileDrag(event))
+        const std::optional<QString> dropped = AcceptZoneFileDrag(event);
+        if (!dropped)
             return;
         // Taken after the drop has returned: a message box (a number field
         // that holds no integer) would otherwise hold the other program's
         // drag until it is closed.
         QMetaObject::invokeMethod(
             this,
-            [this, path = *DroppedZoneFile(event->mimeData())] {
+            [this, path = *dropped] {
                 if (!IsRunActive())
                     TakeZoneFile(path);
             },

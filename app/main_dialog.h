@@ -208,8 +208,9 @@ namespace plexor
         // Open Zone's work once a path is chosen (also by a drop): the fields
         // are read, the path shown and stored, its folder remembered.
         void TakeZoneFile(const QString& path);
-        // Accepts a drag or drop that gives a zone file; refuses any other.
-        bool AcceptZoneFileDrag(QDropEvent* event) const;
+        // Accepts a drag or drop that gives a zone file and returns its path;
+        // refuses any other.
+        std::optional<QString> AcceptZoneFileDrag(QDropEvent* event) const;
         void ShowRunProgress(const RunProgressFigures& figures);
         // At the start of a run: the bar at its start, the timer going.
         void BeginRunProgress();

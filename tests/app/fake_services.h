@@ -188,20 +188,16 @@ namespace plexor::test
     }
 
     // Drags the items over `target` and drops them there, as a file manager
-    // does (the paths also as text); true when both the drag and the drop
-    // were accepted.
+    // does (the paths also as text); true when drag and drop were accepted.
     inline bool DropOn(QWidget* target, const QList<QUrl>& items)
     {
         QMimeData data;
         data.setUrls(items);
-        QStringList paths;
-        for (const QUrl& item : items)
-            paths.append(item.isLocalFile() ? item.toLocalFile() : item.toString());
-        data.setText(paths.join(QLatin1Char('\n')));
+        data.setText(items.front().toString());
         const QPoint point = target->rect().center();
-        QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
-        QDropEvent drop(QPointF(point), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(point), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
         return enter.isAccepted() && drop.isAccepted();
     }

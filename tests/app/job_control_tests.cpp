@@ -15,8 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <zlib.h>
-
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,23 +57,6 @@ namespace
                                "- Name=ns1.host.se\n"
                                "x\n"
                                "  IP Address=192.0.2.1\n";
-
-    // The bytes as a gzip file.
-    QByteArray Gzip(const QByteArray& data)
-    {
-        z_stream stream {};
-        if (deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            return {};
-        QByteArray out(static_cast<qsizetype>(deflateBound(&stream, static_cast<uLong>(data.size()))) + 64, '\0');
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-        stream.avail_in = static_cast<uInt>(data.size());
-        stream.next_out = reinterpret_cast<Bytef*>(out.data());
-        stream.avail_out = static_cast<uInt>(out.size());
-        const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
-        out.resize(static_cast<qsizetype>(stream.total_out));
-        deflateEnd(&stream);
-        return done ? out : QByteArray();
-    }
 
     std::pair<std::uint64_t, std::uint64_t> Counters()
     {
@@ -443,13 +424,9 @@ void JobControlTests::progressShowsTheEndOfTheRun_data()
 {
     QTest::addColumn<QByteArray>("zone");
     QTest::addColumn<bool>("complete");
-
-    QByteArray zone(kGtldZone);
-    for (int i = 0; i < 2000; ++i)
-        zone += "\nFILLER" + QByteArray::number(i) + " NS NS1.HOST.NET.";
-    QTest::newRow("plain") << zone << true;
-    // The percentage is of the stored, compressed bytes.
-    QTest::newRow("gzip") << Gzip(zone) << true;
+    QTest::newRow("plain") << QByteArray(kGtldZone) << true;
+    // Measured in the stored, compressed bytes.
+    QTest::newRow("gzip") << ReadFile(QStringLiteral(PLEXOR_SAMPLES_DIR "/com-sample.zone.gz")) << true;
     QTest::newRow("read failure") << QByteArray("\x1f\x8b\x08\x00", 4) + QByteArray(64, '\xa5') << false;
 }
 
@@ -457,39 +434,25 @@ void JobControlTests::progressShowsTheEndOfTheRun()
 {
     QFETCH(QByteArray, zone);
     QFETCH(bool, complete);
-    QVERIFY(!zone.isEmpty());
-
     DialogFixture fixture;
     const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
     QVERIFY(WriteFile(zonePath, zone));
     MainDialog& dialog = fixture.Open();
     QProgressBar* bar = dialog.ProgressBar();
-    QVERIFY(!bar->isEnabled());
-    QVERIFY(bar->text().isEmpty());
     ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("names.txt")));
 
     Button(dialog, id::kExtractDomainsButton)->click();
-    QVERIFY(dialog.IsRunActive());
-    QVERIFY(bar->isEnabled());
-    QCOMPARE(bar->maximum(), 100);
-    QVERIFY(bar->value() >= 0 && bar->value() <= 100);
-    // No guess at the time left in the first moments.
-    QCOMPARE(dialog.TimeLeftText()->text(), QString());
-
+    QVERIFY(bar->isEnabled() && bar->maximum() == 100 && bar->value() >= 0);
+    QCOMPARE(dialog.TimeLeftText()->text(), QString()); // no guess in the first moments
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    dialog.RefreshRunProgress(); // a late tick changes nothing
     QVERIFY(!bar->isEnabled());
-    QCOMPARE(bar->value(), complete ? 100 : bar->minimum() - 1);
-    QCOMPARE(bar->text().isEmpty(), !complete);
+    QCOMPARE(bar->text(), complete ? QStringLiteral("100%") : QString());
     QCOMPARE(dialog.TimeLeftText()->text(), QString());
+    const RunBytes bytes = dialog.RunProgressBytes();
+    QCOMPARE(bytes.size, static_cast<std::uint64_t>(zone.size()));
     if (complete)
-    {
-        const RunBytes bytes = dialog.RunProgressBytes();
-        QCOMPARE(bytes.size, static_cast<std::uint64_t>(zone.size()));
         QCOMPARE(bytes.read, bytes.size);
-    }
-    // The progress timer, should it still fire, changes nothing now.
-    dialog.RefreshRunProgress();
-    QCOMPARE(bar->value(), complete ? 100 : bar->minimum() - 1);
 }
 
 void JobControlTests::pauseThenAbortEndsTheRun()
@@ -580,24 +543,13 @@ void JobControlTests::activeRunSaysPausedAndRefusesDrops()
     const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
     ZonePipe pipe(pipePath);
     QVERIFY(pipe.IsOpen());
-    pipe.Queue("; head\n");
+    pipe.Queue("; head\n"); // opening the zone looks at its first bytes
     QVERIFY(pipe.Pump());
     MainDialog& dialog = fixture.Open();
     QProgressBar* bar = dialog.ProgressBar();
-
-    // A whole run first: its full bar must not carry over.
-    ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("first.txt")));
-    Button(dialog, id::kExtractDomainsButton)->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
-    QCOMPARE(bar->value(), 100);
-
     ChooseFiles(fixture, pipePath, fixture.Path(QStringLiteral("names.txt")));
     Button(dialog, id::kExtractDomainsButton)->click();
-    QVERIFY(dialog.IsRunActive());
-    // A pipe has no size: the bar only shows that the run goes on.
-    QCOMPARE(bar->maximum(), 0);
-    QCOMPARE(dialog.TimeLeftText()->text(), QString());
-
+    QCOMPARE(bar->maximum(), 0); // no size: the bar only shows that the run goes on
     Button(dialog, id::kPauseButton)->click();
     dialog.RefreshRunProgress();
     QCOMPARE(dialog.TimeLeftText()->text(), QStringLiteral("Paused"));
@@ -610,18 +562,13 @@ void JobControlTests::activeRunSaysPausedAndRefusesDrops()
     QVERIFY(!DropOn(&dialog, {QUrl::fromLocalFile(zonePath)}));
     QCoreApplication::processEvents();
     QCOMPARE(Control<QLabel>(dialog, id::kZoneFileName)->text(), shown);
-    QCOMPARE(dialog.CurrentFields().zoneFileName, shown);
-    QCOMPARE(fixture.Reopened()->ReadSettingString(QStringLiteral("Settings"), QStringLiteral("Zone File Name")),
-             shown);
 
     // Aborted: the bar is emptied, not left where the run stopped.
     Button(dialog, id::kAbortButton)->click();
     pipe.Close(); // the reader waits for input before it sees the abort
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
     QCOMPARE(bar->maximum(), 100);
-    QVERIFY(bar->text().isEmpty());
-    QCOMPARE(dialog.TimeLeftText()->text(), QString());
-    QVERIFY(fixture.messages.messages.empty());
+    QCOMPARE(bar->text(), QString());
 #endif
 }
 

@@ -1,11 +1,15 @@
 // Job control of the main dialog: starting a run on its worker thread,
 // pausing, aborting, watching it, and opening its output.
 
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
+#include <QLabel>
 #include <QMetaObject>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "control_ids.h"
 #include "dialog_services.h"
@@ -101,6 +105,7 @@ namespace plexor
             ShowWarning(QStringLiteral("Error: Unable to start the extraction."));
             return;
         }
+        BeginRunProgress();
         RefreshRunControls();
     }
 
@@ -149,6 +154,64 @@ namespace plexor
         m_statusLine->setText(QString::fromStdString(FormatStatusText(lines, names)));
     }
 
+    RunBytes MainDialog::RunProgressBytes() const
+    {
+        // Read while the worker reads: the count is an atomic, and the size
+        // was set when the file was opened on this thread.
+        return RunBytes {m_zoneFile.RawBytesRead(), m_zoneFile.RawSize()};
+    }
+
+    void MainDialog::RefreshRunProgress()
+    {
+        if (!IsRunActive())
+            return;
+        ShowRunProgress(m_progressMeter.Look(std::chrono::steady_clock::now(), RunProgressBytes(), IsPaused()));
+    }
+
+    void MainDialog::ShowRunProgress(const RunProgressFigures& figures)
+    {
+        if (figures.percent)
+        {
+            m_progressBar->setRange(0, 100);
+            m_progressBar->setValue(static_cast<int>(*figures.percent));
+        }
+        else
+        {
+            // A size not known (a pipe): the bar only shows that the run
+            // goes on.
+            m_progressBar->setRange(0, 0);
+        }
+        QString timeLeft;
+        if (figures.paused)
+            timeLeft = QString::fromLatin1(kPausedText);
+        else if (figures.secondsLeft)
+            timeLeft = QString::fromLatin1(kTimeLeftFormat)
+                           .arg(QString::fromStdString(FormatRunDuration(*figures.secondsLeft)));
+        m_timeLeftText->setText(timeLeft);
+        m_timeLeftText->setToolTip(timeLeft);
+    }
+
+    void MainDialog::BeginRunProgress()
+    {
+        m_progressMeter.Start(std::chrono::steady_clock::now());
+        m_progressBar->setEnabled(true);
+        RefreshRunProgress();
+        m_progressTimer->start();
+    }
+
+    void MainDialog::EndRunProgress(bool complete)
+    {
+        m_progressTimer->stop();
+        m_progressBar->setEnabled(false);
+        m_progressBar->setRange(0, 100);
+        if (complete)
+            m_progressBar->setValue(100);
+        else
+            m_progressBar->reset();
+        m_timeLeftText->clear();
+        m_timeLeftText->setToolTip(QString());
+    }
+
     void MainDialog::FinishRun()
     {
         // The worker has made its last call on this dialog and is returning.
@@ -156,6 +219,7 @@ namespace plexor
             m_worker.join();
         m_runActive = false;
         RefreshRunControls();
+        EndRunProgress(!m_runFailure && !IsAbortRequested() && !g_runState.stoppedAtLineLimit.load());
 
         // The final status is shown already; one message follows with the
         // failure and every note that applies, none after a clean run.

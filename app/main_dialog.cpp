@@ -9,14 +9,18 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -106,8 +110,16 @@ namespace plexor
         };
         // clang-format on
 
+        // The progress row under the status line: the bar with the
+        // percentage of the zone file read, and beside it the time left (x,
+        // y, width, height in dialog units, as the template).
+        constexpr int kProgressRow[] = {5, 240, 219, 10};
+        constexpr int kTimeLeftRow[] = {231, 240, 46, 10};
+        constexpr char kProgressBarName[] = "Run progress";
+        constexpr char kTimeLeftName[] = "Time left";
+
         constexpr int kDialogWidth = 283;
-        constexpr int kDialogHeight = 242;
+        constexpr int kDialogHeight = 256;
         constexpr int kDialogFontPoints = 8;
 
         // The items of the zone-type box, in ZoneType order.
@@ -238,6 +250,8 @@ namespace plexor
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         CreateControls();
+        CreateProgressControls();
+        setAcceptDrops(true);
 
         // Initialisation: fill the controls, the About entry, the icon, the
         // arrow ranges, the refresh timer, the run controls and the title.
@@ -332,6 +346,7 @@ namespace plexor
             }
             case ControlKind::Edit:
                 lastEdit = new QLineEdit(this);
+                lastEdit->installEventFilter(this);
                 // Qt would cut a longer text at 32767 characters, and what a
                 // field shows is what Close keeps.
                 lastEdit->setMaxLength(std::numeric_limits<int>::max());
@@ -426,6 +441,32 @@ namespace plexor
         connect(button(id::kAboutButton), &QPushButton::clicked, this, &MainDialog::ShowAbout);
     }
 
+    void MainDialog::CreateProgressControls()
+    {
+        const DialogUnits units(font());
+        const auto [barX, barY, barWidth, barHeight] = kProgressRow;
+        m_progressBar = new QProgressBar(this);
+        m_progressBar->setGeometry(units.ToPixels(barX, barY, barWidth, barHeight));
+        m_progressBar->setObjectName(QStringLiteral("runProgress"));
+        m_progressBar->setAccessibleName(QString::fromLatin1(kProgressBarName));
+        m_progressBar->setRange(0, 100);
+        m_progressBar->setFormat(QStringLiteral("%p%"));
+        m_progressBar->reset(); // empty until the first run
+        m_progressBar->setEnabled(false); // greyed while no run is active
+
+        const auto [textX, textY, textWidth, textHeight] = kTimeLeftRow;
+        auto* timeLeft = new ElidedLabel(this);
+        timeLeft->setGeometry(units.ToPixels(textX, textY, textWidth, textHeight));
+        timeLeft->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        timeLeft->setObjectName(QStringLiteral("timeLeft"));
+        timeLeft->setAccessibleName(QString::fromLatin1(kTimeLeftName));
+        m_timeLeftText = timeLeft;
+
+        m_progressTimer = new QTimer(this);
+        m_progressTimer->setInterval(kProgressIntervalMs);
+        connect(m_progressTimer, &QTimer::timeout, this, &MainDialog::RefreshRunProgress);
+    }
+
     QWidget* MainDialog::ControlById(int controlId) const
     {
         const auto found = m_controls.find(controlId);
@@ -506,6 +547,11 @@ namespace plexor
                            QString()))
             return;
 
+        TakeZoneFile(path);
+    }
+
+    void MainDialog::TakeZoneFile(const QString& path)
+    {
         // A file that is there to be read; choosing does not open it, and a
         // pipe might block an open.
         const QFileInfo chosen(path);
@@ -526,6 +572,77 @@ namespace plexor
             SetControlText(m_zoneFileLabel, path);
         }
         settings::Write(m_settings, settings::kZoneFileName, path);
+    }
+
+    std::optional<QString> MainDialog::DroppedZoneFile(const QMimeData* data) const
+    {
+        if (data == nullptr || IsRunActive() || !data->hasUrls())
+            return std::nullopt;
+        const QList<QUrl> urls = data->urls();
+        if (urls.size() != 1 || !urls.front().isLocalFile())
+            return std::nullopt;
+        const QFileInfo file(urls.front().toLocalFile());
+        if (!file.isFile())
+            return std::nullopt; // a folder, or nothing there
+        return QDir::toNativeSeparators(file.absoluteFilePath());
+    }
+
+    std::optional<QString> MainDialog::AcceptZoneFileDrag(QDropEvent* event) const
+    {
+        std::optional<QString> path = DroppedZoneFile(event->mimeData());
+        if (!path)
+        {
+            event->ignore();
+            return std::nullopt;
+        }
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        return path;
+    }
+
+    void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+    {
+        AcceptZoneFileDrag(event);
+    }
+
+    void MainDialog::dragMoveEvent(QDragMoveEvent* event)
+    {
+        AcceptZoneFileDrag(event);
+    }
+
+    void MainDialog::dropEvent(QDropEvent* event)
+    {
+        const std::optional<QString> dropped = AcceptZoneFileDrag(event);
+        if (!dropped)
+            return;
+        // Taken after the drop has returned: a message box (a number field
+        // that holds no integer) would otherwise hold the other program's
+        // drag until it is closed.
+        QMetaObject::invokeMethod(
+            this,
+            [this, path = *dropped] {
+                if (!IsRunActive())
+                    TakeZoneFile(path);
+            },
+            Qt::QueuedConnection);
+    }
+
+    bool MainDialog::eventFilter(QObject* watched, QEvent* event)
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)
+        {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (drop->mimeData() != nullptr && drop->mimeData()->hasUrls())
+            {
+                if (type == QEvent::Drop)
+                    dropEvent(drop);
+                else
+                    AcceptZoneFileDrag(drop);
+                return true;
+            }
+        }
+        return QDialog::eventFilter(watched, event);
     }
 
     bool MainDialog::PromptForFile(bool openForm, QString& path, const QString& filter,

@@ -4,7 +4,8 @@
 // buttons and the status line. It keeps the dialog's fields in members,
 // exchanges them with the controls through one ordered list, persists them in
 // the settings store, and runs extractions on a worker thread (job control,
-// in job_control.cpp).
+// in job_control.cpp). A zone file dropped on the window is taken as Open
+// Zone takes a chosen one.
 
 #include <atomic>
 #include <cstdint>
@@ -17,13 +18,17 @@
 #include <QString>
 
 #include "run/extraction_worker.h"
+#include "run/run_progress.h"
 #include "output/output_writer.h"
 #include "input/zone_line_reader.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QMimeData;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -86,6 +91,10 @@ namespace plexor
         static constexpr char kPauseCaption[] = "&Pause";
         static constexpr char kGoCaption[] = "&Go";
         static constexpr int kRefreshIntervalMs = 3000;
+        // The progress bar and the time left, a few times a second.
+        static constexpr int kProgressIntervalMs = 250;
+        static constexpr char kTimeLeftFormat[] = "%1 left";
+        static constexpr char kPausedText[] = "Paused";
         static constexpr int kArrowLower = 5;
         static constexpr int kArrowUpper = 67;
 
@@ -109,6 +118,10 @@ namespace plexor
         void WriteFields();
 
         void OpenZone();
+        // The zone file a drop would give: the full path of the one local
+        // file dropped. Nothing while a run is active, or when the drop holds
+        // more than one item, a folder, or anything that is not a local file.
+        std::optional<QString> DroppedZoneFile(const QMimeData* data) const;
         // The file dialog that remembers its folder per default extension.
         // Returns true and sets `path` to the chosen file's full path when the
         // user confirmed a file; leaves `path` alone otherwise.
@@ -134,6 +147,14 @@ namespace plexor
         // disables both otherwise.
         void RefreshRunControls();
         bool IsRunActive() const { return m_runActive; }
+        // Brings the progress bar and the time left up to date while a run
+        // is active (the progress timer's work).
+        void RefreshRunProgress();
+        // The stored bytes of the run's input, read and in all, from which
+        // the progress is measured.
+        RunBytes RunProgressBytes() const;
+        QProgressBar* ProgressBar() const { return m_progressBar; }
+        QLabel* TimeLeftText() const { return m_timeLeftText; }
 
         const Fields& CurrentFields() const { return m_fields; }
         QString OutputPath() const { return m_outputPath; }
@@ -160,6 +181,12 @@ namespace plexor
         void reject() override;
 
     protected:
+        void dragEnterEvent(QDragEnterEvent* event) override;
+        void dragMoveEvent(QDragMoveEvent* event) override;
+        void dropEvent(QDropEvent* event) override;
+        // Files dragged over the edit fields are the window's drop, not text
+        // for the field.
+        bool eventFilter(QObject* watched, QEvent* event) override;
 #ifdef Q_OS_WIN
         // The About entry of the window's system menu.
         void showEvent(QShowEvent* event) override;
@@ -177,6 +204,19 @@ namespace plexor
         void RememberFolderOf(const QString& path, const QString& defaultExtension);
         void LoadSettings();
         void CreateControls();
+        void CreateProgressControls();
+        // Open Zone's work once a path is chosen (also by a drop): the fields
+        // are read, the path shown and stored, its folder remembered.
+        void TakeZoneFile(const QString& path);
+        // Accepts a drag or drop that gives a zone file and returns its path;
+        // refuses any other.
+        std::optional<QString> AcceptZoneFileDrag(QDropEvent* event) const;
+        void ShowRunProgress(const RunProgressFigures& figures);
+        // At the start of a run: the bar at its start, the timer going.
+        void BeginRunProgress();
+        // At the end: the bar full after a run that read its whole input,
+        // empty after one that failed or was stopped; the time left blank.
+        void EndRunProgress(bool complete);
         void ShowWarning(const QString& text);
         // Runs on the dialog's thread once the worker has ended the run.
         void FinishRun();
@@ -222,6 +262,10 @@ namespace plexor
         QAction* m_aboutAction = nullptr;
         QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;
+        QProgressBar* m_progressBar = nullptr;
+        QLabel* m_timeLeftText = nullptr;
+        QTimer* m_progressTimer = nullptr;
+        RunProgressMeter m_progressMeter;
 #ifdef Q_OS_WIN
         bool m_systemMenuReady = false;
 #endif

@@ -10,11 +10,15 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QWidget>
 
 #include "dialog_services.h"
@@ -181,5 +185,20 @@ namespace plexor::test
     {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    // Drags the items over `target` and drops them there, as a file manager
+    // does (the paths also as text); true when drag and drop were accepted.
+    inline bool DropOn(QWidget* target, const QList<QUrl>& items)
+    {
+        QMimeData data;
+        data.setUrls(items);
+        data.setText(items.front().toString());
+        const QPoint point = target->rect().center();
+        QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(point), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        return enter.isAccepted() && drop.isAccepted();
     }
 }

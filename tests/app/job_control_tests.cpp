@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -159,7 +160,11 @@ private slots:
     void runTakesTheLayoutAndTheStoredLineLimit();
     void endOfRunMessageHoldsEveryNote();
 
+    void progressShowsTheEndOfTheRun_data();
+    void progressShowsTheEndOfTheRun();
+
     void pauseThenAbortEndsTheRun();
+    void activeRunSaysPausedAndRefusesDrops();
     void pauseAndGoResumeTheRun();
     void activeRunRefusesCloseAndStartAndKeepsItsMode();
     void destroyingDialogDuringRunWaitsForWorker();
@@ -415,6 +420,41 @@ void JobControlTests::readFailureShownAfterRun()
     QCOMPARE(StatusText(dialog), QStringLiteral("[0 Lines]  [0 Names]"));
 }
 
+void JobControlTests::progressShowsTheEndOfTheRun_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("plain") << QByteArray(kGtldZone) << true;
+    // Measured in the stored, compressed bytes.
+    QTest::newRow("gzip") << ReadFile(QStringLiteral(PLEXOR_SAMPLES_DIR "/com-sample.zone.gz")) << true;
+    QTest::newRow("read failure") << QByteArray("\x1f\x8b\x08\x00", 4) + QByteArray(64, '\xa5') << false;
+}
+
+void JobControlTests::progressShowsTheEndOfTheRun()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(bool, complete);
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, zone));
+    MainDialog& dialog = fixture.Open();
+    QProgressBar* bar = dialog.ProgressBar();
+    ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("names.txt")));
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(bar->isEnabled() && bar->maximum() == 100 && bar->value() >= 0);
+    QCOMPARE(dialog.TimeLeftText()->text(), QString()); // no guess in the first moments
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    dialog.RefreshRunProgress(); // a late tick changes nothing
+    QVERIFY(!bar->isEnabled());
+    QCOMPARE(bar->text(), complete ? QStringLiteral("100%") : QString());
+    QCOMPARE(dialog.TimeLeftText()->text(), QString());
+    const RunBytes bytes = dialog.RunProgressBytes();
+    QCOMPARE(bytes.size, static_cast<std::uint64_t>(zone.size()));
+    if (complete)
+        QCOMPARE(bytes.read, bytes.size);
+}
+
 void JobControlTests::pauseThenAbortEndsTheRun()
 {
 #ifndef Q_OS_UNIX
@@ -489,6 +529,46 @@ void JobControlTests::pauseAndGoResumeTheRun()
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
     QCOMPARE(ReadFile(outputPath), QByteArray("ALPHA.COM\r\nBRAVO.COM\r\nDELTA.COM\r\n"));
     QCOMPARE(StatusText(dialog), QStringLiteral("[10 Lines]  [3 Names]"));
+#endif
+}
+
+void JobControlTests::activeRunSaysPausedAndRefusesDrops()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("test.zone"));
+    QVERIFY(WriteFile(zonePath, kGtldZone));
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("; head\n"); // opening the zone looks at its first bytes
+    QVERIFY(pipe.Pump());
+    MainDialog& dialog = fixture.Open();
+    QProgressBar* bar = dialog.ProgressBar();
+    ChooseFiles(fixture, pipePath, fixture.Path(QStringLiteral("names.txt")));
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QCOMPARE(bar->maximum(), 0); // no size: the bar only shows that the run goes on
+    Button(dialog, id::kPauseButton)->click();
+    dialog.RefreshRunProgress();
+    QCOMPARE(dialog.TimeLeftText()->text(), QStringLiteral("Paused"));
+    Button(dialog, id::kPauseButton)->click();
+    dialog.RefreshRunProgress();
+    QCOMPARE(dialog.TimeLeftText()->text(), QString());
+
+    // A file dropped during the run is refused and changes nothing.
+    const QString shown = Control<QLabel>(dialog, id::kZoneFileName)->text();
+    QVERIFY(!DropOn(&dialog, {QUrl::fromLocalFile(zonePath)}));
+    QCoreApplication::processEvents();
+    QCOMPARE(Control<QLabel>(dialog, id::kZoneFileName)->text(), shown);
+
+    // Aborted: the bar is emptied, not left where the run stopped.
+    Button(dialog, id::kAbortButton)->click();
+    pipe.Close(); // the reader waits for input before it sees the abort
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(bar->text(), QString());
 #endif
 }
 

@@ -86,6 +86,8 @@ private slots:
     void openZoneKeepsTypedTextWhenNumberInvalid();
     void rememberedFoldersAreKeptPerExtension();
     void longZonePathIsKeptWhole();
+    void droppedZoneFile_data();
+    void droppedZoneFile();
 
     void tabOrderFollowsTemplate();
     void arrowsAttachToTheirFields();
@@ -512,6 +514,43 @@ void MainDialogTests::longZonePathIsKeptWhole()
     const QString shown = Control<ElidedLabel>(dialog, id::kZoneFileName)->DisplayedText();
     QVERIFY(shown.size() < longPath.size());
     QVERIFY(shown.endsWith(QStringLiteral("com.zone")));
+}
+
+void MainDialogTests::droppedZoneFile_data()
+{
+    QTest::addColumn<QStringList>("items"); // paths in the test folder, or whole URLs
+    QTest::addColumn<bool>("onField");      // dropped on an edit field instead of the window
+    QTest::addColumn<bool>("taken");
+    const QString com = QStringLiteral("zones/com.zone");
+    QTest::newRow("one file") << QStringList {com} << false << true;
+    QTest::newRow("one file on a field") << QStringList {com} << true << true;
+    QTest::newRow("two files on a field") << QStringList {com, com} << true << false;
+    QTest::newRow("a folder") << QStringList {QStringLiteral("zones")} << false << false;
+    QTest::newRow("a non-local URL") << QStringList {QStringLiteral("https://example.com/com.zone")} << false << false;
+}
+
+void MainDialogTests::droppedZoneFile()
+{
+    QFETCH(QStringList, items);
+    QFETCH(bool, onField);
+    QFETCH(bool, taken);
+    DialogFixture fixture;
+    QVERIFY(QDir(fixture.dir.path()).mkpath(QStringLiteral("zones")));
+    QVERIFY(WriteFile(fixture.Path(QStringLiteral("zones/com.zone")), QByteArrayLiteral("; zone\n")));
+    MainDialog& dialog = fixture.Open();
+    QList<QUrl> urls;
+    for (const QString& item : items)
+        urls.append(item.contains(QLatin1Char(':')) ? QUrl(item) : QUrl::fromLocalFile(fixture.Path(item)));
+
+    QCOMPARE(DropOn(onField ? dialog.ControlById(id::kIncludeWordsEdit) : &dialog, urls), taken);
+    QCoreApplication::processEvents();
+    // Taken as Open Zone takes a chosen file: shown, stored, its folder
+    // remembered.
+    const QString expected = taken ? QDir::toNativeSeparators(fixture.Path(items.front())) : QString();
+    QCOMPARE(Text(dialog, id::kZoneFileName), expected);
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Zone File Name")), expected);
+    QCOMPARE(saved->ReadSettingString(kFilePath, QStringLiteral("zone")).isEmpty(), !taken);
 }
 
 void MainDialogTests::tabOrderFollowsTemplate()

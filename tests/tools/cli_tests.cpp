@@ -163,6 +163,8 @@ namespace
             {{1500, 1000, 9, 2}, 1.0, "100%  9 lines  2 names  0.0 MB/s"},
             {{10'000'000, 3'700'000'000, 1, 1}, 1.0, "  0%  1 lines  1 names  10.0 MB/s  6:09 left"},
             {{10'000'000, 40'000'000'000, 1, 1}, 1.0, "  0%  1 lines  1 names  10.0 MB/s  1:06:39 left"},
+            // The first moments: no guess at the time left yet.
+            {{100'000'000, 1'000'000'000, 5, 1}, 0.75, " 10%  5 lines  1 names  133.3 MB/s"},
             // A pipe: no size, so no percent and no time left.
             {{5'000'000, 0, 100, 50}, 0.5, "100 lines  50 names  10.0 MB/s"},
         };

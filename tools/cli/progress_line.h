@@ -13,9 +13,10 @@
 namespace plexor
 {
     // "37%  1200000 lines  35000 names  212.4 MB/s  0:04 left" for an input
-    // of known size; without the percent and the time left for a pipe. The
-    // rate is the zone file's bytes as stored (compressed for gzip) per
-    // second since the start.
+    // of known size; without the percent and the time left for a pipe, and
+    // without the time left in the first moments (RunProgressFrom). The rate
+    // is the zone file's bytes as stored (compressed for gzip) per second
+    // since the start.
     std::string FormatProgressLine(const HeadlessRunProgress& progress, double elapsedSeconds);
 
     // Writes progress lines over each other on one terminal line.

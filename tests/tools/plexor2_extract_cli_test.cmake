@@ -22,7 +22,7 @@ function(expect_run expected_code expected_stdout expected_stderr)
         set(input INPUT_FILE "${ARGV4}")
         list(REMOVE_AT arguments 0 1)
     endif()
-    execute_process(COMMAND "${RUNNER}" ${arguments} ${input}
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${arguments} ${input}
         RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT code EQUAL expected_code)
         message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
@@ -136,7 +136,7 @@ function(expect_stdout_bytes expected_hex expected_stderr input)
     if(input)
         set(redirect INPUT_FILE "${input}")
     endif()
-    execute_process(COMMAND "${RUNNER}" ${ARGN} ${redirect} OUTPUT_FILE "${WORK_DIR}/stdout.bin"
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN} ${redirect} OUTPUT_FILE "${WORK_DIR}/stdout.bin"
         RESULT_VARIABLE code ERROR_VARIABLE err)
     if(NOT code EQUAL 0 OR NOT err MATCHES "${expected_stderr}")
         message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, stderr '${err}'")

@@ -13,12 +13,18 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #include <io.h>
+#include <thread>
 #else
 #include <unistd.h>
 #endif
 
 #include "cli/command_line.h"
+#include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "run/headless_run.h"
 #include "run/run_messages.h"
@@ -46,11 +52,38 @@ namespace
         plexor::SetAbortRequested(true);
     }
 
+#ifdef _WIN32
+    // Set once main has written and closed everything: a console that is
+    // being closed waits for it (see below).
+    std::atomic<bool> g_finished {false};
+
+    // Windows has no signals for these: a console control handler takes
+    // them, on a thread of its own. Ctrl-C and Ctrl-Break interrupt (as
+    // SIGINT), closing the console window, logging off and shutting down
+    // terminate (as SIGTERM); each ends the run as Abort does. A second
+    // event goes on to the default handling, which ends the process at once.
+    BOOL WINAPI RequestStopOnConsoleEvent(DWORD event)
+    {
+        if (g_stopSignal.load() != 0)
+            return FALSE;
+        const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+        RequestStop(interrupt ? SIGINT : SIGTERM);
+        if (!interrupt)
+        {
+            // Windows ends the process as soon as this returns, and gives it
+            // about five seconds: the worker writes its last batch and
+            // closes the files meanwhile.
+            for (int waited = 0; waited < 90 && !g_finished.load(); ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return TRUE;
+    }
+#endif
+
     void InstallStopHandlers()
     {
 #ifdef _WIN32
-        std::signal(SIGINT, RequestStop);
-        std::signal(SIGTERM, RequestStop);
+        SetConsoleCtrlHandler(RequestStopOnConsoleEvent, TRUE);
 #else
         struct sigaction action {};
         action.sa_handler = RequestStop;
@@ -64,7 +97,9 @@ namespace
     bool IsTerminal(std::FILE* stream)
     {
 #ifdef _WIN32
-        return _isatty(_fileno(stream)) != 0;
+        // A console only: _isatty() also holds for NUL and other devices.
+        DWORD mode = 0;
+        return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
 #else
         return ::isatty(fileno(stream)) != 0;
 #endif
@@ -77,6 +112,145 @@ namespace
     }
 }
 
+namespace
+{
+    // The whole program, given the arguments after the program name as UTF-8
+    // on Windows (see wmain below), as they came elsewhere. Returns the exit
+    // code.
+    int Run(const std::vector<std::string>& argumentTexts)
+    {
+        const std::vector<std::string_view> arguments(argumentTexts.begin(), argumentTexts.end());
+        const plexor::ParsedCommandLine parsed = plexor::ParseCommandLine(arguments);
+        switch (parsed.action)
+        {
+        case plexor::ParsedCommandLine::Action::Help:
+            std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case plexor::ParsedCommandLine::Action::Version:
+            std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case plexor::ParsedCommandLine::Action::UsageError:
+            return UsageError(parsed.error);
+        case plexor::ParsedCommandLine::Action::Run:
+            break;
+        }
+        const plexor::ExtractCommand& command = parsed.command;
+        // Zone text typed by hand is never what is meant.
+        if (command.ZoneIsStandardInput() && IsTerminal(stdin))
+            return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
+
+        if (!command.quiet)
+        {
+            for (const std::string& note : parsed.notes)
+                std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+        }
+        // With the names on standard output, everything else goes to standard
+        // error.
+        std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
+
+        plexor::HeadlessRunOptions options;
+        options.zoneFromStandardInput = command.ZoneIsStandardInput();
+        options.outputToStandardOutput = command.OutputIsStandardOutput();
+        options.lineEnd = command.lineEnd;
+        plexor::ProgressLine progressLine(stderr);
+        const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
+        const auto start = std::chrono::steady_clock::now();
+        options.watch = [&](const plexor::HeadlessRunProgress& progress) {
+            // A signal that came before the run had started found the abort flag
+            // still to be reset; ask again.
+            if (g_stopSignal.load() != 0)
+                plexor::SetAbortRequested(true);
+            if (showProgress)
+            {
+                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+                progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
+            }
+        };
+
+        InstallStopHandlers();
+        const plexor::HeadlessRunResult result =
+            plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output), command.mode, static_cast<std::int32_t>(command.layout),
+                                command.filters, options);
+        progressLine.Clear();
+
+        if (result.error)
+        {
+            std::fprintf(stderr, "%s\n", result.error->c_str());
+            if (!result.statusText.empty() && !command.quiet)
+                std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+            return 1;
+        }
+        if (!command.quiet)
+        {
+            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+            if (result.unreadableRecords > 0)
+                std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
+                             static_cast<unsigned long long>(result.unreadableRecords));
+            if (result.layoutHint)
+                std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
+        }
+        if (std::fflush(stdout) != 0)
+            return 1;
+        if (const int signal = g_stopSignal.load(); signal != 0)
+        {
+            if (!command.quiet)
+                std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
+                             signal == SIGINT ? "interrupted" : "terminated");
+            return 128 + signal;
+        }
+        if (result.stoppedAtLineLimit)
+        {
+            std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
+                         plexor::LineLimitMessage(command.filters.lineLimit).c_str());
+            return 3;
+        }
+        return 0;
+    }
+}
+
+#ifdef _WIN32
+namespace
+{
+    // Messages name files in UTF-8: a console shows them as such while the
+    // program runs, and gets its own code page back at the end.
+    class Utf8Console
+    {
+    public:
+        Utf8Console()
+            : m_previous(GetConsoleOutputCP())
+        {
+            if (m_previous != 0 && m_previous != CP_UTF8)
+                SetConsoleOutputCP(CP_UTF8);
+        }
+        ~Utf8Console()
+        {
+            if (m_previous != 0 && m_previous != CP_UTF8)
+                SetConsoleOutputCP(m_previous);
+        }
+        Utf8Console(const Utf8Console&) = delete;
+        Utf8Console& operator=(const Utf8Console&) = delete;
+
+    private:
+        UINT m_previous;
+    };
+}
+
+// The arguments in UTF-16: main's would be in the ANSI code page, which
+// loses every character outside it.
+int wmain(int argc, wchar_t** argv)
+{
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(plexor::Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i])));
+    const Utf8Console console;
+    const int code = Run(arguments);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    g_finished.store(true);
+    return code;
+}
+#else
 int main(int argc, char** argv)
 {
 #ifdef SIGXFSZ
@@ -84,90 +258,6 @@ int main(int argc, char** argv)
     // and the run reports it.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const plexor::ParsedCommandLine parsed = plexor::ParseCommandLine(arguments);
-    switch (parsed.action)
-    {
-    case plexor::ParsedCommandLine::Action::Help:
-        std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case plexor::ParsedCommandLine::Action::Version:
-        std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    case plexor::ParsedCommandLine::Action::UsageError:
-        return UsageError(parsed.error);
-    case plexor::ParsedCommandLine::Action::Run:
-        break;
-    }
-    const plexor::ExtractCommand& command = parsed.command;
-    // Zone text typed by hand is never what is meant.
-    if (command.ZoneIsStandardInput() && IsTerminal(stdin))
-        return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
-
-    if (!command.quiet)
-    {
-        for (const std::string& note : parsed.notes)
-            std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
-    }
-    // With the names on standard output, everything else goes to standard
-    // error.
-    std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
-
-    plexor::HeadlessRunOptions options;
-    options.zoneFromStandardInput = command.ZoneIsStandardInput();
-    options.outputToStandardOutput = command.OutputIsStandardOutput();
-    options.lineEnd = command.lineEnd;
-    plexor::ProgressLine progressLine(stderr);
-    const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
-    const auto start = std::chrono::steady_clock::now();
-    options.watch = [&](const plexor::HeadlessRunProgress& progress) {
-        // A signal that came before the run had started found the abort flag
-        // still to be reset; ask again.
-        if (g_stopSignal.load() != 0)
-            plexor::SetAbortRequested(true);
-        if (showProgress)
-        {
-            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
-        }
-    };
-
-    InstallStopHandlers();
-    const plexor::HeadlessRunResult result =
-        plexor::RunHeadless(command.zone, command.output, command.mode, static_cast<std::int32_t>(command.layout),
-                            command.filters, options);
-    progressLine.Clear();
-
-    if (result.error)
-    {
-        std::fprintf(stderr, "%s\n", result.error->c_str());
-        if (!result.statusText.empty() && !command.quiet)
-            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-        return 1;
-    }
-    if (!command.quiet)
-    {
-        std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-        if (result.unreadableRecords > 0)
-            std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
-                         static_cast<unsigned long long>(result.unreadableRecords));
-        if (result.layoutHint)
-            std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
-    }
-    if (std::fflush(stdout) != 0)
-        return 1;
-    if (const int signal = g_stopSignal.load(); signal != 0)
-    {
-        if (!command.quiet)
-            std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
-                         signal == SIGINT ? "interrupted" : "terminated");
-        return 128 + signal;
-    }
-    if (result.stoppedAtLineLimit)
-    {
-        std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
-                     plexor::LineLimitMessage(command.filters.lineLimit).c_str());
-        return 3;
-    }
-    return 0;
+    return Run(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
 }
+#endif

@@ -109,6 +109,21 @@ expect_run(1 "^$" "The output file is the zone file itself"
     INPUT "${WORK_DIR}/sample.zone" --layout gtld --mode domains - "${WORK_DIR}/sample.zone")
 expect_file("${WORK_DIR}/sample.zone" "${zone_before}")
 
+# A file and a folder named outside the ANSI code page of a Western-European
+# Windows, in a zone saved with a byte-order mark and CR LF line ends, as a
+# Windows editor saves it; also read from standard input.
+file(MAKE_DIRECTORY "${WORK_DIR}/dåta")
+string(ASCII 239 187 191 byte_order_mark)
+file(WRITE "${WORK_DIR}/dåta/зона-ä.zone" "${byte_order_mark}$ORIGIN example.\r\nfoo NS ns1.foo\r\nbar NS ns1.foo\r\n")
+expect_run(0 "\\[3 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout master --mode domains ${open_filters} "${WORK_DIR}/dåta/зона-ä.zone" "${WORK_DIR}/dåta/имена.txt")
+expect_file("${WORK_DIR}/dåta/имена.txt" "666f6f2e6578616d706c650d0a6261722e6578616d706c650d0a")
+expect_run(0 "\\[3 Lines\\]  \\[2 Names\\]\n$" "^$"
+    INPUT "${WORK_DIR}/dåta/зона-ä.zone" --layout master --mode domains ${open_filters} - "${WORK_DIR}/dåta/имена.txt")
+expect_file("${WORK_DIR}/dåta/имена.txt" "666f6f2e6578616d706c650d0a6261722e6578616d706c650d0a")
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/dåta/нет.zone'\nNo such file or directory\n$"
+    --layout master --mode domains "${WORK_DIR}/dåta/нет.zone" "${WORK_DIR}/dåta/имена.txt")
+
 # LF line ends.
 expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
     --layout gtld --mode domains ${open_filters} --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")

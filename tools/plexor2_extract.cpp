@@ -4,7 +4,6 @@
 // program's settings are never touched. `plexor2-extract --help` and the
 // manual page (docs/plexor2-extract.1.scd) describe it.
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,7 +17,6 @@
 #endif
 #include <windows.h>
 #include <io.h>
-#include <thread>
 #else
 #include <unistd.h>
 #endif
@@ -26,6 +24,7 @@
 #include "cli/command_line.h"
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
+#include "cli/stop_request.h"
 #include "run/headless_run.h"
 #include "run/run_messages.h"
 
@@ -36,63 +35,6 @@
 namespace
 {
     constexpr const char* kProgram = "plexor2-extract";
-
-    // The signal that asked the run to end, 0 while none has. Written by the
-    // handler on whichever thread took the signal, read by the main thread.
-    std::atomic<int> g_stopSignal {0};
-    static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
-                  "the signal handler may only store to lock-free atomics");
-
-    // Ends the run as Abort does: the worker writes the batch it holds and
-    // closes both files. Only an atomic store here; a second signal of the
-    // same kind finds the default action again and ends the process at once.
-    extern "C" void RequestStop(int signal)
-    {
-        g_stopSignal.store(signal);
-        plexor::SetAbortRequested(true);
-    }
-
-#ifdef _WIN32
-    // Set once main has written and closed everything: a console that is
-    // being closed waits for it (see below).
-    std::atomic<bool> g_finished {false};
-
-    // Windows has no signals for these: a console control handler takes
-    // them, on a thread of its own. Ctrl-C and Ctrl-Break interrupt (as
-    // SIGINT), closing the console window, logging off and shutting down
-    // terminate (as SIGTERM); each ends the run as Abort does. A second
-    // event goes on to the default handling, which ends the process at once.
-    BOOL WINAPI RequestStopOnConsoleEvent(DWORD event)
-    {
-        if (g_stopSignal.load() != 0)
-            return FALSE;
-        const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-        RequestStop(interrupt ? SIGINT : SIGTERM);
-        if (!interrupt)
-        {
-            // Windows ends the process as soon as this returns, and gives it
-            // about five seconds: the worker writes its last batch and
-            // closes the files meanwhile.
-            for (int waited = 0; waited < 90 && !g_finished.load(); ++waited)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return TRUE;
-    }
-#endif
-
-    void InstallStopHandlers()
-    {
-#ifdef _WIN32
-        SetConsoleCtrlHandler(RequestStopOnConsoleEvent, TRUE);
-#else
-        struct sigaction action {};
-        action.sa_handler = RequestStop;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-#endif
-    }
 
     bool IsTerminal(std::FILE* stream)
     {
@@ -158,7 +100,7 @@ namespace
         options.watch = [&](const plexor::HeadlessRunProgress& progress) {
             // A signal that came before the run had started found the abort flag
             // still to be reset; ask again.
-            if (g_stopSignal.load() != 0)
+            if (plexor::StopSignal() != 0)
                 plexor::SetAbortRequested(true);
             if (showProgress)
             {
@@ -167,7 +109,7 @@ namespace
             }
         };
 
-        InstallStopHandlers();
+        plexor::InstallStopHandlers();
         const plexor::HeadlessRunResult result =
             plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output), command.mode, static_cast<std::int32_t>(command.layout),
                                 command.filters, options);
@@ -191,12 +133,12 @@ namespace
         }
         if (std::fflush(stdout) != 0)
             return 1;
-        if (const int signal = g_stopSignal.load(); signal != 0)
+        if (const int signal = plexor::StopSignal(); signal != 0)
         {
             if (!command.quiet)
                 std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
                              signal == SIGINT ? "interrupted" : "terminated");
-            return 128 + signal;
+            return plexor::StopExitCode(signal);
         }
         if (result.stoppedAtLineLimit)
         {
@@ -247,7 +189,7 @@ int wmain(int argc, wchar_t** argv)
     const int code = Run(arguments);
     std::fflush(stdout);
     std::fflush(stderr);
-    g_finished.store(true);
+    plexor::MarkFinished();
     return code;
 }
 #else

@@ -1,13 +1,23 @@
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "cli/command_line.h"
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
+#include "cli/stop_request.h"
+#include "run/extraction_state.h"
 
 using namespace plexor;
 
@@ -206,4 +216,21 @@ namespace
         EXPECT_EQ(path.wstring(), L"d\u00e5ta/\u0437\u043e\u043d\u0430-\u00e4.zone");
 #endif
     }
+
+#ifdef _WIN32
+    TEST(StopRequest, CtrlBreakEndsTheRunAsAbortDoesAndASecondEndsTheProgram)
+    {
+        // (Wine cannot send console events to a program without a console,
+        // so the handler is called as Windows would call it.)
+        ASSERT_EQ(StopSignal(), 0);
+        SetAbortRequested(false);
+        EXPECT_TRUE(HandleConsoleEvent(CTRL_BREAK_EVENT));
+        EXPECT_TRUE(IsAbortRequested());
+        EXPECT_EQ(StopSignal(), SIGINT);
+        EXPECT_EQ(StopExitCode(StopSignal()), 130);
+        EXPECT_FALSE(HandleConsoleEvent(CTRL_C_EVENT)) << "the default handling ends the process";
+        EXPECT_EQ(StopSignal(), SIGINT);
+        SetAbortRequested(false);
+    }
+#endif
 }

@@ -24,7 +24,7 @@ file(CONFIGURE OUTPUT "${PLEXOR_WINE_RUN}" @ONLY CONTENT [[#!/bin/sh
 # prefix's Wine server, `wine-run --start` makes the prefix and starts it. Made by cmake/WindowsTests.cmake.
 WINEPREFIX='@PLEXOR_WINE_PREFIX@'
 WINEDEBUG=-all
-LC_ALL=C
+LC_ALL=C.UTF-8
 export WINEPREFIX WINEDEBUG LC_ALL
 unset DISPLAY WAYLAND_DISPLAY
 if [ "$1" = --start ]; then

@@ -173,6 +173,9 @@ expect_stdout_bytes("${names_lf}" "^$" ""
 expect_run(0 "^$" "^$" --quiet --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[7 Lines\\]" "^\r[ 0-9]*%  [0-9]+ lines  [0-9]+ names.*\r *\r$"
     --progress --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+# Standard input redirected from a file has a size too: the percentage shows.
+expect_run(0 "\\[7 Lines\\]" "^\r[ 0-9]*%  [0-9]+ lines  [0-9]+ names.*\r *\r$"
+    INPUT "${WORK_DIR}/sample.zone" --progress --layout gtld --mode domains - "${WORK_DIR}/out.txt")
 
 # No line limit.
 expect_run(0 "\\[7 Lines\\]" "^$"

@@ -54,100 +54,97 @@ namespace
     }
 }
 
-namespace
+// The whole program, given the arguments after the program name as UTF-8
+// on Windows (see wmain below), as they came elsewhere. Returns the exit
+// code.
+static int Run(const std::vector<std::string>& argumentTexts)
 {
-    // The whole program, given the arguments after the program name as UTF-8
-    // on Windows (see wmain below), as they came elsewhere. Returns the exit
-    // code.
-    int Run(const std::vector<std::string>& argumentTexts)
+    const std::vector<std::string_view> arguments(argumentTexts.begin(), argumentTexts.end());
+    const plexor::ParsedCommandLine parsed = plexor::ParseCommandLine(arguments);
+    switch (parsed.action)
     {
-        const std::vector<std::string_view> arguments(argumentTexts.begin(), argumentTexts.end());
-        const plexor::ParsedCommandLine parsed = plexor::ParseCommandLine(arguments);
-        switch (parsed.action)
-        {
-        case plexor::ParsedCommandLine::Action::Help:
-            std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
-            return std::fflush(stdout) == 0 ? 0 : 1;
-        case plexor::ParsedCommandLine::Action::Version:
-            std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
-            return std::fflush(stdout) == 0 ? 0 : 1;
-        case plexor::ParsedCommandLine::Action::UsageError:
-            return UsageError(parsed.error);
-        case plexor::ParsedCommandLine::Action::Run:
-            break;
-        }
-        const plexor::ExtractCommand& command = parsed.command;
-        // Zone text typed by hand is never what is meant.
-        if (command.ZoneIsStandardInput() && IsTerminal(stdin))
-            return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
-
-        if (!command.quiet)
-        {
-            for (const std::string& note : parsed.notes)
-                std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
-        }
-        // With the names on standard output, everything else goes to standard
-        // error.
-        std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
-
-        plexor::HeadlessRunOptions options;
-        options.zoneFromStandardInput = command.ZoneIsStandardInput();
-        options.outputToStandardOutput = command.OutputIsStandardOutput();
-        options.lineEnd = command.lineEnd;
-        plexor::ProgressLine progressLine(stderr);
-        const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
-        const auto start = std::chrono::steady_clock::now();
-        options.watch = [&](const plexor::HeadlessRunProgress& progress) {
-            // A signal that came before the run had started found the abort flag
-            // still to be reset; ask again.
-            if (plexor::StopSignal() != 0)
-                plexor::SetAbortRequested(true);
-            if (showProgress)
-            {
-                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-                progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
-            }
-        };
-
-        plexor::InstallStopHandlers();
-        const plexor::HeadlessRunResult result =
-            plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output), command.mode, static_cast<std::int32_t>(command.layout),
-                                command.filters, options);
-        progressLine.Clear();
-
-        if (result.error)
-        {
-            std::fprintf(stderr, "%s\n", result.error->c_str());
-            if (!result.statusText.empty() && !command.quiet)
-                std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-            return 1;
-        }
-        if (!command.quiet)
-        {
-            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-            if (result.unreadableRecords > 0)
-                std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
-                             static_cast<unsigned long long>(result.unreadableRecords));
-            if (result.layoutHint)
-                std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
-        }
-        if (std::fflush(stdout) != 0)
-            return 1;
-        if (const int signal = plexor::StopSignal(); signal != 0)
-        {
-            if (!command.quiet)
-                std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
-                             signal == SIGINT ? "interrupted" : "terminated");
-            return plexor::StopExitCode(signal);
-        }
-        if (result.stoppedAtLineLimit)
-        {
-            std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
-                         plexor::LineLimitMessage(command.filters.lineLimit).c_str());
-            return 3;
-        }
-        return 0;
+    case plexor::ParsedCommandLine::Action::Help:
+        std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    case plexor::ParsedCommandLine::Action::Version:
+        std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    case plexor::ParsedCommandLine::Action::UsageError:
+        return UsageError(parsed.error);
+    case plexor::ParsedCommandLine::Action::Run:
+        break;
     }
+    const plexor::ExtractCommand& command = parsed.command;
+    // Zone text typed by hand is never what is meant.
+    if (command.ZoneIsStandardInput() && IsTerminal(stdin))
+        return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
+
+    if (!command.quiet)
+    {
+        for (const std::string& note : parsed.notes)
+            std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+    }
+    // With the names on standard output, everything else goes to standard
+    // error.
+    std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
+
+    plexor::HeadlessRunOptions options;
+    options.zoneFromStandardInput = command.ZoneIsStandardInput();
+    options.outputToStandardOutput = command.OutputIsStandardOutput();
+    options.lineEnd = command.lineEnd;
+    plexor::ProgressLine progressLine(stderr);
+    const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
+    const auto start = std::chrono::steady_clock::now();
+    options.watch = [&](const plexor::HeadlessRunProgress& progress) {
+        // A signal that came before the run had started found the abort flag
+        // still to be reset; ask again.
+        if (plexor::StopSignal() != 0)
+            plexor::SetAbortRequested(true);
+        if (showProgress)
+        {
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
+        }
+    };
+
+    plexor::InstallStopHandlers();
+    const plexor::HeadlessRunResult result =
+        plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output),
+                            command.mode, static_cast<std::int32_t>(command.layout), command.filters, options);
+    progressLine.Clear();
+
+    if (result.error)
+    {
+        std::fprintf(stderr, "%s\n", result.error->c_str());
+        if (!result.statusText.empty() && !command.quiet)
+            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+        return 1;
+    }
+    if (!command.quiet)
+    {
+        std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+        if (result.unreadableRecords > 0)
+            std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
+                         static_cast<unsigned long long>(result.unreadableRecords));
+        if (result.layoutHint)
+            std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
+    }
+    if (std::fflush(stdout) != 0)
+        return 1;
+    if (const int signal = plexor::StopSignal(); signal != 0)
+    {
+        if (!command.quiet)
+            std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
+                         signal == SIGINT ? "interrupted" : "terminated");
+        return plexor::StopExitCode(signal);
+    }
+    if (result.stoppedAtLineLimit)
+    {
+        std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
+                     plexor::LineLimitMessage(command.filters.lineLimit).c_str());
+        return 3;
+    }
+    return 0;
 }
 
 #ifdef _WIN32

@@ -193,7 +193,8 @@ namespace
         } cases[] = {
             {u"", ""},
             {u"plain.zone", "plain.zone"},
-            {u"d\u00e5ta\\\u0437\u043e\u043d\u0430-\u00e4.zone", "d\xC3\xA5ta\\\xD0\xB7\xD0\xBE\xD0\xBD\xD0\xB0-\xC3\xA4.zone"},
+            {u"d\u00e5ta\\\u0437\u043e\u043d\u0430-\u00e4.zone",
+             "d\xC3\xA5ta\\\xD0\xB7\xD0\xBE\xD0\xBD\xD0\xB0-\xC3\xA4.zone"},
             {u"\u20ac\uffff", "\xE2\x82\xAC\xEF\xBF\xBF"},
             {u"\U0001F600", "\xF0\x9F\x98\x80"}, // a surrogate pair
             // Surrogates without their partner, which a Windows name may hold.

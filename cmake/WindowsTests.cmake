@@ -1,10 +1,12 @@
 # Running the Windows build's tests on Linux: a cross build (the `windows`
 # preset) runs every test program through Wine. A small launcher made here,
 # build/windows/wine-run, gives each run the same surroundings: a Wine prefix
-# inside the build folder, no Wine debug chatter, no display, and the C
-# locale, under which Wine's ANSI code page is 1252 (Western European), as on
-# most Windows machines in that region: file names outside it reach a program
-# intact only through the wide-character API.
+# inside the build folder, no Wine debug chatter, no display, and the locale
+# C.UTF-8. Under it, the Unix side (arguments, file names) is UTF-8 while
+# Wine's ANSI code page is 1252 (Western European), as on most Windows
+# machines in that region: file names outside it reach a program intact only
+# through the wide-character API, so the tests of such names mean what they
+# would on Windows.
 #
 # Starting Wine in a fresh prefix takes seconds and must not happen in
 # several tests at once: the test wine_prefix makes the prefix first (the
@@ -13,26 +15,29 @@
 find_program(PLEXOR_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 find_program(PLEXOR_WINESERVER NAMES wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(NOT PLEXOR_WINE OR NOT PLEXOR_WINESERVER)
-    message(FATAL_ERROR "Wine is needed to run the Windows build's tests: install the Debian packages wine and "
-                        "wine64 (scripts/install-deps.sh does), or configure with -DPLEXOR_BUILD_TESTS=OFF")
+    message(FATAL_ERROR "Wine is needed to run the Windows build's tests: install the Debian package wine64 "
+                        "(scripts/install-deps.sh does), or configure with -DPLEXOR_BUILD_TESTS=OFF")
 endif()
 
 set(PLEXOR_WINE_PREFIX "${PROJECT_BINARY_DIR}/wine-prefix")
 set(PLEXOR_WINE_RUN "${PROJECT_BINARY_DIR}/wine-run")
 file(CONFIGURE OUTPUT "${PLEXOR_WINE_RUN}" @ONLY CONTENT [[#!/bin/sh
-# Runs a Windows program under Wine for the tests; `wine-run --stop` ends the
-# prefix's Wine server, `wine-run --start` makes the prefix and starts it. Made by cmake/WindowsTests.cmake.
+# Runs a Windows program under Wine for the tests; `wine-run --start` makes
+# the prefix and starts its Wine server, `wine-run --stop` ends the server.
+# Made by cmake/WindowsTests.cmake.
 WINEPREFIX='@PLEXOR_WINE_PREFIX@'
 WINEDEBUG=-all
+# No Wine Mono or Gecko: a fresh prefix would offer to download them.
+WINEDLLOVERRIDES='mscoree,mshtml='
 LC_ALL=C.UTF-8
-export WINEPREFIX WINEDEBUG LC_ALL
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES LC_ALL
 unset DISPLAY WAYLAND_DISPLAY
 if [ "$1" = --start ]; then
     # Makes the prefix, and keeps its Wine server running until --stop:
-    # every program then starts in a fraction of a second.
-    # (A server still running from before is fine.) The server and the
-    # helpers Wine starts outlive this script: they must not hold on to
-    # its output, which ctest waits for.
+    # every program then starts in a fraction of a second (a server still
+    # running from before is fine). The server and the helpers Wine starts
+    # outlive this script: they must not hold on to its output, which ctest
+    # waits for.
     exec </dev/null >/dev/null 2>&1
     '@PLEXOR_WINESERVER@' --persistent 2>/dev/null
     exec '@PLEXOR_WINE@' wineboot --init

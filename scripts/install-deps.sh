@@ -19,6 +19,11 @@ packages=(
     scdoc                         # makes the manual page of plexor2-extract
     mandoc groff-base             # check that the manual page renders cleanly
     dpkg-dev                      # dpkg-shlibdeps, for the Debian package and its test
+    # The Windows build of the engine and plexor2-extract (the windows preset):
+    # the MinGW-w64 cross compiler (POSIX threads), zlib for it, GoogleTest's
+    # sources to build for it, and Wine to run its tests (the preset finds
+    # /usr/lib/wine/wine64; the wine package's launcher is not needed).
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
 )
 # Extra packages for a caller that needs more (e.g. clang for fuzzing).
 packages+=("$@")

@@ -4,7 +4,6 @@
 // program's settings are never touched. `plexor2-extract --help` and the
 // manual page (docs/plexor2-extract.1.scd) describe it.
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -13,13 +12,19 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #include <io.h>
 #else
 #include <unistd.h>
 #endif
 
 #include "cli/command_line.h"
+#include "cli/program_arguments.h"
 #include "cli/progress_line.h"
+#include "cli/stop_request.h"
 #include "run/headless_run.h"
 #include "run/run_messages.h"
 
@@ -31,40 +36,12 @@ namespace
 {
     constexpr const char* kProgram = "plexor2-extract";
 
-    // The signal that asked the run to end, 0 while none has. Written by the
-    // handler on whichever thread took the signal, read by the main thread.
-    std::atomic<int> g_stopSignal {0};
-    static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
-                  "the signal handler may only store to lock-free atomics");
-
-    // Ends the run as Abort does: the worker writes the batch it holds and
-    // closes both files. Only an atomic store here; a second signal of the
-    // same kind finds the default action again and ends the process at once.
-    extern "C" void RequestStop(int signal)
-    {
-        g_stopSignal.store(signal);
-        plexor::SetAbortRequested(true);
-    }
-
-    void InstallStopHandlers()
-    {
-#ifdef _WIN32
-        std::signal(SIGINT, RequestStop);
-        std::signal(SIGTERM, RequestStop);
-#else
-        struct sigaction action {};
-        action.sa_handler = RequestStop;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-#endif
-    }
-
     bool IsTerminal(std::FILE* stream)
     {
 #ifdef _WIN32
-        return _isatty(_fileno(stream)) != 0;
+        // A console only: _isatty() also holds for NUL and other devices.
+        DWORD mode = 0;
+        return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
 #else
         return ::isatty(fileno(stream)) != 0;
 #endif
@@ -77,14 +54,12 @@ namespace
     }
 }
 
-int main(int argc, char** argv)
+// The whole program, given the arguments after the program name as UTF-8
+// on Windows (see wmain below), as they came elsewhere. Returns the exit
+// code.
+static int Run(const std::vector<std::string>& argumentTexts)
 {
-#ifdef SIGXFSZ
-    // A file-size limit then fails the write instead of killing the process,
-    // and the run reports it.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string_view> arguments(argumentTexts.begin(), argumentTexts.end());
     const plexor::ParsedCommandLine parsed = plexor::ParseCommandLine(arguments);
     switch (parsed.action)
     {
@@ -123,7 +98,7 @@ int main(int argc, char** argv)
     options.watch = [&](const plexor::HeadlessRunProgress& progress) {
         // A signal that came before the run had started found the abort flag
         // still to be reset; ask again.
-        if (g_stopSignal.load() != 0)
+        if (plexor::StopSignal() != 0)
             plexor::SetAbortRequested(true);
         if (showProgress)
         {
@@ -132,10 +107,10 @@ int main(int argc, char** argv)
         }
     };
 
-    InstallStopHandlers();
+    plexor::InstallStopHandlers();
     const plexor::HeadlessRunResult result =
-        plexor::RunHeadless(command.zone, command.output, command.mode, static_cast<std::int32_t>(command.layout),
-                            command.filters, options);
+        plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output),
+                            command.mode, static_cast<std::int32_t>(command.layout), command.filters, options);
     progressLine.Clear();
 
     if (result.error)
@@ -156,12 +131,12 @@ int main(int argc, char** argv)
     }
     if (std::fflush(stdout) != 0)
         return 1;
-    if (const int signal = g_stopSignal.load(); signal != 0)
+    if (const int signal = plexor::StopSignal(); signal != 0)
     {
         if (!command.quiet)
             std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
                          signal == SIGINT ? "interrupted" : "terminated");
-        return 128 + signal;
+        return plexor::StopExitCode(signal);
     }
     if (result.stoppedAtLineLimit)
     {
@@ -171,3 +146,57 @@ int main(int argc, char** argv)
     }
     return 0;
 }
+
+#ifdef _WIN32
+namespace
+{
+    // Messages name files in UTF-8: a console shows them as such while the
+    // program runs, and gets its own code page back at the end.
+    class Utf8Console
+    {
+    public:
+        Utf8Console()
+            : m_previous(GetConsoleOutputCP())
+        {
+            if (m_previous != 0 && m_previous != CP_UTF8)
+                SetConsoleOutputCP(CP_UTF8);
+        }
+        ~Utf8Console()
+        {
+            if (m_previous != 0 && m_previous != CP_UTF8)
+                SetConsoleOutputCP(m_previous);
+        }
+        Utf8Console(const Utf8Console&) = delete;
+        Utf8Console& operator=(const Utf8Console&) = delete;
+
+    private:
+        UINT m_previous;
+    };
+}
+
+// The arguments in UTF-16: main's would be in the ANSI code page, which
+// loses every character outside it.
+int wmain(int argc, wchar_t** argv)
+{
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(plexor::Utf8FromUtf16(reinterpret_cast<const char16_t*>(argv[i])));
+    const Utf8Console console;
+    const int code = Run(arguments);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    plexor::MarkFinished();
+    return code;
+}
+#else
+int main(int argc, char** argv)
+{
+#ifdef SIGXFSZ
+    // A file-size limit then fails the write instead of killing the process,
+    // and the run reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    return Run(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+}
+#endif

@@ -486,6 +486,31 @@ namespace plexor
             bool m_finished = false;
         };
 
+        // The text without a UTF-8 byte-order mark in front, as Windows
+        // editors write one: it is no part of the first line. Reads no
+        // further than the first byte that differs from the mark, so a pipe
+        // is not waited on for more.
+        std::unique_ptr<ByteSource> WithoutByteOrderMark(std::unique_ptr<ByteSource> text)
+        {
+            static constexpr char kMark[] = {'\xEF', '\xBB', '\xBF'};
+            char head[sizeof kMark];
+            std::size_t have = 0;
+            while (have < sizeof kMark)
+            {
+                // A failed read fails again, and is reported, when the
+                // reader asks.
+                const std::ptrdiff_t got = text->Read(head + have, sizeof kMark - have);
+                if (got <= 0)
+                    break;
+                have += static_cast<std::size_t>(got);
+                if (std::memcmp(head, kMark, have) != 0)
+                    break;
+            }
+            if (have == sizeof kMark && std::memcmp(head, kMark, have) == 0)
+                return text;
+            return std::make_unique<PrefixedSource>(std::string(head, have), std::move(text));
+        }
+
         constexpr Inflater kInflaters[] = {
             Inflater::Zlib,
 #ifdef PLEXOR_HAVE_ISAL
@@ -537,13 +562,13 @@ namespace plexor
                        && static_cast<unsigned char>(magic[1]) == 0x8B;
         auto prefixed = std::make_unique<PrefixedSource>(std::string(magic, have), std::move(raw));
         if (!gzip)
-            return prefixed;
+            return WithoutByteOrderMark(std::move(prefixed));
 #ifdef PLEXOR_HAVE_ISAL
         if (inflater == Inflater::Isal)
-            return std::make_unique<GzipSource<IsalMemberInflater>>(std::move(prefixed));
+            return WithoutByteOrderMark(std::make_unique<GzipSource<IsalMemberInflater>>(std::move(prefixed)));
 #else
         (void)inflater;
 #endif
-        return std::make_unique<GzipSource<ZlibMemberInflater>>(std::move(prefixed));
+        return WithoutByteOrderMark(std::make_unique<GzipSource<ZlibMemberInflater>>(std::move(prefixed)));
     }
 }

@@ -47,7 +47,8 @@ namespace plexor
     // The data of `raw` as it should be read: decompressed when it starts
     // with the gzip magic bytes 1F 8B (one or more members; anything after a
     // member that is not another member, and data ending inside a member, is
-    // an error), unchanged otherwise. Returns null when even the first bytes
+    // an error), unchanged otherwise; either way without a UTF-8 byte-order
+    // mark in front of the text. Returns null when even the first bytes
     // cannot be read. `inflater` chooses the library (one this build does
     // not have means zlib); both check every member's CRC-32 and length.
     std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw,

@@ -107,6 +107,14 @@ namespace plexor
         _setmode(fd, _O_BINARY);
         struct _stat64 status {};
         const bool regular = _fstat64(fd, &status) == 0 && (status.st_mode & _S_IFREG) != 0;
+        if (regular)
+        {
+            // Redirected from a file: what is left of it from the current
+            // position, in 64 bits.
+            const __int64 position = _lseeki64(fd, 0, SEEK_CUR);
+            if (position >= 0 && position <= status.st_size)
+                m_rawSize = static_cast<std::uint64_t>(status.st_size - position);
+        }
         std::FILE* file = _fdopen(fd, "rb");
 #else
         const int fd = ::dup(STDIN_FILENO);

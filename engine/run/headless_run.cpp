@@ -1,9 +1,17 @@
 #include "run/headless_run.h"
 
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <io.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -15,6 +23,67 @@ namespace plexor
 {
     namespace
     {
+#ifdef _WIN32
+        // A file on disk as Windows tells one from another: its volume and
+        // its id there. Not known for anything else (a console, a pipe, NUL).
+        struct FileIdentity
+        {
+            bool known = false;
+            ULONGLONG volume = 0;
+            FILE_ID_128 id {};
+        };
+
+        bool SameFile(const FileIdentity& a, const FileIdentity& b)
+        {
+            // Wine gives a standard handle it inherited from the Unix side
+            // volume 0; the id alone then decides.
+            return a.known && b.known && (a.volume == b.volume || a.volume == 0 || b.volume == 0)
+                   && std::memcmp(&a.id, &b.id, sizeof a.id) == 0;
+        }
+
+        FileIdentity IdentityOf(HANDLE handle)
+        {
+            FileIdentity identity;
+            if (handle == INVALID_HANDLE_VALUE || handle == nullptr || GetFileType(handle) != FILE_TYPE_DISK)
+                return identity;
+            // The 128-bit id (Windows 8 on, and the only unique one on ReFS);
+            // before that the 64-bit index.
+            FILE_ID_INFO idInfo {};
+            BY_HANDLE_FILE_INFORMATION information {};
+            if (GetFileInformationByHandleEx(handle, FileIdInfo, &idInfo, sizeof idInfo))
+            {
+                identity = {true, idInfo.VolumeSerialNumber, idInfo.FileId};
+            }
+            else if (GetFileInformationByHandle(handle, &information))
+            {
+                identity.known = true;
+                identity.volume = information.dwVolumeSerialNumber;
+                const std::uint64_t index =
+                    (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+                std::memcpy(identity.id.Identifier, &index, sizeof index);
+            }
+            return identity;
+        }
+
+        FileIdentity IdentityOfStream(int fd)
+        {
+            return IdentityOf(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+        }
+
+        FileIdentity IdentityOfPath(const std::filesystem::path& path)
+        {
+            // No access asked for, and every sharing allowed: only looks.
+            const HANDLE handle =
+                CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            if (handle == INVALID_HANDLE_VALUE)
+                return {};
+            const FileIdentity identity = IdentityOf(handle);
+            CloseHandle(handle);
+            return identity;
+        }
+#endif
+
         // Whether writing the output would overwrite the zone file: the same
         // file reached by two paths (links included), or a regular file
         // behind standard input or output that is also the other side.
@@ -27,7 +96,10 @@ namespace plexor
                 return std::filesystem::equivalent(zonePath, outputPath, error);
             }
 #ifdef _WIN32
-            return false;
+            const FileIdentity zone = options.zoneFromStandardInput ? IdentityOfStream(0) : IdentityOfPath(zonePath);
+            const FileIdentity output =
+                options.outputToStandardOutput ? IdentityOfStream(1) : IdentityOfPath(outputPath);
+            return SameFile(zone, output);
 #else
             struct stat zone {};
             struct stat output {};

@@ -3,7 +3,8 @@
 # that the final status text counts as many names as the output has lines.
 # With QUIET set, the program must print nothing on stderr either: the
 # standard master-file samples are well formed, so no record of theirs may be
-# reported unreadable.
+# reported unreadable. EMULATOR, when set, runs the program (Wine for the
+# Windows build).
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
@@ -18,7 +19,7 @@ foreach(case IN LISTS cases)
     separate_arguments(words UNIX_COMMAND "${case}")
     list(POP_FRONT words expected zone)
     set(output "${WORK_DIR}/${checked}-${expected}")
-    execute_process(COMMAND "${RUNNER}" ${words} "${SAMPLES}/${zone}" "${output}"
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${words} "${SAMPLES}/${zone}" "${output}"
         RESULT_VARIABLE code OUTPUT_VARIABLE status ERROR_VARIABLE errors TIMEOUT 120)
     math(EXPR checked "${checked} + 1")
     if(NOT code EQUAL 0)

@@ -1,11 +1,23 @@
+#include <csignal>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "cli/command_line.h"
+#include "cli/program_arguments.h"
 #include "cli/progress_line.h"
+#include "cli/stop_request.h"
+#include "run/extraction_state.h"
 
 using namespace plexor;
 
@@ -165,10 +177,63 @@ namespace
             {{10'000'000, 40'000'000'000, 1, 1}, 1.0, "  0%  1 lines  1 names  10.0 MB/s  1:06:39 left"},
             // The first moments: no guess at the time left yet.
             {{100'000'000, 1'000'000'000, 5, 1}, 0.75, " 10%  5 lines  1 names  133.3 MB/s"},
+            // Past 4 GiB read: the counts stay whole.
+            {{30'000'000'000, 40'000'000'000, 1, 1}, 1000.0, " 75%  1 lines  1 names  30.0 MB/s  5:33 left"},
             // A pipe: no size, so no percent and no time left.
             {{5'000'000, 0, 100, 50}, 0.5, "100 lines  50 names  10.0 MB/s"},
         };
         for (const auto& c : cases)
             EXPECT_EQ(FormatProgressLine(c.progress, c.seconds), c.line);
     }
+
+    TEST(ProgramArguments, Utf16BecomesUtf8)
+    {
+        const struct
+        {
+            std::u16string utf16;
+            std::string utf8;
+        } cases[] = {
+            {u"", ""},
+            {u"plain.zone", "plain.zone"},
+            {u"d\u00e5ta\\\u0437\u043e\u043d\u0430-\u00e4.zone",
+             "d\xC3\xA5ta\\\xD0\xB7\xD0\xBE\xD0\xBD\xD0\xB0-\xC3\xA4.zone"},
+            {u"\u20ac\uffff", "\xE2\x82\xAC\xEF\xBF\xBF"},
+            {u"\U0001F600", "\xF0\x9F\x98\x80"}, // a surrogate pair
+            // Surrogates without their partner, which a Windows name may hold.
+            {std::u16string(1, char16_t {0xD83D}) + u"x", "\xEF\xBF\xBDx"},
+            {u"x" + std::u16string(1, char16_t {0xDE00}), "x\xEF\xBF\xBD"},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(Utf8FromUtf16(c.utf16), c.utf8) << c.utf8;
+    }
+
+    TEST(ProgramArguments, APathFromAnArgumentNamesTheSameFile)
+    {
+        const std::string argument = "d\xC3\xA5ta/\xD0\xB7\xD0\xBE\xD0\xBD\xD0\xB0-\xC3\xA4.zone";
+        const std::filesystem::path path = PathFromArgument(argument);
+        const std::u8string text = path.u8string();
+        EXPECT_EQ(std::string(text.begin(), text.end()), argument);
+#ifdef _WIN32
+        // What the wide-character API gets: never the ANSI code page's
+        // question marks.
+        EXPECT_EQ(path.wstring(), L"d\u00e5ta/\u0437\u043e\u043d\u0430-\u00e4.zone");
+#endif
+    }
+
+#ifdef _WIN32
+    TEST(StopRequest, CtrlBreakEndsTheRunAsAbortDoesAndASecondEndsTheProgram)
+    {
+        // (Wine cannot send console events to a program without a console,
+        // so the handler is called as Windows would call it.)
+        ASSERT_EQ(StopSignal(), 0);
+        SetAbortRequested(false);
+        EXPECT_TRUE(HandleConsoleEvent(CTRL_BREAK_EVENT));
+        EXPECT_TRUE(IsAbortRequested());
+        EXPECT_EQ(StopSignal(), SIGINT);
+        EXPECT_EQ(StopExitCode(StopSignal()), 130);
+        EXPECT_FALSE(HandleConsoleEvent(CTRL_C_EVENT)) << "the default handling ends the process";
+        EXPECT_EQ(StopSignal(), SIGINT);
+        SetAbortRequested(false);
+    }
+#endif
 }

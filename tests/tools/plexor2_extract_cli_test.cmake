@@ -22,7 +22,7 @@ function(expect_run expected_code expected_stdout expected_stderr)
         set(input INPUT_FILE "${ARGV4}")
         list(REMOVE_AT arguments 0 1)
     endif()
-    execute_process(COMMAND "${RUNNER}" ${arguments} ${input}
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${arguments} ${input}
         RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT code EQUAL expected_code)
         message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
@@ -109,6 +109,21 @@ expect_run(1 "^$" "The output file is the zone file itself"
     INPUT "${WORK_DIR}/sample.zone" --layout gtld --mode domains - "${WORK_DIR}/sample.zone")
 expect_file("${WORK_DIR}/sample.zone" "${zone_before}")
 
+# A file and a folder named outside the ANSI code page of a Western-European
+# Windows, in a zone saved with a byte-order mark and CR LF line ends, as a
+# Windows editor saves it; also read from standard input.
+file(MAKE_DIRECTORY "${WORK_DIR}/dåta")
+string(ASCII 239 187 191 byte_order_mark)
+file(WRITE "${WORK_DIR}/dåta/зона-ä.zone" "${byte_order_mark}$ORIGIN example.\r\nfoo NS ns1.foo\r\nbar NS ns1.foo\r\n")
+expect_run(0 "\\[3 Lines\\]  \\[2 Names\\]\n$" "^$"
+    --layout master --mode domains ${open_filters} "${WORK_DIR}/dåta/зона-ä.zone" "${WORK_DIR}/dåta/имена.txt")
+expect_file("${WORK_DIR}/dåta/имена.txt" "666f6f2e6578616d706c650d0a6261722e6578616d706c650d0a")
+expect_run(0 "\\[3 Lines\\]  \\[2 Names\\]\n$" "^$"
+    INPUT "${WORK_DIR}/dåta/зона-ä.zone" --layout master --mode domains ${open_filters} - "${WORK_DIR}/dåta/имена.txt")
+expect_file("${WORK_DIR}/dåta/имена.txt" "666f6f2e6578616d706c650d0a6261722e6578616d706c650d0a")
+expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/dåta/нет.zone'\nNo such file or directory\n$"
+    --layout master --mode domains "${WORK_DIR}/dåta/нет.zone" "${WORK_DIR}/dåta/имена.txt")
+
 # LF line ends.
 expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
     --layout gtld --mode domains ${open_filters} --lf "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
@@ -136,7 +151,7 @@ function(expect_stdout_bytes expected_hex expected_stderr input)
     if(input)
         set(redirect INPUT_FILE "${input}")
     endif()
-    execute_process(COMMAND "${RUNNER}" ${ARGN} ${redirect} OUTPUT_FILE "${WORK_DIR}/stdout.bin"
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN} ${redirect} OUTPUT_FILE "${WORK_DIR}/stdout.bin"
         RESULT_VARIABLE code ERROR_VARIABLE err)
     if(NOT code EQUAL 0 OR NOT err MATCHES "${expected_stderr}")
         message(FATAL_ERROR "plexor2-extract ${ARGN}: exit ${code}, stderr '${err}'")
@@ -158,6 +173,9 @@ expect_stdout_bytes("${names_lf}" "^$" ""
 expect_run(0 "^$" "^$" --quiet --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[7 Lines\\]" "^\r[ 0-9]*%  [0-9]+ lines  [0-9]+ names.*\r *\r$"
     --progress --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+# Standard input redirected from a file has a size too: the percentage shows.
+expect_run(0 "\\[7 Lines\\]" "^\r[ 0-9]*%  [0-9]+ lines  [0-9]+ names.*\r *\r$"
+    INPUT "${WORK_DIR}/sample.zone" --progress --layout gtld --mode domains - "${WORK_DIR}/out.txt")
 
 # No line limit.
 expect_run(0 "\\[7 Lines\\]" "^$"

@@ -30,7 +30,8 @@ namespace
         OutputWriter writer;
         ASSERT_TRUE(writer.Create(path));
         std::string expected;
-        for (std::size_t size : {10ul, OutputWriter::kBufferSize - 5, 7ul, OutputWriter::kBufferSize * 2, 3ul})
+        const std::size_t sizes[] = {10, OutputWriter::kBufferSize - 5, 7, OutputWriter::kBufferSize * 2, 3};
+        for (std::size_t size : sizes)
         {
             const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
             ASSERT_TRUE(writer.Write(piece));

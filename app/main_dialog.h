@@ -16,6 +16,7 @@
 #include <QIcon>
 #include <QString>
 
+#include "compare/zone_changes.h"
 #include "run/extraction_worker.h"
 #include "output/output_writer.h"
 #include "input/zone_line_reader.h"
@@ -31,6 +32,7 @@ namespace plexor
 {
     class AboutBoxPresenter;
     class DesktopOpener;
+    class DialogUnits;
     class ElidedLabel;
     class FileDialogs;
     class MessageBoxes;
@@ -135,6 +137,22 @@ namespace plexor
         void RefreshRunControls();
         bool IsRunActive() const { return m_runActive; }
 
+        // The comparison with an older zone file (comparison_row.cpp).
+        struct Comparison
+        {
+            bool enabled = false;
+            QString olderZoneFileName;
+            ZoneChanges writes = ZoneChanges::NewNames;
+        };
+        // The older zone file's Open dialog, with the zone filters.
+        void OpenOlderZone();
+        // The comparison as the controls show it.
+        Comparison CurrentComparison() const;
+        // The bytes the run in progress (or the last run) has read of its
+        // zone files, and their total size (0 when unknown): of both files
+        // in a comparison.
+        RunBytes RunBytesRead() const;
+
         const Fields& CurrentFields() const { return m_fields; }
         QString OutputPath() const { return m_outputPath; }
         // The "&About Plexor2..." entry of the window's context menu.
@@ -150,6 +168,8 @@ namespace plexor
         std::int32_t RunZoneType() const override;
         ZoneLineReader& ZoneFile() override;
         OutputWriter& OutputFile() override;
+        ZoneChanges RunChanges() const override;
+        ZoneLineReader* OlderZoneFile() override;
         void ReportRunFailure(const std::string& message) override;
         void SetFinalStatusText(const std::string& text) override;
         void ClearWorkerReference() override;
@@ -177,6 +197,14 @@ namespace plexor
         void RememberFolderOf(const QString& path, const QString& defaultExtension);
         void LoadSettings();
         void CreateControls();
+        // The comparison row below the other controls, last in the tab
+        // order after `previousFocusable`; filled from m_comparison.
+        void CreateComparisonControls(const DialogUnits& units, QWidget* previousFocusable);
+        void SaveComparisonSettings();
+        // Opens the older zone file of a comparison for the run about to
+        // start; shows why not and returns false when it cannot be opened
+        // or is the output file.
+        bool OpenOlderZoneForRun(const Comparison& comparison);
         void ShowWarning(const QString& text);
         // Runs on the dialog's thread once the worker has ended the run.
         void FinishRun();
@@ -206,6 +234,11 @@ namespace plexor
         std::optional<QString> m_runFailure;
         ZoneLineReader m_zoneFile;
         OutputWriter m_outputFile;
+        Comparison m_comparison;
+        // What the run in progress (or the last run) compares: None for a
+        // plain run.
+        ZoneChanges m_activeRunChanges = ZoneChanges::None;
+        ZoneLineReader m_olderZoneFile;
 
         Fields m_fields;
         QIcon m_icon;
@@ -219,6 +252,9 @@ namespace plexor
         UpDownControl* m_maxCharsArrows = nullptr;
         QComboBox* m_zoneTypeCombo = nullptr;
         QCheckBox* m_appendCheck = nullptr;
+        QCheckBox* m_compareCheck = nullptr;
+        QComboBox* m_changesCombo = nullptr;
+        ElidedLabel* m_olderZoneFileLabel = nullptr;
         QAction* m_aboutAction = nullptr;
         QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;

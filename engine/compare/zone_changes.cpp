@@ -1,5 +1,7 @@
 #include "compare/zone_changes.h"
 
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "compare/name_fingerprints.h"
@@ -82,25 +84,44 @@ namespace plexor
         FingerprintSet written;
         std::uint64_t namesWritten = 0;
         std::optional<std::string> failure;
+        // For each entry of a batch, whether the set holds its name.
+        std::unique_ptr<bool[]> listedNow;
+        std::size_t listedRoom = 0;
 
         ZoneReadEnd end = ReadZoneEntries(held, whole, [&](const Batch& batch, std::size_t count) {
-            for (const NameFingerprint& fingerprint : fingerprints.Of(batch, count))
-                listed.Insert(fingerprint);
+            listed.CollectAll(fingerprints.Of(batch, count));
             g_runState.namesExtracted.store(0, std::memory_order_relaxed); // names written, none yet
             return true;
         });
         failure = ReadFailure(held, end);
         if (!failure && !IsAbortRequested())
         {
+            try
+            {
+                listed.Freeze();
+            }
+            catch (const std::bad_alloc&)
+            {
+                end.outOfMemory = true;
+                failure = ReadFailure(held, end);
+            }
+        }
+        if (!failure && !IsAbortRequested())
+        {
             g_runState.previousName.clear();
             SetGtldOriginSuffix(originSuffix);
             end = ReadZoneEntries(filtered, whole, [&](const Batch& batch, std::size_t count) {
                 const std::vector<NameFingerprint>& batchFingerprints = fingerprints.Of(batch, count);
-                for (const NameFingerprint& fingerprint : batchFingerprints)
-                    listed.Prefetch(fingerprint);
+                if (listedRoom < count)
+                {
+                    listedNow = std::make_unique<bool[]>(count);
+                    listedRoom = count;
+                }
+                bool* const found = listedNow.get();
+                listed.ContainsAll(batchFingerprints, std::span<bool>(found, count));
                 for (std::size_t i = 0; i < count; ++i)
                 {
-                    if (!listed.Contains(batchFingerprints[i]) && written.Insert(batchFingerprints[i]))
+                    if (!found[i] && written.Insert(batchFingerprints[i]))
                     {
                         outputFile.Write(EntryLine(batch, i));
                         ++namesWritten;

@@ -3,7 +3,8 @@
 // The procedure of the worker thread that carries one extraction run from the
 // first line of the zone file to its end, in batches of at most kBatchLimit
 // entries, writing each entry followed by its line end (CR LF unless the run
-// asks for LF alone) to the output file.
+// asks for LF alone) to the output file. A comparison with an older zone file
+// reads both files the same way (compare/zone_changes.h).
 
 #include <cstdint>
 #include <functional>

@@ -9,6 +9,10 @@
 #   LINES=6000000 bench/compare_changes.sh (another zone length)
 #   RUNNER=path/to/runner NO_BUILD=1 bench/compare_changes.sh   (see bench/compare_common.sh)
 #
+# Both days list their domains in the same order, as a registry's files do,
+# so the comparison takes its in-order way; a third file holds yesterday's
+# domains (each with all its lines) in a random order, for the general way.
+#
 # Targets: a comparison takes at most 1.5 x the time of the two plain runs
 # together, is at least 3 x faster than
 #   comm -13 <(plexor2-extract ... OLD - | LC_ALL=C sort) <(plexor2-extract ... NEW - | LC_ALL=C sort)
@@ -29,10 +33,15 @@ new="$WORK/new.zone"
 "$MAKE_ZONE" --layout czds --lines "$lines" "$old"
 "$MAKE_ZONE" --next-day-of "$old" --seed 2 "$new"
 gzip -k "$old" "$new"
+shuffled="$WORK/old-shuffled.zone"
+# One line per owner's block, shuffled, then the lines again.
+LC_ALL=C awk -F'\t' 'NR > 1 && $1 != owner { print block; block = "" }
+    { block = block == "" ? $0 : block "\001" $0; owner = $1 } END { print block }' "$old" |
+    shuf --random-source="$old" | tr '\001' '\n' >"$shuffled"
 bytes=$(($(wc -c <"$old") + $(wc -c <"$new")))
 gz_bytes=$(($(wc -c <"$old.gz") + $(wc -c <"$new.gz")))
 both_lines=$(($(wc -l <"$old") + $(wc -l <"$new")))
-cat "$old" "$new" "$old.gz" "$new.gz" >/dev/null # page cache warm: every command reads from memory
+cat "$old" "$new" "$old.gz" "$new.gz" "$shuffled" >/dev/null # page cache warm: every command reads from memory
 
 run=("$RUNNER" --layout master --mode domains --min 0 --max 1000 --exclude "" --lf)
 options='--layout master --mode domains --min 0 --max 1000 --exclude "" --lf --line-limit 0'
@@ -53,8 +62,9 @@ for _ in $(seq "$rounds"); do
     read -r g1 _ _ < <(Once "${run[@]}" --line-limit 0 "$old.gz" "$WORK/old-list-gz.txt")
     read -r g2 _ _ < <(Once "${run[@]}" --line-limit 0 "$new.gz" "$WORK/new-list-gz.txt")
     read -r tc rc _ < <(Once bash -c "$pipeline")
+    read -r ts rs _ < <(Once "${run[@]}" --new-since "$shuffled" "$new" "$WORK/new-shuffled.txt")
     echo "$tn $rn $td $rd $tg $rg $(awk -v a="$p1" -v b="$p2" 'BEGIN { print a + b }') $r1 $r2" \
-        "$(awk -v a="$g1" -v b="$g2" 'BEGIN { print a + b }') $tc $rc $cn" >>"$WORK/rounds.txt"
+        "$(awk -v a="$g1" -v b="$g2" 'BEGIN { print a + b }') $tc $rc $cn $ts $rs" >>"$WORK/rounds.txt"
 done
 col() { cut -d' ' -f"$1" "$WORK/rounds.txt"; }
 t_new=$(col 1 | Median); rss_new=$(col 2 | Largest)
@@ -64,10 +74,12 @@ t_plain=$(col 7 | Median); rss_plain=$( (col 8; col 9) | Largest)
 t_plain_gz=$(col 10 | Median)
 t_comm=$(col 11 | Median); rss_comm=$(col 12 | Largest)
 code=$(col 13 | Largest)
+t_shuffled=$(col 14 | Median); rss_shuffled=$(col 15 | Largest)
 
 Row "comparison --new-since (plain)" "$t_new" "$rss_new" "$bytes" "$both_lines"
 Row "comparison --dropped-since (plain)" "$t_dropped" "$rss_dropped" "$bytes" "$both_lines"
 Row "comparison --new-since (gzip)" "$t_new_gz" "$rss_new_gz" "$gz_bytes" "$both_lines"
+Row "comparison --new-since, OLDER in another order" "$t_shuffled" "$rss_shuffled" "$bytes" "$both_lines"
 Row "two plain runs (plain)" "$t_plain" "$rss_plain" "$bytes" "$both_lines"
 Row "two plain runs (gzip)" "$t_plain_gz" "$rss_plain" "$gz_bytes" "$both_lines"
 Row "comm -13 <(runner | sort) <(runner | sort)" "$t_comm" "$rss_comm" "$bytes" "$both_lines"
@@ -77,6 +89,7 @@ Row "comm -13 <(runner | sort) <(runner | sort)" "$t_comm" "$rss_comm" "$bytes" 
 same=yes
 LC_ALL=C sort "$WORK/new.txt" | cmp -s - "$WORK/comm-new.txt" || same=no
 LC_ALL=C sort "$WORK/new-gz.txt" | cmp -s - "$WORK/comm-new.txt" || same=no
+LC_ALL=C sort "$WORK/new-shuffled.txt" | cmp -s - "$WORK/comm-new.txt" || same=no
 LC_ALL=C comm -23 <(LC_ALL=C sort "$WORK/old-list.txt") <(LC_ALL=C sort "$WORK/new-list.txt") >"$WORK/comm-dropped.txt"
 LC_ALL=C sort "$WORK/dropped.txt" | cmp -s - "$WORK/comm-dropped.txt" || same=no
 held=$(wc -l <"$WORK/old-list.txt")
@@ -92,4 +105,6 @@ echo
 Ratio "comparison / two plain runs (plain)" "$(awk -v a="$t_new" -v b="$t_plain" 'BEGIN { print a / b }')" "<=" 1.5
 Ratio "comparison / two plain runs (gzip)" "$(awk -v a="$t_new_gz" -v b="$t_plain_gz" 'BEGIN { print a / b }')" "<=" 1.5
 Ratio "sort-and-comm pipeline / comparison" "$(awk -v a="$t_comm" -v b="$t_new" 'BEGIN { print a / b }')" ">=" 3
+Ratio "in-order comparison / two plain runs" "$(awk -v a="$t_new" -v b="$t_plain" 'BEGIN { print a / b }')" "<=" 1.1
+Ratio "other-order comparison / two plain runs" "$(awk -v a="$t_shuffled" -v b="$t_plain" 'BEGIN { print a / b }')" "<=" 1.5
 Ratio "peak RSS above a plain run, bytes per name" "$per_name" "<=" 32

@@ -13,9 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string_view>
-#include <vector>
 
 namespace plexor
 {
@@ -38,15 +36,13 @@ namespace plexor
 
     NameFingerprint Fingerprint(std::string_view name, const FingerprintKey& key);
 
-    // A set of fingerprints that only grows. Its memory grows with the number
-    // of fingerprints held and stays below 32 bytes for each, growth included:
-    // the set is split by the fingerprints' top bits into open-addressing
-    // tables of 16-byte slots, so no moment holds two copies of more than one
-    // small table. Insert keeps each table between about 53 % and 80 % full,
-    // growing it by half its size. A whole list is cheaper to add with
-    // CollectAll, which only stores the fingerprints (16 bytes each, blocks
-    // included at most 20), and one Freeze at the end, which moves them into
-    // tables three quarters full (about 21 bytes each), a few at a time.
+    // A set of fingerprints that only grows, for the names a comparison has
+    // written. Its memory grows with the number of fingerprints held and
+    // stays below 32 bytes for each, growth included: the set is split by the
+    // fingerprints' top byte into 256 open-addressing tables of 16-byte
+    // slots, each kept between about 53 % and 80 % full and grown on its own
+    // by half its size, so no moment holds two copies of more than one small
+    // table.
     class FingerprintSet final
     {
     public:
@@ -59,34 +55,18 @@ namespace plexor
         // added.
         bool Insert(NameFingerprint fingerprint);
         bool Contains(NameFingerprint fingerprint) const;
-        // Keeps the fingerprints for the next Freeze; until then Contains
-        // and Size do not see them.
-        void CollectAll(std::span<const NameFingerprint> fingerprints);
-        void Freeze();
-        // Contains for many at once: the slots of all are asked for first,
-        // so that their memory reads overlap. `found[i]` is set to whether
-        // fingerprints[i] is in the set.
-        void ContainsAll(std::span<const NameFingerprint> fingerprints, std::span<bool> found) const;
 
         std::size_t Size() const { return m_count; }
-        // Bytes of all tables and collected blocks together.
+        // Bytes of all tables together.
         std::size_t MemoryBytes() const;
 
     private:
         struct Table;
-        struct Pending;
-        // Collected fingerprints are kept apart by their top byte.
-        static constexpr unsigned kCollectBits = 8;
-        // Freeze makes tables of about this many names (some 43 KB each).
-        static constexpr std::size_t kTableNames = 1500;
+        static constexpr std::size_t kTables = 256;
 
         Table& TableOf(NameFingerprint fingerprint) const;
-        void Prefetch(NameFingerprint fingerprint) const;
 
-        // 2^m_tableBits tables, chosen by the fingerprints' top bits.
-        std::vector<Table> m_tables;
-        unsigned m_tableBits = kCollectBits;
-        std::unique_ptr<Pending[]> m_pending;
+        std::unique_ptr<Table[]> m_tables;
         std::size_t m_count = 0;
     };
 }

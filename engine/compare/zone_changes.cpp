@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "compare/fingerprint_list.h"
 #include "compare/name_fingerprints.h"
 #include "input/zone_line_reader.h"
 #include "layouts/extractors.h"
@@ -80,7 +81,7 @@ namespace plexor
         const std::string originSuffix = GtldOriginSuffix();
 
         BatchFingerprints fingerprints(serversAppended);
-        FingerprintSet listed;
+        FingerprintList listed;
         FingerprintSet written;
         std::uint64_t namesWritten = 0;
         std::optional<std::string> failure;
@@ -89,7 +90,7 @@ namespace plexor
         std::size_t listedRoom = 0;
 
         ZoneReadEnd end = ReadZoneEntries(held, whole, [&](const Batch& batch, std::size_t count) {
-            listed.CollectAll(fingerprints.Of(batch, count));
+            listed.Append(fingerprints.Of(batch, count));
             g_runState.namesExtracted.store(0, std::memory_order_relaxed); // names written, none yet
             return true;
         });
@@ -98,7 +99,7 @@ namespace plexor
         {
             try
             {
-                listed.Freeze();
+                listed.BuildIndex();
             }
             catch (const std::bad_alloc&)
             {

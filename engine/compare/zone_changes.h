@@ -3,9 +3,9 @@
 // A comparison of two zone files read with the same settings: the entries of
 // one file's list whose names the other file's list lacks, in the order of
 // their list, each name once. "List" is what a plain run writes for that
-// file: the same extractors read both files, the first into a set of name
-// fingerprints (name_fingerprints.h) and the second through a filter in front
-// of the output.
+// file: the same extractors read both files, the first into a list of name
+// fingerprints in its order (fingerprint_list.h) and the second through a
+// filter in front of the output.
 
 #include <cstdint>
 #include <optional>

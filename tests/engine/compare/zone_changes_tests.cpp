@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compare/fingerprint_list.h"
 #include "compare/name_fingerprints.h"
 #include "compare/zone_changes.h"
 #include "engine_test_support.h"
@@ -441,51 +442,84 @@ namespace plexor::test
         EXPECT_EQ(ReadFile(older), MasterZone(0, 10));
     }
 
-    // Both ways of filling a set: one by one, and a whole list collected
-    // then frozen; the memory bound holds at every step, growth included.
     TEST(FingerprintSet, HoldsAtMost32BytesPerNameWhileItGrows)
     {
+        FingerprintSet set;
         const FingerprintKey key = FingerprintKey::Random();
         constexpr int kNames = 2000000;
         const auto name = [&](char kind, int i) { return Fingerprint(kind + std::to_string(i), key); };
-        for (const bool collected : {false, true})
+        std::size_t most = 0;
+        for (int i = 0; i < kNames; ++i)
         {
-            SCOPED_TRACE(collected ? "collected, then frozen" : "inserted one by one");
-            FingerprintSet set;
-            std::vector<NameFingerprint> chunk;
-            std::size_t most = 0;
-            for (int i = 0; i < kNames; ++i)
-            {
-                if (!collected)
-                {
-                    ASSERT_TRUE(set.Insert(name('n', i)));
-                }
-                chunk.push_back(name('n', i));
-                if (chunk.size() == 10000)
-                {
-                    if (collected)
-                        set.CollectAll(chunk);
-                    chunk.clear();
-                    if (i >= 100000)
-                        most = std::max(most, set.MemoryBytes() * 1000 / (static_cast<std::size_t>(i) + 1));
-                }
-            }
-            if (collected)
-            {
-                set.Freeze();
+            ASSERT_TRUE(set.Insert(name('n', i)));
+            if (i >= 100000 && i % 10000 == 0)
                 most = std::max(most, set.MemoryBytes() * 1000 / set.Size());
-            }
-            EXPECT_LE(most, 32000u) << "bytes per name x 1000";
-            EXPECT_EQ(set.Size(), static_cast<std::size_t>(kNames));
-            for (int i = 0; i < kNames; i += 997)
+        }
+        EXPECT_LE(most, 32000u) << "bytes per name x 1000";
+        EXPECT_EQ(set.Size(), static_cast<std::size_t>(kNames));
+        for (int i = 0; i < kNames; i += 997)
+        {
+            EXPECT_TRUE(set.Contains(name('n', i)));
+            EXPECT_FALSE(set.Insert(name('n', i)));
+            EXPECT_FALSE(set.Contains(name('m', i)));
+        }
+    }
+}
+
+namespace plexor::test
+{
+    // Exact in any order; in the list's own order the lookups take the
+    // sequential way; at most 32 bytes per name.
+    TEST(FingerprintList, FindsExactlyTheListsNamesInAnyOrder)
+    {
+        const FingerprintKey key = FingerprintKey::Random();
+        constexpr int kNames = 1000000;
+        const auto name = [&](int i) { return Fingerprint("n" + std::to_string(i), key); };
+        const auto listed = [](int i) { return i < kNames && i % 10 != 3; };
+        FingerprintList list;
+        std::vector<NameFingerprint> batch;
+        for (int i = 0; i < kNames; ++i)
+        {
+            if (!listed(i))
+                continue;
+            batch.push_back(name(i));
+            if (i % 7 == 0)
+                batch.push_back(name(i)); // repeated at once: kept once
+            if (batch.size() >= 1000)
             {
-                EXPECT_TRUE(set.Contains(name('n', i)));
-                EXPECT_FALSE(set.Contains(name('m', i)));
+                list.Append(batch);
+                batch.clear();
             }
-            // Frozen or not, the set goes on taking names one by one.
-            EXPECT_FALSE(set.Insert(name('n', 5)));
-            EXPECT_TRUE(set.Insert(name('m', 5)));
-            EXPECT_TRUE(set.Contains(name('m', 5)));
+        }
+        list.Append(batch);
+        list.BuildIndex();
+        EXPECT_EQ(list.Size(), static_cast<std::size_t>(kNames / 10 * 9));
+        EXPECT_LE(list.MemoryBytes(), 32 * list.Size());
+
+        // Today's order (some names dropped, some added), then backwards.
+        for (const bool backwards : {false, true})
+        {
+            SCOPED_TRACE(backwards ? "backwards" : "in the list's order");
+            const std::uint64_t inOrderBefore = list.InOrderLookups();
+            constexpr int kQueries = kNames + kNames / 10;
+            for (int start = 0; start < kQueries; start += 1000)
+            {
+                std::vector<NameFingerprint> queries;
+                std::vector<int> numbers;
+                for (int k = start; k < std::min(start + 1000, kQueries); ++k)
+                {
+                    numbers.push_back(backwards ? kQueries - 1 - k : k);
+                    queries.push_back(name(numbers.back()));
+                }
+                std::unique_ptr<bool[]> found = std::make_unique<bool[]>(queries.size());
+                list.ContainsAll(queries, std::span<bool>(found.get(), queries.size()));
+                for (std::size_t q = 0; q < queries.size(); ++q)
+                    ASSERT_EQ(found[q], listed(numbers[q])) << numbers[q];
+            }
+            if (!backwards)
+            {
+                EXPECT_GE(list.InOrderLookups() - inOrderBefore, static_cast<std::uint64_t>(kNames / 10 * 8));
+            }
         }
     }
 }

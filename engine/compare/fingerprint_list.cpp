@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <new>
 
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
 namespace plexor
 {
     namespace

@@ -27,6 +27,11 @@ namespace plexor::control_id
     inline constexpr int kZoneFileName = 1015;
     inline constexpr int kAppendNameServersCheck = 1016;
     inline constexpr int kZoneTypeCombo = 1017;
+    // The comparison row: on/off, what it writes, the older zone file.
+    inline constexpr int kCompareCheck = 1018;
+    inline constexpr int kChangesCombo = 1019;
+    inline constexpr int kOpenOlderZoneButton = 1020;
+    inline constexpr int kOlderZoneFileName = 1021;
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;

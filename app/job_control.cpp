@@ -59,13 +59,21 @@ namespace plexor
             ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
             return;
         }
-        // Creating the output truncates it; if it is the zone file itself
+        const Comparison comparison = CurrentComparison();
+        if (comparison.enabled && !OpenOlderZoneForRun(comparison))
+        {
+            m_zoneFile.Close();
+            return;
+        }
+        // Creating the output truncates it; if it is a zone file of the run
         // (also through a link) that would destroy the input before a line
         // is read, so it is refused like any output that cannot be opened.
-        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath);
+        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath)
+                              || (comparison.enabled && RefersToSameFile(comparison.olderZoneFileName, m_outputPath));
         if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
         {
             m_zoneFile.Close();
+            m_olderZoneFile.Close();
             ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
                                                             : SystemReason(m_outputFile.Error())));
             return;
@@ -80,7 +88,9 @@ namespace plexor
         filters.includeWordsText = m_fields.includeWordsText.toStdString();
         filters.nameServerText = m_fields.nameServerText.toStdString();
         filters.appendNameServers = m_fields.appendNameServers;
-        filters.lineLimit = settings::ReadLineLimit(m_settings);
+        // A comparison reads both files whole: a cut list would make every
+        // name past the cut look new or dropped.
+        filters.lineLimit = comparison.enabled ? 0 : settings::ReadLineLimit(m_settings);
         PrepareRun(filters);
 
         m_statusLine->setText(QString());
@@ -88,6 +98,7 @@ namespace plexor
         m_activeRunZoneType = m_fields.zoneType;
         m_activeRunLineLimit = filters.lineLimit;
         m_activeRunZoneFile = m_fields.zoneFileName;
+        m_activeRunChanges = comparison.enabled ? comparison.writes : ZoneChanges::None;
         m_runFailure.reset();
 
         // The reference is set before the thread exists, so that even a run
@@ -101,6 +112,7 @@ namespace plexor
         {
             m_runActive = false;
             m_zoneFile.Close();
+            m_olderZoneFile.Close();
             m_outputFile.Close();
             ShowWarning(QStringLiteral("Error: Unable to start the extraction."));
             return;
@@ -156,9 +168,9 @@ namespace plexor
 
     RunBytes MainDialog::RunProgressBytes() const
     {
-        // Read while the worker reads: the count is an atomic, and the size
-        // was set when the file was opened on this thread.
-        return RunBytes {m_zoneFile.RawBytesRead(), m_zoneFile.RawSize()};
+        // Read while the worker reads: the counts are atomics, and the sizes
+        // were set when the files were opened on this thread.
+        return ReadProgress(m_zoneFile, m_activeRunChanges != ZoneChanges::None ? &m_olderZoneFile : nullptr);
     }
 
     void MainDialog::RefreshRunProgress()
@@ -229,7 +241,12 @@ namespace plexor
         outcome.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
         outcome.lineLimit = m_activeRunLineLimit;
         outcome.unreadableRecords = g_runState.unreadableRecords.load();
-        if (!outcome.failure && g_runState.namesExtracted.load() == 0)
+        outcome.comparisonAborted = g_runState.comparisonAborted.load();
+        // A comparison that writes nothing is often right; only when neither
+        // list held a name is the layout in question.
+        const bool comparison = m_activeRunChanges != ZoneChanges::None;
+        if (!outcome.failure && g_runState.namesExtracted.load() == 0
+            && (!comparison || g_runState.comparedEntries.load() == 0))
         {
             // Read again from the start, so only a regular file: a pipe
             // would block this thread.

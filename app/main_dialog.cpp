@@ -119,7 +119,9 @@ namespace plexor
         constexpr char kTimeLeftName[] = "Time left";
 
         constexpr int kDialogWidth = 283;
-        constexpr int kDialogHeight = 256;
+        // Below the progress row (y 240 to 250) the comparison rows
+        // (comparison_row.cpp).
+        constexpr int kDialogHeight = 289;
         constexpr int kDialogFontPoints = 8;
 
         // The items of the zone-type box, in ZoneType order.
@@ -295,6 +297,9 @@ namespace plexor
         m_fields.appendNameServers = Read(m_settings, kAppendNameServers);
         m_fields.zoneType = Read(m_settings, kZoneType);
         m_outputPath = Read(m_settings, kOutputFile);
+        m_comparison.enabled = Read(m_settings, kCompareWithOlder) != 0;
+        m_comparison.olderZoneFileName = Read(m_settings, kOlderZoneFileName);
+        m_comparison.writes = ReadComparisonWrites(m_settings);
     }
 
     void MainDialog::CreateControls()
@@ -413,6 +418,8 @@ namespace plexor
                 previousFocusable = widget;
             }
         }
+
+        CreateComparisonControls(units, previousFocusable);
 
         // The group boxes only frame; they stay behind the controls they
         // frame.
@@ -737,6 +744,7 @@ namespace plexor
         Write(m_settings, kOutputFile, m_outputPath);
         Write(m_settings, kAppendNameServers, m_fields.appendNameServers);
         Write(m_settings, kZoneType, m_fields.zoneType);
+        SaveComparisonSettings();
         QDialog::reject();
     }
 

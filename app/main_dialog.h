@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QString>
 
+#include "compare/zone_changes.h"
 #include "run/extraction_worker.h"
 #include "run/run_progress.h"
 #include "output/output_writer.h"
@@ -36,6 +37,7 @@ namespace plexor
 {
     class AboutBoxPresenter;
     class DesktopOpener;
+    class DialogUnits;
     class ElidedLabel;
     class FileDialogs;
     class MessageBoxes;
@@ -151,10 +153,22 @@ namespace plexor
         // is active (the progress timer's work).
         void RefreshRunProgress();
         // The stored bytes of the run's input, read and in all, from which
-        // the progress is measured.
+        // the progress is measured: of both zone files in a comparison.
         RunBytes RunProgressBytes() const;
         QProgressBar* ProgressBar() const { return m_progressBar; }
         QLabel* TimeLeftText() const { return m_timeLeftText; }
+
+        // The comparison with an older zone file (comparison_row.cpp).
+        struct Comparison
+        {
+            bool enabled = false;
+            QString olderZoneFileName;
+            ZoneChanges writes = ZoneChanges::NewNames;
+        };
+        // The older zone file's Open dialog, with the zone filters.
+        void OpenOlderZone();
+        // The comparison as the controls show it.
+        Comparison CurrentComparison() const;
 
         const Fields& CurrentFields() const { return m_fields; }
         QString OutputPath() const { return m_outputPath; }
@@ -171,6 +185,8 @@ namespace plexor
         std::int32_t RunZoneType() const override;
         ZoneLineReader& ZoneFile() override;
         OutputWriter& OutputFile() override;
+        ZoneChanges RunChanges() const override;
+        ZoneLineReader* OlderZoneFile() override;
         void ReportRunFailure(const std::string& message) override;
         void SetFinalStatusText(const std::string& text) override;
         void ClearWorkerReference() override;
@@ -217,6 +233,14 @@ namespace plexor
         // At the end: the bar full after a run that read its whole input,
         // empty after one that failed or was stopped; the time left blank.
         void EndRunProgress(bool complete);
+        // The comparison row below the other controls, last in the tab
+        // order after `previousFocusable`; filled from m_comparison.
+        void CreateComparisonControls(const DialogUnits& units, QWidget* previousFocusable);
+        void SaveComparisonSettings();
+        // Opens the older zone file of a comparison for the run about to
+        // start; shows why not and returns false when it cannot be opened
+        // or is the output file.
+        bool OpenOlderZoneForRun(const Comparison& comparison);
         void ShowWarning(const QString& text);
         // Runs on the dialog's thread once the worker has ended the run.
         void FinishRun();
@@ -246,6 +270,11 @@ namespace plexor
         std::optional<QString> m_runFailure;
         ZoneLineReader m_zoneFile;
         OutputWriter m_outputFile;
+        Comparison m_comparison;
+        // What the run in progress (or the last run) compares: None for a
+        // plain run.
+        ZoneChanges m_activeRunChanges = ZoneChanges::None;
+        ZoneLineReader m_olderZoneFile;
 
         Fields m_fields;
         QIcon m_icon;
@@ -259,6 +288,9 @@ namespace plexor
         UpDownControl* m_maxCharsArrows = nullptr;
         QComboBox* m_zoneTypeCombo = nullptr;
         QCheckBox* m_appendCheck = nullptr;
+        QCheckBox* m_compareCheck = nullptr;
+        QComboBox* m_changesCombo = nullptr;
+        ElidedLabel* m_olderZoneFileLabel = nullptr;
         QAction* m_aboutAction = nullptr;
         QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;

@@ -29,6 +29,9 @@ namespace plexor
         QStringList parts;
         if (outcome.failure)
             parts.append(*outcome.failure);
+        else if (outcome.comparisonAborted)
+            parts.append(QString::fromLatin1(kComparisonAbortedMessage.data(),
+                                             static_cast<qsizetype>(kComparisonAbortedMessage.size())));
         else if (outcome.stoppedAtLineLimit)
             parts.append(LineLimitNote(outcome.lineLimit));
         if (outcome.unreadableRecords > 0)

@@ -23,6 +23,8 @@ namespace plexor
         std::uint64_t lineLimit = 0;
         // Records of a master file that could not be read as records.
         std::uint64_t unreadableRecords = 0;
+        // A comparison was aborted: its output is not the complete answer.
+        bool comparisonAborted = false;
         // For a run that found no names: a note that names the layout to
         // choose.
         std::optional<std::string> layoutHint;

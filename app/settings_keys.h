@@ -48,12 +48,18 @@ namespace plexor::settings
     // every run (see ReadLineLimit).
     inline constexpr IntegerSetting kLineLimit {kSettingsSection, "Line Limit",
                                                 static_cast<std::int32_t>(kDefaultLineLimit)};
+    // The comparison with an older zone file: on (1) or off (0), the older
+    // file, and what it writes (1 new names, 2 dropped names: ZoneChanges).
+    inline constexpr IntegerSetting kCompareWithOlder {kSettingsSection, "Compare With Older Zone", 0};
+    inline constexpr StringSetting kOlderZoneFileName {kSettingsSection, "Older Zone File Name", ""};
+    inline constexpr IntegerSetting kComparisonWrites {kSettingsSection, "Comparison Writes", 1};
     // Written at the start of every run, never read.
     inline constexpr StringSetting kZoneOutputFile {kSettingsSection, "Zone Output File", ""};
 
-    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars, kAppendNameServers, kZoneType, kLineLimit};
-    inline constexpr std::array kStringSettings {kNameServerList, kIncludeWords, kExcludeChars,
-                                                 kZoneFileName,   kOutputFile,   kZoneOutputFile};
+    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars,        kAppendNameServers, kZoneType,
+                                                  kLineLimit, kCompareWithOlder, kComparisonWrites};
+    inline constexpr std::array kStringSettings {kNameServerList, kIncludeWords, kExcludeChars,     kZoneFileName,
+                                                 kOutputFile,     kZoneOutputFile, kOlderZoneFileName};
 
     inline std::int32_t Read(const SettingsStore& store, const IntegerSetting& setting)
     {
@@ -83,6 +89,14 @@ namespace plexor::settings
     {
         const std::int32_t limit = Read(store, kLineLimit);
         return limit >= 0 ? static_cast<std::uint64_t>(limit) : kDefaultLineLimit;
+    }
+
+    // The stored comparison kind; a value other than 1 or 2 gives new names.
+    inline ZoneChanges ReadComparisonWrites(const SettingsStore& store)
+    {
+        return Read(store, kComparisonWrites) == static_cast<std::int32_t>(ZoneChanges::DroppedNames)
+                 ? ZoneChanges::DroppedNames
+                 : ZoneChanges::NewNames;
     }
 
     // The remembered location of the file dialog for a default extension,

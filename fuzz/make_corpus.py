@@ -150,8 +150,27 @@ def master_file_seeds():
     return seeds
 
 
+def zone_changes_seeds():
+    # Flags (mode, layout, append, filters), then where yesterday's zone
+    # ends in the rest (two bytes, big-endian); today's zone follows it.
+    seeds = []
+    days = (("gtld", 0, b"$ORIGIN COM.\nALPHA NS NS1.X.\nBRAVO NS NS1.X.\nNS1.ALPHA A 1\n",
+             b"$ORIGIN COM.\nBRAVO NS NS2.X.\nCHARLIE NS NS1.X.\nBRAVO NS NS1.X.\nNS1.CHARLIE A 1\n"),
+            ("se", 1, b"- Name=alpha.se\nx\nName Server=n.se\n- Name=n.se\nx\nIP Address=1\n",
+             b"- Name=beta.se\nx\nName Server=n.se\n- Name=alpha.se\nx\nName Server=m.se\n"),
+            ("master", 2, MASTER_ZONE, CZDS_ZONE + b"\nExample.com. NS ns9.example.net.\nnew.com. NS n.\n"))
+    for label, zone_type, older, today in days:
+        for mode in (0, 1):
+            for append in (0, 1):
+                flags = mode | zone_type << 1 | append << 3
+                seeds.append((f"{label}-m{mode}-a{append}", bytes([flags]) + struct.pack(">H", len(older)) + older + today))
+    seeds.append(("filtered", bytes([0x10 | 2 << 1]) + struct.pack(">H", len(CZDS_ZONE)) + CZDS_ZONE + MASTER_ZONE))
+    return seeds
+
+
 write("zone_line_reader", line_reader_seeds())
 write("extraction_worker", worker_seeds())
 write("master_file", master_file_seeds())
+write("zone_changes", zone_changes_seeds())
 write("integer_field", integer_field_seeds())
 write("decipher_text", decipher_seeds())

@@ -3,6 +3,12 @@
 // zones.
 //
 //   make_zone --layout gtld|se|czds|axfr --lines N [--seed S] [--crlf] [--unique] OUTPUT
+//   make_zone --next-day-of ZONE [--seed S] OUTPUT
+//
+// --next-day-of writes the czds zone ZONE as the registry might publish it a
+// day later: about 0.1 % of its domains dropped, 0.1 % new ones added at
+// random places and 0.5 % moved to other name servers; everything else, the
+// order included, stays as it was.
 //
 // gtld and se are the two line layouts of the old registry files. czds and
 // axfr are standard master files: czds as ICANN's zone files are written (one
@@ -694,9 +700,77 @@ namespace
         out.Line(";; XFR size: " + std::to_string(out.lines()) + " records (messages 1, bytes 0)");
     }
 
+    // The owner of a czds line and whether the line is an NS record.
+    std::string_view CzdsOwner(std::string_view line, bool& isNs)
+    {
+        const std::size_t tab = line.find('\t');
+        isNs = line.find("\tin\tns\t") != std::string_view::npos;
+        return line.substr(0, tab);
+    }
+
+    // See --next-day-of above. New domains get labels with an "x", which
+    // no label of WriteCzds holds, so none of them was in the zone before.
+    int WriteNextDay(std::FILE* in, std::FILE* out, Random& random)
+    {
+        std::string line;
+        std::string owner; // of the domain whose lines are being copied
+        bool dropped = false;
+        bool moved = false;
+        std::uint64_t added = 0;
+        char buffer[1 << 16];
+        const auto emit = [&](std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); };
+        for (;;)
+        {
+            line.clear();
+            bool any = false;
+            while (std::fgets(buffer, sizeof buffer, in) != nullptr)
+            {
+                any = true;
+                line += buffer;
+                if (!line.empty() && line.back() == '\n')
+                    break;
+            }
+            if (!any)
+                break;
+            bool isNs = false;
+            const std::string_view lineOwner = CzdsOwner(line, isNs);
+            if (lineOwner != owner && isNs && lineOwner != "com.")
+            {
+                // A new delegation begins.
+                owner = lineOwner;
+                const unsigned draw = random.Below(1000);
+                dropped = draw == 0;
+                moved = draw >= 1 && draw <= 5;
+                if (draw == 6)
+                {
+                    const std::string label = "x" + std::to_string(++added) + "new";
+                    for (unsigned i = 1; i <= 2; ++i)
+                        emit(label + ".com.\t172800\tin\tns\tns" + std::to_string(i) + ".fresh-dns.net.\n");
+                }
+            }
+            else if (lineOwner != owner)
+            {
+                dropped = false;
+                moved = false;
+            }
+            if (dropped && lineOwner == owner)
+                continue;
+            if (moved && isNs && lineOwner == owner)
+            {
+                const std::size_t server = line.rfind('\t') + 1;
+                emit(std::string_view(line).substr(0, server));
+                emit("ns" + std::to_string(1 + random.Below(4)) + ".moved-hosting.net.\n");
+                continue;
+            }
+            emit(line);
+        }
+        return std::ferror(in) ? 1 : 0;
+    }
+
     int Usage()
     {
-        std::fprintf(stderr, "usage: make_zone --layout gtld|se|czds|axfr --lines N [--seed S] [--crlf] [--unique] OUTPUT\n");
+        std::fprintf(stderr, "usage: make_zone --layout gtld|se|czds|axfr --lines N [--seed S] [--crlf] [--unique] OUTPUT\n"
+                             "       make_zone --next-day-of ZONE [--seed S] OUTPUT\n");
         return 2;
     }
 }
@@ -709,6 +783,7 @@ int main(int argc, char** argv)
     bool crlf = false;
     bool unique = false;
     std::string output;
+    std::string previousDay;
     for (int i = 1; i < argc; ++i)
     {
         const std::string_view arg = argv[i];
@@ -734,10 +809,29 @@ int main(int argc, char** argv)
             crlf = true;
         else if (arg == "--unique")
             unique = true;
+        else if (arg == "--next-day-of" && i + 1 < argc)
+            previousDay = argv[++i];
         else if (!arg.starts_with("--") && output.empty())
             output = arg;
         else
             return Usage();
+    }
+    if (!previousDay.empty() && !output.empty())
+    {
+        std::FILE* in = std::fopen(previousDay.c_str(), "rb");
+        std::FILE* out = in != nullptr ? std::fopen(output.c_str(), "wb") : nullptr;
+        Random random(seed);
+        const int code = out != nullptr ? WriteNextDay(in, out, random) : 1;
+        const bool ok = code == 0 && out != nullptr && !std::ferror(out);
+        if (in != nullptr)
+            std::fclose(in);
+        if ((out != nullptr && std::fclose(out) != 0) || !ok)
+        {
+            std::fprintf(stderr, "make_zone: cannot make the next day of '%s' in '%s'\n", previousDay.c_str(),
+                         output.c_str());
+            return 1;
+        }
+        return 0;
     }
     if ((layout != "gtld" && layout != "se" && layout != "czds" && layout != "axfr") || output.empty())
         return Usage();

@@ -92,6 +92,8 @@ static int Run(const std::vector<std::string>& argumentTexts)
     options.zoneFromStandardInput = command.ZoneIsStandardInput();
     options.outputToStandardOutput = command.OutputIsStandardOutput();
     options.lineEnd = command.lineEnd;
+    options.changes = command.changes;
+    options.olderZonePath = command.olderZone;
     plexor::ProgressLine progressLine(stderr);
     const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
     const auto start = std::chrono::steady_clock::now();
@@ -133,10 +135,19 @@ static int Run(const std::vector<std::string>& argumentTexts)
         return 1;
     if (const int signal = plexor::StopSignal(); signal != 0)
     {
-        if (!command.quiet)
+        // An aborted comparison is never a result, not even with --quiet.
+        if (result.comparisonAborted)
+            std::fprintf(stderr, "%s: %s; %s\n", kProgram, signal == SIGINT ? "interrupted" : "terminated",
+                         std::string(plexor::kComparisonAbortedMessage).c_str());
+        else if (!command.quiet)
             std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
                          signal == SIGINT ? "interrupted" : "terminated");
         return plexor::StopExitCode(signal);
+    }
+    if (result.comparisonAborted)
+    {
+        std::fprintf(stderr, "%s: %s\n", kProgram, std::string(plexor::kComparisonAbortedMessage).c_str());
+        return 1;
     }
     if (result.stoppedAtLineLimit)
     {

@@ -109,6 +109,8 @@ namespace plexor
         g_runState.paused.store(false);
         g_runState.stoppedAtLineLimit.store(false);
         g_runState.unreadableRecords.store(0);
+        g_runState.comparisonAborted.store(false);
+        g_runState.comparedEntries.store(0);
     }
 
     void SetPaused(bool paused)

@@ -32,6 +32,17 @@ namespace plexor
         NameServers = 1
     };
 
+    // What a run writes when it compares the zone file with an older one:
+    // nothing of the kind (a plain run), the names the older file's list
+    // lacks, or the names of the older file's list that the zone file's
+    // lacks. The values are those kept in the settings.
+    enum class ZoneChanges : std::int32_t
+    {
+        None = 0,
+        NewNames = 1,
+        DroppedNames = 2
+    };
+
     // A run ends once it has read this many lines; 0 means no limit.
     inline constexpr std::uint64_t kDefaultLineLimit = 2000000;
 
@@ -77,6 +88,12 @@ namespace plexor
         std::atomic<bool> stoppedAtLineLimit {false};
         // Records of a master file that could not be read as records.
         std::atomic<std::uint64_t> unreadableRecords {0};
+        // A comparison was aborted before it had read both files: its output
+        // is not the complete answer.
+        std::atomic<bool> comparisonAborted {false};
+        // The entries of both lists a comparison looked at (0 for a plain
+        // run): with none, the layout is probably the wrong one.
+        std::atomic<std::uint64_t> comparedEntries {0};
     };
 
     // The one instance of each for the process.

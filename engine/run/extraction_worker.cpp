@@ -5,6 +5,7 @@
 #include <optional>
 #include <thread>
 
+#include "compare/zone_changes.h"
 #include "layouts/master/master_extractors.h"
 #include "output/output_writer.h"
 #include "run/run_messages.h"
@@ -22,6 +23,28 @@ namespace plexor
                 output.WriteAndFlush(batch.Lines(count));
             return !output.Failed();
         }
+
+        // A plain run: every entry of the zone file's list to the output.
+        // Closes both files; the failure message, if any.
+        std::optional<std::string> ExtractZone(const ZoneReading& reading, ZoneLineReader& zoneFile,
+                                               OutputWriter& outputFile)
+        {
+            const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
+                return WriteEntries(outputFile, batch, count);
+            });
+            // Past the line limit the zone file is only looked at: a failure
+            // there does not fail a run that needed none of those bytes.
+            const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
+            zoneFile.Close();
+            const bool outputOk = outputFile.Close() && !end.outputFailed;
+            if (!outputOk)
+                return UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
+            if (!readOk)
+                return UnableToReadMessage(zoneFile.DisplayPath(),
+                                           SystemReason(end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
+                                                                        : zoneFile.Error()));
+            return std::nullopt;
+        }
     }
 
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
@@ -35,25 +58,16 @@ namespace plexor
         return {gtld ? &ExtractGtldNameServers : &ExtractSeNameServers, nullptr};
     }
 
-    std::uint32_t ExtractionWorker(RunContext* context)
+    ZoneReadEnd ReadZoneEntries(ZoneLineReader& zoneFile, const ZoneReading& reading, const EntryHandler& handle)
     {
-        if (context == nullptr || !context->IsWindowAlive())
-            return 0;
-
-        const ExtractMode mode = context->RunMode();
-        const ExtractorChoice choice = ChooseExtractor(mode, context->RunZoneType());
-        const LineEnd lineEnd = context->OutputLineEnd();
+        const ExtractMode mode = reading.mode;
+        const std::uint64_t lineLimit = reading.lineLimit;
+        const ExtractorChoice choice = ChooseExtractor(mode, reading.zoneType);
         // In append mode a domain's entry can still grow while the next
         // batch is read, so the last entry of every batch is held back and
         // handed to the next extractor call as the batch's first entry.
         const bool holdBack = static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
-        ZoneLineReader& zoneFile = context->ZoneFile();
-        OutputWriter& outputFile = context->OutputFile();
-        const std::uint64_t lineLimit = g_extractionSettings.lineLimit;
-
-        bool outputOk = true;
-        bool limitReached = false;
-        bool outOfMemory = false;
+        ZoneReadEnd end;
         try
         {
             // What a master-file run remembers from call to call.
@@ -65,7 +79,7 @@ namespace plexor
                     return choice.masterExtractor(*master, zoneFile, into, kBatchLimit);
                 return choice.extractor(zoneFile, into, kBatchLimit);
             };
-            Batch batch(lineEnd);
+            Batch batch(reading.lineEnd);
             for (;;)
             {
                 if (IsAbortRequested())
@@ -76,9 +90,9 @@ namespace plexor
                 if (extract(batch) == 0)
                     break;
                 const std::size_t ready = holdBack ? batch.size() - 1 : batch.size();
-                outputOk = WriteEntries(outputFile, batch, ready);
+                end.outputFailed = !handle(batch, ready);
                 batch.DropFront(ready);
-                if (!outputOk || zoneFile.Failed())
+                if (end.outputFailed || zoneFile.Failed())
                     break;
 
                 std::uint64_t lines = 0;
@@ -87,36 +101,42 @@ namespace plexor
                 if (lineLimit != 0 && lines >= lineLimit)
                 {
                     SetAbortRequested(true);
-                    limitReached = true;
+                    end.limitReached = true;
                     // Cut short only when the zone file goes on.
                     g_runState.stoppedAtLineLimit.store(zoneFile.HasMoreInput());
                     break;
                 }
             }
             // The held-back entry, possibly grown by the last call.
-            if (outputOk)
-                outputOk = WriteEntries(outputFile, batch, batch.size());
+            if (!end.outputFailed)
+                end.outputFailed = !handle(batch, batch.size());
         }
         catch (const std::bad_alloc&)
         {
             // A line too long for the memory left: end the run like a failed
             // read rather than take the process down.
-            outOfMemory = true;
+            end.outOfMemory = true;
         }
+        return end;
+    }
 
-        // Past the line limit the zone file is only looked at: a failure
-        // there does not fail a run that needed none of those bytes.
-        const bool readOk = (limitReached || !zoneFile.Failed()) && !outOfMemory;
-        zoneFile.Close();
-        outputOk = outputFile.Close() && outputOk;
+    std::uint32_t ExtractionWorker(RunContext* context)
+    {
+        if (context == nullptr || !context->IsWindowAlive())
+            return 0;
 
+        ZoneReading reading;
+        reading.mode = context->RunMode();
+        reading.zoneType = context->RunZoneType();
+        reading.lineEnd = context->OutputLineEnd();
+        reading.lineLimit = g_extractionSettings.lineLimit;
+        ZoneLineReader& zoneFile = context->ZoneFile();
+        OutputWriter& outputFile = context->OutputFile();
         std::optional<std::string> failure;
-        if (!outputOk)
-            failure = UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
-        else if (!readOk)
-            failure = UnableToReadMessage(zoneFile.DisplayPath(),
-                                          SystemReason(outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
-                                                                   : zoneFile.Error()));
+        if (context->RunChanges() != ZoneChanges::None && context->OlderZoneFile() != nullptr)
+            failure = WriteZoneChanges(context->RunChanges(), reading, zoneFile, *context->OlderZoneFile(), outputFile);
+        else
+            failure = ExtractZone(reading, zoneFile, outputFile);
         if (failure)
         {
             SetAbortRequested(true);

@@ -3,9 +3,11 @@
 // The procedure of the worker thread that carries one extraction run from the
 // first line of the zone file to its end, in batches of at most kBatchLimit
 // entries, writing each entry followed by its line end (CR LF unless the run
-// asks for LF alone) to the output file.
+// asks for LF alone) to the output file. A comparison with an older zone file
+// reads both files the same way (compare/zone_changes.h).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "run/extraction_state.h"
@@ -34,6 +36,11 @@ namespace plexor
         // Both open; the worker closes them at the end of the run.
         virtual ZoneLineReader& ZoneFile() = 0;
         virtual OutputWriter& OutputFile() = 0;
+        // A comparison with an older zone file: which names it writes, and
+        // that file, open like ZoneFile() (not null unless the run is a plain
+        // one).
+        virtual ZoneChanges RunChanges() const { return ZoneChanges::None; }
+        virtual ZoneLineReader* OlderZoneFile() { return nullptr; }
 
         // A read or write failure ended the run; called at most once, after
         // both files are closed and before SetFinalStatusText.
@@ -66,6 +73,38 @@ namespace plexor
     // type 0 is the gTLD layout, 2 the master file, any other value the .SE
     // layout.
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType);
+
+    // How reading one zone file through a run's extractor ended.
+    struct ZoneReadEnd
+    {
+        // The entry handler reported a failed write.
+        bool outputFailed = false;
+        // The run reached the line limit.
+        bool limitReached = false;
+        // A line too long for the memory left (or the handler ran out).
+        bool outOfMemory = false;
+    };
+
+    // Gets each batch's finished entries, the first `count` of the batch;
+    // returns false when writing them failed.
+    using EntryHandler = std::function<bool(const Batch& batch, std::size_t count)>;
+
+    // What the reading of one zone file needs to know of its run.
+    struct ZoneReading
+    {
+        ExtractMode mode = ExtractMode::Domains;
+        std::int32_t zoneType = 0;
+        LineEnd lineEnd = LineEnd::CrLf;
+        // 0: none.
+        std::uint64_t lineLimit = 0;
+    };
+
+    // Reads the zone file from its current line to its end (or to the line
+    // limit, abort, or a failure) with the extractor of the mode and layout,
+    // handing over entries batch by batch. In append mode the last entry of
+    // a batch is held back until no further line can add to it. The file
+    // stays open.
+    ZoneReadEnd ReadZoneEntries(ZoneLineReader& zoneFile, const ZoneReading& reading, const EntryHandler& handle);
 
     // The thread procedure. Always returns 0.
     std::uint32_t ExtractionWorker(RunContext* context);

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "compare/zone_changes.h"
 #include "layouts/layout_hint.h"
 #include "run/run_messages.h"
 
@@ -87,10 +88,10 @@ namespace plexor
         // Whether writing the output would overwrite the zone file: the same
         // file reached by two paths (links included), or a regular file
         // behind standard input or output that is also the other side.
-        bool OutputIsZoneFile(const std::filesystem::path& zonePath, const std::filesystem::path& outputPath,
-                              const HeadlessRunOptions& options)
+        bool OutputIsZoneFile(const std::filesystem::path& zonePath, bool zoneFromStandardInput,
+                              const std::filesystem::path& outputPath, const HeadlessRunOptions& options)
         {
-            if (!options.zoneFromStandardInput && !options.outputToStandardOutput)
+            if (!zoneFromStandardInput && !options.outputToStandardOutput)
             {
                 std::error_code error;
                 return std::filesystem::equivalent(zonePath, outputPath, error);
@@ -103,8 +104,7 @@ namespace plexor
 #else
             struct stat zone {};
             struct stat output {};
-            const int zoneResult = options.zoneFromStandardInput ? ::fstat(STDIN_FILENO, &zone)
-                                                                 : ::stat(zonePath.c_str(), &zone);
+            const int zoneResult = zoneFromStandardInput ? ::fstat(STDIN_FILENO, &zone) : ::stat(zonePath.c_str(), &zone);
             const int outputResult = options.outputToStandardOutput ? ::fstat(STDOUT_FILENO, &output)
                                                                      : ::stat(outputPath.c_str(), &output);
             // Only regular files: a terminal or /dev/null may well be both.
@@ -153,6 +153,8 @@ namespace plexor
     {
         HeadlessRunResult result;
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
+        context.changes = options.changes;
+        const bool comparison = options.changes != ZoneChanges::None;
         const bool zoneOpen =
             options.zoneFromStandardInput ? context.zoneFile.OpenStandardInput() : context.zoneFile.Open(zonePath);
         if (!zoneOpen)
@@ -160,11 +162,20 @@ namespace plexor
             result.error = UnableToOpenMessage(context.zoneFile.DisplayPath(), SystemReason(context.zoneFile.Error()));
             return result;
         }
-        // Creating the output truncates it: never when it is the zone file
-        // itself, also reached through a link or a standard stream.
+        if (comparison && !context.olderZoneFile.Open(options.olderZonePath))
+        {
+            result.error = UnableToOpenMessage(context.olderZoneFile.DisplayPath(),
+                                               SystemReason(context.olderZoneFile.Error()));
+            context.zoneFile.Close();
+            return result;
+        }
+        // Creating the output truncates it: never when it is a zone file of
+        // the run, also reached through a link or a standard stream.
         const std::string outputName =
             options.outputToStandardOutput ? std::string(OutputWriter::kStandardOutputName) : PathText(outputPath);
-        result.outputIsZoneFile = OutputIsZoneFile(zonePath, outputPath, options);
+        result.outputIsZoneFile =
+            OutputIsZoneFile(zonePath, options.zoneFromStandardInput, outputPath, options)
+            || (comparison && OutputIsZoneFile(options.olderZonePath, false, outputPath, options));
         if (result.outputIsZoneFile
             || !(options.outputToStandardOutput ? context.outputFile.OpenStandardOutput()
                                                 : context.outputFile.Create(outputPath)))
@@ -173,6 +184,7 @@ namespace plexor
                                                                : SystemReason(context.outputFile.Error());
             result.error = UnableToOpenMessage(outputName, reason);
             context.zoneFile.Close();
+            context.olderZoneFile.Close();
             return result;
         }
 
@@ -181,14 +193,15 @@ namespace plexor
         std::thread worker(ExtractionWorker, &context);
         if (options.watch)
         {
-            // The counters are atomics the worker keeps; the raw size was
-            // fixed when the file was opened.
-            const std::uint64_t rawSize = context.zoneFile.RawSize();
+            // The counters are atomics the worker keeps; the raw sizes were
+            // fixed when the files were opened.
+            const ZoneLineReader* older = comparison ? &context.olderZoneFile : nullptr;
             do
             {
                 HeadlessRunProgress progress;
-                progress.rawBytesRead = context.zoneFile.RawBytesRead();
-                progress.rawSize = rawSize;
+                const RunBytes bytes = ReadProgress(context.zoneFile, older);
+                progress.rawBytesRead = bytes.read;
+                progress.rawSize = bytes.size;
                 progress.linesRead = g_runState.linesRead.load(std::memory_order_relaxed);
                 progress.namesExtracted = g_runState.namesExtracted.load(std::memory_order_relaxed);
                 options.watch(progress);
@@ -200,7 +213,12 @@ namespace plexor
         result.statusText = context.FinalStatusText();
         result.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
         result.unreadableRecords = g_runState.unreadableRecords.load();
-        if (!result.error && g_runState.namesExtracted.load() == 0 && !options.zoneFromStandardInput)
+        result.comparisonAborted = g_runState.comparisonAborted.load();
+        // A comparison that writes nothing is often right; only when neither
+        // list held a name is the layout in question.
+        const bool nothingFound =
+            g_runState.namesExtracted.load() == 0 && (!comparison || g_runState.comparedEntries.load() == 0);
+        if (!result.error && nothingFound && !options.zoneFromStandardInput)
             result.layoutHint = LayoutHintForFile(zonePath, zoneType);
         return result;
     }

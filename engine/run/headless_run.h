@@ -34,6 +34,8 @@ namespace plexor
         LineEnd OutputLineEnd() const override { return m_lineEnd; }
         ZoneLineReader& ZoneFile() override { return zoneFile; }
         OutputWriter& OutputFile() override { return outputFile; }
+        ZoneChanges RunChanges() const override { return changes; }
+        ZoneLineReader* OlderZoneFile() override { return changes == ZoneChanges::None ? nullptr : &olderZoneFile; }
         void ReportRunFailure(const std::string& message) override;
         void SetFinalStatusText(const std::string& text) override;
         void ClearWorkerReference() override;
@@ -53,6 +55,10 @@ namespace plexor
         ZoneLineReader zoneFile;
         OutputWriter outputFile;
         bool windowAlive = true;
+        // A comparison: what it writes, and the older zone file, opened by
+        // the caller.
+        ZoneChanges changes = ZoneChanges::None;
+        ZoneLineReader olderZoneFile;
 
     private:
         ExtractMode m_mode;
@@ -71,7 +77,8 @@ namespace plexor
     struct HeadlessRunProgress
     {
         // The zone file's bytes read so far, as stored (compressed bytes of
-        // a gzip file), and its stored size, 0 when unknown (a pipe).
+        // a gzip file), and its stored size, 0 when unknown (a pipe); in a
+        // comparison, of both files together.
         std::uint64_t rawBytesRead = 0;
         std::uint64_t rawSize = 0;
         std::uint64_t linesRead = 0;
@@ -87,6 +94,10 @@ namespace plexor
         bool outputToStandardOutput = false;
         // What ends every output line.
         LineEnd lineEnd = LineEnd::CrLf;
+        // A comparison with an older zone file (a named file): the names
+        // it writes instead of the zone file's whole list.
+        ZoneChanges changes = ZoneChanges::None;
+        std::filesystem::path olderZonePath;
         // Called on the calling thread once the worker has started and then
         // every watchInterval until the run is over (not after its end).
         std::function<void(const HeadlessRunProgress&)> watch;
@@ -106,9 +117,13 @@ namespace plexor
         // When the run found no names and the zone file plainly has another
         // layout: a note that names the layout to choose.
         std::optional<std::string> layoutHint;
-        // The output was refused because it is the zone file itself (error
-        // holds the "Unable to open" message for it).
+        // The output was refused because it is the zone file itself, or in
+        // a comparison the older zone file (error holds the "Unable to open"
+        // message for it).
         bool outputIsZoneFile = false;
+        // A comparison was aborted before its end: the output holds some of
+        // the changes only.
+        bool comparisonAborted = false;
     };
 
     // Opens both files, prepares the engine, runs ExtractionWorker on its own

@@ -26,6 +26,9 @@ namespace plexor
     std::string UnableToWriteMessage(std::string_view path, std::string_view reason = {});
     // Why an output file that is the zone file itself is refused.
     inline constexpr std::string_view kOutputIsZoneFileReason = "The output file is the zone file itself.";
+    // After an aborted comparison.
+    inline constexpr std::string_view kComparisonAbortedMessage =
+        "The comparison was aborted: the output holds only the changes found up to there, not the complete list.";
     // The note after a run that the line limit ended while the zone file
     // had more lines. Callers add where the limit is changed.
     std::string LineLimitMessage(std::uint64_t lineLimit);

@@ -168,6 +168,10 @@ private slots:
     void pauseAndGoResumeTheRun();
     void activeRunRefusesCloseAndStartAndKeepsItsMode();
     void destroyingDialogDuringRunWaitsForWorker();
+
+    void comparisonRun_data();
+    void comparisonRun();
+    void comparisonRefusalsAndAbort();
 };
 
 void JobControlTests::init()
@@ -753,4 +757,125 @@ void JobControlTests::endOfRunMessageHoldsEveryNote()
 }
 
 QTEST_MAIN(JobControlTests)
+namespace
+{
+    // Yesterday's zone for the comparison runs: ALPHA and DELTA are gone
+    // today, ECHOES is new; BRAVO moved to other servers.
+    constexpr char kOlderGtldZone[] = "$ORIGIN COM.\n"
+                                      "ALPHA NS NS1.ALPHA\n"
+                                      "BRAVO NS NS9.HOST.NET.\n"
+                                      "DELTA NS NS1.HOST.NET.\n";
+    constexpr char kTodayGtldZone[] = "$ORIGIN COM.\n"
+                                      "BRAVO NS NS1.BRAVO\n"
+                                      "ECHOES NS NS1.HOST.NET.\n"
+                                      "BRAVO NS NS2.BRAVO\n";
+
+    // Turns the comparison on with the older file and what it writes.
+    void ChooseComparison(DialogFixture& fixture, const QString& olderPath, int writes)
+    {
+        Control<QCheckBox>(*fixture.dialog, id::kCompareCheck)->setChecked(true);
+        Control<QComboBox>(*fixture.dialog, id::kChangesCombo)->setCurrentIndex(writes);
+        fixture.files.answers.push_back(olderPath);
+        Button(*fixture.dialog, id::kOpenOlderZoneButton)->click();
+    }
+}
+
+void JobControlTests::comparisonRun_data()
+{
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<QByteArray>("expectedOutput");
+    QTest::addColumn<QString>("expectedStatus");
+    QTest::newRow("new names") << 0 << false << QByteArray("ECHOES.COM\r\n") << QStringLiteral("[8 Lines]  [1 Names]");
+    QTest::newRow("new names with servers")
+        << 0 << true << QByteArray("ECHOES.COM: NS1.HOST.NET\r\n") << QStringLiteral("[8 Lines]  [1 Names]");
+    QTest::newRow("dropped names") << 1 << false << QByteArray("ALPHA.COM\r\nDELTA.COM\r\n")
+                                   << QStringLiteral("[8 Lines]  [2 Names]");
+}
+
+void JobControlTests::comparisonRun()
+{
+    QFETCH(int, writes);
+    QFETCH(bool, append);
+    QFETCH(QByteArray, expectedOutput);
+    QFETCH(QString, expectedStatus);
+
+    DialogFixture fixture;
+    const QString olderPath = fixture.Path(QStringLiteral("yesterday.zone"));
+    const QString zonePath = fixture.Path(QStringLiteral("today.zone"));
+    const QString outputPath = fixture.Path(QStringLiteral("changes.txt"));
+    QVERIFY(WriteFile(olderPath, kOlderGtldZone));
+    QVERIFY(WriteFile(zonePath, kTodayGtldZone));
+    MainDialog& dialog = fixture.Open();
+    ChooseComparison(fixture, olderPath, writes);
+    ChooseFiles(fixture, zonePath, outputPath);
+    Control<QCheckBox>(dialog, id::kAppendNameServersCheck)->setChecked(append);
+
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(dialog.IsRunActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(ReadFile(outputPath), expectedOutput);
+    QCOMPARE(StatusText(dialog), expectedStatus);
+    QVERIFY(fixture.messages.messages.empty());
+    // Both files read whole, all their bytes counted.
+    const RunBytes bytes = dialog.RunProgressBytes();
+    QCOMPARE(bytes.size, static_cast<std::uint64_t>(sizeof kOlderGtldZone + sizeof kTodayGtldZone - 2));
+    QCOMPARE(bytes.read, bytes.size);
+
+    // Off again, the same window runs a plain extraction.
+    Control<QCheckBox>(dialog, id::kCompareCheck)->setChecked(false);
+    fixture.files.answers.push_back(outputPath);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(StatusText(dialog), QStringLiteral("[4 Lines]  [3 Names]"));
+}
+
+void JobControlTests::comparisonRefusalsAndAbort()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("today.zone"));
+    const QString olderPath = fixture.Path(QStringLiteral("yesterday.zone"));
+    QVERIFY(WriteFile(zonePath, kTodayGtldZone));
+    MainDialog& dialog = fixture.Open();
+    ChooseFiles(fixture, zonePath, fixture.Path(QStringLiteral("out.txt")));
+
+    // No older file chosen yet.
+    Control<QCheckBox>(dialog, id::kCompareCheck)->setChecked(true);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QCOMPARE(fixture.messages.Texts().value(0), QStringLiteral("Please specify the older zone file."));
+
+    // A missing older file, and the older file as the output.
+    ChooseComparison(fixture, fixture.Path(QStringLiteral("gone.zone")), 0);
+    fixture.files.answers.push_back(fixture.Path(QStringLiteral("out.txt")));
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(fixture.messages.Texts().value(1).startsWith(
+        QStringLiteral("Error: Unable to open '%1'").arg(QDir::toNativeSeparators(fixture.Path(QStringLiteral("gone.zone"))))));
+    QVERIFY(WriteFile(olderPath, kOlderGtldZone));
+    ChooseComparison(fixture, olderPath, 0);
+    fixture.files.answers.push_back(olderPath);
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(fixture.messages.Texts().value(2).endsWith(
+        QString::fromLatin1(kOutputIsZoneFileReason.data(), kOutputIsZoneFileReason.size())));
+    QCOMPARE(ReadFile(olderPath), QByteArray(kOlderGtldZone));
+    QVERIFY(!dialog.IsRunActive());
+
+#ifdef Q_OS_UNIX
+    // Aborted while today's zone is still coming through a pipe: said so.
+    const QString pipePath = fixture.Path(QStringLiteral("live.zone"));
+    ZonePipe pipe(pipePath);
+    QVERIFY(pipe.IsOpen());
+    pipe.Queue("$ORIGIN COM.\nECHOES NS NS1.HOST.NET.\n");
+    QVERIFY(pipe.Pump());
+    ChooseFiles(fixture, pipePath, fixture.Path(QStringLiteral("out.txt")));
+    Button(dialog, id::kExtractDomainsButton)->click();
+    QVERIFY(dialog.IsRunActive());
+    QTRY_VERIFY_WITH_TIMEOUT(Counters().first >= 5, kRunTimeoutMs);
+    Button(dialog, id::kAbortButton)->click();
+    pipe.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
+    QCOMPARE(fixture.messages.Texts().value(3),
+             QString::fromLatin1(kComparisonAbortedMessage.data(), kComparisonAbortedMessage.size()));
+#endif
+}
+
 #include "job_control_tests.moc"

@@ -98,6 +98,7 @@ private slots:
     void lineLimitEntrySetsTheStoredLimit_data();
     void lineLimitEntrySetsTheStoredLimit();
     void enterInFieldStartsNothing();
+    void comparisonRowFitsAndKeepsItsChoices();
 };
 
 void MainDialogTests::init()
@@ -563,7 +564,8 @@ void MainDialogTests::tabOrderFollowsTemplate()
                                id::kExtractDomainsButton,  id::kExtractNameServersButton,
                                id::kPauseButton,           id::kAbortButton,       id::kViewOutputButton,
                                id::kCloseButton,           id::kAboutButton,       id::kAppendNameServersCheck,
-                               id::kZoneTypeCombo};
+                               id::kZoneTypeCombo,         id::kCompareCheck,      id::kChangesCombo,
+                               id::kOpenOlderZoneButton};
     QList<int> order;
     QWidget* first = dialog.ControlById(id::kOpenZoneButton);
     QWidget* widget = first;
@@ -737,6 +739,62 @@ void MainDialogTests::enterInFieldStartsNothing()
     QVERIFY(dialog.isVisible());
     QVERIFY(fixture.files.requests.empty());
     QVERIFY(fixture.messages.messages.empty());
+}
+
+void MainDialogTests::comparisonRowFitsAndKeepsItsChoices()
+{
+    DialogFixture fixture;
+    const QString older = fixture.Path(QStringLiteral("yesterday.zone.gz"));
+    QVERIFY(WriteFile(older, QByteArrayLiteral("; zone\n")));
+    fixture.files.answers.push_back(older);
+    MainDialog& dialog = fixture.Open();
+
+    // Off at first start, its choices unavailable.
+    auto* compare = Control<QCheckBox>(dialog, id::kCompareCheck);
+    auto* writes = Control<QComboBox>(dialog, id::kChangesCombo);
+    auto* openOlder = Control<QPushButton>(dialog, id::kOpenOlderZoneButton);
+    QVERIFY(!compare->isChecked());
+    QCOMPARE(writes->currentIndex(), 0);
+    QCOMPARE(writes->itemText(0), QStringLiteral("New names"));
+    QCOMPARE(writes->itemText(1), QStringLiteral("Dropped names"));
+    QVERIFY(!writes->isEnabled() && !openOlder->isEnabled());
+    QCOMPARE(Text(dialog, id::kOlderZoneFileName), QString());
+
+    // Nothing is clipped: every control lies inside the window and each
+    // text fits its control.
+    for (QWidget* widget : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        QVERIFY2(dialog.rect().contains(widget->geometry()), qPrintable(widget->objectName()));
+    // (A push button's size hint has a style minimum beyond its text.)
+    QVERIFY(openOlder->fontMetrics().horizontalAdvance(openOlder->text()) + 8 <= openOlder->width());
+    for (QWidget* widget : {static_cast<QWidget*>(compare), static_cast<QWidget*>(writes)})
+        QVERIFY2(widget->sizeHint().width() <= widget->width(),
+                 qPrintable(QStringLiteral("%1: %2 > %3")
+                                .arg(widget->accessibleName())
+                                .arg(widget->sizeHint().width())
+                                .arg(widget->width())));
+
+    compare->setChecked(true);
+    QVERIFY(writes->isEnabled() && openOlder->isEnabled());
+    openOlder->click();
+    const FileDialogRequest& request = fixture.files.requests.back();
+    QVERIFY(request.openForm);
+    QCOMPARE(request.defaultSuffix, QStringLiteral("zone"));
+    QCOMPARE(request.nameFilters.size(), 3);
+    const QString nativePath = QDir::toNativeSeparators(older);
+    QCOMPARE(Text(dialog, id::kOlderZoneFileName), nativePath);
+    QCOMPARE(fixture.Reopened()->ReadSettingString(kSettings, QStringLiteral("Older Zone File Name")), nativePath);
+    writes->setCurrentIndex(1);
+    Click(dialog, id::kCloseButton);
+
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Compare With Older Zone"), -1), 1);
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Comparison Writes"), -1), 2);
+    fixture.dialog.reset();
+    fixture.store = fixture.Reopened();
+    const MainDialog& reopened = fixture.Open();
+    QVERIFY(Control<QCheckBox>(reopened, id::kCompareCheck)->isChecked());
+    QCOMPARE(Control<QComboBox>(reopened, id::kChangesCombo)->currentIndex(), 1);
+    QCOMPARE(Text(reopened, id::kOlderZoneFileName), nativePath);
 }
 
 QTEST_MAIN(MainDialogTests)

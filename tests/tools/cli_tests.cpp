@@ -93,12 +93,27 @@ namespace
             {with({"z"}), "expected ZONE and OUTPUT, got 1 file name"},
             {with({"z", "o", "x"}), "expected ZONE and OUTPUT, got 3 file names"},
             {with({"--progress", "--quiet", "z", "o"}), "--progress and --quiet exclude each other"},
+            {with({"--new-since", "a", "--dropped-since", "b", "z", "o"}), "--new-since and --dropped-since exclude"},
+            {with({"--new-since", "a", "--new-since", "b", "z", "o"}), "--new-since and --dropped-since exclude"},
+            {with({"--new-since", "a", "--line-limit", "5", "z", "o"}), "a comparison reads both zone files whole"},
+            {with({"--line-limit", "1", "--dropped-since", "a", "z", "o"}), "a comparison reads both zone files whole"},
+            {with({"--new-since", "-", "z", "o"}), "--new-since needs the older zone file by name"},
         };
         for (const auto& c : cases)
         {
             const auto parsed = ParseCommandLine(c.args);
             EXPECT_EQ(parsed.action, Action::UsageError) << c.reason;
             EXPECT_EQ(parsed.error.substr(0, c.reason.size()), c.reason);
+        }
+        // A comparison without a limit given, or with 0, reads both files whole.
+        for (const Args& args : {with({"--new-since", "old.gz", "-", "o"}),
+                                 with({"--line-limit", "0", "--dropped-since=old.gz", "z", "o"})})
+        {
+            const auto parsed = ParseCommandLine(args);
+            ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+            EXPECT_EQ(parsed.command.filters.lineLimit, 0u);
+            EXPECT_EQ(parsed.command.olderZone, "old.gz");
+            EXPECT_NE(parsed.command.changes, ZoneChanges::None);
         }
         EXPECT_EQ(ParseCommandLine({"--layout", "bad", "--help"}).action, Action::UsageError)
             << "arguments are read in order";

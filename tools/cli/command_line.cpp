@@ -20,7 +20,8 @@ namespace plexor
         bool TakesValue(std::string_view option)
         {
             return option == "--layout" || option == "--mode" || option == "--min" || option == "--max"
-                   || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit";
+                   || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit"
+                   || option == "--new-since" || option == "--dropped-since";
         }
 
         ParsedCommandLine Refuse(std::string why)
@@ -38,6 +39,7 @@ namespace plexor
         ExtractCommand& command = parsed.command;
         bool haveLayout = false;
         bool haveMode = false;
+        bool haveLineLimit = false;
         bool optionsEnded = false;
         std::vector<std::string> paths;
 
@@ -134,6 +136,16 @@ namespace plexor
                 if (!number)
                     return Refuse("--line-limit needs a whole number (0 for no limit), not '" + std::string(value) + "'");
                 command.filters.lineLimit = *number;
+                haveLineLimit = true;
+            }
+            else if (arg == "--new-since" || arg == "--dropped-since")
+            {
+                if (command.changes != ZoneChanges::None)
+                    return Refuse("--new-since and --dropped-since exclude each other, and each is given once");
+                if (value.empty() || value == kStandardStreamArgument)
+                    return Refuse(name + " needs the older zone file by name");
+                command.changes = arg == "--new-since" ? ZoneChanges::NewNames : ZoneChanges::DroppedNames;
+                command.olderZone = value;
             }
             else if (arg == "--exclude")
                 command.filters.excludedChars = value;
@@ -150,6 +162,10 @@ namespace plexor
                           + (paths.size() == 1 ? "" : "s"));
         if (command.progress && command.quiet)
             return Refuse("--progress and --quiet exclude each other");
+        if (command.changes != ZoneChanges::None && haveLineLimit && command.filters.lineLimit != 0)
+            return Refuse("a comparison reads both zone files whole: --line-limit must be 0 or left out");
+        if (command.changes != ZoneChanges::None)
+            command.filters.lineLimit = 0;
         command.zone = paths[0];
         command.output = paths[1];
 
@@ -173,7 +189,8 @@ namespace plexor
     {
         return "usage: plexor2-extract --layout gtld|se|master --mode domains|nameservers\n"
                "                       [--min N] [--max N] [--exclude TEXT] [--include TEXT] [--ns TEXT]\n"
-               "                       [--append] [--line-limit N] [--lf] [--progress|--quiet] ZONE OUTPUT\n"
+               "                       [--append] [--line-limit N] [--lf] [--progress|--quiet]\n"
+               "                       [--new-since OLDER | --dropped-since OLDER] ZONE OUTPUT\n"
                "       plexor2-extract --help | --version\n";
     }
 
@@ -211,10 +228,21 @@ namespace plexor
             "  --lf             end output lines with LF alone (default CR LF)\n"
             "  --progress       show the progress line also when standard error is no terminal\n"
             "  --quiet          print nothing but errors (and the line-limit stop)\n"
+            "  --new-since OLDER      write only the names of ZONE's list that the list of\n"
+            "                         the older zone file OLDER lacks (new names)\n"
+            "  --dropped-since OLDER  write only the names of OLDER's list that ZONE's list\n"
+            "                         lacks (dropped names)\n"
             "  --help, --version\n"
             "\n"
+            "A comparison (--new-since, --dropped-since) reads OLDER like ZONE, with the same\n"
+            "layout, mode and filters, and writes each changed name once, in the order of\n"
+            "its file's list; with --append the names are compared and each entry carries\n"
+            "the servers of its file. Both files are read whole (no line limit). Memory:\n"
+            "at most 32 bytes per distinct name of one list (at most 5 GB for .COM).\n"
+            "\n"
             "Progress: on a terminal, standard error shows one line, rewritten a few times\n"
-            "a second: percent read (omitted for a pipe), lines, names, MB/s, time left.\n"
+            "a second: percent read (of both files in a comparison; omitted for a pipe),\n"
+            "lines, names, MB/s, time left.\n"
             "At the end the status line \"[N Lines]  [N Names]\" is printed.\n"
             "\n"
             "Exit codes:\n"
@@ -231,6 +259,9 @@ namespace plexor
             "  # All domain names of a gzip-compressed CZDS zone file, LF line ends\n"
             "  plexor2-extract --layout master --mode domains --min 1 --max 63 \\\n"
             "      --exclude \"\" --line-limit 0 --lf net.txt.gz net-domains.txt\n"
+            "  # Today's new .COM domains: yesterday's and today's CZDS files in\n"
+            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
+            "      --lf --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz new.txt\n"
             "  # Name servers of a zone fetched over the network, through a pipe\n"
             "  curl -sf https://example.net/se.zone.gz |\n"
             "      plexor2-extract --layout se --mode nameservers --lf - - | sort -u\n";

@@ -27,6 +27,10 @@ namespace plexor
         bool quiet = false;    // --quiet: errors only
         std::string zone;
         std::string output;
+        // --new-since OLDER / --dropped-since OLDER: a comparison with the
+        // older zone file, a named file.
+        ZoneChanges changes = ZoneChanges::None;
+        std::string olderZone;
         bool ZoneIsStandardInput() const { return zone == kStandardStreamArgument; }
         bool OutputIsStandardOutput() const { return output == kStandardStreamArgument; }
     };

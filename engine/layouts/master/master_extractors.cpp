@@ -65,6 +65,25 @@ namespace plexor
             return false;
         }
 
+        // Whether the servers of an append-mode entry ("name: a,b,c")
+        // include this one.
+        bool EntryHasServer(std::string_view entry, std::string_view server)
+        {
+            const std::size_t colon = entry.find(": ");
+            if (colon == std::string_view::npos)
+                return false;
+            std::string_view servers = entry.substr(colon + 2);
+            for (;;)
+            {
+                const std::size_t comma = servers.find(',');
+                if (servers.substr(0, comma) == server)
+                    return true;
+                if (comma == std::string_view::npos)
+                    return false;
+                servers.remove_prefix(comma + 1);
+            }
+        }
+
         // The lines of the zone file for one extractor call, through the
         // reader: from the runs of whole lines already in memory where there
         // are some, line by line otherwise. Pause and abort are tested before
@@ -303,8 +322,10 @@ namespace plexor
             {
                 // A further record of the domain accepted last: its server
                 // joins that domain's entry, the batch's last (held back by
-                // the worker across calls).
-                if (append && !batch.empty())
+                // the worker across calls), unless the entry has it already
+                // (a record set holds each record once, however often the
+                // file repeats it).
+                if (append && !batch.empty() && !EntryHasServer(batch.back(), record.server))
                     batch.AppendToBack(",", record.server);
                 return false;
             }

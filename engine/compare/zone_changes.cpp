@@ -1,0 +1,159 @@
+#include "compare/zone_changes.h"
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "compare/fingerprint_list.h"
+#include "compare/name_fingerprints.h"
+#include "input/zone_line_reader.h"
+#include "layouts/extractors.h"
+#include "output/output_writer.h"
+#include "run/run_messages.h"
+
+namespace plexor
+{
+    namespace
+    {
+        // The fingerprints of the compared names of a batch's first entries.
+        class BatchFingerprints final
+        {
+        public:
+            BatchFingerprints(bool serversAppended)
+                : m_serversAppended(serversAppended)
+                , m_key(FingerprintKey::Random())
+            {
+            }
+
+            const std::vector<NameFingerprint>& Of(const Batch& batch, std::size_t count)
+            {
+                m_fingerprints.clear();
+                for (std::size_t i = 0; i < count; ++i)
+                    m_fingerprints.push_back(Fingerprint(ComparedName(batch[i], m_serversAppended), m_key));
+                auto& compared = g_runState.comparedEntries;
+                compared.store(compared.load(std::memory_order_relaxed) + count, std::memory_order_relaxed);
+                return m_fingerprints;
+            }
+
+        private:
+            bool m_serversAppended;
+            FingerprintKey m_key;
+            std::vector<NameFingerprint> m_fingerprints;
+        };
+
+        // The entry with its line end.
+        std::string_view EntryLine(const Batch& batch, std::size_t i)
+        {
+            return {batch.Bytes() + batch.Offset(i), batch.Offset(i + 1) - batch.Offset(i)};
+        }
+
+        std::optional<std::string> ReadFailure(const ZoneLineReader& file, const ZoneReadEnd& end)
+        {
+            if (!end.outOfMemory && !file.Failed())
+                return std::nullopt;
+            return UnableToReadMessage(file.DisplayPath(),
+                                       SystemReason(end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
+                                                                    : file.Error()));
+        }
+    }
+
+    std::string_view ComparedName(std::string_view entry, bool serversAppended)
+    {
+        if (!serversAppended)
+            return entry;
+        return entry.substr(0, entry.find(": "));
+    }
+
+    std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
+                                                ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
+                                                OutputWriter& outputFile)
+    {
+        // The set holds the list of the file whose names are looked up; the
+        // other file's list is filtered into the output.
+        ZoneLineReader& held = changes == ZoneChanges::NewNames ? olderZoneFile : zoneFile;
+        ZoneLineReader& filtered = changes == ZoneChanges::NewNames ? zoneFile : olderZoneFile;
+        ZoneReading whole = reading;
+        whole.lineLimit = 0; // a cut list would make every name past the cut a change
+        const bool serversAppended =
+            static_cast<std::int32_t>(reading.mode) == 0 && g_extractionSettings.appendNameServers != 0;
+        // The gTLD layout keeps the last $ORIGIN from file to file: the second
+        // file starts from where the first did, as a plain run of it would.
+        const std::string originSuffix = GtldOriginSuffix();
+
+        BatchFingerprints fingerprints(serversAppended);
+        FingerprintList listed;
+        FingerprintSet written;
+        std::uint64_t namesWritten = 0;
+        std::optional<std::string> failure;
+        // For each entry of a batch, whether the set holds its name.
+        std::unique_ptr<bool[]> listedNow;
+        std::size_t listedRoom = 0;
+
+        ZoneReadEnd end = ReadZoneEntries(held, whole, [&](const Batch& batch, std::size_t count) {
+            listed.Append(fingerprints.Of(batch, count));
+            g_runState.namesExtracted.store(0, std::memory_order_relaxed); // names written, none yet
+            return true;
+        });
+        failure = ReadFailure(held, end);
+        if (!failure && !IsAbortRequested())
+        {
+            try
+            {
+                listed.BuildIndex();
+            }
+            catch (const std::bad_alloc&)
+            {
+                end.outOfMemory = true;
+                failure = ReadFailure(held, end);
+            }
+        }
+        if (!failure && !IsAbortRequested())
+        {
+            g_runState.previousName.clear();
+            SetGtldOriginSuffix(originSuffix);
+            end = ReadZoneEntries(filtered, whole, [&](const Batch& batch, std::size_t count) {
+                const std::vector<NameFingerprint>& batchFingerprints = fingerprints.Of(batch, count);
+                if (listedRoom < count)
+                {
+                    listedNow = std::make_unique<bool[]>(count);
+                    listedRoom = count;
+                }
+                bool* const found = listedNow.get();
+                listed.ContainsAll(batchFingerprints, std::span<bool>(found, count));
+                for (std::size_t i = 0; i < count; ++i)
+                {
+                    if (!found[i] && written.Insert(batchFingerprints[i]))
+                    {
+                        outputFile.Write(EntryLine(batch, i));
+                        ++namesWritten;
+                    }
+                }
+                outputFile.Flush();
+                g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
+                return !outputFile.Failed();
+            });
+            failure = ReadFailure(filtered, end);
+        }
+        g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
+
+        zoneFile.Close();
+        olderZoneFile.Close();
+        const bool outputOk = outputFile.Close() && !end.outputFailed;
+        if (!outputOk)
+            failure = UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
+        if (!failure && IsAbortRequested())
+            g_runState.comparisonAborted.store(true);
+        return failure;
+    }
+
+    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile)
+    {
+        RunBytes bytes {zoneFile.RawBytesRead(), zoneFile.RawSize()};
+        if (olderZoneFile != nullptr)
+        {
+            bytes.read += olderZoneFile->RawBytesRead();
+            bytes.size = bytes.size == 0 || olderZoneFile->RawSize() == 0 ? 0 : bytes.size + olderZoneFile->RawSize();
+        }
+        return bytes;
+    }
+}

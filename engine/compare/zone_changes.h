@@ -1,0 +1,41 @@
+#pragma once
+
+// A comparison of two zone files read with the same settings: the entries of
+// one file's list whose names the other file's list lacks, in the order of
+// their list, each name once. "List" is what a plain run writes for that
+// file: the same extractors read both files, the first into a list of name
+// fingerprints in its order (fingerprint_list.h) and the second through a
+// filter in front of the output.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "run/extraction_worker.h"
+#include "run/run_progress.h"
+
+namespace plexor
+{
+    class OutputWriter;
+    class ZoneLineReader;
+
+    // The part of an entry that is compared: in the domain mode with servers
+    // appended, the name before ": "; otherwise the whole entry.
+    std::string_view ComparedName(std::string_view entry, bool serversAppended);
+
+    // Writes the changes between the zone file (today's) and the older one:
+    // the new names (ZoneChanges::NewNames) or the dropped ones. Both files
+    // are read whole, whatever the run's line limit; the counters count the
+    // lines of both and the names written. Closes all three files. Returns
+    // the message of a failure that ended the run, naming the file that
+    // failed. An abort before the end of the second file sets
+    // g_runState.comparisonAborted.
+    std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
+                                                ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
+                                                OutputWriter& outputFile);
+
+    // How far a run has read (run_progress.h): of the zone file and, in a comparison, the older one together (null:
+    // none).
+    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile);
+}

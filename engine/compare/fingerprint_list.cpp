@@ -3,23 +3,10 @@
 #include <algorithm>
 #include <new>
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#endif
-
 namespace plexor
 {
     namespace
     {
-        std::size_t ScaleToSize(std::uint64_t value, std::size_t size)
-        {
-#if defined(_MSC_VER)
-            return static_cast<std::size_t>(__umulh(value, size));
-#else
-            return static_cast<std::size_t>((static_cast<unsigned __int128>(value) * size) >> 64);
-#endif
-        }
-
         std::uint64_t Tag(const NameFingerprint& fingerprint)
         {
             return fingerprint.high >> 32;

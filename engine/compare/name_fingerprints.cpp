@@ -4,10 +4,6 @@
 #include <cstring>
 #include <random>
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#endif
-
 namespace plexor
 {
     namespace
@@ -47,17 +43,6 @@ namespace plexor
                 return v0 ^ v1 ^ v2 ^ v3;
             }
         };
-
-        // Where among `size` slots a 64-bit value falls, without a division:
-        // the high half of value * size.
-        std::size_t ScaleToSize(std::uint64_t value, std::size_t size)
-        {
-#if defined(_MSC_VER)
-            return static_cast<std::size_t>(__umulh(value, size));
-#else
-            return static_cast<std::size_t>((static_cast<unsigned __int128>(value) * size) >> 64);
-#endif
-        }
 
         bool IsEmpty(const NameFingerprint& slot)
         {

@@ -15,8 +15,23 @@
 #include <memory>
 #include <string_view>
 
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+
 namespace plexor
 {
+    // Where among `size` slots a 64-bit value falls, without a division: the
+    // high half of value * size.
+    inline std::size_t ScaleToSize(std::uint64_t value, std::size_t size)
+    {
+#if defined(_MSC_VER)
+        return static_cast<std::size_t>(__umulh(value, size));
+#else
+        return static_cast<std::size_t>((static_cast<unsigned __int128>(value) * size) >> 64);
+#endif
+    }
+
     struct NameFingerprint
     {
         std::uint64_t low = 0;

@@ -22,6 +22,7 @@
 #include "cli/progress_line.h"
 #include "run/headless_run.h"
 #include "run/run_messages.h"
+#include "scan/kernel.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
@@ -70,6 +71,13 @@ namespace
 #endif
     }
 
+    // PLEXOR_KERNEL named a kernel that cannot run here: say which one runs.
+    void ShowKernelNote()
+    {
+        if (const std::string& note = plexor::scan::KernelNote(); !note.empty())
+            std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+    }
+
     int UsageError(const std::string& why)
     {
         std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), plexor::UsageText().c_str());
@@ -92,7 +100,8 @@ int main(int argc, char** argv)
         std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     case plexor::ParsedCommandLine::Action::Version:
-        std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
+        ShowKernelNote();
+        std::printf("%s %s\nkernel: %s\n", kProgram, PLEXOR_VERSION, plexor::scan::ActiveKernel().name);
         return std::fflush(stdout) == 0 ? 0 : 1;
     case plexor::ParsedCommandLine::Action::UsageError:
         return UsageError(parsed.error);
@@ -108,6 +117,7 @@ int main(int argc, char** argv)
     {
         for (const std::string& note : parsed.notes)
             std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+        ShowKernelNote();
     }
     // With the names on standard output, everything else goes to standard
     // error.

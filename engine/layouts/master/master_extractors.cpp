@@ -214,12 +214,12 @@ namespace plexor
         {
             // A long name gets a block of its own, which the next name does
             // not share.
-            m_blocks.push_back(std::make_unique<char[]>(needed));
+            m_blocks.push_back(std::unique_ptr<char[]>(new char[needed])); // not zeroed: written before read
             m_blockUsed = kBlockSize;
         }
         else if (needed > kBlockSize - m_blockUsed)
         {
-            m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+            m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
             m_blockUsed = 0;
         }
         const std::size_t position = needed > kBlockSize / 4 ? 0 : m_blockUsed;

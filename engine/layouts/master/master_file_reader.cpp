@@ -88,14 +88,15 @@ namespace plexor
 
     bool MasterFileReader::ReadLine(std::string_view line, bool plain)
     {
-        if (!m_inRecord && (m_shapeLength != 0 || plain))
+        if (m_shortcuts && !m_inRecord && (m_shapeLength != 0 || plain))
         {
             const int shaped = ReadShapedLine(line, plain);
             if (shaped >= 0)
                 return shaped == 1;
         }
         SettleOwner();
-        if (!BeginLine(line))
+        const bool beginsRecord = BeginLine(line);
+        if (!beginsRecord || !m_shortcuts)
         {
             ReadEscapedLine(line);
             return EndLine();

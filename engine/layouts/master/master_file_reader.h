@@ -112,6 +112,12 @@ namespace plexor
         // first `ownerSize` bytes: they leave only their owner behind.
         void PassedSimpleLines(const char* line, std::size_t ownerSize);
 
+        // Off: every line goes through the reading rules byte by byte
+        // (ReadEscapedLine), none through the shortcuts; for the tests and
+        // the fuzz target that hold the shortcuts to the rules. On by
+        // default.
+        void UseShortcuts(bool on) { m_shortcuts = on; }
+
         // Whether NS records need their servers: when not, Record().server
         // is left empty (the records are still checked). On by default.
         void WantServers(bool wanted) { m_serversWanted = wanted; }
@@ -208,6 +214,7 @@ namespace plexor
         bool m_haveServer = false;
         bool m_serverIsRoot = false;
         bool m_serversWanted = true;
+        bool m_shortcuts = true;
         std::string m_server;
         std::string m_scratch;
 

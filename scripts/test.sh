@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the whole test suite: every test
 # under ASan+UBSan, the engine's tests and fuzz replays again with the
-# reference (byte-at-a-time) kernel forced, and the engine's tests under
-# TSan. Any sanitizer report fails the run.
+# reference (byte-at-a-time) kernel forced, the engine's tests under TSan,
+# and the tests of a build with the plain code only (as for a processor
+# without SSE2). Any sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,3 +24,10 @@ echo "== TSan: engine tests =="
 cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan -j2
+
+echo "== Plain code only (no SIMD): engine, command-line and fuzz replay tests =="
+# What a processor without SSE2 (an ARM build) runs: the reference kernel and
+# the plain branches of the per-line code.
+cmake --preset plain
+cmake --build --preset plain
+ctest --preset plain -j2 -L 'engine|cli|fuzz'

@@ -12,6 +12,7 @@
 #include "input/line_index.h"
 #include "layouts/master/master_file_reader.h"
 #include "run/run_setup.h"
+#include "scan/kernel.h"
 
 namespace
 {
@@ -263,4 +264,14 @@ BENCHMARK(BM_MasterChunkSimpleNsLines)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SeDomains)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SeNameServers)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+// The scanning kernel in use heads the report (PLEXOR_KERNEL chooses another).
+int main(int argc, char** argv)
+{
+    benchmark::AddCustomContext("kernel", plexor::scan::ActiveKernel().name);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -39,6 +39,8 @@ namespace
     {
         RunOutcome outcome;
         HeadlessRunContext context(mode, zoneType);
+        // A small read buffer: a quick start, and refills within small zones.
+        context.zoneFile.SetInitialBufferSize(zone.size() / 2);
         context.zoneFile.OpenMemory(std::move(zone), "zone");
         context.outputFile.CreateInMemory(outcome.output, "output");
         SetGtldOriginSuffix(originSuffix);

@@ -145,7 +145,9 @@ def master_file_seeds():
             seeds.append((f"{label}-f{flags}", bytes([flags]) + zone))
     for label, zone in (("open-paren", b"("), ("parens", b"(" * 300 + b"\n" + b")" * 300),
                         ("open-quote", b"a NS \"n\n\"\n"), ("nul", b"a\0 NS n\0\nb NS\0n\n"),
-                        ("escape-at-end", b"a\\"), ("binary", bytes(range(256)))):
+                        ("escape-at-end", b"a\\"), ("binary", bytes(range(256))),
+                        # A name whose last label ends in an escaped dot (not a final dot).
+                        ("escaped-final-dot", b"a\\.b NS n2s30\\.\na.b NS x\\\\.\n")):
         seeds.append((label, bytes([2]) + zone))
     return seeds
 
@@ -168,9 +170,26 @@ def zone_changes_seeds():
     return seeds
 
 
+def kernel_seeds():
+    """Zone text of every layout, its flag byte steering offsets and groups."""
+    gtld_lines = b"".join(b"EXAMPLE%d NS NS%d.EXAMPLE.NET.\n" % (i // 3, i % 3) for i in range(150))
+    simple = b"".join(b"d%d.example.\t3600\tin\tns\tns%d.host.net.\n" % (i // 2, i % 2) for i in range(150))
+    seeds = []
+    for label, text in (("gtld", GTLD_ZONE), ("se", SE_ZONE), ("transfer", MASTER_ZONE), ("czds", CZDS_ZONE),
+                        ("gtld-repeats", gtld_lines), ("simple-ns", simple),
+                        ("simple-crlf", simple.replace(b"\n", b"\r\n")),
+                        ("long-labels", b"L" * 27 + b" NS X\n" + b"L" * 28 + b" NS X\n" + b"L" * 29 + b" NS X\n"),
+                        ("dots", b"a..b.\n" + b"." * 70 + b"\n"), ("line-feeds", b"\n" * 200),
+                        ("binary", bytes(range(256)))):
+        for flags in (0x00, 0x09, 0x1B, 0x2D, 0x77, 0xFF):
+            seeds.append((f"{label}-{flags:02x}", bytes([flags]) + text))
+    return seeds
+
+
 write("zone_line_reader", line_reader_seeds())
 write("extraction_worker", worker_seeds())
 write("master_file", master_file_seeds())
 write("zone_changes", zone_changes_seeds())
+write("kernels", kernel_seeds())
 write("integer_field", integer_field_seeds())
 write("decipher_text", decipher_seeds())

@@ -27,6 +27,7 @@
 #include "cli/stop_request.h"
 #include "run/headless_run.h"
 #include "run/run_messages.h"
+#include "scan/kernel.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
@@ -45,6 +46,13 @@ namespace
 #else
         return ::isatty(fileno(stream)) != 0;
 #endif
+    }
+
+    // PLEXOR_KERNEL named a kernel that cannot run here: say which one runs.
+    void ShowKernelNote()
+    {
+        if (const std::string& note = plexor::scan::KernelNote(); !note.empty())
+            std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
     }
 
     int UsageError(const std::string& why)
@@ -67,7 +75,8 @@ static int Run(const std::vector<std::string>& argumentTexts)
         std::fputs(plexor::HelpText(PLEXOR_VERSION).c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     case plexor::ParsedCommandLine::Action::Version:
-        std::printf("%s %s\n", kProgram, PLEXOR_VERSION);
+        ShowKernelNote();
+        std::printf("%s %s\nkernel: %s\n", kProgram, PLEXOR_VERSION, plexor::scan::ActiveKernel().name);
         return std::fflush(stdout) == 0 ? 0 : 1;
     case plexor::ParsedCommandLine::Action::UsageError:
         return UsageError(parsed.error);
@@ -83,6 +92,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     {
         for (const std::string& note : parsed.notes)
             std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
+        ShowKernelNote();
     }
     // With the names on standard output, everything else goes to standard
     // error.

@@ -19,19 +19,15 @@ namespace plexor
 
     namespace detail
     {
-        // The search of LineEndIndex::Add over whole 64-byte blocks: writes
-        // the positions of the LFs in [from, to) (a multiple of 64 bytes) to
-        // out and returns how many. out needs room for every byte's position
-        // plus kSpareLineEndWrites. The POPCNT variant, chosen at run time
-        // where the processor has the instructions, is faster.
+        // Each kernel's search of LineEndIndex::Add over whole 64-byte blocks
+        // (IndexBlocks in scan/kernels.h) writes this many positions past the
+        // last one found.
         inline constexpr std::size_t kSpareLineEndWrites = 4;
-        std::size_t IndexBlocks(const char* buffer, std::size_t from, std::size_t to, std::uint32_t* out);
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#define PLEXOR_HAVE_POPCNT_VARIANT 1
-        std::size_t IndexBlocksPopcnt(const char* buffer, std::size_t from, std::size_t to, std::uint32_t* out);
-#endif
-        bool HasPopcntVariant();
     }
+
+    // A kernel's search of the LFs in whole 64-byte blocks (see
+    // scan/kernels.h).
+    using BlockIndexer = std::size_t (*)(const char* buffer, std::size_t from, std::size_t to, std::uint32_t* out);
 
     class LineEndIndex final
     {
@@ -57,7 +53,9 @@ namespace plexor
         // Appends the position of every LF in buffer[from, to), in order.
         // Positions are offsets into `buffer`, so `to` must not exceed
         // kMaxPosition.
+        // The run's kernel finds them (scan/kernel.h), or `indexBlocks`.
         void Add(const char* buffer, std::size_t from, std::size_t to);
+        void Add(const char* buffer, std::size_t from, std::size_t to, BlockIndexer indexBlocks);
 
         static constexpr std::size_t kMaxPosition = 0xFFFFFFFFu;
 

@@ -29,99 +29,113 @@ namespace plexor
         {
             std::vector<char> buffer;
             Chunk chunk;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kDepth; });
-                if (m_stop)
-                    return;
-                if (!m_free.empty())
-                {
-                    buffer = std::move(m_free.back());
-                    m_free.pop_back();
-                }
-                if (!m_freeFindings.empty())
-                {
-                    chunk.findings = std::move(m_freeFindings.back());
-                    m_freeFindings.pop_back();
-                }
-            }
-
-            bool end = false;
-            bool failed = false;
-            std::error_code error;
+            if (!TakeStorage(buffer, chunk))
+                return;
+            ReadEnd readEnd;
             try
             {
                 buffer.resize(kBufferSize);
-                while (chunk.size < kChunkSize)
-                {
-                    const std::ptrdiff_t got =
-                        m_source->Read(buffer.data() + kHeadroom + chunk.size, kChunkSize - chunk.size);
-                    if (got <= 0)
-                    {
-                        end = true;
-                        failed = got < 0;
-                        if (failed)
-                            error = m_source->Error();
-                        break;
-                    }
-                    chunk.size += static_cast<std::size_t>(got);
-                }
-                // Index the line ends (and find the classes and plain text
-                // asked for) here, in parallel with the reader's work on the
-                // chunks before, but only while the reader has chunks to go
-                // on with: a reader that waits gets the chunk at once and
-                // does it itself (or does without). Where inflating keeps
-                // this thread the busier one, the reader takes that work.
-                // The NS lines of simple records take longer to find, and
-                // are found only while the reader has more to go on with.
-                const bool workerBusy = HasReadyChunks();
-                const bool findPlain = m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0;
-                Findings& findings = chunk.findings;
-                findings.lineEnds.clear();
-                findings.classes.Clear();
-                findings.plain = false;
-                findings.nsLines.Clear();
-                findings.nsLinesLookedFor = false;
-                if (workerBusy && findPlain)
-                {
-                    findings.plain = IndexPlainMasterText(buffer.data(), kHeadroom, kHeadroom + chunk.size,
-                                                          m_lastByteDot, findings.lineEnds);
-                    if (findings.plain && m_findNsLines.load(std::memory_order_relaxed)
-                        && ReaderBusyWithWaitingChunks())
-                    {
-                        findings.nsLinesLookedFor = true;
-                        findings.nsLines.Find(buffer.data(), findings.lineEnds);
-                    }
-                }
-                else if (workerBusy)
-                {
-                    findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
-                }
-                if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
-                    findings.classes.Find(buffer.data(), findings.lineEnds);
-                if (findPlain)
-                    m_lastByteDot = buffer[kHeadroom + chunk.size - 1] == '.';
+                readEnd = FillChunk(buffer, chunk);
+                FindChunkFindings(buffer, chunk);
             }
             catch (const std::bad_alloc&)
             {
-                end = true;
-                failed = true;
-                error = std::make_error_code(std::errc::not_enough_memory);
+                readEnd = {true, true, std::make_error_code(std::errc::not_enough_memory)};
             }
             chunk.buffer = std::move(buffer);
-
-            {
-                std::lock_guard lock(m_mutex);
-                if (chunk.size > 0)
-                    m_ready.push_back(std::move(chunk));
-                m_finished = end;
-                m_failed = failed;
-                m_error = error;
-            }
-            m_changed.notify_all();
-            if (end)
+            Publish(std::move(chunk), readEnd);
+            if (readEnd.end)
                 return;
         }
+    }
+
+    bool ReadAhead::TakeStorage(std::vector<char>& buffer, Chunk& chunk)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kDepth; });
+        if (m_stop)
+            return false;
+        if (!m_free.empty())
+        {
+            buffer = std::move(m_free.back());
+            m_free.pop_back();
+        }
+        if (!m_freeFindings.empty())
+        {
+            chunk.findings = std::move(m_freeFindings.back());
+            m_freeFindings.pop_back();
+        }
+        return true;
+    }
+
+    ReadAhead::ReadEnd ReadAhead::FillChunk(std::vector<char>& buffer, Chunk& chunk)
+    {
+        ReadEnd readEnd;
+        while (chunk.size < kChunkSize)
+        {
+            const std::ptrdiff_t got = m_source->Read(buffer.data() + kHeadroom + chunk.size, kChunkSize - chunk.size);
+            if (got <= 0)
+            {
+                readEnd.end = true;
+                readEnd.failed = got < 0;
+                if (readEnd.failed)
+                    readEnd.error = m_source->Error();
+                break;
+            }
+            chunk.size += static_cast<std::size_t>(got);
+        }
+        return readEnd;
+    }
+
+    void ReadAhead::FindChunkFindings(const std::vector<char>& buffer, Chunk& chunk)
+    {
+        // Index the line ends (and find the classes and plain text asked
+        // for) here, in parallel with the reader's work on the chunks
+        // before, but only while the reader has chunks to go on with: a
+        // reader that waits gets the chunk at once and does it itself (or
+        // does without). Where inflating keeps this thread the busier one,
+        // the reader takes that work. The NS lines of simple records take
+        // longer to find, and are found only while the reader has more to go
+        // on with.
+        const bool workerBusy = HasReadyChunks();
+        const bool findPlain = m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0;
+        Findings& findings = chunk.findings;
+        findings.lineEnds.clear();
+        findings.classes.Clear();
+        findings.plain = false;
+        findings.nsLines.Clear();
+        findings.nsLinesLookedFor = false;
+        if (workerBusy && findPlain)
+        {
+            findings.plain =
+                IndexPlainMasterText(buffer.data(), kHeadroom, kHeadroom + chunk.size, m_lastByteDot, findings.lineEnds);
+            if (findings.plain && m_findNsLines.load(std::memory_order_relaxed) && ReaderBusyWithWaitingChunks())
+            {
+                findings.nsLinesLookedFor = true;
+                findings.nsLines.Find(buffer.data(), findings.lineEnds);
+            }
+        }
+        else if (workerBusy)
+        {
+            findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
+        }
+        if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
+            findings.classes.Find(buffer.data(), findings.lineEnds);
+        if (findPlain)
+            m_lastByteDot = buffer[kHeadroom + chunk.size - 1] == '.';
+    }
+
+    void ReadAhead::Publish(Chunk chunk, const ReadEnd& readEnd)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (chunk.size > 0)
+                m_ready.push_back(std::move(chunk));
+            m_finished = readEnd.end;
+            m_failed = readEnd.failed;
+            m_error = readEnd.error;
+        }
+        m_changed.notify_all();
     }
 
     bool ReadAhead::HasReadyChunks()

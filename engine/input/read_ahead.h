@@ -93,7 +93,27 @@ namespace plexor
             std::size_t size = 0;
         };
 
+        // How reading a chunk ended: at the end of the data, or with a
+        // failure and its error.
+        struct ReadEnd
+        {
+            bool end = false;
+            bool failed = false;
+            std::error_code error;
+        };
+
+        // The reading thread: chunk after chunk, while there is room among
+        // the ready ones, until the end of the data or the reader goes away.
         void Run();
+        // Waits for room among the ready chunks and takes storage to reuse
+        // into `buffer` and `chunk`; false when the reader is going away.
+        bool TakeStorage(std::vector<char>& buffer, Chunk& chunk);
+        // Reads up to kChunkSize bytes into the buffer after kHeadroom.
+        ReadEnd FillChunk(std::vector<char>& buffer, Chunk& chunk);
+        // What this thread finds out about the chunk's bytes for the reader.
+        void FindChunkFindings(const std::vector<char>& buffer, Chunk& chunk);
+        // Hands the chunk to the reader.
+        void Publish(Chunk chunk, const ReadEnd& readEnd);
         bool HasReadyChunks();
         // Whether the chunks waiting keep the reader busy for longer than
         // finding the NS lines of one more takes: one it must read line by

@@ -179,7 +179,7 @@ namespace plexor
             // the worker's own thread, so that closing never waits for it.
             m_source = std::move(decoded);
             m_mayBlock = true;
-            m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
+            m_buffer = std::vector<char>(m_initialBufferSize + kLineProbeBytes);
         }
     }
 
@@ -195,7 +195,7 @@ namespace plexor
         m_rawBytesRead.store(0, std::memory_order_relaxed);
         m_source = MakeDecodingSource(
             std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead), m_inflater);
-        m_buffer = std::vector<char>(kInitialBufferSize + kLineProbeBytes);
+        m_buffer = std::vector<char>(m_initialBufferSize + kLineProbeBytes);
     }
 
     void ZoneLineReader::Close()

@@ -7,6 +7,7 @@
 // starts with the gzip magic bytes 1F 8B is decompressed on the fly (several
 // gzip members in a row too) and yields the lines of the uncompressed data.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -152,6 +153,10 @@ namespace plexor
         // only for lines longer than this. Regular files are read in chunks
         // (see ReadAhead).
         static constexpr std::size_t kInitialBufferSize = 1 << 20;
+        // Another size of that buffer for the next Open (at least 16 bytes):
+        // fuzz targets start thousands of runs a second on small zones, and
+        // reach the refills with a small buffer.
+        void SetInitialBufferSize(std::size_t bytes) { m_initialBufferSize = std::max<std::size_t>(bytes, 16); }
 
     private:
         // The line from m_begin to the LF at `lf`, without one CR before it.
@@ -186,6 +191,7 @@ namespace plexor
         RecordLineClasses m_classes; // for m_lineEnds, when found
         SimpleNsLines m_nsLines;     // for m_lineEnds, when found
         bool m_plain = false;        // the buffer's unread bytes are plain master-file text
+        std::size_t m_initialBufferSize = kInitialBufferSize;
         bool m_findPlain = false;    // FindPlainLines has been called
         bool m_findNsLines = false;  // and asked for the NS lines
         std::size_t m_nextLineEnd = 0;

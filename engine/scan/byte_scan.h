@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+// PLEXOR_PLAIN_CODE_ONLY (a CMake option) builds the plain code alone, as
+// for a processor without SSE2.
+#if !defined(PLEXOR_PLAIN_CODE_ONLY) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #include <emmintrin.h>
 #define PLEXOR_HAVE_SSE2 1
 #endif

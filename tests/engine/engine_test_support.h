@@ -12,6 +12,7 @@
 #include "run/extraction_state.h"
 #include "layouts/extractors.h"
 #include "run/headless_run.h"
+#include "scan/kernel.h"
 
 namespace plexor::test
 {
@@ -64,6 +65,30 @@ namespace plexor::test
     {
         return InflaterName(info.param);
     }
+
+    // A test run once per scanning kernel, named by it; a kernel that this
+    // build or processor lacks is reported as skipped.
+    class EachKernel : public ::testing::TestWithParam<scan::Kernel>
+    {
+    protected:
+        void SetUp() override
+        {
+            m_kernel = scan::KernelFor(GetParam());
+            if (m_kernel == nullptr)
+                GTEST_SKIP() << "no " << scan::KernelName(GetParam()) << " kernel on this machine";
+        }
+        const scan::KernelTable& Kernel() const { return *m_kernel; }
+
+    private:
+        const scan::KernelTable* m_kernel = nullptr;
+    };
+    inline std::string KernelParamName(const ::testing::TestParamInfo<scan::Kernel>& info)
+    {
+        return scan::KernelName(info.param);
+    }
+#define PLEXOR_INSTANTIATE_FOR_EACH_KERNEL(Suite)                                                                     \
+    INSTANTIATE_TEST_SUITE_P(Kernels, Suite, ::testing::ValuesIn(::plexor::scan::kAllKernels),                       \
+                             ::plexor::test::KernelParamName)
 
     // A unique path in the test's temporary folder.
     std::string TempPath(std::string_view name);

@@ -21,7 +21,7 @@ expect_files("installed files" "${installed}")
 # library where it is linked statically.
 execute_process(COMMAND "${prefix}/${BINDIR}/plexor2-extract" --version
     RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT code EQUAL 0 OR NOT out MATCHES "^plexor2-extract [0-9]+\\.[0-9]+\\.[0-9]+\n$")
+if(NOT code EQUAL 0 OR NOT out MATCHES "^plexor2-extract [0-9]+\\.[0-9]+\\.[0-9]+\nkernel: [a-z0-9]+\n$")
     message(FATAL_ERROR "installed plexor2-extract --version: exit ${code}: ${out}${err}")
 endif()
 if(STATIC)

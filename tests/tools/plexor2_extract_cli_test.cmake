@@ -183,7 +183,17 @@ expect_run(0 "\\[7 Lines\\]" "^$"
 
 # --help and --version.
 expect_run(0 "^plexor2-extract ${VERSION}: .*usage: plexor2-extract.*Exit codes:.*Examples:" "^$" --help)
-expect_run(0 "^plexor2-extract ${VERSION}\n$" "^$" --version)
+expect_run(0 "^plexor2-extract ${VERSION}\nkernel: (reference|sse2|avx2)\n$" "^$" --version)
+# PLEXOR_KERNEL: a kernel by name; an unknown name leaves the best one in use,
+# and says so on standard error.
+set(ENV{PLEXOR_KERNEL} reference)
+expect_run(0 "^plexor2-extract ${VERSION}\nkernel: reference\n$" "^$" --version)
+set(ENV{PLEXOR_KERNEL} fastest)
+expect_run(0 "\nkernel: (sse2|avx2|reference)\n$"
+    "^plexor2-extract: PLEXOR_KERNEL=fastest: unknown kernel \\(reference, sse2 or avx2\\); using [a-z0-9]+\n$" --version)
+expect_run(0 "\\[7 Lines\\]" "PLEXOR_KERNEL=fastest: unknown kernel"
+    --layout gtld --mode domains ${open_filters} "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+unset(ENV{PLEXOR_KERNEL})
 
 # The line limit ends a run after the batch that reaches it: exit 3 and the
 # note when lines were left, a plain completed run otherwise.

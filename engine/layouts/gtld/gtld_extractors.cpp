@@ -312,7 +312,6 @@ namespace plexor
             std::size_t m_previousLength = 0;
         };
 
-#ifdef PLEXOR_HAVE_SSE2
         // Steps through the lines in memory in groups of up to 64. Most lines
         // of a zone begin with the same label and " NS " as the line before
         // them (a domain's second, third... server): such a line has the same
@@ -447,7 +446,6 @@ namespace plexor
             bool m_firstGroup = true;
             std::uint8_t m_prefixLengths[64];
         };
-#endif
     }
 
     std::uint32_t ExtractGtldDomains(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit)
@@ -458,7 +456,6 @@ namespace plexor
 
         DomainLineRules rules(batch);
         std::string_view line;
-#ifdef PLEXOR_HAVE_SSE2
         if (rules.Shortcuts())
         {
             // The reading thread can tell a domain's further lines ahead.
@@ -484,7 +481,6 @@ namespace plexor
             rules.Finish();
             return count;
         }
-#endif
         while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
         {
             CountLineRead();

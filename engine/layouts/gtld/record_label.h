@@ -91,7 +91,6 @@ namespace plexor
 #endif
     }
 
-#ifdef PLEXOR_HAVE_SSE2
     // What classifying lines remembers of the last line it saw.
     struct RecordScanState
     {
@@ -111,23 +110,9 @@ namespace plexor
     // one `state` remembers, and the state then remembers the last.
     // A line's end may include a CR before its LF: both answers end with a
     // blank, never with that CR, so they are the same either way.
-    // Uses AVX2 where the processor has it, SSE2 otherwise.
+    // The run's kernel does it (scan/kernel.h).
     std::uint64_t ClassifyRecordLines(const char* data, std::size_t begin, const std::uint32_t* ends, std::size_t n,
                                       RecordScanState& state, std::uint8_t* prefixes);
-
-    namespace detail
-    {
-        // The two variants ClassifyRecordLines chooses from.
-        std::uint64_t ClassifyRecordLinesSse2(const char* data, std::size_t begin, const std::uint32_t* ends,
-                                              std::size_t n, RecordScanState& state, std::uint8_t* prefixes);
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#define PLEXOR_HAVE_AVX2_VARIANT 1
-        std::uint64_t ClassifyRecordLinesAvx2(const char* data, std::size_t begin, const std::uint32_t* ends,
-                                              std::size_t n, RecordScanState& state, std::uint8_t* prefixes);
-#endif
-        bool HasAvx2Variant();
-    }
-#endif
 
     // What the reading thread finds for the lines of a chunk: each line's
     // RecordPrefix and whether it repeats the line before (bit i of the
@@ -152,7 +137,6 @@ namespace plexor
             const std::size_t count = lineEnds.size();
             prefixes.assign(count, 0);
             repeatWords.assign(count / 64 + 2, 0);
-#ifdef PLEXOR_HAVE_SSE2
             // From line 1 on, up to the end of each word of repeat bits.
             RecordScanState state;
             for (std::size_t first = 1; first < count;)
@@ -164,9 +148,6 @@ namespace plexor
                 repeatWords[first / 64] = bits << (first % 64);
                 first = last;
             }
-#else
-            static_cast<void>(data);
-#endif
         }
 
         // The repeat bits of the up to 64 lines from line `first` on.

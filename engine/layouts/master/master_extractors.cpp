@@ -84,17 +84,119 @@ namespace plexor
             }
         }
 
+        // The lines of one run of whole lines already in memory, from its
+        // first, each read in full or passed over as ReadLines says; `count`
+        // goes up with each entry added. True when the batch is full (count
+        // reached limit); false when the run is used up or the run halted
+        // before a line (pause or abort).
+        template <typename Apply, typename TakeRecord>
+        bool ReadBufferedLines(const ZoneLineReader::LineRun& run, MasterFileReader& reader,
+                               ZoneLineReader& zoneFile, std::uint32_t limit, bool passOver, Apply& apply,
+                               TakeRecord& takeRecord, std::uint32_t& count)
+        {
+            // A line passed over is not polled for pause and abort: it
+            // counts as read once the next line looked at has been
+            // polled, so that a pause or abort stops the run right after
+            // the last line looked at.
+            auto& linesRead = g_runState.linesRead; // whatever width the counter has
+            using LineCount = decltype(linesRead.load());
+            const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
+            std::size_t taken = 0; // lines counted as read
+            std::size_t next = 0;  // the next line to look at
+            bool full = false;
+            bool halted = false;
+            const auto lineStart = [&](std::size_t i) {
+                return i == 0 ? run.begin : static_cast<std::size_t>(run.ends[i - 1]) + 1;
+            };
+            // Lines from `next` up to `to`, each read (or passed over).
+            const auto readInFull = [&](std::size_t to) {
+                for (std::size_t start = lineStart(next); next < to; ++next)
+                {
+                    const std::size_t end = run.ends[next];
+                    std::size_t length = end - start;
+                    if (length > 0 && run.data[end - 1] == '\r')
+                        --length;
+                    const std::string_view line(run.data + start, length);
+                    start = end + 1;
+                    if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
+                        continue;
+                    if (next > 0 && !detail::ContinueBeforeLine())
+                    {
+                        halted = true;
+                        return;
+                    }
+                    taken = next + 1;
+                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                    if (apply(line, run.plain) && ++count >= limit)
+                    {
+                        full = true;
+                        ++next;
+                        return;
+                    }
+                }
+            };
+            // Lines from `next` to the end of the run, all simple
+            // records: only the entries' lines are looked at.
+            const auto takeSimpleLines = [&]() {
+                const SimpleNsLines& simple = *run.nsLines;
+                const std::size_t first = run.firstClass; // the buffer's index of line 0 here
+                auto entry = std::lower_bound(
+                    simple.entries.begin(), simple.entries.end(), first + next,
+                    [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
+                for (; entry != simple.entries.end(); ++entry)
+                {
+                    const std::size_t at = entry->line - first;
+                    if (at > 0 && !detail::ContinueBeforeLine())
+                    {
+                        halted = true;
+                        return;
+                    }
+                    taken = at + 1;
+                    next = at + 1;
+                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                    const char* line = run.data + entry->ownerOffset;
+                    const std::string_view owner(line, entry->ownerLength);
+                    if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner), true}) && ++count >= limit)
+                    {
+                        full = true;
+                        reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
+                        return;
+                    }
+                }
+                next = run.count;
+                reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
+            };
+
+            if (passOver && run.nsLines != nullptr)
+            {
+                // The buffer's line 0 may have begun in the chunk before
+                // and is read in full; the simple lines after it need a
+                // reader that has no parenthesis open.
+                if (run.firstClass == 0)
+                    readInFull(1);
+                if (!full && !halted && next < run.count && reader.BetweenRecords())
+                    takeSimpleLines();
+            }
+            if (!full && !halted)
+                readInFull(run.count);
+            if (next == run.count && !halted)
+                taken = run.count; // lines passed over at the end
+            linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+            zoneFile.SkipBufferedLines(taken);
+            return full;
+        }
+
         // The lines of the zone file for one extractor call, through the
         // reader: from the runs of whole lines already in memory where there
-        // are some, line by line otherwise. Pause and abort are tested before
-        // every line, and every line counts in linesRead. `passOver` lets a
-        // caller skip the further NS lines of one owner
-        // (MasterFileReader::RepeatsLastNsRecord) without reading them, and
-        // take the NS lines of simple records the reading thread found
-        // (SimpleNsLines) without reading any of those lines: `takeRecord`
-        // gets the NS record of each such entry, without its server, and
-        // returns whether it added an entry. `apply` gets each line read and
-        // returns whether it added an entry.
+        // are some (ReadBufferedLines), line by line otherwise. Pause and
+        // abort are tested before every line, and every line counts in
+        // linesRead. `passOver` lets a caller skip the further NS lines of
+        // one owner (MasterFileReader::RepeatsLastNsRecord) without reading
+        // them, and take the NS lines of simple records the reading thread
+        // found (SimpleNsLines) without reading any of those lines:
+        // `takeRecord` gets the NS record of each such entry, without its
+        // server, and returns whether it added an entry. `apply` gets each
+        // line read and returns whether it added an entry.
         template <typename Apply, typename TakeRecord>
         std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
                                 bool passOver, Apply&& apply, TakeRecord&& takeRecord)
@@ -107,111 +209,22 @@ namespace plexor
             while (detail::ContinueBeforeLine())
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
-                if (run.count == 0)
+                if (run.count != 0)
                 {
-                    // The next line needs a refill, or is the last one and
-                    // has no LF.
-                    std::string_view line;
-                    if (!zoneFile.ReadLine(line))
-                    {
-                        reader.EndOfFile();
-                        break;
-                    }
-                    CountLineRead();
-                    if (apply(line, false) && ++count >= limit)
+                    if (ReadBufferedLines(run, reader, zoneFile, limit, passOver, apply, takeRecord, count))
                         break;
                     continue;
                 }
-                // A line passed over is not polled for pause and abort: it
-                // counts as read once the next line looked at has been
-                // polled, so that a pause or abort stops the run right after
-                // the last line looked at.
-                auto& linesRead = g_runState.linesRead; // whatever width the counter has
-                using LineCount = decltype(linesRead.load());
-                const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
-                std::size_t taken = 0; // lines counted as read
-                std::size_t next = 0;  // the next line to look at
-                bool full = false;
-                bool halted = false;
-                const auto lineStart = [&](std::size_t i) {
-                    return i == 0 ? run.begin : static_cast<std::size_t>(run.ends[i - 1]) + 1;
-                };
-                // Lines from `next` up to `to`, each read (or passed over).
-                const auto readInFull = [&](std::size_t to) {
-                    for (std::size_t start = lineStart(next); next < to; ++next)
-                    {
-                        const std::size_t end = run.ends[next];
-                        std::size_t length = end - start;
-                        if (length > 0 && run.data[end - 1] == '\r')
-                            --length;
-                        const std::string_view line(run.data + start, length);
-                        start = end + 1;
-                        if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
-                            continue;
-                        if (next > 0 && !detail::ContinueBeforeLine())
-                        {
-                            halted = true;
-                            return;
-                        }
-                        taken = next + 1;
-                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                        if (apply(line, run.plain) && ++count >= limit)
-                        {
-                            full = true;
-                            ++next;
-                            return;
-                        }
-                    }
-                };
-                // Lines from `next` to the end of the run, all simple
-                // records: only the entries' lines are looked at.
-                const auto takeSimpleLines = [&]() {
-                    const SimpleNsLines& simple = *run.nsLines;
-                    const std::size_t first = run.firstClass; // the buffer's index of line 0 here
-                    auto entry = std::lower_bound(
-                        simple.entries.begin(), simple.entries.end(), first + next,
-                        [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
-                    for (; entry != simple.entries.end(); ++entry)
-                    {
-                        const std::size_t at = entry->line - first;
-                        if (at > 0 && !detail::ContinueBeforeLine())
-                        {
-                            halted = true;
-                            return;
-                        }
-                        taken = at + 1;
-                        next = at + 1;
-                        linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                        const char* line = run.data + entry->ownerOffset;
-                        const std::string_view owner(line, entry->ownerLength);
-                        if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner), true}) && ++count >= limit)
-                        {
-                            full = true;
-                            reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
-                            return;
-                        }
-                    }
-                    next = run.count;
-                    reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
-                };
-
-                if (passOver && run.nsLines != nullptr)
+                // The next line needs a refill, or is the last one and has no
+                // LF.
+                std::string_view line;
+                if (!zoneFile.ReadLine(line))
                 {
-                    // The buffer's line 0 may have begun in the chunk before
-                    // and is read in full; the simple lines after it need a
-                    // reader that has no parenthesis open.
-                    if (run.firstClass == 0)
-                        readInFull(1);
-                    if (!full && !halted && next < run.count && reader.BetweenRecords())
-                        takeSimpleLines();
+                    reader.EndOfFile();
+                    break;
                 }
-                if (!full && !halted)
-                    readInFull(run.count);
-                if (next == run.count && !halted)
-                    taken = run.count; // lines passed over at the end
-                linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                zoneFile.SkipBufferedLines(taken);
-                if (full)
+                CountLineRead();
+                if (apply(line, false) && ++count >= limit)
                     break;
             }
             return count;
@@ -233,12 +246,12 @@ namespace plexor
         {
             // A long name gets a block of its own, which the next name does
             // not share.
-            m_blocks.push_back(std::make_unique<char[]>(needed));
+            m_blocks.push_back(std::unique_ptr<char[]>(new char[needed])); // not zeroed: written before read
             m_blockUsed = kBlockSize;
         }
         else if (needed > kBlockSize - m_blockUsed)
         {
-            m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+            m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
             m_blockUsed = 0;
         }
         const std::size_t position = needed > kBlockSize / 4 ? 0 : m_blockUsed;

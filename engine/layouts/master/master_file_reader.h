@@ -36,6 +36,13 @@
 // qualified, without the final dot; the root is the empty name. An escaped
 // blank, tab or CR is written as its \DDD form, so that a name never holds
 // white space.
+//
+// The rules are applied in master_file_reader.cpp, byte by byte; the
+// shortcuts that reach the same outcome for common lines in fewer steps
+// (plain lines split at their separator bits, NS lines written like the one
+// before, records of other types passed over) are in
+// master_line_shortcuts.cpp, and the searches over whole chunks in
+// master_chunk_scan.h.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,8 +51,9 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/byte_scan.h"
 #include "input/line_index.h"
+#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_masks.h"
 
 namespace plexor
 {
@@ -111,6 +119,12 @@ namespace plexor
         // first `ownerSize` bytes: they leave only their owner behind.
         void PassedSimpleLines(const char* line, std::size_t ownerSize);
 
+        // Off: every line goes through the reading rules byte by byte
+        // (ReadEscapedLine), none through the shortcuts; for the tests and
+        // the fuzz target that hold the shortcuts to the rules. On by
+        // default.
+        void UseShortcuts(bool on) { m_shortcuts = on; }
+
         // Whether NS records need their servers: when not, Record().server
         // is left empty (the records are still checked). On by default.
         void WantServers(bool wanted) { m_serversWanted = wanted; }
@@ -136,17 +150,15 @@ namespace plexor
         // record line.
         bool SameAsRepeatPrefix(const char* line, std::size_t prefix) const
         {
-#ifdef PLEXOR_HAVE_SSE2
             if (prefix <= sizeof m_repeatBytes)
             {
-                // In four 16-byte compares; a line's first 64 bytes are
+                // In one 64-byte compare; a line's first 64 bytes are
                 // readable.
                 static_assert(sizeof m_repeatBytes == 64 && kLineProbeBytes >= 64);
                 const std::uint64_t wanted = prefix == 64 ? ~std::uint64_t {0} : (std::uint64_t {1} << prefix) - 1;
-                return (scan::EqualMask64(line, m_repeatBytes) & wanted) == wanted;
+                return (scan::LineMasks::EqualMask64(line, m_repeatBytes) & wanted) == wanted;
             }
-#endif
-            return scan::BytesEqual(line, prefix <= sizeof m_repeatBytes ? m_repeatBytes : m_repeatLong.data(), prefix);
+            return scan::BytesEqual(line, m_repeatLong.data(), prefix);
         }
         // A line that begins like the last NS record line read in full
         // but with another owner: 1 for the NS record it is, -1 when it
@@ -175,6 +187,9 @@ namespace plexor
         };
 
         void BeginRecord(bool ownerInFirstColumn);
+        // The fields of a line without special bytes, from the separator
+        // bits of 64 bytes at a time (master_line_shortcuts.cpp); the same
+        // fields as ReadEscapedLine finds.
         void ReadPlainLine(std::string_view line);
         void ReadEscapedLine(std::string_view line);
         // `plain`: the field comes from a line without special bytes.
@@ -206,6 +221,7 @@ namespace plexor
         bool m_haveServer = false;
         bool m_serverIsRoot = false;
         bool m_serversWanted = true;
+        bool m_shortcuts = true;
         std::string m_server;
         std::string m_scratch;
 
@@ -234,18 +250,8 @@ namespace plexor
         // none. m_owner is stale while it is kept.
         alignas(16) char m_pendingOwner[64] = {};
         std::size_t m_pendingOwnerLength = 0;
-        // Copies the 64 bytes from `line` to m_pendingOwner, in four 16-byte
-        // moves (a plain memcpy of this size may become a slow string move).
-        void KeepOwner(const char* line)
-        {
-#ifdef PLEXOR_HAVE_SSE2
-            for (int k = 0; k < 4; ++k)
-                _mm_store_si128(reinterpret_cast<__m128i*>(m_pendingOwner + 16 * k),
-                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * k)));
-#else
-            std::memcpy(m_pendingOwner, line, sizeof m_pendingOwner);
-#endif
-        }
+        // Copies the 64 bytes from `line` to m_pendingOwner.
+        void KeepOwner(const char* line) { scan::LineMasks::Copy64(line, m_pendingOwner); }
         std::size_t m_ownerEnd = 0; // where the owner of the line being read ends; 0: none
         bool m_plainLine = false;           // the line being read has no special bytes
         std::size_t m_serverOffset = 0;     // where its server field starts
@@ -253,82 +259,6 @@ namespace plexor
         std::string_view m_line; // the line being read
         MasterNsRecord m_record;
     };
-
-    // The NS lines of a chunk of zone-file lines that are all simple records:
-    // found on the reading thread, ahead of the worker, so that the worker
-    // need not read those lines at all. A simple line is
-    //   <owner> <ttl> <class> <type> [<data>]
-    // with an owner in the first column that does not begin with a dot, a
-    // TTL of digits, the class IN (any case) and a type other than SOA; an
-    // NS line's owner is fully qualified and in lower case, and its server
-    // is neither the root nor `@`. On lines of plain master-file text
-    // (IsPlainMasterText) such a line is a whole record whatever the reader
-    // remembers, apart from a parenthesis left open before it, and changes
-    // nothing the reader remembers but the previous owner.
-    struct SimpleNsLines
-    {
-        // The first NS line of each run of NS lines of one owner, other lines
-        // between them not counting.
-        struct Entry
-        {
-            std::uint32_t line;        // index among the chunk's line ends
-            std::uint32_t ownerOffset; // the owner's position in the chunk's buffer
-            std::uint32_t ownerLength; // without its final dot
-        };
-        std::vector<Entry> entries;
-        // Every line from line 1 on is simple (line 0 may have begun in the
-        // chunk before and is left to the reader). False when not looked for
-        // or not so.
-        bool found = false;
-        // The size of the owner of the chunk's last line, as written.
-        std::uint32_t lastOwnerSize = 0;
-
-        void Clear()
-        {
-            entries.clear();
-            found = false;
-            lastOwnerSize = 0;
-        }
-        // Finds the entries of the lines from line 1 on of `data` (plain
-        // master-file text), or leaves `found` false when one of them is not
-        // simple. Every line start needs kLineProbeBytes readable bytes
-        // after it, and so does every position in a line.
-        void Find(const char* data, const LineEndIndex& lineEnds);
-    };
-
-    // Whether the bytes hold none of ( ) " \ ; and no two dots in a row,
-    // counting a dot just before them when `dotBefore`: lines of such text
-    // need none of the reader's byte-by-byte checks. 32 bytes must be
-    // readable past the end.
-    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore);
-
-    // Appends the positions of the LFs in buffer[from, to) to `lineEnds`, as
-    // LineEndIndex::Add does (to at most kMaxPosition), and returns whether
-    // those bytes are plain master-file text, as IsPlainMasterText; in one
-    // pass where the processor allows. 32 bytes must be readable past `to`.
-    bool IndexPlainMasterText(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
-                              LineEndIndex& lineEnds);
-
-    namespace detail
-    {
-        // The searches behind SimpleNsLines::Find (which clears `out` first):
-        // for any processor, and with the AVX2 generation's instructions,
-        // chosen at run time. They give the same answers.
-        void FindSimpleNsLinesBaseline(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out);
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-        void FindSimpleNsLinesAvx2(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out);
-#endif
-
-        // The searches behind IndexPlainMasterText: the portable one, and
-        // one with AVX2 where the processor has it (HasAvx2Variant in
-        // record_label.h), chosen at run time. They give the same answers.
-        bool IndexPlainMasterTextPortable(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
-                                          LineEndIndex& lineEnds);
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-        bool IndexPlainMasterTextAvx2(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
-                                      LineEndIndex& lineEnds);
-#endif
-    }
 
     // Writes the name of `field` to `out` in the reader's form (lower case,
     // fully qualified against `origin`, no final dot, the root empty). False

@@ -8,6 +8,7 @@
 
 #include "input/line_index.h"
 #include "layouts/gtld/record_label.h"
+#include "engine_test_support.h"
 
 using namespace plexor;
 
@@ -64,9 +65,10 @@ namespace
         }
     }
 
-    // Both block searches (the POPCNT one where the processor has it) find
-    // the same positions, whatever the number of LFs in a block.
-    TEST(LineEndIndex, BlockSearchesAgree)
+    // Each kernel's block search finds the positions a byte-by-byte reading
+    // finds, whatever the number of LFs in a block.
+    using BlockSearch = test::EachKernel;
+    TEST_P(BlockSearch, SameAsByteByByteReading)
     {
         std::mt19937 random(11);
         std::string bytes(64 * 40, 'x');
@@ -79,16 +81,13 @@ namespace
         }
         const auto expected = NaivePositions(bytes, 0, bytes.size());
         std::vector<std::uint32_t> out(bytes.size() + detail::kSpareLineEndWrites);
-        const std::size_t portable = detail::IndexBlocks(bytes.data(), 0, bytes.size(), out.data());
-        EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(portable)), expected);
-#ifdef PLEXOR_HAVE_POPCNT_VARIANT
-        if (!detail::HasPopcntVariant())
-            GTEST_SKIP() << "no POPCNT here";
-        std::fill(out.begin(), out.end(), 0u);
-        const std::size_t fast = detail::IndexBlocksPopcnt(bytes.data(), 0, bytes.size(), out.data());
-        EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(fast)), expected);
-#endif
+        const std::size_t found = Kernel().indexBlocks(bytes.data(), 0, bytes.size(), out.data());
+        EXPECT_EQ(std::vector<std::uint32_t>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(found)), expected);
+        LineEndIndex index;
+        index.Add(bytes.data(), 3, bytes.size() - 5, Kernel().indexBlocks);
+        EXPECT_EQ(Positions(index), NaivePositions(bytes, 3, bytes.size() - 5)) << "a range off the blocks";
     }
+    PLEXOR_INSTANTIATE_FOR_EACH_KERNEL(BlockSearch);
 
     TEST(LineEndIndex, GrowsForAnyNumberOfLines)
     {
@@ -153,21 +152,13 @@ namespace
 
 namespace
 {
-#ifdef PLEXOR_HAVE_SSE2
-    using Classifier = std::uint64_t (*)(const char*, std::size_t, const std::uint32_t*, std::size_t,
-                                         RecordScanState&, std::uint8_t*);
-
-    // Both variants against a plain reading of the rules, on random lines
+    // Each kernel against a plain reading of the rules, on random lines
     // built to sit on every edge (labels around the probe's length, CR LF,
     // "$" lines, near misses of " NS "), classified in groups of every size
     // with the state carried from group to group.
-    TEST(ClassifyRecordLines, BothVariantsFollowTheRules)
+    using RecordLineClassification = test::EachKernel;
+    TEST_P(RecordLineClassification, SameAsLineByLineRules)
     {
-        std::vector<Classifier> variants = {&detail::ClassifyRecordLinesSse2};
-#ifdef PLEXOR_HAVE_AVX2_VARIANT
-        if (detail::HasAvx2Variant())
-            variants.push_back(&detail::ClassifyRecordLinesAvx2);
-#endif
         std::mt19937 random(11);
         const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
         const std::vector<std::string> labels = {"", "A", "AB", "$X", ";C", std::string(27, 'L'), std::string(28, 'L'),
@@ -206,30 +197,28 @@ namespace
             start = lineEnds[i] + 1;
         }
 
-        for (const Classifier classify : variants)
+        const auto classify = Kernel().classifyRecordLines;
+        for (const std::size_t group : {std::size_t {1}, std::size_t {7}, std::size_t {63}, std::size_t {64}})
         {
-            for (const std::size_t group : {std::size_t {1}, std::size_t {7}, std::size_t {63}, std::size_t {64}})
+            RecordScanState state;
+            std::vector<std::uint8_t> prefixes(lineEnds.size());
+            for (std::size_t first = 0; first < lineEnds.size(); first += group)
             {
-                RecordScanState state;
-                std::vector<std::uint8_t> prefixes(lineEnds.size());
-                for (std::size_t first = 0; first < lineEnds.size(); first += group)
+                const std::size_t n = std::min(group, lineEnds.size() - first);
+                const std::size_t begin = first == 0 ? 0 : lineEnds[first - 1] + std::size_t {1};
+                const std::uint64_t bits =
+                    classify(bytes.data(), begin, lineEnds.data() + first, n, state, prefixes.data() + first);
+                for (std::size_t k = 0; k < n; ++k)
                 {
-                    const std::size_t n = std::min(group, lineEnds.size() - first);
-                    const std::size_t begin = first == 0 ? 0 : lineEnds[first - 1] + std::size_t {1};
-                    const std::uint64_t bits =
-                        classify(bytes.data(), begin, lineEnds.data() + first, n, state, prefixes.data() + first);
-                    for (std::size_t k = 0; k < n; ++k)
-                    {
-                        ASSERT_EQ(prefixes[first + k], wantedPrefixes[first + k]) << "line " << first + k;
-                        ASSERT_EQ(((bits >> k) & 1) != 0, wantedRepeats[first + k]) << "line " << first + k;
-                    }
-                    if (n < 64)
-                    {
-                        ASSERT_EQ(bits >> n, 0u) << "no bits past the lines";
-                    }
+                    ASSERT_EQ(prefixes[first + k], wantedPrefixes[first + k]) << "line " << first + k;
+                    ASSERT_EQ(((bits >> k) & 1) != 0, wantedRepeats[first + k]) << "line " << first + k;
+                }
+                if (n < 64)
+                {
+                    ASSERT_EQ(bits >> n, 0u) << "no bits past the lines";
                 }
             }
         }
     }
-#endif
+    PLEXOR_INSTANTIATE_FOR_EACH_KERNEL(RecordLineClassification);
 }

@@ -212,7 +212,7 @@ namespace
         void SetUp() override { SetGtldOriginSuffix(""); }
     };
 
-    TEST_F(GtldDomainsModel, WholeRunsFromMemoryAndFromFiles)
+    TEST_F(GtldDomainsModel, LineGroupsSameAsPlainModelFromMemoryAndFiles)
     {
         const std::string path = test::TempPath("model.zone");
         for (std::uint32_t seed = 1; seed <= 16; ++seed)
@@ -240,7 +240,7 @@ namespace
         }
     }
 
-    TEST_F(GtldDomainsModel, SmallLimitsEndCallsAnywhereInAGroupOfLines)
+    TEST_F(GtldDomainsModel, LineGroupsSameAsPlainModelWithSmallLimits)
     {
         const std::string path = test::TempPath("limits.zone");
         const RunFilters filters = test::OpenFilters();

@@ -150,6 +150,61 @@ namespace
         }
     }
 
+    // The NS records a reader hands out line by line, owner and server, each
+    // line followed in memory by kLineProbeBytes bytes that are not part of
+    // it. With its shortcuts off, every line goes through the rules alone;
+    // with them on, the lines it may pass over (RepeatsLastNsRecord) are
+    // records of the owner before, their server not read ("=").
+    std::vector<std::pair<std::string, std::string>> ReadRecords(std::string_view zone, bool shortcuts)
+    {
+        MasterFileReader reader;
+        reader.UseShortcuts(shortcuts);
+        std::vector<std::pair<std::string, std::string>> records;
+        std::size_t start = 0;
+        while (start < zone.size())
+        {
+            std::size_t end = zone.find('\n', start);
+            end = end == std::string_view::npos ? zone.size() : end;
+            std::size_t length = end - start;
+            if (length > 0 && zone[start + length - 1] == '\r')
+                --length;
+            const std::string padded = std::string(zone.substr(start, length)) + std::string(kLineProbeBytes, '(');
+            const std::string_view line(padded.data(), length);
+            const bool plain = shortcuts && IsPlainMasterText(line.data(), line.size(), false);
+            if (shortcuts && reader.RepeatsLastNsRecord(line, plain))
+                records.emplace_back(records.back().first, "=");
+            else if (reader.ReadLine(line, plain))
+                records.emplace_back(reader.Record().owner, reader.Record().server);
+            start = end + 1;
+        }
+        reader.EndOfFile();
+        return records;
+    }
+
+    // Every rule holds for the rules alone, and the reader's shortcuts hand
+    // out what they do; both count the same unreadable records.
+    TEST(MasterFileReader, EveryRuleShortcutsSameAsRulesAlone)
+    {
+        for (const RuleCase& c : kRuleCases)
+        {
+            PrepareRun(OpenFilters());
+            const auto rules = ReadRecords(c.zone, false);
+            EXPECT_EQ(g_runState.unreadableRecords.load(), c.unreadable) << c.rule;
+            PrepareRun(OpenFilters());
+            const auto shortcuts = ReadRecords(c.zone, true);
+            EXPECT_EQ(g_runState.unreadableRecords.load(), c.unreadable) << c.rule;
+            ASSERT_EQ(shortcuts.size(), rules.size()) << c.rule;
+            for (std::size_t i = 0; i < rules.size(); ++i)
+            {
+                EXPECT_EQ(shortcuts[i].first, rules[i].first) << c.rule;
+                if (shortcuts[i].second != "=")
+                {
+                    EXPECT_EQ(shortcuts[i].second, rules[i].second) << c.rule;
+                }
+            }
+        }
+    }
+
     TEST(MasterFileReader, BadInputYieldsOnlyWellFormedRecords)
     {
         const std::string cases[] = {
@@ -372,7 +427,7 @@ namespace
         return zone;
     }
 
-    TEST(MasterDomains, PassingOverRepeatedLinesChangesNothing)
+    TEST(MasterDomains, RepeatedLinesPassedOverSameAsFullReading)
     {
         std::mt19937 random(20261209);
         const char* const servers[] = {"ns1.host.net.", "ns2.host.net.", "NS3.Other.org.", "ns4.host.net.", "."};
@@ -416,10 +471,12 @@ namespace
         }
     }
 
-    // The plain-text searches (alone, and with the line-end index, portable
-    // and AVX2) agree with a byte-by-byte reading of the rule, for
-    // specials and dot pairs anywhere, at block borders and in the tail.
-    TEST(PlainMasterText, SearchesAgree)
+    // Each kernel's plain-text searches (alone, and with the line-end index)
+    // agree with a byte-by-byte reading of the rule, for specials and dot
+    // pairs anywhere, at block borders and in the tail; so do those of the
+    // run's kernel.
+    using PlainMasterTextSearch = test::EachKernel;
+    TEST_P(PlainMasterTextSearch, SameAsByteByByteRule)
     {
         std::mt19937 random(5);
         const char alphabet[] = "aaaaaaaaaaaaaaaa....\n\n\t ()\"\\;";
@@ -465,19 +522,16 @@ namespace
                 EXPECT_EQ(std::vector<std::uint32_t>(lineEnds.data(), lineEnds.data() + lineEnds.size()), lineFeeds);
                 return plain;
             };
+            EXPECT_EQ(Kernel().isPlainMasterText(data, size, dotBefore), expected);
             EXPECT_EQ(indexed(IndexPlainMasterText), expected);
-            EXPECT_EQ(indexed(detail::IndexPlainMasterTextPortable), expected);
-#ifdef PLEXOR_HAVE_AVX2_VARIANT
-            if (detail::HasAvx2Variant())
-            {
-                EXPECT_EQ(indexed(detail::IndexPlainMasterTextAvx2), expected);
-            }
-#endif
+            EXPECT_EQ(indexed(Kernel().indexPlainMasterText), expected);
         }
     }
+    PLEXOR_INSTANTIATE_FOR_EACH_KERNEL(PlainMasterTextSearch);
 
     // The lines from line 1 on of `text`, indexed as a chunk is, with room
-    // for the probes past its end; both searches must agree.
+    // for the probes past its end; every kernel's search must give what the
+    // reference kernel's gives.
     SimpleNsLines FindSimple(const std::string& text)
     {
         const std::string bytes = text + std::string(kLineProbeBytes, '\0');
@@ -494,17 +548,15 @@ namespace
                                       && a.ownerLength == b.ownerLength;
                               });
         };
-        SimpleNsLines baseline;
-        detail::FindSimpleNsLinesBaseline(bytes.data(), lineEnds, baseline);
-        EXPECT_TRUE(same(baseline));
-#ifdef PLEXOR_HAVE_AVX2_VARIANT
-        if (detail::HasAvx2Variant() && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+        for (const scan::Kernel kernel : scan::kAllKernels)
         {
-            SimpleNsLines avx2;
-            detail::FindSimpleNsLinesAvx2(bytes.data(), lineEnds, avx2);
-            EXPECT_TRUE(same(avx2));
+            if (const scan::KernelTable* table = scan::KernelFor(kernel))
+            {
+                SimpleNsLines other;
+                table->findSimpleNsLines(bytes.data(), lineEnds, other);
+                EXPECT_TRUE(same(other)) << table->name;
+            }
         }
-#endif
         return lines;
     }
 
@@ -570,7 +622,7 @@ namespace
     // for the lines themselves, give what the same records written so that
     // every line is read in full give, in the modes and filters that use
     // them and across batches and buffer refills; every line is counted.
-    TEST(MasterDomains, SimpleLinesTakenWithoutReadingThemChangeNothing)
+    TEST(MasterDomains, SimpleNsLinesTakenAheadSameAsFullReading)
     {
         std::mt19937 random(20261210);
         const char* const servers[] = {"ns1.host.net.", "ns2.host.net.", "ns3.other.org."};
@@ -662,7 +714,7 @@ namespace
     // own checks: plain stretches between decorated ones, some with empty
     // labels and specials near chunk borders, give what the same zone gives
     // read from memory.
-    TEST(MasterDomains, FileRunsWithPlainChunksMatchMemoryRuns)
+    TEST(MasterDomains, PlainChunksReadAheadSameAsFullReading)
     {
         std::mt19937 random(7);
         std::vector<Record> records;
@@ -688,7 +740,7 @@ namespace
     // 64 bytes or with an empty label, TTLs and classes in other spellings
     // and records without a type or data must all give what the same zone
     // gives read line by line from memory.
-    TEST(MasterDomains, PlainRecordsOfOtherTypesKeepTheirOwners)
+    TEST(MasterDomains, PlainOtherRecordsPassedOverSameAsFullReading)
     {
         std::mt19937 random(11);
         const char* const heads[] = {"\t3600\tin\t", "\t3600\tIN\t", "\t1h\tin\t", " IN 3600 ", " 3600 ch ", "\t"};

@@ -69,8 +69,11 @@ DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 || { echo "screenshot.sh: Xvfb did 
 mkdir -p "$work/home" "$work/config/Velmora Technologies"
 cat >"$work/config/Velmora Technologies/Plexor2.conf" <<'CONF'
 [Settings]
-Zone%20File%20Name=/home/user/zones/com.zone
+Zone%20File%20Name=/home/user/zones/com-2026-12-10.txt.gz
+Zone%20Type=2
 Include%20Words=shop,store
+Compare%20With%20Older%20Zone=1
+Older%20Zone%20File%20Name=/home/user/zones/com-2026-12-09.txt.gz
 CONF
 
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" DISPLAY=":$display" QT_QPA_PLATFORM=xcb \

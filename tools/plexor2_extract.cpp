@@ -103,7 +103,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     options.outputToStandardOutput = command.OutputIsStandardOutput();
     options.lineEnd = command.lineEnd;
     options.changes = command.changes;
-    options.olderZonePath = command.olderZone;
+    options.olderZonePath = plexor::PathFromArgument(command.olderZone);
     plexor::ProgressLine progressLine(stderr);
     const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
     const auto start = std::chrono::steady_clock::now();

@@ -123,6 +123,12 @@ expect_run(0 "\\[3 Lines\\]  \\[2 Names\\]\n$" "^$"
 expect_file("${WORK_DIR}/dåta/имена.txt" "666f6f2e6578616d706c650d0a6261722e6578616d706c650d0a")
 expect_run(1 "^$" "Error: Unable to open '${WORK_DIR}/dåta/нет.zone'\nNo such file or directory\n$"
     --layout master --mode domains "${WORK_DIR}/dåta/нет.zone" "${WORK_DIR}/dåta/имена.txt")
+# The older zone file of a comparison, named the same way.
+file(WRITE "${WORK_DIR}/dåta/вчера.zone" "$ORIGIN example.\nfoo NS ns1.foo\n")
+expect_run(0 "\\[5 Lines\\]  \\[1 Names\\]\n$" "^$"
+    --layout master --mode domains ${open_filters} --new-since "${WORK_DIR}/dåta/вчера.zone"
+    "${WORK_DIR}/dåta/зона-ä.zone" "${WORK_DIR}/dåta/имена.txt")
+expect_file("${WORK_DIR}/dåta/имена.txt" "6261722e6578616d706c650d0a")
 
 # LF line ends.
 expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"

@@ -47,18 +47,25 @@ lines=2000000
 # that a machine whose speed drifts (a shared virtual machine) slows all of
 # them alike; each gets the median of its rounds.
 once() { "$bin/bench/measure" --runs 1 --stdout "$work/stdout.txt" -- "$@"; }
-: > "$work/rounds.txt"
-for _ in $(seq "$runs"); do
-    read -r a ra _ < <(once "$bin/tools/plexor2-extract" --layout gtld --mode domains "${open_filters[@]}" "$work/gtld.zone" "$work/out.txt")
-    read -r b rb _ < <(once env LC_ALL=C grep -c ' NS ' "$work/gtld.zone")
-    read -r c rc _ < <(once sh -c "LC_ALL=C mawk '\$2==\"NS\"{print \$1}' '$work/gtld.zone' | uniq")
-    echo "$a $ra $b $rb $c $rc" >> "$work/rounds.txt"
-done
 median_of() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 peak_of() { sort -g | tail -1; }
-t_run=$(cut -d' ' -f1 "$work/rounds.txt" | median_of); rss_run=$(cut -d' ' -f2 "$work/rounds.txt" | peak_of)
-t_grep=$(cut -d' ' -f3 "$work/rounds.txt" | median_of); rss_grep=$(cut -d' ' -f4 "$work/rounds.txt" | peak_of)
-t_mawk=$(cut -d' ' -f5 "$work/rounds.txt" | median_of); rss_mawk=$(cut -d' ' -f6 "$work/rounds.txt" | peak_of)
+# in_turns LAYOUT ZONE GREP_PATTERN MAWK_RECIPE: the runner's domain run, grep
+# -c and the mawk recipe on ZONE, one run each per round; prints the median
+# time and peak RSS of each, in that order.
+in_turns() {
+    local rounds="$work/rounds.txt" column
+    : > "$rounds"
+    for _ in $(seq "$runs"); do
+        read -r a ra _ < <(once "$bin/tools/plexor2-extract" --layout "$1" --mode domains "${open_filters[@]}" "$2" "$work/out.txt")
+        read -r b rb _ < <(once env LC_ALL=C grep -c "$3" "$2")
+        read -r c rc _ < <(once sh -c "LC_ALL=C mawk $4 '$2' | uniq")
+        echo "$a $ra $b $rb $c $rc" >> "$rounds"
+    done
+    for column in 1 3 5; do
+        echo "$(cut -d' ' -f$column "$rounds" | median_of) $(cut -d' ' -f$((column + 1)) "$rounds" | peak_of)"
+    done | tr '\n' ' '
+}
+read -r t_run rss_run t_grep rss_grep t_mawk rss_mawk < <(in_turns gtld "$work/gtld.zone" ' NS ' "'\$2==\"NS\"{print \$1}'"; echo)
 
 row "plexor2-extract gtld domains (no filters)" "$t_run" "$rss_run" "$gtld_bytes" "$lines"
 row "LC_ALL=C grep -c ' NS '" "$t_grep" "$rss_grep" "$gtld_bytes" "$lines"
@@ -74,16 +81,8 @@ read -r t v _ < <(measure "$bin/tools/plexor2-extract" --layout gtld --mode doma
 row "plexor2-extract gtld domains, gzip input" "$t" "$v" "$gtld_bytes" "$lines"
 # The .SE layout against the same kind of one-liners: count its name-server
 # lines, and print the domain of each with mawk.
-: > "$work/se-rounds.txt"
-for _ in $(seq "$runs"); do
-    read -r a ra _ < <(once "$bin/tools/plexor2-extract" --layout se --mode domains "${open_filters[@]}" "$work/se.zone" "$work/out.txt")
-    read -r b rb _ < <(once env LC_ALL=C grep -c 'Name Server=' "$work/se.zone")
-    read -r c rc _ < <(once sh -c "LC_ALL=C mawk -F= '/^- Name=/{n=\$2} /Name Server=/{print n}' '$work/se.zone' | uniq")
-    echo "$a $ra $b $rb $c $rc" >> "$work/se-rounds.txt"
-done
-t_se=$(cut -d' ' -f1 "$work/se-rounds.txt" | median_of); rss_se=$(cut -d' ' -f2 "$work/se-rounds.txt" | peak_of)
-t_se_grep=$(cut -d' ' -f3 "$work/se-rounds.txt" | median_of); rss_se_grep=$(cut -d' ' -f4 "$work/se-rounds.txt" | peak_of)
-t_se_mawk=$(cut -d' ' -f5 "$work/se-rounds.txt" | median_of); rss_se_mawk=$(cut -d' ' -f6 "$work/se-rounds.txt" | peak_of)
+read -r t_se rss_se t_se_grep rss_se_grep t_se_mawk rss_se_mawk < <(
+    in_turns se "$work/se.zone" 'Name Server=' "-F= '/^- Name=/{n=\$2} /Name Server=/{print n}'"; echo)
 row "plexor2-extract se domains (no filters)" "$t_se" "$rss_se" "$se_bytes" "$lines"
 row "LC_ALL=C grep -c 'Name Server='" "$t_se_grep" "$rss_se_grep" "$se_bytes" "$lines"
 row "LC_ALL=C mawk -F= '...{print n}' | uniq (.SE)" "$t_se_mawk" "$rss_se_mawk" "$se_bytes" "$lines"

@@ -23,7 +23,7 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "input/zone_line_reader.h"
 #include "layouts/extractors.h"
 #include "layouts/master/master_extractors.h"

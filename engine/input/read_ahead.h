@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 
 namespace plexor
 {

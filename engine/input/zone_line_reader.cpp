@@ -18,7 +18,7 @@
 #include "input/byte_sources.h"
 #include "layouts/master/master_file_reader.h"
 #include "input/read_ahead.h"
-#include "run/run_messages.h"
+#include "scan/path_text.h"
 
 namespace plexor
 {

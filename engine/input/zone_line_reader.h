@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "input/byte_sources.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 
 namespace plexor
 {

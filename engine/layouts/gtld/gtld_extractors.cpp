@@ -17,7 +17,7 @@
 #include "layouts/extractor_support.h"
 #include "layouts/extractors.h"
 #include "run/name_filter.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor

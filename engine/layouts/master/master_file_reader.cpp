@@ -5,7 +5,7 @@
 // owner, the directives, TTL, class and type. The shortcuts that reach the
 // same answers with fewer steps for the common lines are in
 // master_line_shortcuts.cpp; the searches over whole chunks in
-// master_chunk_scan.cpp.
+// scan/master_lines.h.
 
 #include <cstring>
 

@@ -20,10 +20,10 @@
 #include "layouts/extractors.h"
 #include "run/headless_run.h"
 #include "layouts/layout_hint.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "layouts/master/master_extractors.h"
 #include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 #include "run/run_setup.h"
 #include "input/zone_line_reader.h"
 

@@ -1,4 +1,4 @@
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/master_lines.h"
 
 #include "scan/kernel.h"
 

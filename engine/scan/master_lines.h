@@ -6,13 +6,14 @@
 // checks), and which of its lines are simple NS records (the worker then
 // skips the lines between the first NS line of each owner). Each is made by
 // the run's kernel (scan/kernel.h); every kernel gives the same answers,
-// and the answers agree with the reader's rules (master_file_reader.h).
+// and the answers agree with the master-file reader's rules
+// (layouts/master/master_file_reader.h), whose tests hold them to it.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "input/line_index.h"
+#include "scan/line_index.h"
 
 namespace plexor
 {

@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "scan/byte_scan.h"
-#include "layouts/extractor_support.h"
-#include "layouts/extractors.h"
-#include "run/name_filter.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
+#include "extraction/name_filter.h"
 #include "layouts/gtld/gtld_chunk_scan.h"
 #include "scan/record_lines.h"
 #include "input/zone_line_reader.h"

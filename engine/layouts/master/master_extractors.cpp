@@ -21,11 +21,11 @@
 #include <string_view>
 
 #include "scan/byte_scan.h"
-#include "layouts/extractor_support.h"
-#include "layouts/extractors.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
 #include "layouts/master/master_chunk_scan.h"
 #include "layouts/master/master_extractors.h"
-#include "run/name_filter.h"
+#include "extraction/name_filter.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "layouts/master/master_plain_names.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "scan/byte_classes.h"
 #include "scan/line_masks.h"
 

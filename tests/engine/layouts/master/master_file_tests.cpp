@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "run/extraction_worker.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "run/headless_run.h"
 #include "layouts/layout_hint.h"
 #include "scan/line_index.h"

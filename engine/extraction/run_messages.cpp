@@ -1,4 +1,4 @@
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor
 {

@@ -85,10 +85,11 @@ namespace plexor
 
         // On the reader's thread, once the new bytes are its buffer's, with
         // the unfinished line in front: `lookedAt` when FindAhead made
-        // `lineEnds` and `findings` for the new bytes (with `previous`, the
-        // findings of the buffer the unfinished line came from), otherwise
-        // `lineEnds` holds the LFs before `from` only and `findings` are
-        // clear. Completes both for the whole of the unread bytes.
+        // `lineEnds` and `findings` for the new bytes (`previous` then holds
+        // the findings of the buffer the unfinished line came from);
+        // otherwise `lineEnds` is empty, `findings` are clear and `previous`
+        // is not to be read. Completes both for the whole of the unread
+        // bytes; a scan may leave its findings clear, never `lineEnds`.
         virtual void FindOnReader(const ChunkBytes& bytes, bool lookedAt, const ChunkFindings& previous,
                                   LineEndIndex& lineEnds, ChunkFindings& findings) const = 0;
 

@@ -12,7 +12,7 @@
 #include "elided_label.h"
 #include "file_paths.h"
 #include "main_dialog.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "settings_keys.h"
 
 namespace plexor

@@ -17,7 +17,7 @@
 #include "file_paths.h"
 #include "layouts/layout_hint.h"
 #include "main_dialog.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "run_notes.h"
 #include "run/run_setup.h"
 #include "settings_keys.h"
@@ -106,7 +106,9 @@ namespace plexor
         m_runActive = true;
         try
         {
-            m_worker = std::thread(&ExtractionWorker, static_cast<RunContext*>(this));
+            // The window chooses the run's worker: a comparison's or a plain one.
+            const auto worker = m_activeRunChanges != ZoneChanges::None ? &ComparisonWorker : &ExtractionWorker;
+            m_worker = std::thread(worker, static_cast<RunContext*>(this));
         }
         catch (const std::system_error&)
         {

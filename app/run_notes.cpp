@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor
 {

@@ -9,7 +9,7 @@
 
 #include "run/extraction_worker.h"
 #include "run/headless_run.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "layouts/master/master_file_reader.h"
 #include "run/run_setup.h"
 #include "scan/kernel.h"

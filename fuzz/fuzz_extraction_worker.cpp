@@ -13,13 +13,13 @@
 #include <string>
 #include <string_view>
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "run/extraction_worker.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "run/run_setup.h"
 
 using namespace plexor;

@@ -19,9 +19,9 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "input/line_index.h"
-#include "layouts/gtld/record_label.h"
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_index.h"
+#include "scan/record_lines.h"
+#include "scan/master_lines.h"
 #include "scan/kernel.h"
 #include "scan/line_masks.h"
 #include "scan/reference/masks.h"

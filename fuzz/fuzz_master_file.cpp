@@ -23,13 +23,13 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 #include "input/zone_line_reader.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "layouts/master/master_extractors.h"
 #include "layouts/master/master_file_reader.h"
-#include "run/batch.h"
-#include "run/extraction_state.h"
+#include "extraction/batch.h"
+#include "extraction/extraction_state.h"
 #include "run/extraction_worker.h"
 #include "run/run_setup.h"
 

@@ -18,7 +18,7 @@
 #include "fuzz_support.h"
 #include "run/extraction_worker.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "run/run_setup.h"
 
 using namespace plexor;
@@ -60,7 +60,7 @@ namespace
         SetGtldOriginSuffix("");
         PrepareRun(setup.filters);
         context.SetWorkerReference();
-        PLEXOR_FUZZ_CHECK(ExtractionWorker(&context) == 0);
+        PLEXOR_FUZZ_CHECK((changes == ZoneChanges::None ? ExtractionWorker(&context) : ComparisonWorker(&context)) == 0);
         PLEXOR_FUZZ_CHECK(!context.Failure().has_value());
         PLEXOR_FUZZ_CHECK(!g_runState.comparisonAborted.load());
         PLEXOR_FUZZ_CHECK(!context.zoneFile.IsOpen() && !context.outputFile.IsOpen());

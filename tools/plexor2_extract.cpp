@@ -25,8 +25,9 @@
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
+#include "compare/zone_changes.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "scan/kernel.h"
 
 #ifndef PLEXOR_VERSION
@@ -104,6 +105,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     options.lineEnd = command.lineEnd;
     options.changes = command.changes;
     options.olderZonePath = plexor::PathFromArgument(command.olderZone);
+    options.comparisonBody = &plexor::CompareZones;
     plexor::ProgressLine progressLine(stderr);
     const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
     const auto start = std::chrono::steady_clock::now();

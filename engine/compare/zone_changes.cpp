@@ -7,9 +7,9 @@
 #include "compare/fingerprint_list.h"
 #include "compare/name_fingerprints.h"
 #include "input/zone_line_reader.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "output/output_writer.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor
 {
@@ -146,14 +146,16 @@ namespace plexor
         return failure;
     }
 
-    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile)
+    std::optional<std::string> CompareZones(RunContext& context, const ZoneReading& reading)
     {
-        RunBytes bytes {zoneFile.RawBytesRead(), zoneFile.RawSize()};
-        if (olderZoneFile != nullptr)
-        {
-            bytes.read += olderZoneFile->RawBytesRead();
-            bytes.size = bytes.size == 0 || olderZoneFile->RawSize() == 0 ? 0 : bytes.size + olderZoneFile->RawSize();
-        }
-        return bytes;
+        ZoneLineReader* older = context.OlderZoneFile();
+        if (context.RunChanges() == ZoneChanges::None || older == nullptr)
+            return ExtractZone(context, reading);
+        return WriteZoneChanges(context.RunChanges(), reading, context.ZoneFile(), *older, context.OutputFile());
+    }
+
+    std::uint32_t ComparisonWorker(RunContext* context)
+    {
+        return RunWithBody(context, &CompareZones);
     }
 }

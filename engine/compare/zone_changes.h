@@ -13,7 +13,6 @@
 #include <string_view>
 
 #include "run/extraction_worker.h"
-#include "run/run_progress.h"
 
 namespace plexor
 {
@@ -35,7 +34,13 @@ namespace plexor
                                                 ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
                                                 OutputWriter& outputFile);
 
-    // How far a run has read (run_progress.h): of the zone file and, in a comparison, the older one together (null:
-    // none).
-    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile);
+    // The body of a comparison run (RunBody, run/extraction_worker.h):
+    // WriteZoneChanges with the context's files and RunChanges(); a context
+    // that asks for no comparison, or has no older zone file, gets a plain
+    // run (ExtractZone).
+    std::optional<std::string> CompareZones(RunContext& context, const ZoneReading& reading);
+
+    // The thread procedure of a comparison run (RunWithBody with
+    // CompareZones). Always returns 0.
+    std::uint32_t ComparisonWorker(RunContext* context);
 }

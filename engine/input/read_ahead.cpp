@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "input/byte_sources.h"
-#include "layouts/master/master_file_reader.h"
 
 namespace plexor
 {
@@ -89,39 +88,32 @@ namespace plexor
 
     void ReadAhead::FindChunkFindings(const std::vector<char>& buffer, Chunk& chunk)
     {
-        // Index the line ends (and find the classes and plain text asked
-        // for) here, in parallel with the reader's work on the chunks
-        // before, but only while the reader has chunks to go on with: a
-        // reader that waits gets the chunk at once and does it itself (or
-        // does without). Where inflating keeps this thread the busier one,
-        // the reader takes that work. The NS lines of simple records take
-        // longer to find, and are found only while the reader has more to go
-        // on with.
+        // Index the line ends (and find what the layout's scan asks for)
+        // here, in parallel with the reader's work on the chunks before, but
+        // only while the reader has chunks to go on with: a reader that
+        // waits gets the chunk at once and does it itself (or does without).
+        // Where inflating keeps this thread the busier one, the reader takes
+        // that work. A scan's longer searches ask whether the reader has
+        // more to go on with still (ReaderLoad).
         const bool workerBusy = HasReadyChunks();
-        const bool findPlain = m_findPlainChunks.load(std::memory_order_relaxed) && chunk.size > 0;
+        const ChunkScan* scan = m_scan.load(std::memory_order_acquire);
         Findings& findings = chunk.findings;
         findings.lineEnds.clear();
-        findings.classes.Clear();
-        findings.plain = false;
-        findings.nsLines.Clear();
-        findings.nsLinesLookedFor = false;
-        if (workerBusy && findPlain)
+        if (findings.layout)
+            findings.layout->Clear();
+        if (workerBusy && scan != nullptr && chunk.size > 0)
         {
-            findings.plain =
-                IndexPlainMasterText(buffer.data(), kHeadroom, kHeadroom + chunk.size, m_lastByteDot, findings.lineEnds);
-            if (findings.plain && m_findNsLines.load(std::memory_order_relaxed) && ReaderBusyWithWaitingChunks())
-            {
-                findings.nsLinesLookedFor = true;
-                findings.nsLines.Find(buffer.data(), findings.lineEnds);
-            }
+            scan->Prepare(findings.layout);
+            const ChunkBytes bytes {buffer.data(), kHeadroom, kHeadroom + chunk.size, 0, m_lastByteDot};
+            scan->FindAhead(bytes, findings.lineEnds, *findings.layout, *this);
         }
         else if (workerBusy)
         {
             findings.lineEnds.Add(buffer.data(), kHeadroom, kHeadroom + chunk.size);
         }
-        if (m_findRecordClasses.load(std::memory_order_relaxed) && workerBusy)
-            findings.classes.Find(buffer.data(), findings.lineEnds);
-        if (findPlain)
+        // Whether the next chunk follows a dot, whenever it is scanned: the
+        // chunks read before a scan was asked for count too.
+        if (chunk.size > 0)
             m_lastByteDot = buffer[kHeadroom + chunk.size - 1] == '.';
     }
 
@@ -150,7 +142,7 @@ namespace plexor
         std::size_t found = 0;
         for (const Chunk& chunk : m_ready)
         {
-            if (!chunk.findings.nsLines.found)
+            if (!chunk.findings.layout || !chunk.findings.layout->spareLineReading)
                 return true;
             if (++found == 2)
                 return true;
@@ -178,8 +170,7 @@ namespace plexor
         std::lock_guard lock(m_mutex);
         if (buffer.size() == kBufferSize)
             m_free.push_back(std::move(buffer));
-        if (findings.lineEnds.HasStorage() || findings.classes.prefixes.capacity() > 0
-            || findings.nsLines.entries.capacity() > 0)
+        if (findings.lineEnds.HasStorage() || findings.layout)
             m_freeFindings.push_back(std::move(findings));
     }
 

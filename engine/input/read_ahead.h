@@ -15,15 +15,14 @@
 #include <thread>
 #include <vector>
 
-#include "input/line_index.h"
-#include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "input/chunk_scan.h"
+#include "scan/line_index.h"
 
 namespace plexor
 {
     class ByteSource;
 
-    class ReadAhead final
+    class ReadAhead final : private ChunkScan::ReaderLoad
     {
     public:
         // Every chunk's bytes start this far into its buffer, leaving room for
@@ -47,16 +46,9 @@ namespace plexor
             // The positions of every LF among them, in order; empty when
             // they were not looked for.
             LineEndIndex lineEnds;
-            // The record line classes, when asked for (FindRecordClasses)
-            // and found; empty otherwise.
-            RecordLineClasses classes;
-            // The NS lines of simple records, when asked for and found
-            // (FindPlainChunks); `found` false otherwise.
-            SimpleNsLines nsLines;
-            bool nsLinesLookedFor = false; // whether this thread looked for them
-            // The chunk is plain master-file text (false when it was not
-            // looked at).
-            bool plain = false;
+            // What the layout's scan found (FindChunkFindings), clear when
+            // it did not look; null when there never was a scan.
+            std::unique_ptr<ChunkFindings> layout;
         };
 
         // Moves the next chunk into `buffer`, whose bytes are then at
@@ -71,19 +63,11 @@ namespace plexor
         // or empty when the data itself was bad.
         std::error_code Error();
 
-        // Asks for the record line classes (record_label.h) of the chunks
-        // read from now on, found while the reader has chunks to go on with:
-        // work the reading thread can take off the run's worker.
-        void FindRecordClasses() { m_findRecordClasses.store(true, std::memory_order_relaxed); }
-        // Asks whether each chunk read from now on is plain master-file text
-        // (IsPlainMasterText), found on the reading thread, and with
-        // `nsLines` for the NS lines of the plain chunks made of simple
-        // records (SimpleNsLines).
-        void FindPlainChunks(bool nsLines)
-        {
-            m_findNsLines.store(nsLines, std::memory_order_relaxed);
-            m_findPlainChunks.store(true, std::memory_order_relaxed);
-        }
+        // Asks for the layout's findings (chunk_scan.h) of the chunks read
+        // from now on, found while the reader has chunks to go on with: work
+        // the reading thread can take off the run's worker. `scan` outlives
+        // this object.
+        void FindChunkFindings(const ChunkScan* scan) { m_scan.store(scan, std::memory_order_release); }
 
     private:
         struct Chunk
@@ -119,6 +103,7 @@ namespace plexor
         // finding the NS lines of one more takes: one it must read line by
         // line, or two whose NS lines were found.
         bool ReaderBusyWithWaitingChunks();
+        bool BusyWithWaitingChunks() override { return ReaderBusyWithWaitingChunks(); }
 
         // Chunks read ahead. Deep enough that the reading thread, which
         // finds the NS lines of a chunk only while the reader has enough to
@@ -131,9 +116,7 @@ namespace plexor
         std::deque<Chunk> m_ready;
         std::vector<std::vector<char>> m_free;
         std::vector<Findings> m_freeFindings;
-        std::atomic<bool> m_findRecordClasses {false};
-        std::atomic<bool> m_findPlainChunks {false};
-        std::atomic<bool> m_findNsLines {false};
+        std::atomic<const ChunkScan*> m_scan {nullptr};
         bool m_lastByteDot = false; // of the chunk read last; reading thread only
         bool m_stop = false;     // the reader is going away
         bool m_finished = false; // no chunk follows those in m_ready

@@ -16,9 +16,8 @@
 #endif
 
 #include "input/byte_sources.h"
-#include "layouts/master/master_file_reader.h"
 #include "input/read_ahead.h"
-#include "run/run_messages.h"
+#include "scan/path_text.h"
 
 namespace plexor
 {
@@ -204,11 +203,8 @@ namespace plexor
         m_source.reset();
         m_buffer = std::vector<char>();
         m_lineEnds = LineEndIndex();
-        m_classes = RecordLineClasses();
-        m_nsLines = SimpleNsLines();
-        m_plain = false;
-        m_findPlain = false;
-        m_findNsLines = false;
+        m_scan = nullptr;
+        m_findings.reset();
         m_nextLineEnd = 0;
         m_begin = m_end = m_indexed = 0;
         m_eof = true;
@@ -228,18 +224,18 @@ namespace plexor
         return m_readAhead ? RefillFromReadAhead() : RefillFromSource();
     }
 
-    void ZoneLineReader::FindRecordClasses()
+    void ZoneLineReader::FindChunkFindings(const ChunkScan& scan)
     {
+        // Extractors ask at every call: only a change reaches the reading
+        // thread.
+        if (m_scan == &scan)
+            return;
+        m_scan = &scan;
+        // Findings of another scan's kind give way to clear ones: the lines
+        // buffered now are then read without them.
+        scan.Prepare(m_findings);
         if (m_readAhead)
-            m_readAhead->FindRecordClasses();
-    }
-
-    void ZoneLineReader::FindPlainLines(bool nsLines)
-    {
-        m_findPlain = true;
-        m_findNsLines = nsLines;
-        if (m_readAhead)
-            m_readAhead->FindPlainChunks(nsLines);
+            m_readAhead->FindChunkFindings(&scan);
     }
 
     void ZoneLineReader::IndexNewBytes()
@@ -255,8 +251,8 @@ namespace plexor
         // Every LF read so far has been taken: the buffer holds at most the
         // start of one line, which moves to the front.
         m_lineEnds.clear();
-        m_plain = false;
-        m_nsLines.Clear();
+        if (m_findings)
+            m_findings->Clear();
         m_nextLineEnd = 0;
         if (m_begin > 0)
         {
@@ -280,21 +276,18 @@ namespace plexor
         }
         const std::size_t before = m_end;
         m_end += static_cast<std::size_t>(got);
-        if (!m_findPlain || m_end > LineEndIndex::kMaxPosition)
+        if (m_scan == nullptr || m_end > LineEndIndex::kMaxPosition)
         {
             IndexNewBytes();
             return true;
         }
         // What the reading thread finds for chunks read ahead, found here for
-        // the whole buffer: its unfinished first line came from the buffer
-        // before, so no byte before it counts. Every LF before the new bytes
-        // has been taken.
-        const bool newBytesPlain = IndexPlainMasterText(m_buffer.data(), before, m_end,
-                                                        before > 0 && m_buffer[before - 1] == '.', m_lineEnds);
+        // the whole buffer: its unfinished first line (at the front) came
+        // from the buffer before. Every LF before the new bytes has been
+        // taken.
+        const ChunkBytes bytes {m_buffer.data(), before, m_end, before, before > 0 && m_buffer[before - 1] == '.'};
+        m_scan->FindOnReader(bytes, false, *m_findings, m_lineEnds, *m_findings);
         m_indexed = m_end;
-        m_plain = newBytesPlain && IsPlainMasterText(m_buffer.data(), before, false);
-        if (m_plain && m_findNsLines)
-            m_nsLines.Find(m_buffer.data(), m_lineEnds);
         return true;
     }
 
@@ -309,13 +302,11 @@ namespace plexor
         // reading thread may not have looked at (its end is where the chunk
         // before ended, so no byte before it counts).
         const bool lookedAt = !findings.lineEnds.empty();
-        m_plain = got > 0 && findings.plain
-            && (partial == 0 || m_plain || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
         if (got <= 0)
         {
             m_lineEnds.clear();
-            m_classes.Clear();
-            m_nsLines.Clear();
+            if (m_findings)
+                m_findings->Clear();
             m_eof = true;
             m_failed = got < 0;
             if (m_failed)
@@ -333,45 +324,39 @@ namespace plexor
             const std::size_t start = kHeadroom - partial;
             if (partial > 0)
                 std::memcpy(chunk.data() + start, m_buffer.data() + m_begin, partial);
+            // The buffer before goes back at once; its findings once the
+            // scan has seen what they say of the unfinished line.
+            m_readAhead->Recycle(std::move(m_buffer), {});
             ReadAhead::Findings used;
             used.lineEnds = std::move(m_lineEnds);
-            used.classes = std::move(m_classes);
-            used.nsLines = std::move(m_nsLines);
-            m_readAhead->Recycle(std::move(m_buffer), std::move(used));
+            used.layout = std::move(m_findings);
             m_buffer = std::move(chunk);
             m_lineEnds = std::move(findings.lineEnds);
-            m_classes = std::move(findings.classes);
-            m_nsLines = std::move(findings.nsLines);
+            m_findings = std::move(findings.layout);
             m_begin = start;
-            const bool nsLinesLookedFor = findings.nsLinesLookedFor;
             m_end = m_indexed = kHeadroom + size;
             // The unfinished line holds no LF, so the chunk's own bytes are
-            // all there is to index when the reading thread left it. A
-            // reading thread that left the chunk (it was not ahead) left
-            // whether it is plain text too.
-            if (!lookedAt)
+            // all there is to index when the reading thread left it; the
+            // layout's scan completes its findings for the unfinished line
+            // and for what the reading thread left.
+            if (m_scan != nullptr)
             {
-                if (m_findPlain)
-                {
-                    const bool chunkPlain = IndexPlainMasterText(
-                        m_buffer.data(), kHeadroom, m_end, partial > 0 && m_buffer[kHeadroom - 1] == '.', m_lineEnds);
-                    m_plain =
-                        chunkPlain && (partial == 0 || IsPlainMasterText(m_buffer.data() + m_begin, partial, false));
-                }
-                else
-                {
-                    m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
-                }
+                m_scan->Prepare(m_findings);
+                if (!used.layout)
+                    m_scan->Prepare(used.layout);
+                const ChunkBytes bytes {m_buffer.data(), kHeadroom, m_end, partial,
+                                        partial > 0 && m_buffer[kHeadroom - 1] == '.'};
+                m_scan->FindOnReader(bytes, lookedAt, *used.layout, m_lineEnds, *m_findings);
             }
-            // Finding the NS lines of simple records costs less than reading
-            // every line, here too.
-            if (m_findNsLines && m_plain && !nsLinesLookedFor)
-                m_nsLines.Find(m_buffer.data(), m_lineEnds);
+            else if (!lookedAt)
+            {
+                m_lineEnds.Add(m_buffer.data(), kHeadroom, m_end);
+            }
+            m_readAhead->Recycle({}, std::move(used));
             return true;
         }
 
         // A line longer than the headroom collects in the own buffer.
-        m_plain = false;
         if (m_begin > 0)
             std::memmove(m_buffer.data(), m_buffer.data() + m_begin, partial);
         m_indexed -= m_begin;
@@ -381,8 +366,8 @@ namespace plexor
         std::memcpy(m_buffer.data() + partial, chunk.data() + kHeadroom, size);
         m_end = partial + size;
         m_lineEnds.clear(); // the chunk's positions do not apply to this buffer
-        m_classes.Clear();
-        m_nsLines.Clear();
+        if (m_findings)
+            m_findings->Clear();
         m_readAhead->Recycle(std::move(chunk), std::move(findings));
         IndexNewBytes();
         return true;

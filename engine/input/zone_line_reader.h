@@ -20,9 +20,8 @@
 #include <vector>
 
 #include "input/byte_sources.h"
-#include "input/line_index.h"
-#include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "input/chunk_scan.h"
+#include "scan/line_index.h"
 
 namespace plexor
 {
@@ -74,45 +73,32 @@ namespace plexor
         // these bytes. At least kLineProbeBytes readable bytes follow every
         // line's start. The run may be empty even though lines remain: then
         // ReadLine delivers the next one.
-        // `classes`, when not null, holds the record line classes the
-        // reading thread found for these lines (see FindRecordClasses): line
-        // i's prefix is classes->prefixes[firstClass + i].
+        // `findings`, when not null, holds what the scan of the layout
+        // (FindChunkFindings) found for all the lines of the buffer; line i
+        // here has index firstLine + i among them.
         struct LineRun
         {
             const char* data = nullptr;
             std::size_t begin = 0;
             const std::uint32_t* ends = nullptr;
             std::size_t count = 0;
-            const RecordLineClasses* classes = nullptr;
-            std::size_t firstClass = 0;
-            // The lines are plain master-file text (IsPlainMasterText), as
-            // the reading thread found after FindPlainLines.
-            bool plain = false;
-            // When not null, the NS lines of simple records the reading
-            // thread found (after FindPlainLines(true)) among all the lines
-            // of the buffer from the line with index 1 on; line i here has
-            // index firstClass + i there.
-            const SimpleNsLines* nsLines = nullptr;
+            const ChunkFindings* findings = nullptr;
+            std::size_t firstLine = 0;
         };
         LineRun BufferedLines() const
         {
-            const bool classes = m_classes.prefixes.size() == m_lineEnds.size() && !m_classes.Empty();
             return {m_buffer.data(),
                     m_begin,
                     m_lineEnds.data() + m_nextLineEnd,
                     m_lineEnds.size() - m_nextLineEnd,
-                    classes ? &m_classes : nullptr,
-                    m_nextLineEnd,
-                    m_plain,
-                    m_nsLines.found ? &m_nsLines : nullptr};
+                    m_findings.get(),
+                    m_nextLineEnd};
         }
-        // Asks the reading thread, if there is one, to find whether what it
-        // reads from now on is plain master-file text, and with `nsLines`
-        // the NS lines of simple records in it (LineRun::nsLines).
-        void FindPlainLines(bool nsLines = false);
-        // Asks the reading thread, if there is one, to find the record line
-        // classes of what it reads from now on.
-        void FindRecordClasses();
+        // Has `scan` (a layout's, which outlives the reader) find its
+        // findings for what is read from now on: on the reading thread while
+        // it is ahead, here otherwise. The findings stay with their lines
+        // (LineRun::findings) until the next Open or Close.
+        void FindChunkFindings(const ChunkScan& scan);
         // Moves the read position past the first `count` lines of
         // BufferedLines().
         void SkipBufferedLines(std::size_t count)
@@ -188,12 +174,11 @@ namespace plexor
         std::vector<char> m_buffer;
         // The LFs in m_buffer; those from m_nextLineEnd on are unread.
         LineEndIndex m_lineEnds;
-        RecordLineClasses m_classes; // for m_lineEnds, when found
-        SimpleNsLines m_nsLines;     // for m_lineEnds, when found
-        bool m_plain = false;        // the buffer's unread bytes are plain master-file text
+        // The layout's scan (FindChunkFindings), and what it found for
+        // m_lineEnds; null before the first.
+        const ChunkScan* m_scan = nullptr;
+        std::unique_ptr<ChunkFindings> m_findings;
         std::size_t m_initialBufferSize = kInitialBufferSize;
-        bool m_findPlain = false;    // FindPlainLines has been called
-        bool m_findNsLines = false;  // and asked for the NS lines
         std::size_t m_nextLineEnd = 0;
         std::size_t m_begin = 0;   // start of the unread data
         std::size_t m_end = 0;     // end of the data in the buffer

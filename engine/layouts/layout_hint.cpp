@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "input/byte_sources.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

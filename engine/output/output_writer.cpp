@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-#include "run/run_messages.h"
+#include "scan/path_text.h"
 
 namespace plexor
 {

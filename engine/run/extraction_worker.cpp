@@ -5,10 +5,9 @@
 #include <optional>
 #include <thread>
 
-#include "compare/zone_changes.h"
 #include "layouts/master/master_extractors.h"
 #include "output/output_writer.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor
@@ -23,28 +22,27 @@ namespace plexor
                 output.WriteAndFlush(batch.Lines(count));
             return !output.Failed();
         }
+    }
 
-        // A plain run: every entry of the zone file's list to the output.
-        // Closes both files; the failure message, if any.
-        std::optional<std::string> ExtractZone(const ZoneReading& reading, ZoneLineReader& zoneFile,
-                                               OutputWriter& outputFile)
-        {
-            const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
-                return WriteEntries(outputFile, batch, count);
-            });
-            // Past the line limit the zone file is only looked at: a failure
-            // there does not fail a run that needed none of those bytes.
-            const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
-            zoneFile.Close();
-            const bool outputOk = outputFile.Close() && !end.outputFailed;
-            if (!outputOk)
-                return UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
-            if (!readOk)
-                return UnableToReadMessage(zoneFile.DisplayPath(),
-                                           SystemReason(end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
-                                                                        : zoneFile.Error()));
-            return std::nullopt;
-        }
+    std::optional<std::string> ExtractZone(RunContext& context, const ZoneReading& reading)
+    {
+        ZoneLineReader& zoneFile = context.ZoneFile();
+        OutputWriter& outputFile = context.OutputFile();
+        const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
+            return WriteEntries(outputFile, batch, count);
+        });
+        // Past the line limit the zone file is only looked at: a failure
+        // there does not fail a run that needed none of those bytes.
+        const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
+        zoneFile.Close();
+        const bool outputOk = outputFile.Close() && !end.outputFailed;
+        if (!outputOk)
+            return UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
+        if (!readOk)
+            return UnableToReadMessage(zoneFile.DisplayPath(),
+                                       SystemReason(end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
+                                                                    : zoneFile.Error()));
+        return std::nullopt;
     }
 
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
@@ -122,6 +120,11 @@ namespace plexor
 
     std::uint32_t ExtractionWorker(RunContext* context)
     {
+        return RunWithBody(context, &ExtractZone);
+    }
+
+    std::uint32_t RunWithBody(RunContext* context, RunBody body)
+    {
         if (context == nullptr || !context->IsWindowAlive())
             return 0;
 
@@ -130,13 +133,7 @@ namespace plexor
         reading.zoneType = context->RunZoneType();
         reading.lineEnd = context->OutputLineEnd();
         reading.lineLimit = g_extractionSettings.lineLimit;
-        ZoneLineReader& zoneFile = context->ZoneFile();
-        OutputWriter& outputFile = context->OutputFile();
-        std::optional<std::string> failure;
-        if (context->RunChanges() != ZoneChanges::None && context->OlderZoneFile() != nullptr)
-            failure = WriteZoneChanges(context->RunChanges(), reading, zoneFile, *context->OlderZoneFile(), outputFile);
-        else
-            failure = ExtractZone(reading, zoneFile, outputFile);
+        const std::optional<std::string> failure = body(*context, reading);
         if (failure)
         {
             SetAbortRequested(true);

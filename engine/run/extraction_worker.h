@@ -3,15 +3,19 @@
 // The procedure of the worker thread that carries one extraction run from the
 // first line of the zone file to its end, in batches of at most kBatchLimit
 // entries, writing each entry followed by its line end (CR LF unless the run
-// asks for LF alone) to the output file. A comparison with an older zone file
-// reads both files the same way (compare/zone_changes.h).
+// asks for LF alone) to the output file. What a run does between its start
+// and its end is its body (RunBody): a plain run's is ExtractZone; other runs
+// (a comparison of two zone files) bring their own and read their files with
+// the same batch loop (ReadZoneEntries).
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "run/extraction_state.h"
-#include "layouts/extractors.h"
+#include "extraction/extraction_state.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
 
 namespace plexor
 {
@@ -38,7 +42,7 @@ namespace plexor
         virtual OutputWriter& OutputFile() = 0;
         // A comparison with an older zone file: which names it writes, and
         // that file, open like ZoneFile() (not null unless the run is a plain
-        // one).
+        // one). Read by the comparison's run body only.
         virtual ZoneChanges RunChanges() const { return ZoneChanges::None; }
         virtual ZoneLineReader* OlderZoneFile() { return nullptr; }
 
@@ -55,8 +59,6 @@ namespace plexor
     inline constexpr std::uint32_t kBatchLimit = 1000;
     // The default line limit (ExtractionSettings::lineLimit).
     inline constexpr std::uint32_t kLineCap = 2000000;
-    inline constexpr unsigned kWorkerPausePollMs = 1000;
-    inline constexpr unsigned kExtractorPausePollMs = 100;
 
     // The extractor of a run: one of the two layouts that need nothing but
     // the run state, or one of the master-file layout's, which also take the
@@ -106,6 +108,22 @@ namespace plexor
     // stays open.
     ZoneReadEnd ReadZoneEntries(ZoneLineReader& zoneFile, const ZoneReading& reading, const EntryHandler& handle);
 
-    // The thread procedure. Always returns 0.
+    // What a run does between the worker's start and its end: reads the
+    // context's zone file (or files) with `reading`, writes the output file,
+    // closes every file of the context, and returns the message of a failure
+    // that ended the run.
+    using RunBody = std::optional<std::string> (*)(RunContext& context, const ZoneReading& reading);
+
+    // The body of a plain run: every entry of the zone file's list to the
+    // output.
+    std::optional<std::string> ExtractZone(RunContext& context, const ZoneReading& reading);
+
+    // The thread procedure of a run with `body`: takes the run's settings,
+    // runs the body, reports its failure, sets the final status text and
+    // clears the worker reference. Always returns 0.
+    std::uint32_t RunWithBody(RunContext* context, RunBody body);
+
+    // The thread procedure of a plain run (RunWithBody with ExtractZone).
+    // The caller chooses: a comparison has a worker of its own.
     std::uint32_t ExtractionWorker(RunContext* context);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -16,9 +17,8 @@
 #include <unistd.h>
 #endif
 
-#include "compare/zone_changes.h"
 #include "layouts/layout_hint.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor
 {
@@ -151,10 +151,12 @@ namespace plexor
                                   ExtractMode mode, std::int32_t zoneType, const RunFilters& filters,
                                   const HeadlessRunOptions& options)
     {
+        const bool comparison = options.changes != ZoneChanges::None;
+        if (comparison && options.comparisonBody == nullptr)
+            throw std::invalid_argument("RunHeadless: a comparison needs its run body");
         HeadlessRunResult result;
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
         context.changes = options.changes;
-        const bool comparison = options.changes != ZoneChanges::None;
         const bool zoneOpen =
             options.zoneFromStandardInput ? context.zoneFile.OpenStandardInput() : context.zoneFile.Open(zonePath);
         if (!zoneOpen)
@@ -190,7 +192,7 @@ namespace plexor
 
         PrepareRun(filters);
         context.SetWorkerReference();
-        std::thread worker(ExtractionWorker, &context);
+        std::thread worker(RunWithBody, &context, comparison ? options.comparisonBody : &ExtractZone);
         if (options.watch)
         {
             // The counters are atomics the worker keeps; the raw sizes were

@@ -16,6 +16,7 @@
 
 #include "run/extraction_worker.h"
 #include "output/output_writer.h"
+#include "run/run_progress.h"
 #include "run/run_setup.h"
 #include "input/zone_line_reader.h"
 
@@ -98,6 +99,10 @@ namespace plexor
         // it writes instead of the zone file's whole list.
         ZoneChanges changes = ZoneChanges::None;
         std::filesystem::path olderZonePath;
+        // The comparison's run body (CompareZones, compare/zone_changes.h),
+        // which a run with `changes` must be given: the headless run lies
+        // below the comparison and knows no body but the plain run's.
+        RunBody comparisonBody = nullptr;
         // Called on the calling thread once the worker has started and then
         // every watchInterval until the run is over (not after its end).
         std::function<void(const HeadlessRunProgress&)> watch;
@@ -126,8 +131,10 @@ namespace plexor
         bool comparisonAborted = false;
     };
 
-    // Opens both files, prepares the engine, runs ExtractionWorker on its own
-    // thread and waits for the end. An output that is the zone file itself
+    // Opens both files, prepares the engine, runs the worker (ExtractionWorker,
+    // or with options.comparisonBody in a comparison) on its own thread and
+    // waits for the end. A comparison without its body is refused with
+    // std::invalid_argument before anything is opened. An output that is the zone file itself
     // (also through a link, or as the file behind standard input or output)
     // is refused before anything is truncated.
     HeadlessRunResult RunHeadless(const std::filesystem::path& zonePath, const std::filesystem::path& outputPath,

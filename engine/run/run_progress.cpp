@@ -5,8 +5,21 @@
 #include <cmath>
 #include <cstdio>
 
+#include "input/zone_line_reader.h"
+
 namespace plexor
 {
+    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile)
+    {
+        RunBytes bytes {zoneFile.RawBytesRead(), zoneFile.RawSize()};
+        if (olderZoneFile != nullptr)
+        {
+            bytes.read += olderZoneFile->RawBytesRead();
+            bytes.size = bytes.size == 0 || olderZoneFile->RawSize() == 0 ? 0 : bytes.size + olderZoneFile->RawSize();
+        }
+        return bytes;
+    }
+
     RunProgressFigures RunProgressFrom(const RunBytes& bytes, double runningSeconds, bool paused)
     {
         RunProgressFigures figures;

@@ -12,6 +12,8 @@
 
 namespace plexor
 {
+    class ZoneLineReader;
+
     // The stored bytes of a run's input: read so far, and the whole size, 0
     // when it is not known (a pipe).
     struct RunBytes
@@ -19,6 +21,10 @@ namespace plexor
         std::uint64_t read = 0;
         std::uint64_t size = 0;
     };
+
+    // How far a run has read: the zone file and, in a comparison, the older
+    // one together (null: none).
+    RunBytes ReadProgress(const ZoneLineReader& zoneFile, const ZoneLineReader* olderZoneFile);
 
     // No time left is guessed before a run has gone on this long: the first
     // moments mostly measure the start (opening the file, the first

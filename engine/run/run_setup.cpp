@@ -1,7 +1,7 @@
 #include "run/run_setup.h"
 
-#include "run/extraction_state.h"
-#include "run/ser_string_array.h"
+#include "extraction/extraction_state.h"
+#include "extraction/ser_string_array.h"
 
 namespace plexor
 {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

@@ -8,8 +8,8 @@
 // - IndexBlocks: the positions of the LFs in whole 64-byte blocks
 //   [from, to), written to out (room for every byte's position plus
 //   kSpareLineEndWrites); returns how many.
-// - IsPlainMasterText / IndexPlainMasterText: see master_chunk_scan.h.
-// - ClassifyRecordLines: see record_label.h.
+// - IsPlainMasterText / IndexPlainMasterText: see master_lines.h.
+// - ClassifyRecordLines: see record_lines.h.
 // - FindSimpleNsLines: the search of SimpleNsLines::Find, into a clear
 //   `out`.
 

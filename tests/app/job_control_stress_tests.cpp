@@ -22,10 +22,10 @@
 #include <QTest>
 
 #include "control_ids.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "fake_services.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 using namespace plexor;
 using namespace plexor::test;

@@ -22,9 +22,9 @@
 #endif
 
 #include "control_ids.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "fake_services.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "run_notes.h"
 #include "settings_keys.h"
 

@@ -18,7 +18,7 @@
 #endif
 
 #include "control_ids.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "fake_services.h"
 
 using namespace plexor;

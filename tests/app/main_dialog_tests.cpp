@@ -17,7 +17,7 @@
 #include "about/program_texts.h"
 #include "control_ids.h"
 #include "elided_label.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "fake_services.h"
 #include "settings_keys.h"
 #include "up_down_control.h"

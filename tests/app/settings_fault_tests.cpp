@@ -26,7 +26,7 @@
 #include <unistd.h>
 #endif
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "fake_services.h"
 #include "settings_keys.h"
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "input/byte_sources.h"
-#include "run/extraction_state.h"
-#include "layouts/extractors.h"
+#include "extraction/extraction_state.h"
+#include "extraction/extractors.h"
 #include "run/headless_run.h"
 #include "scan/kernel.h"
 

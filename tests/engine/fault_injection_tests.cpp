@@ -29,7 +29,7 @@
 #include "engine_test_support.h"
 #include "run/extraction_worker.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 #include "input/zone_line_reader.h"
 
 using namespace plexor;

@@ -22,7 +22,7 @@
 #include "engine_test_support.h"
 #include "run/extraction_worker.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 using namespace plexor;
 using plexor::test::kGtld;

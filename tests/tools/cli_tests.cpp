@@ -17,7 +17,7 @@
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 using namespace plexor;
 

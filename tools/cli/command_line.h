@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "run/batch.h"
-#include "run/extraction_state.h"
+#include "extraction/batch.h"
+#include "extraction/extraction_state.h"
 #include "run/run_setup.h"
 
 namespace plexor

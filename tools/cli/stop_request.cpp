@@ -12,7 +12,7 @@
 #include <thread>
 #endif
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

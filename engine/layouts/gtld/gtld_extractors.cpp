@@ -14,10 +14,11 @@
 #include <string_view>
 
 #include "scan/byte_scan.h"
-#include "layouts/extractor_support.h"
-#include "layouts/extractors.h"
-#include "run/name_filter.h"
-#include "layouts/gtld/record_label.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
+#include "extraction/name_filter.h"
+#include "layouts/gtld/gtld_chunk_scan.h"
+#include "scan/record_lines.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor
@@ -332,13 +333,13 @@ namespace plexor
             // found here, or taken from what the reading thread found.
             std::uint64_t Classify(const ZoneLineReader::LineRun& run, std::size_t n)
             {
-                if (run.classes != nullptr)
+                if (const RecordLineClasses* classes = FoundRecordClasses(run))
                 {
                     // The reading thread saw these lines, not the ones
                     // before: whatever comes after them is looked at afresh.
                     m_scan.Forget();
-                    std::memcpy(m_prefixLengths, run.classes->prefixes.data() + run.firstClass, n);
-                    const std::uint64_t bits = RecordLineClasses::RepeatBits(run.classes->repeatWords.data(), run.firstClass);
+                    std::memcpy(m_prefixLengths, classes->prefixes.data() + run.firstLine, n);
+                    const std::uint64_t bits = RecordLineClasses::RepeatBits(classes->repeatWords.data(), run.firstLine);
                     return n == 64 ? bits : bits & ((std::uint64_t {1} << n) - 1);
                 }
                 return ClassifyRecordLines(run.data, run.begin, run.ends, n, m_scan, m_prefixLengths);
@@ -459,7 +460,7 @@ namespace plexor
         if (rules.Shortcuts())
         {
             // The reading thread can tell a domain's further lines ahead.
-            zoneFile.FindRecordClasses();
+            zoneFile.FindChunkFindings(RecordClassChunkScan());
             LineGroups groups(zoneFile, rules);
             while (count < limit && detail::ContinueBeforeLine())
             {

@@ -1,73 +1,87 @@
 #pragma once
 
-// The searches the reading thread makes over whole chunks of a master file,
-// ahead of the worker, so that the worker reads fewer lines one by one:
-// whether a chunk is plain text (the reader then skips its byte-by-byte
-// checks), and which of its lines are simple NS records (the worker then
-// skips the lines between the first NS line of each owner). Each is made by
-// the run's kernel (scan/kernel.h); every kernel gives the same answers,
-// and the answers agree with the reader's rules (master_file_reader.h).
+// The master-file layout's search of whole chunks, made by the reading
+// thread while it is ahead of the extractor and otherwise by the reader:
+// whether the chunk is plain master-file text, and, when asked, the NS lines
+// of its simple records (scan/master_lines.h). The extractors take them back
+// from the runs of buffered lines.
 
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+#include <memory>
 
-#include "input/line_index.h"
+#include "input/chunk_scan.h"
+#include "input/zone_line_reader.h"
+#include "scan/master_lines.h"
 
 namespace plexor
 {
-    // The NS lines of a chunk of zone-file lines that are all simple records:
-    // found on the reading thread, ahead of the worker, so that the worker
-    // need not read those lines at all. A simple line is
-    //   <owner> <ttl> <class> <type> [<data>]
-    // with an owner in the first column that does not begin with a dot, a
-    // TTL of digits, the class IN (any case) and a type other than SOA; an
-    // NS line's owner is fully qualified and in lower case, and its server
-    // is neither the root nor `@`. On lines of plain master-file text
-    // (IsPlainMasterText) such a line is a whole record whatever the reader
-    // remembers, apart from a parenthesis left open before it, and changes
-    // nothing the reader remembers but the previous owner.
-    struct SimpleNsLines
+    struct MasterChunkFindings final : ChunkFindings
     {
-        // The first NS line of each run of NS lines of one owner, other lines
-        // between them not counting.
-        struct Entry
-        {
-            std::uint32_t line;        // index among the chunk's line ends
-            std::uint32_t ownerOffset; // the owner's position in the chunk's buffer
-            std::uint32_t ownerLength; // without its final dot
-        };
-        std::vector<Entry> entries;
-        // Every line from line 1 on is simple (line 0 may have begun in the
-        // chunk before and is left to the reader). False when not looked for
-        // or not so.
-        bool found = false;
-        // The size of the owner of the chunk's last line, as written.
-        std::uint32_t lastOwnerSize = 0;
+        // The buffer's unread bytes are plain master-file text
+        // (IsPlainMasterText).
+        bool plain = false;
+        // The NS lines of simple records among all the lines of the buffer
+        // from the line with index 1 on, when asked for and found.
+        SimpleNsLines nsLines;
+        // Whether the reading thread looked for them.
+        bool nsLinesLookedFor = false;
 
-        void Clear()
+    protected:
+        void ClearFound() override
         {
-            entries.clear();
-            found = false;
-            lastOwnerSize = 0;
+            plain = false;
+            nsLines.Clear();
+            nsLinesLookedFor = false;
         }
-        // Finds the entries of the lines from line 1 on of `data` (plain
-        // master-file text), or leaves `found` false when one of them is not
-        // simple. Every line start needs kLineProbeBytes readable bytes
-        // after it, and so does every position in a line.
-        void Find(const char* data, const LineEndIndex& lineEnds);
     };
 
-    // Whether the bytes hold none of ( ) " \ ; and no two dots in a row,
-    // counting a dot just before them when `dotBefore`: lines of such text
-    // need none of the reader's byte-by-byte checks. 32 bytes must be
-    // readable past the end.
-    bool IsPlainMasterText(const char* data, std::size_t size, bool dotBefore);
+    class MasterChunkScan final : public ChunkScan
+    {
+    public:
+        // `nsLines`: look for the NS lines of simple records too.
+        explicit MasterChunkScan(bool nsLines)
+            : m_nsLines(nsLines)
+        {
+        }
 
-    // Appends the positions of the LFs in buffer[from, to) to `lineEnds`, as
-    // LineEndIndex::Add does (to at most kMaxPosition), and returns whether
-    // those bytes are plain master-file text, as IsPlainMasterText; in one
-    // pass where the processor allows. 32 bytes must be readable past `to`.
-    bool IndexPlainMasterText(const char* buffer, std::size_t from, std::size_t to, bool dotBefore,
-                              LineEndIndex& lineEnds);
+        void Prepare(std::unique_ptr<ChunkFindings>& findings) const override;
+        void FindAhead(const ChunkBytes& bytes, LineEndIndex& lineEnds, ChunkFindings& findings,
+                       ReaderLoad& load) const override;
+        void FindOnReader(const ChunkBytes& bytes, bool lookedAt, const ChunkFindings& previous,
+                          LineEndIndex& lineEnds, ChunkFindings& findings) const override;
+
+    private:
+        void FindNsLines(const ChunkBytes& bytes, const LineEndIndex& lineEnds, MasterChunkFindings& found) const;
+
+        bool m_nsLines;
+    };
+
+    // The scan the master-file extractors hand the zone line reader, with
+    // or without the NS lines of simple records.
+    const ChunkScan& MasterPlainChunkScan(bool nsLines);
+
+    // Asks the reader (and its reading thread) to find plain text, and with
+    // `nsLines` the NS lines of simple records, in what it reads from now on.
+    inline void FindPlainLines(ZoneLineReader& zoneFile, bool nsLines)
+    {
+        zoneFile.FindChunkFindings(MasterPlainChunkScan(nsLines));
+    }
+
+    // What was found for the lines of `run`, null when nothing was asked.
+    inline const MasterChunkFindings* FoundMasterFindings(const ZoneLineReader::LineRun& run)
+    {
+        return static_cast<const MasterChunkFindings*>(run.findings);
+    }
+    // Whether the lines of `run` are plain master-file text.
+    inline bool FoundPlain(const ZoneLineReader::LineRun& run)
+    {
+        const MasterChunkFindings* found = FoundMasterFindings(run);
+        return found != nullptr && found->plain;
+    }
+    // The NS lines of simple records found for the lines of `run`'s buffer
+    // (line i of the run has index run.firstLine + i there), or null.
+    inline const SimpleNsLines* FoundNsLines(const ZoneLineReader::LineRun& run)
+    {
+        const MasterChunkFindings* found = FoundMasterFindings(run);
+        return found != nullptr && found->nsLines.found ? &found->nsLines : nullptr;
+    }
 }

@@ -21,10 +21,11 @@
 #include <string_view>
 
 #include "scan/byte_scan.h"
-#include "layouts/extractor_support.h"
-#include "layouts/extractors.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
+#include "layouts/master/master_chunk_scan.h"
 #include "layouts/master/master_extractors.h"
-#include "run/name_filter.h"
+#include "extraction/name_filter.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor
@@ -101,6 +102,8 @@ namespace plexor
             auto& linesRead = g_runState.linesRead; // whatever width the counter has
             using LineCount = decltype(linesRead.load());
             const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
+            const bool plain = FoundPlain(run);
+            const SimpleNsLines* const nsLines = FoundNsLines(run);
             std::size_t taken = 0; // lines counted as read
             std::size_t next = 0;  // the next line to look at
             bool full = false;
@@ -118,7 +121,7 @@ namespace plexor
                         --length;
                     const std::string_view line(run.data + start, length);
                     start = end + 1;
-                    if (passOver && reader.RepeatsLastNsRecord(line, run.plain))
+                    if (passOver && reader.RepeatsLastNsRecord(line, plain))
                         continue;
                     if (next > 0 && !detail::ContinueBeforeLine())
                     {
@@ -127,7 +130,7 @@ namespace plexor
                     }
                     taken = next + 1;
                     linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                    if (apply(line, run.plain) && ++count >= limit)
+                    if (apply(line, plain) && ++count >= limit)
                     {
                         full = true;
                         ++next;
@@ -138,8 +141,8 @@ namespace plexor
             // Lines from `next` to the end of the run, all simple
             // records: only the entries' lines are looked at.
             const auto takeSimpleLines = [&]() {
-                const SimpleNsLines& simple = *run.nsLines;
-                const std::size_t first = run.firstClass; // the buffer's index of line 0 here
+                const SimpleNsLines& simple = *nsLines;
+                const std::size_t first = run.firstLine; // the buffer's index of line 0 here
                 auto entry = std::lower_bound(
                     simple.entries.begin(), simple.entries.end(), first + next,
                     [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
@@ -167,12 +170,12 @@ namespace plexor
                 reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
             };
 
-            if (passOver && run.nsLines != nullptr)
+            if (passOver && nsLines != nullptr)
             {
                 // The buffer's line 0 may have begun in the chunk before
                 // and is read in full; the simple lines after it need a
                 // reader that has no parenthesis open.
-                if (run.firstClass == 0)
+                if (run.firstLine == 0)
                     readInFull(1);
                 if (!full && !halted && next < run.count && reader.BetweenRecords())
                     takeSimpleLines();
@@ -205,7 +208,7 @@ namespace plexor
             if (limit == 0)
                 return 0;
             // The reading thread can tell plain stretches of the file ahead.
-            zoneFile.FindPlainLines(passOver);
+            FindPlainLines(zoneFile, passOver);
             while (detail::ContinueBeforeLine())
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();

@@ -5,12 +5,12 @@
 // owner, the directives, TTL, class and type. The shortcuts that reach the
 // same answers with fewer steps for the common lines are in
 // master_line_shortcuts.cpp; the searches over whole chunks in
-// master_chunk_scan.cpp.
+// scan/master_lines.h.
 
 #include <cstring>
 
 #include "layouts/master/master_plain_names.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "scan/byte_classes.h"
 #include "scan/line_masks.h"
 

@@ -42,7 +42,7 @@
 // (plain lines split at their separator bits, NS lines written like the one
 // before, records of other types passed over) are in
 // master_line_shortcuts.cpp, and the searches over whole chunks in
-// master_chunk_scan.h.
+// scan/master_lines.h (made ahead of the reader through master_chunk_scan.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -51,8 +51,8 @@
 #include <string_view>
 #include <vector>
 
-#include "input/line_index.h"
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_index.h"
+#include "scan/master_lines.h"
 #include "scan/line_masks.h"
 
 namespace plexor

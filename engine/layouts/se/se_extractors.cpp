@@ -9,9 +9,9 @@
 
 #include <string_view>
 
-#include "layouts/extractor_support.h"
-#include "layouts/extractors.h"
-#include "run/name_filter.h"
+#include "extraction/extractor_support.h"
+#include "extraction/extractors.h"
+#include "extraction/name_filter.h"
 #include "input/zone_line_reader.h"
 
 namespace plexor

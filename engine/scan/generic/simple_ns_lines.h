@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "input/line_index.h"
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_index.h"
+#include "scan/master_lines.h"
 #include "scan/byte_classes.h"
 #include "scan/byte_scan.h"
 

@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstring>
 
-#include "input/line_index.h"
-#include "layouts/gtld/record_label.h"
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_index.h"
+#include "scan/record_lines.h"
+#include "scan/master_lines.h"
 #include "scan/generic/line_feeds.h"
 #include "scan/generic/simple_ns_lines.h"
 #include "scan/sse2/masks.h"

@@ -24,7 +24,7 @@
 #include "compare/name_fingerprints.h"
 #include "compare/zone_changes.h"
 #include "engine_test_support.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor::test
 {
@@ -187,6 +187,7 @@ namespace plexor::test
         {
             options.lineEnd = LineEnd::Lf;
             options.changes = changes;
+            options.comparisonBody = &CompareZones;
             options.olderZonePath = olderPath;
             return RunHeadless(zonePath, outputPath, settings.mode, settings.layout, settings.filters, options);
         }
@@ -203,7 +204,7 @@ namespace plexor::test
             context.outputFile.CreateInMemory(output);
             PrepareRun(settings.filters);
             context.SetWorkerReference();
-            ExtractionWorker(&context);
+            ComparisonWorker(&context);
             EXPECT_FALSE(context.Failure());
             EXPECT_FALSE(context.zoneFile.IsOpen() || context.olderZoneFile.IsOpen() || context.outputFile.IsOpen());
             return SplitLf(output);

@@ -18,7 +18,7 @@
 
 #include "engine_test_support.h"
 #include "input/zone_line_reader.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 using namespace plexor;
 

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,7 +15,7 @@
 #include "engine_test_support.h"
 #include "run/extraction_worker.h"
 #include "run/headless_run.h"
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 using namespace plexor;
 using plexor::test::kGtld;
@@ -454,6 +455,24 @@ namespace
         EXPECT_FALSE(result.error);
         EXPECT_EQ(result.statusText, "[3501 Lines]  [3500 Names]");
         EXPECT_EQ(test::ReadFile(out), expected);
+    }
+
+    // The headless run lies below the comparison and is handed its body: a
+    // comparison asked for without it would quietly be a plain run, so it is
+    // refused before any file is opened or created.
+    TEST_F(HeadlessRunFiles, AComparisonWithoutItsBodyIsRefusedBeforeAnyFileIsTouched)
+    {
+        const std::string out = test::TempPath("not-created");
+        std::filesystem::remove(out);
+        for (const ZoneChanges changes : {ZoneChanges::NewNames, ZoneChanges::DroppedNames})
+        {
+            HeadlessRunOptions options;
+            options.changes = changes;
+            options.olderZonePath = zonePath;
+            EXPECT_THROW(RunHeadless(zonePath, out, ExtractMode::Domains, kGtld, filters, options),
+                         std::invalid_argument);
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
     }
 
     // The options of the command-line program: LF line ends across several

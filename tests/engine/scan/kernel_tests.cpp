@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "input/line_index.h"
-#include "layouts/master/master_chunk_scan.h"
+#include "scan/line_index.h"
+#include "scan/master_lines.h"
 #include "scan/kernel.h"
 #include "scan/line_masks.h"
 #include "scan/reference/masks.h"

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "run/run_setup.h"
 #include "input/zone_line_reader.h"
 

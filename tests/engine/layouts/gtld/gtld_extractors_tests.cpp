@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "run/extraction_state.h"
-#include "layouts/extractors.h"
+#include "extraction/extraction_state.h"
+#include "extraction/extractors.h"
 #include "input/zone_line_reader.h"
 
 using namespace plexor;

@@ -15,15 +15,16 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_support.h"
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "run/extraction_worker.h"
-#include "layouts/extractors.h"
+#include "extraction/extractors.h"
 #include "run/headless_run.h"
 #include "layouts/layout_hint.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
+#include "layouts/master/master_chunk_scan.h"
 #include "layouts/master/master_extractors.h"
 #include "layouts/master/master_file_reader.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 #include "run/run_setup.h"
 #include "input/zone_line_reader.h"
 
@@ -674,12 +675,12 @@ namespace
         // The reader finds them in the buffers it reads from memory too.
         ZoneLineReader reader;
         reader.OpenMemory("a.\t1\tin\tns\tn.\nb.\t1\tin\tns\tn.\nc.\t1\tin\tns\tn.\n");
-        reader.FindPlainLines(true);
+        FindPlainLines(reader, true);
         std::string_view line;
         ASSERT_TRUE(reader.ReadLine(line));
         const ZoneLineReader::LineRun run = reader.BufferedLines();
-        ASSERT_NE(run.nsLines, nullptr);
-        EXPECT_EQ(run.nsLines->entries.size(), 2u);
+        ASSERT_NE(FoundNsLines(run), nullptr);
+        EXPECT_EQ(FoundNsLines(run)->entries.size(), 2u);
     }
 
     // The zone read from a file (chunks read ahead, with the reading

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/batch.h"
+#include "extraction/batch.h"
 
 using namespace plexor;
 

@@ -1,13 +1,7 @@
-#include "run/run_messages.h"
+#include "extraction/run_messages.h"
 
 namespace plexor
 {
-    std::string PathText(const std::filesystem::path& path)
-    {
-        const std::u8string text = path.u8string();
-        return std::string(text.begin(), text.end());
-    }
-
     std::string FormatStatusText(std::uint64_t linesRead, std::uint64_t namesExtracted)
     {
         return "[" + std::to_string(linesRead) + " Lines]  [" + std::to_string(namesExtracted) + " Names]";

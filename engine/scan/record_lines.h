@@ -4,9 +4,10 @@
 // "LABEL NS SERVER": a label, one blank and "NS ", and most of them begin
 // with the same "LABEL NS " as the line before (a domain's second, third...
 // server). The domain extractor gives such a line the outcome of the line
-// before without looking at it further. Telling those lines apart is shared
-// between the extractor and the reading thread, which does it for the
-// chunks it reads while it is ahead of the extractor.
+// before without looking at it further. Telling those lines apart is a
+// kernel's search (scan/kernel.h), made by the extractor itself or, for the
+// chunks read ahead, by the reading thread on the layout's behalf; the
+// classes found are the kernels' own answer type (RecordLineClasses).
 
 #include <algorithm>
 #include <bit>
@@ -16,7 +17,7 @@
 #include <vector>
 
 #include "scan/byte_scan.h"
-#include "input/line_index.h"
+#include "scan/line_index.h"
 
 namespace plexor
 {

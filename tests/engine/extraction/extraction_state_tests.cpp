@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 #include "run/run_setup.h"
-#include "run/ser_string_array.h"
+#include "extraction/ser_string_array.h"
 
 using namespace plexor;
 

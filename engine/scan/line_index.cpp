@@ -1,4 +1,4 @@
-#include "input/line_index.h"
+#include "scan/line_index.h"
 
 #include <algorithm>
 #include <bit>

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <system_error>
 
+#include "scan/path_text.h"
+
 namespace plexor
 {
-    // A path as UTF-8 text, for messages.
-    std::string PathText(const std::filesystem::path& path);
     // "[%u Lines]  [%u Names]"
     std::string FormatStatusText(std::uint64_t linesRead, std::uint64_t namesExtracted);
     // The system's reason for a failure ("No such file or directory"), or

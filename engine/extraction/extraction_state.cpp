@@ -1,4 +1,4 @@
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

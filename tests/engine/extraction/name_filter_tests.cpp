@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "run/extraction_state.h"
-#include "run/name_filter.h"
+#include "extraction/extraction_state.h"
+#include "extraction/name_filter.h"
 
 using namespace plexor;
 

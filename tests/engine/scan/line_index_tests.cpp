@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "input/line_index.h"
-#include "layouts/gtld/record_label.h"
+#include "scan/line_index.h"
+#include "scan/record_lines.h"
 #include "engine_test_support.h"
 
 using namespace plexor;

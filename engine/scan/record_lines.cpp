@@ -1,4 +1,4 @@
-#include "layouts/gtld/record_label.h"
+#include "scan/record_lines.h"
 
 #include "scan/kernel.h"
 

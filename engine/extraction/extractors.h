@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "run/batch.h"
+#include "extraction/batch.h"
 
 namespace plexor
 {

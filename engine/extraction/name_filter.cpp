@@ -1,6 +1,6 @@
-#include "run/name_filter.h"
+#include "extraction/name_filter.h"
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

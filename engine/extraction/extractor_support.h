@@ -1,12 +1,19 @@
 #pragma once
 
-// Small pieces the four extractors share: the per-line pause and abort poll.
+// Small pieces the extractors share: the per-line pause and abort poll.
 
 #include <chrono>
 #include <thread>
 
-#include "run/extraction_state.h"
-#include "run/extraction_worker.h"
+#include "extraction/extraction_state.h"
+
+namespace plexor
+{
+    // How long a paused run sleeps between looks at the pause flag: the
+    // worker between batches, an extractor before a line.
+    inline constexpr unsigned kWorkerPausePollMs = 1000;
+    inline constexpr unsigned kExtractorPausePollMs = 100;
+}
 
 namespace plexor::detail
 {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

@@ -1,4 +1,4 @@
-#include "run/ser_string_array.h"
+#include "extraction/ser_string_array.h"
 
 namespace plexor
 {

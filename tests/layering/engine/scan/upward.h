@@ -1,0 +1,4 @@
+#pragma once
+
+#include "run/worker.h"
+#include "scan/bytes.h"

@@ -1,3 +1,9 @@
+// The main dialog's assembly: its blocks of controls, each made in its own
+// unit (zone_file_row.cpp, length_block.cpp, filter_block.cpp,
+// run_buttons.cpp, window_commands.cpp, progress_row.cpp, comparison_row.cpp),
+// one tab order across them, and the exchange of the fields between the
+// members, the controls and the settings.
+
 #include "main_dialog.h"
 
 #include <array>
@@ -19,12 +25,6 @@
 #include "integer_field.h"
 #include "program_icon.h"
 #include "settings_keys.h"
-
-// The main dialog's assembly: its blocks of controls, each made in its own
-// unit (zone_file_row.cpp, length_block.cpp, filter_block.cpp,
-// run_buttons.cpp, window_commands.cpp, progress_row.cpp, comparison_row.cpp),
-// one tab order across them, and the exchange of the fields between the
-// members, the controls and the settings.
 
 namespace plexor
 {

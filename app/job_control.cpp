@@ -1,15 +1,12 @@
 // Job control of the main dialog: starting a run on its worker thread,
 // pausing, aborting, watching it, and opening its output.
 
-#include <chrono>
 #include <filesystem>
 #include <system_error>
 
 #include <QLabel>
 #include <QMetaObject>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include "control_ids.h"
 #include "dialog_services.h"
@@ -166,64 +163,6 @@ namespace plexor
         std::uint64_t names = 0;
         GetRunCounters(lines, names);
         m_statusLine->setText(QString::fromStdString(FormatStatusText(lines, names)));
-    }
-
-    RunBytes MainDialog::RunProgressBytes() const
-    {
-        // Read while the worker reads: the counts are atomics, and the sizes
-        // were set when the files were opened on this thread.
-        return ReadProgress(m_zoneFile, m_activeRunChanges != ZoneChanges::None ? &m_olderZoneFile : nullptr);
-    }
-
-    void MainDialog::RefreshRunProgress()
-    {
-        if (!IsRunActive())
-            return;
-        ShowRunProgress(m_progressMeter.Look(std::chrono::steady_clock::now(), RunProgressBytes(), IsPaused()));
-    }
-
-    void MainDialog::ShowRunProgress(const RunProgressFigures& figures)
-    {
-        if (figures.percent)
-        {
-            m_progressBar->setRange(0, 100);
-            m_progressBar->setValue(static_cast<int>(*figures.percent));
-        }
-        else
-        {
-            // A size not known (a pipe): the bar only shows that the run
-            // goes on.
-            m_progressBar->setRange(0, 0);
-        }
-        QString timeLeft;
-        if (figures.paused)
-            timeLeft = QString::fromLatin1(kPausedText);
-        else if (figures.secondsLeft)
-            timeLeft = QString::fromLatin1(kTimeLeftFormat)
-                           .arg(QString::fromStdString(FormatRunDuration(*figures.secondsLeft)));
-        m_timeLeftText->setText(timeLeft);
-        m_timeLeftText->setToolTip(timeLeft);
-    }
-
-    void MainDialog::BeginRunProgress()
-    {
-        m_progressMeter.Start(std::chrono::steady_clock::now());
-        m_progressBar->setEnabled(true);
-        RefreshRunProgress();
-        m_progressTimer->start();
-    }
-
-    void MainDialog::EndRunProgress(bool complete)
-    {
-        m_progressTimer->stop();
-        m_progressBar->setEnabled(false);
-        m_progressBar->setRange(0, 100);
-        if (complete)
-            m_progressBar->setValue(100);
-        else
-            m_progressBar->reset();
-        m_timeLeftText->clear();
-        m_timeLeftText->setToolTip(QString());
     }
 
     void MainDialog::FinishRun()

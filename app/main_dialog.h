@@ -5,7 +5,13 @@
 // exchanges them with the controls through one ordered list, persists them in
 // the settings store, and runs extractions on a worker thread (job control,
 // in job_control.cpp). A zone file dropped on the window is taken as Open
-// Zone takes a chosen one.
+// Zone takes a chosen one (zone_file_drop.cpp).
+//
+// main_dialog.cpp assembles the window from its blocks, each of which makes
+// its controls and handles them in a unit of its own: zone_file_row.cpp,
+// length_block.cpp, filter_block.cpp, run_buttons.cpp, window_commands.cpp,
+// progress_row.cpp, comparison_row.cpp. A new row is a new unit of that kind
+// with its Create function called from CreateControls.
 
 #include <atomic>
 #include <cstdint>
@@ -36,6 +42,7 @@ class QTimer;
 namespace plexor
 {
     class AboutBoxPresenter;
+    class ControlBuilder;
     class DesktopOpener;
     class DialogUnits;
     class ElidedLabel;
@@ -219,8 +226,30 @@ namespace plexor
         // the system's virtual file systems.
         void RememberFolderOf(const QString& path, const QString& defaultExtension);
         void LoadSettings();
+        // Makes the blocks of controls, each in its own unit, and sets the
+        // tab order across them.
         void CreateControls();
-        void CreateProgressControls();
+        // The zone file's path, Open Zone and the zone layout box
+        // (zone_file_row.cpp).
+        void CreateZoneFileRow(ControlBuilder& builder);
+        // The shortest and longest names, with their arrows
+        // (length_block.cpp).
+        void CreateLengthBlock(ControlBuilder& builder);
+        // The name filters and the append box (filter_block.cpp).
+        void CreateFilterBlock(ControlBuilder& builder);
+        // The two start buttons, Pause, Abort and View Output
+        // (run_buttons.cpp).
+        void CreateRunButtons(ControlBuilder& builder);
+        // Close and About (window_commands.cpp).
+        void CreateWindowButtons(ControlBuilder& builder);
+        // The About and Line Limit entries of the window's menu
+        // (window_commands.cpp).
+        void CreateWindowMenuEntries();
+        // The status line, the progress bar and the time left, and the
+        // progress timer (progress_row.cpp).
+        void CreateStatusAndProgressRows(ControlBuilder& builder);
+        // The zone-type box's item that shows a stored zone type.
+        static int ZoneTypeItem(std::int32_t zoneType);
         // Open Zone's work once a path is chosen (also by a drop): the fields
         // are read, the path shown and stored, its folder remembered.
         void TakeZoneFile(const QString& path);

@@ -8,8 +8,17 @@
 
 namespace plexor::fuzz
 {
+    std::string_view WithoutByteOrderMark(std::string_view bytes)
+    {
+        constexpr std::string_view kMark = "\xEF\xBB\xBF";
+        if (bytes.starts_with(kMark))
+            bytes.remove_prefix(kMark.size());
+        return bytes;
+    }
+
     std::vector<std::string> ExpectedLines(std::string_view bytes)
     {
+        bytes = WithoutByteOrderMark(bytes);
         std::vector<std::string> lines;
         std::size_t start = 0;
         for (;;)

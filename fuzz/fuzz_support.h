@@ -11,9 +11,16 @@
 
 namespace plexor::fuzz
 {
+    // `bytes` without the UTF-8 byte-order mark (EF BB BF) in front, when
+    // they begin with one: the reader drops it from the front of the data it
+    // reads (after gzip decoding; a mark further on, also at the start of a
+    // later gzip member's data, is text).
+    std::string_view WithoutByteOrderMark(std::string_view bytes);
+
     // The lines a zone line reader must deliver for these (uncompressed)
-    // bytes: split at every LF; one CR directly before an LF is dropped; a
-    // last piece without LF is delivered when it is not empty.
+    // bytes: a byte-order mark in front is dropped; the rest is split at
+    // every LF; one CR directly before an LF is dropped; a last piece without
+    // LF is delivered when it is not empty.
     std::vector<std::string> ExpectedLines(std::string_view bytes);
 
     // `data` as one gzip member at the given compression level (0 to 9).

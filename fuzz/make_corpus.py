@@ -20,6 +20,8 @@ GTLD_ZONE = (b"; sample zone\n$ORIGIN COM.\nCOM. NS NS.EXAMPLE.NET.\n"
              b"EXAMPLE-SHOP NS NS1.EXAMPLE\nNS1.EXAMPLE A 192.0.2.1\n"
              b"NS1.EXAMPLE A 192.0.2.2\r\n EXAMPLE NS X\nEXAMPLE 86400 IN NS NS1.EXAMPLE\n"
              b"$ORIGIN NET.\nOTHER NS NS1.OTHER\nOTHER NS \nLAST NS NS9.LAST.")
+# The UTF-8 byte-order mark, which Windows editors write in front of a text.
+BOM = b"\xef\xbb\xbf"
 SE_ZONE = (b"- Name=se\nx\nx\n- Name=alpha.se\nx\n    Name Server=ns1.host.se\n"
            b"- Name=alpha.se\nx\nName Server=ns2.host.se\n- Name=beta.se\nx\nIP Address=192.0.2.1\n"
            b"- Name=ns1.host.se\nx\n  IP Address=192.0.2.1\n- Name=\nx\nName Server=\n"
@@ -75,6 +77,13 @@ def line_reader_seeds():
     seeds.append(("gzip-two-members", gz(b"first\nhal") + gz(b"f\nsecond")))
     seeds.append(("gzip-truncated", gz(SE_ZONE)[:30]))
     seeds.append(("gzip-header-fields", gz_with_header_fields(GTLD_ZONE)))
+    # The UTF-8 byte-order mark: dropped from the front of the data only
+    # (also of gzip data), text anywhere else.
+    seeds += [
+        ("bom", BOM + b"a\r\nb\n"), ("bom-only", BOM), ("bom-twice", BOM + BOM + b"x\n"),
+        ("bom-cut", b"\xef\xbbx\n"), ("bom-after-lf", b"\n" + BOM + b"x"),
+        ("gzip-bom", gz(BOM + GTLD_ZONE)), ("gzip-bom-second-member", gz(b"a\n") + gz(BOM + b"b\n")),
+    ]
     return seeds
 
 
@@ -106,6 +115,7 @@ def worker_seeds():
     hosts = b"".join(b"H%d A 1\n" % i for i in range(1001))
     seeds.append(("gtld-hosts-1001", worker_header(1, 0, 0, 1, 0, 0, 0, b"", b"", b"") + hosts))
     seeds.append(("empty-zone", worker_header(0, 0, 0, 0, 0, 5, 18, b"xyz-", b"", b"")))
+    seeds.append(("gtld-bom", worker_header(0, 0, 1, 1, 0, 5, 22, b"", b"", b"") + BOM + GTLD_ZONE))
     return seeds
 
 
@@ -149,6 +159,9 @@ def master_file_seeds():
                         # A name whose last label ends in an escaped dot (not a final dot).
                         ("escaped-final-dot", b"a\\.b NS n2s30\\.\na.b NS x\\\\.\n")):
         seeds.append((label, bytes([2]) + zone))
+    # A byte-order mark in front: no part of the first line.
+    seeds.append(("bom", bytes([2]) + BOM + CZDS_ZONE))
+    seeds.append(("bom-only", bytes([2]) + BOM))
     return seeds
 
 

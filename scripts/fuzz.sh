@@ -2,15 +2,20 @@
 # Builds the libFuzzer targets (the "fuzz" preset: clang, ASan + UBSan) and
 # runs each one for a bounded time, starting from its committed seed corpus.
 # Prints the executions each target reached. Any crash, sanitizer report or
-# failed property stops the run with a failure; the input that caused it is
-# kept in build/fuzz/artifacts/.
+# failed property makes the run fail (after the other targets have run); the
+# input that caused it is kept in build/fuzz/artifacts/.
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
 # SECONDS_PER_TARGET defaults to 60 (or $FUZZ_SECONDS). TARGET names are
-# those of fuzz/corpus/ (zone_line_reader, extraction_worker, master_file, kernels,
-# integer_field, decipher_text); all of them by default. New inputs that libFuzzer finds go
-# to build/fuzz/corpus/<target>/, not into the committed seeds.
+# those of fuzz/corpus/ (zone_line_reader, extraction_worker, master_file,
+# zone_changes, kernels, integer_field, decipher_text); all of them by
+# default.
+#
+# The committed seeds in fuzz/corpus/ are only read. New inputs that
+# libFuzzer finds go to $FUZZ_WORK/<target>/ (default build/fuzz/corpus, kept
+# from run to run); scripts/test.sh points it at a scratch folder.
+# $FUZZ_JOBS targets run at the same time (default 1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,43 +24,70 @@ shift || true
 if [ "$#" -gt 0 ]; then
     targets=("$@")
 else
-    targets=(zone_line_reader extraction_worker master_file kernels integer_field decipher_text)
+    targets=(zone_line_reader extraction_worker master_file zone_changes kernels integer_field decipher_text)
 fi
+jobs="${FUZZ_JOBS:-1}"
 
+# clang, and libFuzzer with the sanitizer runtimes (compiler-rt).
 scripts/install-deps.sh clang libclang-rt-14-dev
 
 cmake --preset fuzz
 cmake --build --preset fuzz --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 build=build/fuzz
+found="${FUZZ_WORK:-$build/corpus}"
 mkdir -p "$build/artifacts" "$build/logs"
-summary=()
-status=0
-for target in "${targets[@]}"; do
-    work="$build/corpus/$target"
-    log="$build/logs/$target.log"
+
+# Runs one target; its log goes to build/fuzz/logs/<target>.log and its
+# summary line to <target>.summary beside it. Fails when the target failed.
+RunTarget() {
+    local target=$1
+    local work="$found/$target"
+    local log="$build/logs/$target.log"
     mkdir -p "$work"
-    echo "== fuzz_$target: ${seconds} s =="
     # Larger inputs for the line reader and the worker, whose interesting
     # cases include long lines and many batches.
-    max_len=4096
+    local max_len=4096
     case "$target" in
         zone_line_reader | extraction_worker) max_len=65536 ;;
     esac
-    if "$build/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" \
+    local result=ok
+    if ! "$build/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" \
         -max_total_time="$seconds" -max_len="$max_len" -timeout=30 -rss_limit_mb=4096 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
-        result=ok
-    else
         result=FAILED
-        status=1
-        tail -n 40 "$log"
     fi
+    local runs corpus
     runs=$(grep -a -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     corpus=$(grep -a -o 'stat::new_units_added: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
-    summary+=("$(printf '%-20s %-6s %12s executions  %6s new inputs' "$target" "$result" "$runs" "$corpus")")
+    printf '%-20s %-6s %12s executions  %6s new inputs\n' "$target" "$result" "$runs" "$corpus" \
+        >"$build/logs/$target.summary"
+    [ "$result" = ok ]
+}
+
+rm -f "$build"/logs/*.summary
+status=0
+running=0
+for target in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    echo "== fuzz_$target: ${seconds} s =="
+    RunTarget "$target" &
+    running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
 done
 
+for target in "${targets[@]}"; do
+    if grep -q ' FAILED ' "$build/logs/$target.summary"; then
+        echo "== fuzz_$target failed: the end of its log =="
+        tail -n 40 "$build/logs/$target.log"
+    fi
+done
 echo "== fuzz summary (${seconds} s per target) =="
-printf '%s\n' "${summary[@]}"
+cat $(printf "$build/logs/%s.summary " "${targets[@]}")
 exit "$status"

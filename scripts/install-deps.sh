@@ -24,8 +24,12 @@ packages=(
     # sources to build for it, and Wine to run its tests (the preset finds
     # /usr/lib/wine/wine64; the wine package's launcher is not needed).
     g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
+    # The libFuzzer targets (the fuzz preset, scripts/fuzz.sh and its stage in
+    # scripts/test.sh): clang, and compiler-rt with libFuzzer and the
+    # sanitizer runtimes.
+    clang libclang-rt-14-dev
 )
-# Extra packages for a caller that needs more (e.g. clang for fuzzing).
+# Extra packages for a caller that needs more.
 packages+=("$@")
 
 missing=()

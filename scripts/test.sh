@@ -3,8 +3,9 @@
 # under ASan+UBSan, the engine's tests and fuzz replays again with the
 # reference (byte-at-a-time) kernel forced, the engine's tests under TSan,
 # the tests of a build with the plain code only (as for a processor without
-# SSE2), and the Windows build's tests (engine, plexor2-extract, its zip)
-# under Wine. Any sanitizer report fails the run.
+# SSE2), every libFuzzer target for a short run (scripts/fuzz.sh), and the
+# Windows build's tests (engine, plexor2-extract, its zip) under Wine. Any
+# sanitizer report, crash or failed fuzz property fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +33,26 @@ echo "== Plain code only (no SIMD): engine, command-line and fuzz replay tests =
 cmake --preset plain
 cmake --build --preset plain
 ctest --preset plain -j2 -L 'engine|cli|fuzz'
+
+echo "== libFuzzer: every fuzz target for 20 s from its seeds =="
+# Short runs as OSS-Fuzz's CIFuzz makes on every pull request: the fuzz
+# preset (clang, ASan + UBSan), two targets at a time, each from its
+# committed corpus. What they find goes to a scratch folder that is removed,
+# so fuzz/corpus/ stays as committed. A crash, sanitizer report or failed
+# property fails the run; its input is kept in build/fuzz/artifacts/.
+fuzz_work=$(mktemp -d)
+fuzz_status=0
+FUZZ_WORK="$fuzz_work" FUZZ_JOBS=2 scripts/fuzz.sh 20 || fuzz_status=$?
+rm -rf "$fuzz_work"
+if [ "$fuzz_status" -ne 0 ]; then
+    exit "$fuzz_status"
+fi
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1 \
+    && [ -n "$(git status --porcelain --untracked-files=all -- fuzz/corpus)" ]; then
+    echo "test.sh: the fuzz runs changed fuzz/corpus/" >&2
+    git status --short -- fuzz/corpus >&2
+    exit 1
+fi
 
 echo "== Windows (MinGW-w64 cross build): engine and plexor2-extract under Wine =="
 cmake --preset windows

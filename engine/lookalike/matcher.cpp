@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <span>
 
 #include "lookalike/osa_distance.h"
 #include "lookalike/terms.h"
@@ -41,28 +42,6 @@ namespace plexor::lookalike
                     found = true;
                 }
             }
-        };
-
-        // The label's form as the distance's pattern, built on the first
-        // comparison only; forms longer than a machine word use the plain
-        // distance.
-        class LabelDistance
-        {
-        public:
-            explicit LabelDistance(std::u32string_view form) : form_(form) {}
-
-            std::size_t To(std::u32string_view term)
-            {
-                if (form_.empty() || form_.size() > OsaPattern::kMaxLength)
-                    return OsaDistance(form_, term);
-                if (!pattern_)
-                    pattern_.emplace(form_);
-                return pattern_->DistanceTo(term);
-            }
-
-        private:
-            std::u32string_view form_;
-            std::optional<OsaPattern> pattern_;
         };
 
         bool AsciiCaseEqual(std::string_view label, std::string_view lower)
@@ -125,6 +104,14 @@ namespace plexor::lookalike
             }
         }
         automaton_.Build();
+        const std::size_t classes = automaton_.Classes();
+        term_positions_.assign(list.size() * classes, 0);
+        for (std::size_t i = 0; i < list.size(); ++i)
+        {
+            const Form& form = list[i].form;
+            for (std::size_t p = 0; p < form.size() && form.size() <= OsaPattern::kMaxLength; ++p)
+                term_positions_[i * classes + automaton_.Class(form[p])] |= std::uint64_t{1} << p;
+        }
     }
 
     std::size_t Matcher::MemoryBytes() const
@@ -167,9 +154,34 @@ namespace plexor::lookalike
 
     std::optional<Match> Matcher::MatchForm(std::u32string_view form, LabelCase label) const
     {
+        constexpr std::size_t kOnStack = 256;
+        std::array<std::uint32_t, kOnStack> on_stack;
+        std::vector<std::uint32_t> on_heap;
+        std::uint32_t* classes = on_stack.data();
+        if (form.size() > kOnStack)
+        {
+            on_heap.resize(form.size());
+            classes = on_heap.data();
+        }
+        for (std::size_t i = 0; i < form.size(); ++i)
+            classes[i] = automaton_.Class(form[i]);
+        return MatchClasses(form, classes, label);
+    }
+
+    std::optional<Match> Matcher::MatchClasses(std::u32string_view form, const std::uint32_t* classes,
+                                               LabelCase label) const
+    {
         const auto& terms = terms_.terms();
         const std::size_t m = form.size();
-        LabelDistance distance(form);
+        const std::size_t class_count = automaton_.Classes();
+        const std::span<const std::uint32_t> text(classes, m);
+        const auto distance = [&](std::size_t i) {
+            const Form& term = terms[i].form;
+            if (term.size() > OsaPattern::kMaxLength)
+                return OsaDistance(form, term);
+            const std::uint64_t* positions = term_positions_.data() + i * class_count;
+            return OsaDistanceBits(term.size(), text, [positions](std::uint32_t c) { return positions[c]; });
+        };
         Best best;
         std::array<std::uint32_t, 16> combos;
         std::size_t combo_count = 0;
@@ -179,7 +191,7 @@ namespace plexor::lookalike
             const WatchedTerm& term = terms[i];
             if (!best.CouldBeat(Difference(m, term.form.size()), i) || (best.found && best.term == i))
                 return;
-            const std::size_t d = distance.To(term.form);
+            const std::size_t d = distance(i);
             if (d <= term.max_distance || exact_anyway)
                 best.Offer(i, d);
         };
@@ -187,7 +199,7 @@ namespace plexor::lookalike
         std::uint32_t state = 0;
         for (std::size_t end = 1; end <= m; ++end)
         {
-            state = automaton_.Next(state, automaton_.Class(form[end - 1]));
+            state = automaton_.Next(state, classes[end - 1]);
             if (!automaton_.HasPatterns(state))
                 continue;
             automaton_.ForEachPattern(state, [&](const TermAutomaton::Pattern& p) {
@@ -200,7 +212,7 @@ namespace plexor::lookalike
                     else if (term.combo && combo_count < combos.size())
                         combos[combo_count++] = p.term;
                     else if (term.combo)
-                        combo_overflow.Offer(p.term, distance.To(term.form));
+                        combo_overflow.Offer(p.term, distance(p.term));
                     return;
                 }
                 // The piece's shift and the shift left for the rest.
@@ -236,7 +248,7 @@ namespace plexor::lookalike
         }
         for (std::size_t c = 0; c < combo_count; ++c)
             if (combo_overflow.CouldBeat(0, combos[c]))
-                combo_overflow.Offer(combos[c], distance.To(terms[combos[c]].form));
+                combo_overflow.Offer(combos[c], distance(combos[c]));
         if (combo_overflow.found)
             return Match{combo_overflow.term, MatchKind::kCombo, combo_overflow.distance};
         return std::nullopt;

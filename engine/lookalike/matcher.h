@@ -72,11 +72,16 @@ namespace plexor::lookalike
         explicit Matcher(WatchList terms);
 
         std::optional<Match> MatchForm(std::u32string_view form, LabelCase label) const;
+        std::optional<Match> MatchClasses(std::u32string_view form, const std::uint32_t* classes, LabelCase label) const;
         bool SameLower(LabelCase label, const WatchedTerm& term) const;
 
         WatchList terms_;
         AsciiFormTable ascii_forms_;
         TermAutomaton automaton_;
+        // Per term and character class, the positions of the term's form that
+        // hold the class (forms up to 64 characters), for the bit-parallel
+        // distance.
+        std::vector<std::uint64_t> term_positions_;
         std::vector<std::uint32_t> unpieced_terms_;
         // Terms whose lower case is ASCII but whose form is not that of
         // their lower case: an ASCII label can be their exact match at a

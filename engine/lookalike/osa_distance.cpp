@@ -49,34 +49,8 @@ namespace plexor::lookalike
         }
     }
 
-    // Hyyrö (2003), "A bit-vector algorithm for computing Levenshtein and
-    // Damerau edit distances": the vertical differences of one column of
-    // the dynamic programme as bit vectors (VP: +1, VN: -1), D0 the
-    // diagonal zero-differences, TR the swaps; the distance is the bottom
-    // cell, followed through the horizontal differences of the last row.
     std::size_t OsaPattern::DistanceTo(std::u32string_view text) const
     {
-        const std::uint64_t last = std::uint64_t{1} << (length_ - 1);
-        std::uint64_t vp = ~std::uint64_t{0};
-        std::uint64_t vn = 0;
-        std::uint64_t d0 = 0;
-        std::uint64_t pm_before = 0;
-        std::size_t distance = length_;
-        for (const char32_t c : text)
-        {
-            const std::uint64_t pm = Positions(c);
-            const std::uint64_t tr = (((~d0) & pm) << 1) & pm_before;
-            d0 = (((pm & vp) + vp) ^ vp) | pm | vn | tr;
-            std::uint64_t hp = vn | ~(d0 | vp);
-            std::uint64_t hn = d0 & vp;
-            distance += (hp & last) != 0;
-            distance -= (hn & last) != 0;
-            hp = (hp << 1) | 1;
-            hn = hn << 1;
-            vp = hn | ~(d0 | hp);
-            vn = hp & d0;
-            pm_before = pm;
-        }
-        return distance;
+        return OsaDistanceBits(length_, text, [this](char32_t c) { return Positions(c); });
     }
 }

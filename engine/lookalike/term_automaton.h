@@ -56,6 +56,9 @@ namespace plexor::lookalike
             }
         }
 
+        // Classes in use, 0 included: every Class() is below this.
+        std::uint32_t Classes() const { return classes_; }
+
         bool HasPatterns(std::uint32_t state) const { return output_state_[state] != kNone; }
 
         std::size_t MemoryBytes() const;

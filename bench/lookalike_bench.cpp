@@ -56,11 +56,15 @@ namespace
         return labels;
     }
 
-    // Brand-like terms of 4 to 14 characters: made of the same syllables as
-    // the labels, so that pieces meet labels as often as they would.
+    // Brand-like terms of 4 to 14 characters: syllables of English
+    // letters, so that their pieces meet labels about as often as real
+    // brands' pieces do, but not whole dictionary words (a watch list of
+    // "shop" and "best" would match a good part of any zone).
     std::vector<std::string> Terms(std::size_t count)
     {
         std::mt19937 random(2);
+        const std::string consonants = "bcdfghklmnprstvwz";
+        const std::string vowels = "aeiouy";
         std::vector<std::string> terms;
         while (terms.size() < count)
         {
@@ -68,10 +72,10 @@ namespace
             std::string term;
             while (term.size() < length)
             {
-                const std::string word = kWords[random() % std::size(kWords)];
-                term += random() % 2 ? word : word.substr(0, 2 + random() % 2);
-                if (random() % 4 == 0)
-                    term += static_cast<char>('a' + random() % 26);
+                term += consonants[random() % consonants.size()];
+                term += vowels[random() % vowels.size()];
+                if (random() % 3 == 0)
+                    term += consonants[random() % consonants.size()];
             }
             terms.push_back(term.substr(0, length));
         }

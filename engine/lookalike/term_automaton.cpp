@@ -85,6 +85,13 @@ namespace plexor::lookalike
             }
         }
 
+        if (states <= 0xFFFF)
+        {
+            narrow_next_.assign(next_.begin(), next_.end());
+            next_.clear();
+            next_.shrink_to_fit();
+        }
+
         output_begin_.assign(states + 1, 0);
         for (std::size_t s = 0; s < states; ++s)
         {
@@ -101,7 +108,7 @@ namespace plexor::lookalike
 
     std::size_t TermAutomaton::MemoryBytes() const
     {
-        return (next_.size() + fail_.size() + output_state_.size() + output_begin_.size()) * sizeof(std::uint32_t) +
+        return narrow_next_.size() * sizeof(std::uint16_t) + (next_.size() + fail_.size() + output_state_.size() + output_begin_.size()) * sizeof(std::uint32_t) +
                outputs_.size() * sizeof(Pattern) + other_classes_.size() * 32;
     }
 }

@@ -40,7 +40,8 @@ namespace plexor::lookalike
 
         std::uint32_t Next(std::uint32_t state, std::uint32_t character_class) const
         {
-            return next_[static_cast<std::size_t>(state) * classes_ + character_class];
+            const std::size_t slot = static_cast<std::size_t>(state) * classes_ + character_class;
+            return narrow_next_.empty() ? next_[slot] : narrow_next_[slot];
         }
 
         // Calls f(pattern) for every pattern that ends at this state.
@@ -76,6 +77,7 @@ namespace plexor::lookalike
         std::uint32_t classes_ = 1;
 
         std::vector<std::uint32_t> next_;          // states x classes
+        std::vector<std::uint16_t> narrow_next_;   // the same in half the memory, when the states fit
         std::vector<std::uint32_t> fail_;          // per state
         std::vector<std::uint32_t> output_state_;  // nearest state with patterns on the fail chain, self included
         std::vector<std::uint32_t> output_begin_;  // per state + 1: its own patterns in outputs_

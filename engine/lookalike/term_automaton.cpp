@@ -53,8 +53,9 @@ namespace plexor::lookalike
 
         // Fail links breadth first; missing transitions become those of the
         // fail state, so that Next never needs to follow links.
-        fail_.assign(states, 0);
-        output_state_.assign(states, kNone);
+        std::vector<std::uint32_t> fail(states, 0);
+        std::vector<std::uint32_t> order;  // breadth first: a state's fail state comes before it
+        order.reserve(states);
         std::deque<std::uint32_t> queue;
         for (std::uint32_t c = 0; c < classes_; ++c)
         {
@@ -64,22 +65,20 @@ namespace plexor::lookalike
             else
                 queue.push_back(to);
         }
-        if (!own[0].empty())
-            output_state_[0] = 0;
         while (!queue.empty())
         {
             const std::uint32_t state = queue.front();
             queue.pop_front();
-            output_state_[state] = own[state].empty() ? output_state_[fail_[state]] : state;
+            order.push_back(state);
             for (std::uint32_t c = 0; c < classes_; ++c)
             {
                 std::uint32_t& to = next_[static_cast<std::size_t>(state) * classes_ + c];
-                const std::uint32_t via_fail = next_[static_cast<std::size_t>(fail_[state]) * classes_ + c];
+                const std::uint32_t via_fail = next_[static_cast<std::size_t>(fail[state]) * classes_ + c];
                 if (to == kNone)
                     to = via_fail;
                 else
                 {
-                    fail_[to] = via_fail;
+                    fail[to] = via_fail;
                     queue.push_back(to);
                 }
             }
@@ -92,12 +91,21 @@ namespace plexor::lookalike
             next_.shrink_to_fit();
         }
 
+        // Each state's patterns: its own, then its fail state's (already
+        // complete, being nearer the root), stored one state after another.
+        std::vector<std::vector<Pattern>> all(states);
+        for (const std::uint32_t state : order)
+        {
+            for (const std::size_t p : own[state])
+                all[state].push_back(patterns_[p]);
+            const auto& inherited = all[fail[state]];
+            all[state].insert(all[state].end(), inherited.begin(), inherited.end());
+        }
         output_begin_.assign(states + 1, 0);
         for (std::size_t s = 0; s < states; ++s)
         {
             output_begin_[s] = static_cast<std::uint32_t>(outputs_.size());
-            for (const std::size_t p : own[s])
-                outputs_.push_back(patterns_[p]);
+            outputs_.insert(outputs_.end(), all[s].begin(), all[s].end());
         }
         output_begin_[states] = static_cast<std::uint32_t>(outputs_.size());
         pattern_chars_.clear();
@@ -108,7 +116,7 @@ namespace plexor::lookalike
 
     std::size_t TermAutomaton::MemoryBytes() const
     {
-        return narrow_next_.size() * sizeof(std::uint16_t) + (next_.size() + fail_.size() + output_state_.size() + output_begin_.size()) * sizeof(std::uint32_t) +
+        return narrow_next_.size() * sizeof(std::uint16_t) + (next_.size() + output_begin_.size()) * sizeof(std::uint32_t) +
                outputs_.size() * sizeof(Pattern) + other_classes_.size() * 32;
     }
 }

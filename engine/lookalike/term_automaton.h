@@ -44,23 +44,19 @@ namespace plexor::lookalike
             return narrow_next_.empty() ? next_[slot] : narrow_next_[slot];
         }
 
-        // Calls f(pattern) for every pattern that ends at this state.
+        // Calls f(pattern) for every pattern that ends at this state: its
+        // own and those of the states on its fail chain, kept together.
         template <typename F>
         void ForEachPattern(std::uint32_t state, F&& f) const
         {
-            for (std::uint32_t s = output_state_[state]; s != kNone; s = output_state_[fail_[s]])
-            {
-                for (std::uint32_t i = output_begin_[s]; i < output_begin_[s + 1]; ++i)
-                    f(outputs_[i]);
-                if (s == 0)
-                    break;
-            }
+            for (std::uint32_t i = output_begin_[state]; i < output_begin_[state + 1]; ++i)
+                f(outputs_[i]);
         }
 
         // Classes in use, 0 included: every Class() is below this.
         std::uint32_t Classes() const { return classes_; }
 
-        bool HasPatterns(std::uint32_t state) const { return output_state_[state] != kNone; }
+        bool HasPatterns(std::uint32_t state) const { return output_begin_[state] != output_begin_[state + 1]; }
 
         std::size_t MemoryBytes() const;
 
@@ -78,9 +74,7 @@ namespace plexor::lookalike
 
         std::vector<std::uint32_t> next_;          // states x classes
         std::vector<std::uint16_t> narrow_next_;   // the same in half the memory, when the states fit
-        std::vector<std::uint32_t> fail_;          // per state
-        std::vector<std::uint32_t> output_state_;  // nearest state with patterns on the fail chain, self included
-        std::vector<std::uint32_t> output_begin_;  // per state + 1: its own patterns in outputs_
+        std::vector<std::uint32_t> output_begin_;  // per state + 1: its patterns in outputs_
         std::vector<Pattern> outputs_;
     };
 }

@@ -199,6 +199,26 @@ def kernel_seeds():
     return seeds
 
 
+def lookalike_seeds():
+    """Terms, then names: the first byte picks k and how many lines are terms."""
+    def seed(k_choice, terms, names):
+        return bytes([k_choice + 5 * (len(terms) - 1)]) + b"\n".join(terms + names)
+    brands = [b"paypal", "münchen".encode(), b"microsoft", b"ebay", "раураl".encode()]
+    variants = [b"paypa1.com", b"pay-pal.com", b"paypall.com", b"papyal.com", b"paypol.com", b"qaypal.com",
+                b"paypal-login.com", b"securepaypal.com", b"xn--l-7sba6dbr.com", b"XN--MNCHEN-3YA.DE",
+                b"rnicrosoft.com", b"micr0soft.com", b"mircosoft.net", b"ebay1.com", b"ebey.com", b"munchen.de",
+                b"paypal.example", b"xn--zz-.com", b"pay\xffpal.com", b"\xc3\xa9bay", b".", b"", b"xn--",
+                b"m\xfcnchen.de", b"P" * 70 + b".com"]
+    seeds = []
+    for k_choice in range(5):
+        seeds.append((f"brands-k{k_choice}", seed(k_choice, brands, variants)))
+    seeds.append(("short-terms", seed(4, [b"ab", b"a", b"abc"], [b"x", b"ba", b"abcd", b"", b"b-a"])))
+    seeds.append(("invalid-terms", seed(0, [b"ok\xff", b"\xcc\x81", b"good"], [b"good", b"goood", b"\xcc\x81"])))
+    seeds.append(("unicode", seed(2, ["İstanbul".encode(), "straße".encode(), "ǅemal".encode()],
+                                  [b"istanbul", b"xn--istanbul-2ie", b"strasse", b"xn--strae-oqa", b"dzemal"])))
+    return seeds
+
+
 write("zone_line_reader", line_reader_seeds())
 write("extraction_worker", worker_seeds())
 write("master_file", master_file_seeds())
@@ -206,3 +226,4 @@ write("zone_changes", zone_changes_seeds())
 write("kernels", kernel_seeds())
 write("integer_field", integer_field_seeds())
 write("decipher_text", decipher_seeds())
+write("lookalike", lookalike_seeds())

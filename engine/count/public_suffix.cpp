@@ -31,6 +31,11 @@ namespace plexor
         return found == nullptr ? std::string_view::npos : static_cast<std::size_t>(found - host.c_str());
     }
 
+    bool PublicSuffixList::IsPublicSuffix(const std::string& host) const
+    {
+        return psl_is_public_suffix(static_cast<const psl_ctx_t*>(m_context), host.c_str()) != 0;
+    }
+
     const char* PublicSuffixList::Source() const
     {
         return "libpsl";
@@ -46,6 +51,11 @@ namespace plexor
     std::size_t PublicSuffixList::RegistrableStart(const std::string& host) const
     {
         return static_cast<const SuffixRules*>(m_context)->RegistrableStart(host);
+    }
+
+    bool PublicSuffixList::IsPublicSuffix(const std::string& host) const
+    {
+        return static_cast<const SuffixRules*>(m_context)->IsPublicSuffix(host);
     }
 
     const char* PublicSuffixList::Source() const

@@ -24,6 +24,10 @@ namespace plexor
         // begins, or npos when it has none.
         std::size_t RegistrableStart(const std::string& host) const;
 
+        // Whether `host` (lower case) is a public suffix itself, by a rule
+        // or by the default rule (a single label).
+        bool IsPublicSuffix(const std::string& host) const;
+
         // Which lookup answers: "libpsl" or "built-in".
         const char* Source() const;
 

@@ -62,8 +62,11 @@ namespace plexor
         }
     }
 
-    // Open addressing with linear probing: slots hold a record's index + 1
-    // (0: empty); records lie in blocks, so that growing moves none of them.
+    // Open addressing with linear probing. Each slot has a tag byte (0:
+    // empty, else seven bits of the hash with the top bit set) beside the
+    // record's index, so that a probe past other names reads the tags alone,
+    // one cache line for many slots, and not their records. Records lie in
+    // blocks, so that growing moves none of them.
     class ServerTally::Table final
     {
     public:
@@ -75,39 +78,43 @@ namespace plexor
 
         std::uint32_t Find(std::string_view name, std::uint32_t hash, const NameArena& names) const
         {
-            if (m_slots.empty())
+            if (m_tags.empty())
                 return kNone;
             const std::size_t mask = m_slots.size() - 1;
+            const std::uint8_t tag = TagOf(hash);
             for (std::size_t s = hash & mask;; s = (s + 1) & mask)
             {
-                const std::uint32_t slot = m_slots[s];
-                if (slot == 0)
+                const std::uint8_t seen = m_tags[s];
+                if (seen == 0)
                     return kNone;
-                const Record& record = (*this)[slot - 1];
-                if (record.hash == hash && names.Get(record.name) == name)
-                    return slot - 1;
+                if (seen != tag)
+                    continue;
+                const std::uint32_t index = m_slots[s];
+                const Record& record = (*this)[index];
+                if (names.Get(record.Name()) == name)
+                    return index;
             }
         }
 
         // Adds a record known to be absent.
-        std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash)
+        std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash, const NameArena& names)
         {
             if (m_count == kNone - 1)
                 throw std::length_error("more than 4 294 967 294 distinct names to count");
-            if ((m_count + 1) * 4 > m_slots.size() * 3)
-                Grow();
+            if ((m_count + 1) * 4 > m_tags.size() * 3)
+                Grow(names);
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
                 m_blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
-            (*this)[index] = Record {name, hash, 0, 0, 0};
-            Place(index);
+            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0, 0};
+            Place(index, hash);
             ++m_count;
             return index;
         }
 
         std::size_t BytesHeld() const
         {
-            return m_slots.capacity() * sizeof(std::uint32_t) + m_blocks.size() * kBlockRecords * sizeof(Record)
+            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kBlockRecords * sizeof(Record)
                 + m_blocks.capacity() * sizeof(m_blocks[0]);
         }
 
@@ -116,25 +123,38 @@ namespace plexor
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
 
-        void Place(std::uint32_t index)
+        static std::uint8_t TagOf(std::uint32_t hash)
         {
-            const std::size_t mask = m_slots.size() - 1;
-            std::size_t s = (*this)[index].hash & mask;
-            while (m_slots[s] != 0)
-                s = (s + 1) & mask;
-            m_slots[s] = index + 1;
+            return static_cast<std::uint8_t>((hash >> 25) | 0x80);
         }
 
-        void Grow()
+        void Place(std::uint32_t index, std::uint32_t hash)
         {
-            const std::size_t size = m_slots.size();
-            std::vector<std::uint32_t>().swap(m_slots); // the old slots go before the new ones come
-            m_slots.assign(std::max<std::size_t>(size * 2, 1024), 0);
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t s = hash & mask;
+            while (m_tags[s] != 0)
+                s = (s + 1) & mask;
+            m_tags[s] = TagOf(hash);
+            m_slots[s] = index;
+        }
+
+        // Records keep no hash: growing hashes their names again, which
+        // costs about as much as the inserts did once more and saves four
+        // bytes a name.
+        void Grow(const NameArena& names)
+        {
+            const std::size_t size = std::max<std::size_t>(m_slots.size() * 2, 1024);
+            // The old slots go before the new ones come.
+            std::vector<std::uint32_t>().swap(m_slots);
+            std::vector<std::uint8_t>().swap(m_tags);
+            m_slots.resize(size);
+            m_tags.assign(size, 0);
             for (std::uint32_t i = 0; i < m_count; ++i)
-                Place(i);
+                Place(i, HashName(names.Get((*this)[i].Name())));
         }
 
         std::vector<std::uint32_t> m_slots;
+        std::vector<std::uint8_t> m_tags;
         std::vector<std::unique_ptr<Record[]>> m_blocks;
         std::size_t m_count = 0;
     };
@@ -218,7 +238,7 @@ namespace plexor
         {
             const NameArena::Ref name = m_names.Add(m_lower);
             const std::uint32_t provider = ProviderFor(name);
-            index = m_servers->Insert(name, hash);
+            index = m_servers->Insert(name, hash, m_names);
             (*m_servers)[index].provider = provider;
         }
         Record& record = (*m_servers)[index];
@@ -253,7 +273,7 @@ namespace plexor
         else
         {
             // The registrable domain is the end of the server's own name.
-            const std::size_t start = m_list->RegistrableStart(m_lower);
+            const std::size_t start = RegistrableStart();
             if (start != std::string_view::npos)
             {
                 providerName = m_names.Suffix(server, start);
@@ -266,7 +286,27 @@ namespace plexor
             return found;
         if (mapped != nullptr)
             providerName = m_names.Add(*mapped);
-        return m_providers->Insert(providerName, hash);
+        return m_providers->Insert(providerName, hash, m_names);
+    }
+
+    // The registrable domain of the server in m_lower. The servers of one
+    // domain mostly share their parent (ns1.example.net, ns2.example.net),
+    // and a host below a parent with a registrable domain R has R too,
+    // unless the host is a public suffix itself (a rule for it, or "*." its
+    // parent): libpsl's own walk over the labels does just that. So one
+    // question answers the second and further servers of a parent.
+    std::size_t ServerTally::RegistrableStart()
+    {
+        const std::size_t dot = m_lower.find('.');
+        if (dot == std::string::npos || dot == 0)
+            return m_list->RegistrableStart(m_lower);
+        const std::string_view parent = std::string_view(m_lower).substr(dot + 1);
+        if (m_lastParentStart != std::string::npos && parent == m_lastParent)
+            return m_list->IsPublicSuffix(m_lower) ? std::string::npos : dot + 1 + m_lastParentStart;
+        const std::size_t start = m_list->RegistrableStart(m_lower);
+        m_lastParent.assign(parent);
+        m_lastParentStart = start != std::string::npos && start > dot ? start - (dot + 1) : std::string::npos;
+        return start;
     }
 
     CountTable ServerTally::Finish(CountBy by)
@@ -284,7 +324,7 @@ namespace plexor
         std::vector<Key> keys;
         keys.reserve(table.size());
         for (std::uint32_t i = 0; i < table.size(); ++i)
-            keys.push_back({table[i].domains, NamePrefix(m_names.Get(table[i].name)), table[i].name});
+            keys.push_back({table[i].domains, NamePrefix(m_names.Get(table[i].Name())), table[i].Name()});
         m_servers = std::make_unique<Table>();
         m_providers = std::make_unique<Table>();
         std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {

@@ -72,13 +72,16 @@ namespace plexor
         // Bytes the tally holds for its tables and names.
         std::size_t BytesHeld() const;
 
+        // 20 bytes: the name's reference in two halves keeps it 4-aligned.
         struct Record
         {
-            NameArena::Ref name;
-            std::uint32_t hash;
+            std::uint32_t nameLow;
+            std::uint32_t nameHigh;
             std::uint32_t domains;
             std::uint32_t stamp;    // serial of the last domain counted
             std::uint32_t provider; // index in the provider table (servers only)
+
+            NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
         };
         class Table;
 
@@ -86,6 +89,7 @@ namespace plexor
         void StartDomain(std::string_view name);
         void AddServer(std::string_view server);
         std::uint32_t ProviderFor(NameArena::Ref server);
+        std::size_t RegistrableStart();
         void EndDomain();
 
         const ProviderMap* m_map;
@@ -95,6 +99,10 @@ namespace plexor
         std::unique_ptr<Table> m_providers;
         std::string m_lower;          // a lowered name, NUL-terminated for libpsl
         std::string m_previousDomain; // the domain of the entry before, lowered
+        // The parent (all but the first label) of the last server looked up
+        // in full, and where its registrable domain begins (npos: not kept).
+        std::string m_lastParent;
+        std::size_t m_lastParentStart = std::string::npos;
         std::uint32_t m_serial = 0;   // of the current domain, from 1
         std::uint64_t m_domains = 0;
         std::uint64_t m_singleProvider = 0;

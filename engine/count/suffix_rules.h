@@ -34,6 +34,12 @@ namespace plexor
         // label, an empty name or one that begins with a dot).
         std::size_t RegistrableStart(std::string_view host) const;
 
+        // Whether `host` is a public suffix itself.
+        bool IsPublicSuffix(std::string_view host) const
+        {
+            return !host.empty() && host.front() != '.' && host != "." && RegistrableStart(host) == std::string_view::npos;
+        }
+
         std::size_t size() const { return m_rules.size(); }
 
     private:

@@ -216,6 +216,19 @@ namespace plexor
         EXPECT_EQ(figures.rowsFor90Percent, 4u);      // 5 of 5
     }
 
+    // Servers below one parent share its registrable domain, except one that
+    // is a public suffix itself.
+    TEST(ServerTallyTest, ServersOfOneParent)
+    {
+        ServerTally tally;
+        tally.AddEntry("x.com: ns1.amazonaws.com,s3.amazonaws.com,ns2.amazonaws.com,a.s3.amazonaws.com");
+        tally.AddEntry("y.com: ns1.example.co.uk,co.uk.example.co.uk,ns1.co.uk,ns2.co.uk");
+        const CountTable table = tally.Finish(CountBy::Provider);
+        const Rows expected = {{"a.s3.amazonaws.com", 1}, {"amazonaws.com", 1}, {"example.co.uk", 1},
+                               {"ns1.co.uk", 1}, {"ns2.co.uk", 1}, {"s3.amazonaws.com", 1}};
+        EXPECT_EQ(RowsOf(table), expected);
+    }
+
     TEST(ServerTallyTest, FiguresWhenRowsFallShort)
     {
         ServerTally tally;

@@ -20,6 +20,7 @@
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
 #include "count/server_tally.h"
+#include "count/suffix_rules.h"
 
 namespace
 {
@@ -123,10 +124,11 @@ namespace
         Tally(state, true);
     }
 
-    // The provider lookup alone, for hosts of their own (each one new).
-    void BM_RegistrableDomain(benchmark::State& state)
+    // The provider lookup alone, for hosts of their own (each one new):
+    // the build's lookup (libpsl where it has it), and the built-in rules.
+    template <typename List>
+    void RegistrableDomain(benchmark::State& state, const List& list, const char* label)
     {
-        const plexor::PublicSuffixList& list = plexor::PublicSuffixList::Default();
         std::vector<std::string> hosts;
         for (int i = 0; i < 100000; ++i)
             hosts.push_back("ns1.domain" + std::to_string(i) + "." + kTlds[i % 5]);
@@ -136,11 +138,23 @@ namespace
                 benchmark::DoNotOptimize(list.RegistrableStart(host));
         }
         state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * hosts.size()));
-        state.SetLabel(list.Source());
+        state.SetLabel(label);
+    }
+
+    void BM_RegistrableDomain(benchmark::State& state)
+    {
+        const plexor::PublicSuffixList& list = plexor::PublicSuffixList::Default();
+        RegistrableDomain(state, list, list.Source());
+    }
+
+    void BM_RegistrableDomainBuiltin(benchmark::State& state)
+    {
+        RegistrableDomain(state, plexor::SuffixRules::Builtin(), "built-in");
     }
 }
 
 BENCHMARK(BM_TallyEntries)->Arg(600000)->Arg(6000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TallyEntriesAndFinish)->Arg(6000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RegistrableDomain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RegistrableDomainBuiltin)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -171,7 +171,7 @@ namespace plexor
 
     bool SuffixRules::Has(std::string_view rule) const
     {
-        return m_rules.find(std::string(rule)) != m_rules.end();
+        return m_rules.find(rule) != m_rules.end();
     }
 
     std::size_t SuffixRules::RegistrableStart(std::string_view host) const

@@ -14,6 +14,7 @@
 //   it; a host that is a public suffix itself has none.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -46,7 +47,13 @@ namespace plexor
         void Add(std::string_view rule);
         bool Has(std::string_view rule) const;
 
-        std::unordered_set<std::string> m_rules; // "a.b", "*.b" and "!c.b" as listed
+        // Looked up by string_view without a copy.
+        struct RuleHash
+        {
+            using is_transparent = void;
+            std::size_t operator()(std::string_view rule) const { return std::hash<std::string_view> {}(rule); }
+        };
+        std::unordered_set<std::string, RuleHash, std::equal_to<>> m_rules; // "a.b", "*.b" and "!c.b" as listed
     };
 
     // The "xn--" form (RFC 3492 Punycode) of one lower-case UTF-8 label, or

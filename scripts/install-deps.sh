@@ -8,6 +8,7 @@ packages=(
     cmake g++ make pkg-config
     zlib1g-dev
     libisal-dev  # ISA-L, the fast gzip inflater (zlib is used where it is missing)
+    libpsl-dev publicsuffix  # providers of name servers; the list the built-in rules are made from
     libgtest-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     libbotan-2-dev

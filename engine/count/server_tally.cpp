@@ -1,0 +1,365 @@
+#include "count/server_tally.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <stdexcept>
+
+#include "count/provider_map.h"
+#include "count/public_suffix.h"
+
+namespace plexor
+{
+    namespace
+    {
+        char LowerAscii(char c)
+        {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+        }
+
+        // Lower case into `out`, one final dot dropped when `dropDot`.
+        void Lower(std::string_view text, bool dropDot, std::string& out)
+        {
+            if (dropDot && !text.empty() && text.back() == '.')
+                text.remove_suffix(1);
+            out.resize(text.size());
+            for (std::size_t i = 0; i < text.size(); ++i)
+                out[i] = LowerAscii(text[i]);
+        }
+
+        // A 32-bit hash of a name: eight bytes at a time, multiplied and
+        // folded. The table compares whole names, so it need only spread.
+        std::uint32_t HashName(std::string_view name)
+        {
+            std::uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
+            {
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+                h ^= h >> 31;
+            }
+            if (i < name.size())
+            {
+                std::uint64_t word = 0;
+                std::memcpy(&word, name.data() + i, name.size() - i);
+                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+                h ^= h >> 31;
+            }
+            h *= 0x94D049BB133111EBull;
+            return static_cast<std::uint32_t>(h >> 32);
+        }
+
+        std::uint64_t NamePrefix(std::string_view name)
+        {
+            unsigned char bytes[8] = {};
+            std::memcpy(bytes, name.data(), std::min<std::size_t>(8, name.size()));
+            std::uint64_t prefix = 0;
+            for (const unsigned char b : bytes)
+                prefix = (prefix << 8) | b;
+            return prefix;
+        }
+    }
+
+    // Open addressing with linear probing. Each slot has a tag byte (0:
+    // empty, else seven bits of the hash with the top bit set) beside the
+    // record's index, so that a probe past other names reads the tags alone,
+    // one cache line for many slots, and not their records. Records lie in
+    // blocks, so that growing moves none of them.
+    class ServerTally::Table final
+    {
+    public:
+        static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+        std::size_t size() const { return m_count; }
+        Record& operator[](std::uint32_t i) { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
+        const Record& operator[](std::uint32_t i) const { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
+
+        std::uint32_t Find(std::string_view name, std::uint32_t hash, const NameArena& names) const
+        {
+            if (m_tags.empty())
+                return kNone;
+            const std::size_t mask = m_slots.size() - 1;
+            const std::uint8_t tag = TagOf(hash);
+            for (std::size_t s = hash & mask;; s = (s + 1) & mask)
+            {
+                const std::uint8_t seen = m_tags[s];
+                if (seen == 0)
+                    return kNone;
+                if (seen != tag)
+                    continue;
+                const std::uint32_t index = m_slots[s];
+                const Record& record = (*this)[index];
+                if (names.Get(record.Name()) == name)
+                    return index;
+            }
+        }
+
+        // Adds a record known to be absent.
+        std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash, const NameArena& names)
+        {
+            if (m_count == kNone - 1)
+                throw std::length_error("more than 4 294 967 294 distinct names to count");
+            if ((m_count + 1) * 4 > m_tags.size() * 3)
+                Grow(names);
+            const auto index = static_cast<std::uint32_t>(m_count);
+            if ((index & kBlockMask) == 0)
+                m_blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
+            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0, 0};
+            Place(index, hash);
+            ++m_count;
+            return index;
+        }
+
+        std::size_t BytesHeld() const
+        {
+            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kBlockRecords * sizeof(Record)
+                + m_blocks.capacity() * sizeof(m_blocks[0]);
+        }
+
+    private:
+        static constexpr std::uint32_t kBlockShift = 16;
+        static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
+        static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
+
+        static std::uint8_t TagOf(std::uint32_t hash)
+        {
+            return static_cast<std::uint8_t>((hash >> 25) | 0x80);
+        }
+
+        void Place(std::uint32_t index, std::uint32_t hash)
+        {
+            const std::size_t mask = m_slots.size() - 1;
+            std::size_t s = hash & mask;
+            while (m_tags[s] != 0)
+                s = (s + 1) & mask;
+            m_tags[s] = TagOf(hash);
+            m_slots[s] = index;
+        }
+
+        // Records keep no hash: growing hashes their names again, which
+        // costs about as much as the inserts did once more and saves four
+        // bytes a name.
+        void Grow(const NameArena& names)
+        {
+            const std::size_t size = std::max<std::size_t>(m_slots.size() * 2, 1024);
+            // The old slots go before the new ones come.
+            std::vector<std::uint32_t>().swap(m_slots);
+            std::vector<std::uint8_t>().swap(m_tags);
+            m_slots.resize(size);
+            m_tags.assign(size, 0);
+            for (std::uint32_t i = 0; i < m_count; ++i)
+                Place(i, HashName(names.Get((*this)[i].Name())));
+        }
+
+        std::vector<std::uint32_t> m_slots;
+        std::vector<std::uint8_t> m_tags;
+        std::vector<std::unique_ptr<Record[]>> m_blocks;
+        std::size_t m_count = 0;
+    };
+
+    ServerTally::ServerTally(const ProviderMap* map, const PublicSuffixList* list)
+        : m_map(map)
+        , m_list(list != nullptr ? list : &PublicSuffixList::Default())
+        , m_servers(std::make_unique<Table>())
+        , m_providers(std::make_unique<Table>())
+    {
+    }
+
+    ServerTally::~ServerTally() = default;
+
+    std::size_t ServerTally::DistinctServers() const
+    {
+        return m_servers->size();
+    }
+
+    std::size_t ServerTally::DistinctProviders() const
+    {
+        return m_providers->size();
+    }
+
+    std::size_t ServerTally::BytesHeld() const
+    {
+        return m_names.BytesHeld() + m_servers->BytesHeld() + m_providers->BytesHeld();
+    }
+
+    void ServerTally::AddEntry(std::string_view entry)
+    {
+        const std::size_t colon = entry.find(": ");
+        StartDomain(entry.substr(0, colon));
+        if (colon == std::string_view::npos)
+            return;
+        std::string_view servers = entry.substr(colon + 2);
+        for (;;)
+        {
+            const std::size_t comma = servers.find(',');
+            AddServer(servers.substr(0, comma));
+            if (comma == std::string_view::npos)
+                break;
+            servers.remove_prefix(comma + 1);
+        }
+    }
+
+    void ServerTally::AddDomain(std::string_view name, std::span<const std::string_view> servers)
+    {
+        StartDomain(name);
+        for (const std::string_view server : servers)
+            AddServer(server);
+    }
+
+    void ServerTally::StartDomain(std::string_view name)
+    {
+        Lower(name, false, m_lower);
+        if (m_serial != 0 && m_lower == m_previousDomain)
+            return; // a further entry of the domain before
+        EndDomain();
+        if (++m_serial == 0)
+            throw std::length_error("more than 4 294 967 295 domains to count");
+        m_previousDomain.assign(m_lower);
+        ++m_domains;
+        m_domainHasServer = false;
+        m_domainMixed = false;
+    }
+
+    void ServerTally::EndDomain()
+    {
+        if (m_domainHasServer && !m_domainMixed)
+            ++m_singleProvider;
+        m_domainHasServer = false;
+    }
+
+    void ServerTally::AddServer(std::string_view server)
+    {
+        Lower(server, true, m_lower);
+        const std::uint32_t hash = HashName(m_lower);
+        std::uint32_t index = m_servers->Find(m_lower, hash, m_names);
+        if (index == Table::kNone)
+        {
+            const NameArena::Ref name = m_names.Add(m_lower);
+            const std::uint32_t provider = ProviderFor(name);
+            index = m_servers->Insert(name, hash, m_names);
+            (*m_servers)[index].provider = provider;
+        }
+        Record& record = (*m_servers)[index];
+        if (record.stamp == m_serial)
+            return; // this domain has it already, and so its provider
+        record.stamp = m_serial;
+        ++record.domains;
+        Record& provider = (*m_providers)[record.provider];
+        if (provider.stamp != m_serial)
+        {
+            provider.stamp = m_serial;
+            ++provider.domains;
+        }
+        if (!m_domainHasServer)
+        {
+            m_domainHasServer = true;
+            m_domainProvider = record.provider;
+        }
+        else if (record.provider != m_domainProvider)
+            m_domainMixed = true;
+    }
+
+    // The provider of a new server, whose lowered name is in m_lower and in
+    // the arena at `server`.
+    std::uint32_t ServerTally::ProviderFor(NameArena::Ref server)
+    {
+        NameArena::Ref providerName = server;
+        std::string_view provider = m_lower;
+        const std::string* mapped = m_map != nullptr ? m_map->ProviderOf(m_lower) : nullptr;
+        if (mapped != nullptr)
+            provider = *mapped;
+        else
+        {
+            // The registrable domain is the end of the server's own name.
+            const std::size_t start = RegistrableStart();
+            if (start != std::string_view::npos)
+            {
+                providerName = m_names.Suffix(server, start);
+                provider = provider.substr(start);
+            }
+        }
+        const std::uint32_t hash = HashName(provider);
+        const std::uint32_t found = m_providers->Find(provider, hash, m_names);
+        if (found != Table::kNone)
+            return found;
+        if (mapped != nullptr)
+            providerName = m_names.Add(*mapped);
+        return m_providers->Insert(providerName, hash, m_names);
+    }
+
+    // The registrable domain of the server in m_lower. The servers of one
+    // domain mostly share their parent (ns1.example.net, ns2.example.net),
+    // and a host below a parent with a registrable domain R has R too,
+    // unless the host is a public suffix itself (a rule for it, or "*." its
+    // parent): libpsl's own walk over the labels does just that. So one
+    // question answers the second and further servers of a parent.
+    std::size_t ServerTally::RegistrableStart()
+    {
+        const std::size_t dot = m_lower.find('.');
+        if (dot == std::string::npos || dot == 0)
+            return m_list->RegistrableStart(m_lower);
+        const std::string_view parent = std::string_view(m_lower).substr(dot + 1);
+        if (m_lastParentStart != std::string::npos && parent == m_lastParent)
+            return m_list->IsPublicSuffix(m_lower) ? std::string::npos : dot + 1 + m_lastParentStart;
+        const std::size_t start = m_list->RegistrableStart(m_lower);
+        m_lastParent.assign(parent);
+        m_lastParentStart = start != std::string::npos && start > dot ? start - (dot + 1) : std::string::npos;
+        return start;
+    }
+
+    CountTable ServerTally::Finish(CountBy by)
+    {
+        EndDomain();
+        const Table& table = by == CountBy::Provider ? *m_providers : *m_servers;
+        // Sorted on (domains, first eight bytes of the name) first, which
+        // settles most ties without reading the names.
+        struct Key
+        {
+            std::uint64_t domains;
+            std::uint64_t prefix;
+            NameArena::Ref name;
+        };
+        std::vector<Key> keys;
+        keys.reserve(table.size());
+        for (std::uint32_t i = 0; i < table.size(); ++i)
+            keys.push_back({table[i].domains, NamePrefix(m_names.Get(table[i].Name())), table[i].Name()});
+        m_servers = std::make_unique<Table>();
+        m_providers = std::make_unique<Table>();
+        std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+            if (a.domains != b.domains)
+                return a.domains > b.domains;
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            return m_names.Get(a.name) < m_names.Get(b.name);
+        });
+
+        CountFigures figures;
+        figures.domainsCounted = m_domains;
+        figures.singleProviderDomains = m_singleProvider;
+        std::vector<CountTable::Row> rows;
+        rows.reserve(keys.size());
+        std::uint64_t sum = 0;
+        for (const Key& key : keys)
+        {
+            rows.push_back({key.name, key.domains});
+            sum += key.domains;
+            if (m_domains != 0 && !figures.rowsFor50Percent && sum * 2 >= m_domains)
+                figures.rowsFor50Percent = rows.size();
+            if (m_domains != 0 && !figures.rowsFor90Percent && sum * 10 >= m_domains * 9)
+                figures.rowsFor90Percent = rows.size();
+        }
+        keys = {};
+
+        CountTable result(by, std::move(m_names), std::move(rows), figures);
+        m_names = NameArena();
+        m_previousDomain.clear();
+        m_serial = 0;
+        m_domains = 0;
+        m_singleProvider = 0;
+        m_domainHasServer = false;
+        m_domainMixed = false;
+        return result;
+    }
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+// The count of domains per name server and per provider, fed with the
+// entries of a domain run in append mode ("NAME: SERVER1,SERVER2,...") or
+// with a name and its servers, and finished into a CountTable
+// (count_table.h). It needs nothing of the run: plain strings in, a table
+// out.
+//
+// Rules:
+// - Servers are compared and shown in ASCII lower case, without one final
+//   dot; a server text that is no valid host name (empty, with blanks, ...)
+//   is counted as it stands, never dropped.
+// - A server's provider is, with a provider map, the provider of the first
+//   line that matches it; otherwise its registrable domain under the Public
+//   Suffix List (public_suffix.h); a host that has none is its own provider.
+//   It is found once per distinct server, on first sight.
+// - Each domain counts once per server and once per provider, however often
+//   its entries list them.
+// - Domains are told apart without regard to ASCII case, by comparing each
+//   name with the one before it only: entries of the same name that follow
+//   each other are one domain. That needs no set of all domains, and it is
+//   enough because every layout's extractor gives a domain's entries
+//   together: an entry grows while further lines of the same owner follow,
+//   the worker holds the last entry of a batch back until it can no longer
+//   grow, and a zone lists the records of one owner together (the registry
+//   layouts by construction; master files as every zone writer and transfer
+//   does, since a domain's NS records form one record set). Two entries of
+//   one name arise where the owner's spelling changes case between
+//   neighbouring lines (the extractors compare byte for byte), which this
+//   rule joins; a file that lists a domain's records apart, with other
+//   owners between, would have that domain counted twice.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "count/count_table.h"
+#include "count/name_arena.h"
+
+namespace plexor
+{
+    class ProviderMap;
+    class PublicSuffixList;
+
+    class ServerTally final
+    {
+    public:
+        // `map`, when not null, must outlive the tally; `list` defaults to
+        // PublicSuffixList::Default().
+        explicit ServerTally(const ProviderMap* map = nullptr, const PublicSuffixList* list = nullptr);
+        ~ServerTally();
+        ServerTally(const ServerTally&) = delete;
+        ServerTally& operator=(const ServerTally&) = delete;
+
+        // One entry of a domain run: the name before ": ", the servers after
+        // it separated by ","; an entry without ": " is a domain without
+        // servers.
+        void AddEntry(std::string_view entry);
+        void AddDomain(std::string_view name, std::span<const std::string_view> servers);
+
+        // The table by server or by provider, with the figures; the tally
+        // is empty afterwards, ready for another count.
+        CountTable Finish(CountBy by);
+
+        std::uint64_t DomainsCounted() const { return m_domains; }
+        std::size_t DistinctServers() const;
+        std::size_t DistinctProviders() const;
+        // Bytes the tally holds for its tables and names.
+        std::size_t BytesHeld() const;
+
+        // 20 bytes: the name's reference in two halves keeps it 4-aligned.
+        struct Record
+        {
+            std::uint32_t nameLow;
+            std::uint32_t nameHigh;
+            std::uint32_t domains;
+            std::uint32_t stamp;    // serial of the last domain counted
+            std::uint32_t provider; // index in the provider table (servers only)
+
+            NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
+        };
+        class Table;
+
+    private:
+        void StartDomain(std::string_view name);
+        void AddServer(std::string_view server);
+        std::uint32_t ProviderFor(NameArena::Ref server);
+        std::size_t RegistrableStart();
+        void EndDomain();
+
+        const ProviderMap* m_map;
+        const PublicSuffixList* m_list;
+        NameArena m_names;
+        std::unique_ptr<Table> m_servers;
+        std::unique_ptr<Table> m_providers;
+        std::string m_lower;          // a lowered name, NUL-terminated for libpsl
+        std::string m_previousDomain; // the domain of the entry before, lowered
+        // The parent (all but the first label) of the last server looked up
+        // in full, and where its registrable domain begins (npos: not kept).
+        std::string m_lastParent;
+        std::size_t m_lastParentStart = std::string::npos;
+        std::uint32_t m_serial = 0;   // of the current domain, from 1
+        std::uint64_t m_domains = 0;
+        std::uint64_t m_singleProvider = 0;
+        std::uint32_t m_domainProvider = 0; // the current domain's one provider, while it has one
+        bool m_domainHasServer = false;
+        bool m_domainMixed = false;
+    };
+}

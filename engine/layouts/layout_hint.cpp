@@ -164,6 +164,8 @@ namespace plexor
         const std::filesystem::file_status status = std::filesystem::status(zonePath, error);
         if (error)
             return fail(error);
+        if (std::filesystem::is_directory(status))
+            return fail(std::make_error_code(std::errc::is_a_directory));
         if (!std::filesystem::is_regular_file(status))
             return fail(std::make_error_code(std::errc::invalid_argument));
 #ifdef _WIN32

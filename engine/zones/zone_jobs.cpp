@@ -114,6 +114,7 @@ namespace plexor
             bool direct = false;
             std::unique_ptr<SpillFile> spill;
             std::string failure; // why writing failed; empty while it works
+            bool outputFailed = false; // writing the combined output failed
             std::uint64_t directStart = 0;
             bool done = false; // from here on: under the combiner's mutex
             JobResult result;
@@ -147,6 +148,7 @@ namespace plexor
                         return true;
                     }
                     state.failure = "writing the output failed: " + m_output->Failure();
+                    state.outputFailed = true;
                     return false;
                 }
                 if (!state.spill)
@@ -163,9 +165,14 @@ namespace plexor
                 std::lock_guard lock(m_mutex);
                 JobState& state = *m_states[index];
                 {
+                    // A job that could not write fails for that reason,
+                    // whatever it says; the combined output's failure is
+                    // the run's too.
                     std::lock_guard jobLock(state.mutex);
-                    if (result.ok && !state.failure.empty())
+                    if (!state.failure.empty())
                         result = {false, state.failure};
+                    if (state.outputFailed)
+                        Fail(state.failure);
                 }
                 state.done = true;
                 state.result = std::move(result);
@@ -220,6 +227,8 @@ namespace plexor
                     return;
                 JobState& state = *m_states[m_head];
                 std::lock_guard jobLock(state.mutex);
+                if (state.direct)
+                    return; // promoted when it became the head
                 // Direct even when the copy fails: the job fails then, and
                 // what the copy wrote is taken back with the rest.
                 state.directStart = m_written;

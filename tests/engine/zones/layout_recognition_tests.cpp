@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 #include <random>
-#include <sstream>
 
 #include "engine_test_support.h"
 #include "layouts/layout_hint.h"
@@ -48,6 +47,23 @@ namespace plexor
             EXPECT_EQ(found.origin, c.origin) << c.file;
             EXPECT_EQ(ZoneOrigin(Sample(c.file)), c.origin) << c.file;
         }
+    }
+
+    TEST(LayoutRecognition, RefusesTheSamplesThatAreNoZones)
+    {
+        // The expected name lists, the case lists and the read-me.
+        std::size_t refused = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(PLEXOR_SAMPLES_DIR))
+        {
+            const std::string name = entry.path().filename().string();
+            if (!entry.is_regular_file() || name.find(".zone") != std::string::npos)
+                continue;
+            const LayoutRecognition found = RecogniseLayout(entry.path());
+            EXPECT_EQ(found.layout, std::nullopt) << name;
+            EXPECT_TRUE(found.reason.starts_with(kNotRecognised)) << name;
+            ++refused;
+        }
+        EXPECT_GE(refused, 10u);
     }
 
     TEST(LayoutRecognition, RecognisesMasterFileVariants)

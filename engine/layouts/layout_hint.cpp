@@ -1,6 +1,7 @@
 #include "layouts/layout_hint.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -143,36 +144,67 @@ namespace plexor
 
     std::optional<std::string> LayoutHintForFile(const std::filesystem::path& zonePath, std::int32_t zoneType)
     {
-        // A pipe or device cannot be read a second time and may block.
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(zonePath, error))
+        // A file that cannot be read gets no hint; what was read before a
+        // failure still can.
+        ZoneFileHead head = ReadZoneFileHead(zonePath);
+        if (head.failed && head.text.empty())
             return std::nullopt;
+        return LayoutHintForText(head.text, zoneType);
+    }
+
+    ZoneFileHead ReadZoneFileHead(const std::filesystem::path& zonePath, std::size_t maxBytes)
+    {
+        ZoneFileHead head;
+        const auto fail = [&head](std::error_code error) {
+            head.failed = true;
+            head.error = error;
+            return std::move(head);
+        };
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(zonePath, error);
+        if (error)
+            return fail(error);
+        if (std::filesystem::is_directory(status))
+            return fail(std::make_error_code(std::errc::is_a_directory));
+        if (!std::filesystem::is_regular_file(status))
+            return fail(std::make_error_code(std::errc::invalid_argument));
 #ifdef _WIN32
         std::FILE* file = _wfopen(zonePath.c_str(), L"rb");
 #else
         std::FILE* file = std::fopen(zonePath.c_str(), "rb");
 #endif
         if (file == nullptr)
-            return std::nullopt;
+            return fail(std::error_code(errno, std::generic_category()));
         const std::unique_ptr<ByteSource> source = MakeDecodingSource(MakeFileSource(file));
         if (!source)
-            return std::nullopt;
-        std::string head(kLayoutHintBytes, '\0');
+            return fail(std::make_error_code(std::errc::io_error));
+        // One byte more than asked for tells whether the file goes on.
+        std::string& text = head.text;
+        text.assign(maxBytes + 1, '\0');
         std::size_t size = 0;
-        while (size < head.size())
+        while (size < text.size())
         {
-            const std::ptrdiff_t got = source->Read(head.data() + size, head.size() - size);
-            if (got <= 0)
+            const std::ptrdiff_t got = source->Read(text.data() + size, text.size() - size);
+            if (got < 0)
+            {
+                head.failed = true;
+                head.error = source->Error();
                 break;
+            }
+            if (got == 0)
+            {
+                head.ended = true;
+                break;
+            }
             size += static_cast<std::size_t>(got);
         }
-        head.resize(size);
+        text.resize(size);
         // The last line may be cut short: leave it out.
-        if (size == kLayoutHintBytes)
+        if (size > maxBytes)
         {
-            const std::size_t lf = head.rfind('\n');
-            head.resize(lf == std::string::npos ? 0 : lf + 1);
+            const std::size_t lf = text.rfind('\n', maxBytes - 1);
+            text.resize(lf == std::string::npos || maxBytes == 0 ? 0 : lf + 1);
         }
-        return LayoutHintForText(head, zoneType);
+        return head;
     }
 }

@@ -1,0 +1,101 @@
+#pragma once
+
+// Runs many jobs (one per zone) on a few worker threads and combines their
+// outputs into one stream in the jobs' list order, whatever order they end
+// in. A job's body is a callback, so this knows nothing of how a zone is read.
+//
+// Combining: the first job of the list that has not been combined yet (the
+// head) writes straight into the combined output; the jobs after it write
+// into temporary files, each appended when its turn comes. A job that fails
+// contributes nothing: when the head fails, what it wrote is taken back
+// (CombinedOutput::TakeBackTo). An output that cannot take bytes back (a
+// pipe) gets no job straight through: every job's output waits in its
+// temporary file until the job has succeeded.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plexor
+{
+    // Where a job writes its output.
+    class JobOutput
+    {
+    public:
+        virtual ~JobOutput() = default;
+        // False once writing failed (the combined output or the temporary
+        // file); the job should stop and fail.
+        virtual bool Write(std::string_view bytes) = 0;
+    };
+
+    struct JobResult
+    {
+        bool ok = true;
+        // Why it failed, when not ok.
+        std::string failure;
+    };
+
+    struct ZoneJob
+    {
+        std::function<JobResult(JobOutput&)> body;
+        // The job's expected size (a zone file's size), for LargestFirst.
+        std::uint64_t size = 0;
+    };
+
+    // The combined stream.
+    class CombinedOutput
+    {
+    public:
+        virtual ~CombinedOutput() = default;
+        virtual bool Write(std::string_view bytes) = 0;
+        // Whether TakeBackTo works; false sends every job through a
+        // temporary file.
+        virtual bool CanTakeBack() const { return false; }
+        // Drops every byte after the first `size` written.
+        virtual bool TakeBackTo(std::uint64_t size)
+        {
+            static_cast<void>(size);
+            return false;
+        }
+        // Why the last Write or TakeBackTo failed.
+        virtual std::string Failure() const { return {}; }
+    };
+
+    // A combined output into a file (created or emptied), which can take
+    // bytes back. Null with `failure` set when it cannot be opened.
+    std::unique_ptr<CombinedOutput> MakeFileCombinedOutput(const std::filesystem::path& path, std::string& failure);
+
+    struct JobOptions
+    {
+        // Worker threads; 0 counts as 1. More than the jobs are not started.
+        unsigned workers = 1;
+        // Start the largest jobs first (the largest zone bounds the wall
+        // time); the output is combined in list order either way.
+        bool largestFirst = false;
+        // The folder of the temporary files; empty: the system's temporary
+        // folder. Their names start with ".", and each is removed when
+        // appended or when its job fails.
+        std::filesystem::path spillFolder;
+    };
+
+    struct JobsOutcome
+    {
+        // One per job, in list order. A job whose output could not be
+        // kept or combined has failed, with that reason.
+        std::vector<JobResult> results;
+        // Set when writing the combined output failed; the jobs after it
+        // have failed.
+        std::optional<std::string> outputFailure;
+    };
+
+    // Runs every job and combines their outputs into `output` (null: the
+    // jobs' outputs are dropped, as when each job writes its own file).
+    // Returns when all jobs have ended.
+    JobsOutcome RunZoneJobs(const std::vector<ZoneJob>& jobs, const JobOptions& options, CombinedOutput* output);
+}

@@ -54,7 +54,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/extraction_state.h"
+#include "extraction/extraction_state.h"
 
 namespace plexor
 {

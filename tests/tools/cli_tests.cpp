@@ -98,6 +98,14 @@ namespace
             {with({"--new-since", "a", "--line-limit", "5", "z", "o"}), "a comparison reads both zone files whole"},
             {with({"--line-limit", "1", "--dropped-since", "a", "z", "o"}), "a comparison reads both zone files whole"},
             {with({"--new-since", "-", "z", "o"}), "--new-since needs the older zone file by name"},
+            {with({"--format", "csv", "z", "o"}), "unknown output form 'csv' (list, tsv or jsonl)"},
+            {with({"--like", "paypal", "--like-distance", "4", "z", "o"}), "--like-distance needs a whole number from 0 to 3"},
+            {with({"--like", "paypal", "--like-distance", "-1", "z", "o"}), "--like-distance needs a whole number"},
+            {with({"--like-distance", "1", "z", "o"}), "--like-distance and --like-except go with --like"},
+            {with({"--like-except", "paypal.com", "z", "o"}), "--like-distance and --like-except go with --like"},
+            {with({"--like-file", "", "z", "o"}), "--like-file needs the name of a file of terms"},
+            {{"--layout", "gtld", "--mode", "nameservers", "--like", "paypal", "z", "o"},
+             "look-alike terms (--like, --like-file) find domain names"},
         };
         for (const auto& c : cases)
         {
@@ -120,6 +128,26 @@ namespace
         EXPECT_EQ(ParseCommandLine({"--help", "--layout", "bad"}).action, Action::Help);
         EXPECT_EQ(ParseCommandLine({"-h"}).action, Action::Help);
         EXPECT_EQ(ParseCommandLine({"--version"}).action, Action::Version);
+    }
+
+    TEST(CommandLine, LookalikeTermsAndOutputFormReachTheCommand)
+    {
+        const auto parsed = ParseCommandLine({"--layout", "master", "--mode", "domains", "--like", "paypal,amazon.com",
+                                              "--like-file=terms.txt", "--like-distance", "0", "--like-except",
+                                              "paypal.com", "--format", "jsonl", "z", "o"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        const LookalikeRequest& like = parsed.command.lookalike;
+        EXPECT_TRUE(like.Requested());
+        EXPECT_EQ(like.termsText, "paypal,amazon.com");
+        EXPECT_EQ(like.termsFile, "terms.txt");
+        EXPECT_EQ(like.distance, 0);
+        EXPECT_EQ(like.exceptText, "paypal.com");
+        EXPECT_EQ(parsed.command.form, OutputForm::Jsonl);
+        // An empty --like is still a request: its emptiness is refused where
+        // the terms are read, with the reason.
+        EXPECT_TRUE(ParseCommandLine({"--layout", "gtld", "--mode", "domains", "--like", "", "z", "o"})
+                        .command.lookalike.Requested());
+        EXPECT_EQ(ParseCommandLine({"--layout", "gtld", "--mode", "domains", "z", "o"}).command.form, OutputForm::List);
     }
 
     TEST(CommandLine, MinAboveMaxIsAllowedWithANote)

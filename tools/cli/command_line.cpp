@@ -21,7 +21,9 @@ namespace plexor
         {
             return option == "--layout" || option == "--mode" || option == "--min" || option == "--max"
                    || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit"
-                   || option == "--new-since" || option == "--dropped-since";
+                   || option == "--new-since" || option == "--dropped-since" || option == "--format"
+                   || option == "--like" || option == "--like-file" || option == "--like-distance"
+                   || option == "--like-except";
         }
 
         ParsedCommandLine Refuse(std::string why)
@@ -147,6 +149,33 @@ namespace plexor
                 command.changes = arg == "--new-since" ? ZoneChanges::NewNames : ZoneChanges::DroppedNames;
                 command.olderZone = value;
             }
+            else if (arg == "--format")
+            {
+                const std::optional<OutputForm> form = ParseOutputForm(value);
+                if (!form)
+                    return Refuse("unknown output form '" + std::string(value) + "' (list, tsv or jsonl)");
+                command.form = *form;
+            }
+            else if (arg == "--like")
+            {
+                command.lookalike.termsText = value;
+                command.lookalike.haveTermsText = true;
+            }
+            else if (arg == "--like-file")
+            {
+                if (value.empty())
+                    return Refuse("--like-file needs the name of a file of terms");
+                command.lookalike.termsFile = value;
+            }
+            else if (arg == "--like-distance")
+            {
+                const auto number = ParseNumber<int>(value);
+                if (!number || *number < 0 || *number > 3)
+                    return Refuse("--like-distance needs a whole number from 0 to 3, not '" + std::string(value) + "'");
+                command.lookalike.distance = *number;
+            }
+            else if (arg == "--like-except")
+                command.lookalike.exceptText = value;
             else if (arg == "--exclude")
                 command.filters.excludedChars = value;
             else if (arg == "--include")
@@ -162,6 +191,11 @@ namespace plexor
                           + (paths.size() == 1 ? "" : "s"));
         if (command.progress && command.quiet)
             return Refuse("--progress and --quiet exclude each other");
+        const LookalikeRequest& like = command.lookalike;
+        if (!like.Requested() && (like.distance || !like.exceptText.empty()))
+            return Refuse("--like-distance and --like-except go with --like or --like-file");
+        if (like.Requested() && command.mode != ExtractMode::Domains)
+            return Refuse("look-alike terms (--like, --like-file) find domain names: use --mode domains");
         if (command.changes != ZoneChanges::None && haveLineLimit && command.filters.lineLimit != 0)
             return Refuse("a comparison reads both zone files whole: --line-limit must be 0 or left out");
         if (command.changes != ZoneChanges::None)
@@ -190,6 +224,8 @@ namespace plexor
         return "usage: plexor2-extract --layout gtld|se|master --mode domains|nameservers\n"
                "                       [--min N] [--max N] [--exclude TEXT] [--include TEXT] [--ns TEXT]\n"
                "                       [--append] [--line-limit N] [--lf] [--progress|--quiet]\n"
+               "                       [--like TERMS] [--like-file FILE] [--like-distance N] [--like-except NAMES]\n"
+               "                       [--format list|tsv|jsonl]\n"
                "                       [--new-since OLDER | --dropped-since OLDER] ZONE OUTPUT\n"
                "       plexor2-extract --help | --version\n";
     }
@@ -232,6 +268,19 @@ namespace plexor
             "                         the older zone file OLDER lacks (new names)\n"
             "  --dropped-since OLDER  write only the names of OLDER's list that ZONE's list\n"
             "                         lacks (dropped names)\n"
+            "  --like TERMS     write only the domains whose names look like one of the\n"
+            "                   terms, separated by commas (a brand, a product, a bank's\n"
+            "                   name; paypal.com stands for paypal): typos, homoglyphs\n"
+            "                   (paypa1, Cyrillic \xd1\x80\xd0\xb0\xd1\x83\xd1\x80\xd0\xb0l), and combos (paypal-login)\n"
+            "  --like-file FILE the terms from a file, one a line (# starts a comment)\n"
+            "  --like-distance N  the largest edit distance for every term, 0 to 3\n"
+            "                   (default: 0 up to 4 characters, 1 up to 8, 2 beyond)\n"
+            "  --like-except NAMES  names, separated by commas, never reported (your own\n"
+            "                   domains, ordinary words that hold a term)\n"
+            "  --format FORM    list (default: one entry a line), tsv (a header line and\n"
+            "                   the columns name, servers, unicode and, with terms, term,\n"
+            "                   kind, distance) or jsonl (one JSON object a line); the\n"
+            "                   table forms are UTF-8 with LF line ends\n"
             "  --help, --version\n"
             "\n"
             "A comparison (--new-since, --dropped-since) reads OLDER like ZONE, with the same\n"
@@ -262,6 +311,11 @@ namespace plexor
             "  # Today's new .COM domains: yesterday's and today's CZDS files in\n"
             "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
             "      --lf --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz new.txt\n"
+            "  # A daily brand watch: yesterday's and today's CZDS files in, today's new\n"
+            "  # look-alikes of two brands out, as a table with the term and the kind\n"
+            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
+            "      --like paypal,amazon --like-except paypal.com,amazon.com --format tsv \\\n"
+            "      --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz lookalikes.tsv\n"
             "  # Name servers of a zone fetched over the network, through a pipe\n"
             "  curl -sf https://example.net/se.zone.gz |\n"
             "      plexor2-extract --layout se --mode nameservers --lf - - | sort -u\n";

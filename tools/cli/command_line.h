@@ -10,12 +10,28 @@
 
 #include "extraction/batch.h"
 #include "extraction/extraction_state.h"
+#include "output/entry_rows.h"
 #include "run/run_setup.h"
 
 namespace plexor
 {
     // Standard input as ZONE, standard output as OUTPUT.
     inline constexpr std::string_view kStandardStreamArgument = "-";
+
+    // The watched terms of a look-alike run, as given: --like TERMS (commas
+    // between terms), --like-file FILE (one a line), --like-distance N (the
+    // largest distance for every term; automatic when not given) and
+    // --like-except NAMES.
+    struct LookalikeRequest
+    {
+        std::string termsText;
+        bool haveTermsText = false;
+        std::string termsFile;
+        std::optional<int> distance;
+        std::string exceptText;
+
+        bool Requested() const { return haveTermsText || !termsFile.empty(); }
+    };
 
     struct ExtractCommand
     {
@@ -31,6 +47,9 @@ namespace plexor
         // older zone file, a named file.
         ZoneChanges changes = ZoneChanges::None;
         std::string olderZone;
+        LookalikeRequest lookalike;
+        // --format list|tsv|jsonl
+        OutputForm form = OutputForm::List;
         bool ZoneIsStandardInput() const { return zone == kStandardStreamArgument; }
         bool OutputIsStandardOutput() const { return output == kStandardStreamArgument; }
     };

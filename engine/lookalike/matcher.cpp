@@ -28,17 +28,17 @@ namespace plexor::lookalike
             std::size_t distance = 0;
             bool found = false;
 
-            bool CouldBeat(std::size_t lower_bound, std::size_t candidate) const
+            bool CouldBeat(std::size_t lowerBound, std::size_t candidate) const
             {
-                return !found || lower_bound < distance || (lower_bound == distance && candidate < term);
+                return !found || lowerBound < distance || (lowerBound == distance && candidate < term);
             }
 
-            void Offer(std::size_t candidate, std::size_t candidate_distance)
+            void Offer(std::size_t candidate, std::size_t candidateDistance)
             {
-                if (!found || candidate_distance < distance || (candidate_distance == distance && candidate < term))
+                if (!found || candidateDistance < distance || (candidateDistance == distance && candidate < term))
                 {
                     term = candidate;
-                    distance = candidate_distance;
+                    distance = candidateDistance;
                     found = true;
                 }
             }
@@ -71,18 +71,18 @@ namespace plexor::lookalike
         return std::unique_ptr<Matcher>(new Matcher(std::move(*terms)));
     }
 
-    Matcher::Matcher(WatchList terms) : terms_(std::move(terms)), ascii_forms_(IcuText::Get())
+    Matcher::Matcher(WatchList terms) : m_terms(std::move(terms)), m_asciiForms(IcuText::Get())
     {
-        const auto& list = terms_.terms();
+        const auto& list = m_terms.Terms();
         for (std::uint32_t i = 0; i < list.size(); ++i)
         {
             const WatchedTerm& term = list[i];
             const std::size_t n = term.form.size();
-            const std::size_t k = term.max_distance;
-            automaton_.Add(term.form, {.term = i, .offset = 0, .length = 0, .whole = true});
-            terms_by_lower_[term.lower].push_back(i);
+            const std::size_t k = term.maxDistance;
+            m_automaton.Add(term.form, {.term = i, .offset = 0, .length = 0, .whole = true});
+            m_termsByLower[term.lower].push_back(i);
             if (IsAscii(term.lower) && term.form != IcuText::Get().FormOf(term.lower))
-                ascii_exact_terms_.push_back(i);
+                m_asciiExactTerms.push_back(i);
             if (k == 0)
                 continue;
             // k + 1 pieces of at least two characters with one left out
@@ -90,7 +90,7 @@ namespace plexor::lookalike
             const std::size_t pieces = k + 1;
             if (n < k + 2 * pieces)
             {
-                unpieced_terms_.push_back(i);
+                m_unpiecedTerms.push_back(i);
                 continue;
             }
             const std::size_t covered = n - k;
@@ -98,33 +98,33 @@ namespace plexor::lookalike
             for (std::size_t p = 0; p < pieces; ++p)
             {
                 const std::size_t length = covered / pieces + (p < covered % pieces ? 1 : 0);
-                automaton_.Add(std::u32string_view(term.form).substr(offset, length),
+                m_automaton.Add(std::u32string_view(term.form).substr(offset, length),
                                {.term = i, .offset = static_cast<std::uint32_t>(offset), .length = 0, .whole = false});
                 offset += length + 1;
             }
         }
-        automaton_.Build();
-        const std::size_t classes = automaton_.Classes();
-        term_positions_.assign(list.size() * classes, 0);
+        m_automaton.Build();
+        const std::size_t classes = m_automaton.Classes();
+        m_termPositions.assign(list.size() * classes, 0);
         for (std::size_t i = 0; i < list.size(); ++i)
         {
             const Form& form = list[i].form;
             for (std::size_t p = 0; p < form.size() && form.size() <= OsaPattern::kMaxLength; ++p)
-                term_positions_[i * classes + automaton_.Class(form[p])] |= std::uint64_t{1} << p;
+                m_termPositions[i * classes + m_automaton.Class(form[p])] |= std::uint64_t{1} << p;
         }
     }
 
     std::size_t Matcher::MemoryBytes() const
     {
-        std::size_t bytes = automaton_.MemoryBytes() + sizeof(*this);
-        for (const WatchedTerm& term : terms_.terms())
+        std::size_t bytes = m_automaton.MemoryBytes() + sizeof(*this);
+        for (const WatchedTerm& term : m_terms.Terms())
             bytes += term.form.size() * sizeof(char32_t) + term.label.size() + term.lower.size() + sizeof(term);
         return bytes;
     }
 
     bool Matcher::SameLower(LabelCase label, const WatchedTerm& term) const
     {
-        return label.path == LabelPath::kUnicode ? label.text == term.lower : AsciiCaseEqual(label.text, term.lower);
+        return label.path == LabelPath::Unicode ? label.text == term.lower : AsciiCaseEqual(label.text, term.lower);
     }
 
     std::optional<Match> Matcher::MatchName(std::string_view name) const
@@ -136,8 +136,8 @@ namespace plexor::lookalike
             std::array<char32_t, kMaxStackLabel * AsciiFormTable::kMaxPerByte + AsciiFormTable::kMaxPerByte> form;
             std::size_t length = 0;
             for (const char c : label)
-                length += ascii_forms_.Append(static_cast<unsigned char>(c), form.data() + length);
-            match = MatchForm(std::u32string_view(form.data(), length), {label, LabelPath::kAsciiTable});
+                length += m_asciiForms.Append(static_cast<unsigned char>(c), form.data() + length);
+            match = MatchForm(std::u32string_view(form.data(), length), {label, LabelPath::AsciiTable});
         }
         else
         {
@@ -145,9 +145,9 @@ namespace plexor::lookalike
             const std::string text = LabelText(icu, label);
             const bool valid = IsValidUtf8(text);
             const std::string lower = valid ? icu.Lower(text) : text;
-            match = MatchForm(FormOfText(icu, text), {lower, valid ? LabelPath::kUnicode : LabelPath::kBytes});
+            match = MatchForm(FormOfText(icu, text), {lower, valid ? LabelPath::Unicode : LabelPath::Bytes});
         }
-        if (match && terms_.IsException(name))
+        if (match && m_terms.IsException(name))
             return std::nullopt;
         return match;
     }
@@ -155,89 +155,89 @@ namespace plexor::lookalike
     std::optional<Match> Matcher::MatchForm(std::u32string_view form, LabelCase label) const
     {
         constexpr std::size_t kOnStack = 256;
-        std::array<std::uint32_t, kOnStack> on_stack;
-        std::vector<std::uint32_t> on_heap;
-        std::uint32_t* classes = on_stack.data();
+        std::array<std::uint32_t, kOnStack> onStack;
+        std::vector<std::uint32_t> onHeap;
+        std::uint32_t* classes = onStack.data();
         if (form.size() > kOnStack)
         {
-            on_heap.resize(form.size());
-            classes = on_heap.data();
+            onHeap.resize(form.size());
+            classes = onHeap.data();
         }
         for (std::size_t i = 0; i < form.size(); ++i)
-            classes[i] = automaton_.Class(form[i]);
+            classes[i] = m_automaton.Class(form[i]);
         return MatchClasses(form, classes, label);
     }
 
     std::optional<Match> Matcher::MatchClasses(std::u32string_view form, const std::uint32_t* classes,
                                                LabelCase label) const
     {
-        const auto& terms = terms_.terms();
+        const auto& terms = m_terms.Terms();
         const std::size_t m = form.size();
-        const std::size_t class_count = automaton_.Classes();
+        const std::size_t classCount = m_automaton.Classes();
         const std::span<const std::uint32_t> text(classes, m);
         const auto distance = [&](std::size_t i) {
             const Form& term = terms[i].form;
             if (term.size() > OsaPattern::kMaxLength)
                 return OsaDistance(form, term);
-            const std::uint64_t* positions = term_positions_.data() + i * class_count;
+            const std::uint64_t* positions = m_termPositions.data() + i * classCount;
             return OsaDistanceBits(term.size(), text, [positions](std::uint32_t c) { return positions[c]; });
         };
         Best best;
         std::array<std::uint32_t, 16> combos;
-        std::size_t combo_count = 0;
-        Best combo_overflow;
+        std::size_t comboCount = 0;
+        Best comboOverflow;
 
-        const auto try_term = [&](std::size_t i, bool exact_anyway) {
+        const auto tryTerm = [&](std::size_t i, bool exactAnyway) {
             const WatchedTerm& term = terms[i];
             if (!best.CouldBeat(Difference(m, term.form.size()), i) || (best.found && best.term == i))
                 return;
             const std::size_t d = distance(i);
-            if (d <= term.max_distance || exact_anyway)
+            if (d <= term.maxDistance || exactAnyway)
                 best.Offer(i, d);
         };
 
         std::uint32_t state = 0;
         for (std::size_t end = 1; end <= m; ++end)
         {
-            state = automaton_.Next(state, classes[end - 1]);
-            if (!automaton_.HasPatterns(state))
+            state = m_automaton.Next(state, classes[end - 1]);
+            if (!m_automaton.HasPatterns(state))
                 continue;
-            automaton_.ForEachPattern(state, [&](const TermAutomaton::Pattern& p) {
+            m_automaton.ForEachPattern(state, [&](const TermAutomaton::Pattern& p) {
                 const WatchedTerm& term = terms[p.term];
                 const std::size_t start = end - p.length;
                 if (p.whole)
                 {
                     if (start == 0 && end == m)
                         best.Offer(p.term, 0);
-                    else if (term.combo && combo_count < combos.size())
-                        combos[combo_count++] = p.term;
+                    else if (term.combo && comboCount < combos.size())
+                        combos[comboCount++] = p.term;
                     else if (term.combo)
-                        combo_overflow.Offer(p.term, distance(p.term));
+                        comboOverflow.Offer(p.term, distance(p.term));
                     return;
                 }
                 // The piece's shift and the shift left for the rest.
                 const auto shift = static_cast<std::ptrdiff_t>(start) - static_cast<std::ptrdiff_t>(p.offset);
                 const auto rest = static_cast<std::ptrdiff_t>(m) - static_cast<std::ptrdiff_t>(term.form.size()) - shift;
-                if (static_cast<std::size_t>(std::abs(shift) + std::abs(rest)) <= term.max_distance)
-                    try_term(p.term, false);
+                if (static_cast<std::size_t>(std::abs(shift) + std::abs(rest)) <= term.maxDistance)
+                    tryTerm(p.term, false);
             });
         }
-        for (const std::uint32_t i : unpieced_terms_)
-            if (Difference(m, terms[i].form.size()) <= terms[i].max_distance)
-                try_term(i, false);
+        for (const std::uint32_t i : m_unpiecedTerms)
+            if (Difference(m, terms[i].form.size()) <= terms[i].maxDistance)
+                tryTerm(i, false);
         // Exact matches whose forms differ by more than k. A label that is
         // not valid UTF-8 is never the lower case of a term.
-        if (label.path == LabelPath::kAsciiTable)
+        if (label.path == LabelPath::AsciiTable)
         {
-            for (const std::uint32_t i : ascii_exact_terms_)
+            for (const std::uint32_t i : m_asciiExactTerms)
                 if (SameLower(label, terms[i]))
-                    try_term(i, true);
+                    tryTerm(i, true);
         }
-        else if (label.path == LabelPath::kUnicode)
+        else if (label.path == LabelPath::Unicode)
         {
-            if (const auto it = terms_by_lower_.find(std::string(label.text)); it != terms_by_lower_.end())
+            if (const auto it = m_termsByLower.find(std::string(label.text)); it != m_termsByLower.end())
                 for (const std::uint32_t i : it->second)
-                    try_term(i, true);
+                    tryTerm(i, true);
         }
 
         if (best.found)
@@ -246,11 +246,11 @@ namespace plexor::lookalike
             return Match{best.term, ClassifyDistanceMatch(form, term.form, best.distance, SameLower(label, term)),
                          best.distance};
         }
-        for (std::size_t c = 0; c < combo_count; ++c)
-            if (combo_overflow.CouldBeat(0, combos[c]))
-                combo_overflow.Offer(combos[c], distance(combos[c]));
-        if (combo_overflow.found)
-            return Match{combo_overflow.term, MatchKind::kCombo, combo_overflow.distance};
+        for (std::size_t c = 0; c < comboCount; ++c)
+            if (comboOverflow.CouldBeat(0, combos[c]))
+                comboOverflow.Offer(combos[c], distance(combos[c]));
+        if (comboOverflow.found)
+            return Match{comboOverflow.term, MatchKind::Combo, comboOverflow.distance};
         return std::nullopt;
     }
 
@@ -258,7 +258,7 @@ namespace plexor::lookalike
     {
         const IcuText& icu = IcuText::Get();
         std::string out;
-        bool decoded_any = false;
+        bool decodedAny = false;
         std::string text;
         while (true)
         {
@@ -267,7 +267,7 @@ namespace plexor::lookalike
             if (HasIdnPrefix(label) && icu.DecodeIdnLabel(label, text))
             {
                 out += text;
-                decoded_any = true;
+                decodedAny = true;
             }
             else
                 out += label;
@@ -276,6 +276,6 @@ namespace plexor::lookalike
             out += '.';
             name.remove_prefix(dot + 1);
         }
-        return decoded_any ? out : std::string();
+        return decodedAny ? out : std::string();
     }
 }

@@ -49,7 +49,7 @@ namespace plexor::lookalike
         // Unicode text; empty when no label decodes.
         std::string UnicodeName(std::string_view name) const;
 
-        const WatchList& watch_list() const { return terms_; }
+        const WatchList& Terms() const { return m_terms; }
 
         // The automaton's and the tables' memory, for the benchmark.
         std::size_t MemoryBytes() const;
@@ -57,16 +57,16 @@ namespace plexor::lookalike
     private:
         enum class LabelPath
         {
-            kAsciiTable,  // ASCII label, form from the table; text as it stands
-            kUnicode,     // valid UTF-8 (decoded IDN or not); text lower-cased in full
-            kBytes,       // not valid UTF-8; text as it stands
+            AsciiTable,  // ASCII label, form from the table; text as it stands
+            Unicode,     // valid UTF-8 (decoded IDN or not); text lower-cased in full
+            Bytes,       // not valid UTF-8; text as it stands
         };
         // The label's text for telling "exact": compared with a term's lower
-        // case as it is (kUnicode) or with ASCII case folded (the others).
+        // case as it is (Unicode) or with ASCII case folded (the others).
         struct LabelCase
         {
             std::string_view text;
-            LabelPath path = LabelPath::kAsciiTable;
+            LabelPath path = LabelPath::AsciiTable;
         };
 
         explicit Matcher(WatchList terms);
@@ -75,19 +75,19 @@ namespace plexor::lookalike
         std::optional<Match> MatchClasses(std::u32string_view form, const std::uint32_t* classes, LabelCase label) const;
         bool SameLower(LabelCase label, const WatchedTerm& term) const;
 
-        WatchList terms_;
-        AsciiFormTable ascii_forms_;
-        TermAutomaton automaton_;
+        WatchList m_terms;
+        AsciiFormTable m_asciiForms;
+        TermAutomaton m_automaton;
         // Per term and character class, the positions of the term's form that
         // hold the class (forms up to 64 characters), for the bit-parallel
         // distance.
-        std::vector<std::uint64_t> term_positions_;
-        std::vector<std::uint32_t> unpieced_terms_;
+        std::vector<std::uint64_t> m_termPositions;
+        std::vector<std::uint32_t> m_unpiecedTerms;
         // Terms whose lower case is ASCII but whose form is not that of
         // their lower case: an ASCII label can be their exact match at a
         // distance above k.
-        std::vector<std::uint32_t> ascii_exact_terms_;
+        std::vector<std::uint32_t> m_asciiExactTerms;
         // Every term by its lower-cased text, for the labels off the ASCII path.
-        std::unordered_map<std::string, std::vector<std::uint32_t>> terms_by_lower_;
+        std::unordered_map<std::string, std::vector<std::uint32_t>> m_termsByLower;
     };
 }

@@ -7,45 +7,45 @@ namespace plexor::lookalike
     void TermAutomaton::Add(std::u32string_view chars, Pattern pattern)
     {
         pattern.length = static_cast<std::uint32_t>(chars.size());
-        pattern_chars_.emplace_back(chars);
-        patterns_.push_back(pattern);
+        m_patternChars.emplace_back(chars);
+        m_patterns.push_back(pattern);
     }
 
     std::uint32_t TermAutomaton::ClassOrAdd(char32_t c)
     {
         if (c < 128)
         {
-            if (ascii_classes_[c] == 0)
-                ascii_classes_[c] = classes_++;
-            return ascii_classes_[c];
+            if (m_asciiClasses[c] == 0)
+                m_asciiClasses[c] = m_classes++;
+            return m_asciiClasses[c];
         }
-        const auto [it, added] = other_classes_.try_emplace(c, classes_);
-        classes_ += added;
+        const auto [it, added] = m_otherClasses.try_emplace(c, m_classes);
+        m_classes += added;
         return it->second;
     }
 
     void TermAutomaton::Build()
     {
-        for (const std::u32string& chars : pattern_chars_)
+        for (const std::u32string& chars : m_patternChars)
             for (const char32_t c : chars)
                 ClassOrAdd(c);
 
         // The trie, with its own patterns per state.
         std::vector<std::vector<std::size_t>> own(1);
-        next_.assign(classes_, kNone);
-        for (std::size_t p = 0; p < patterns_.size(); ++p)
+        m_next.assign(m_classes, kNone);
+        for (std::size_t p = 0; p < m_patterns.size(); ++p)
         {
             std::uint32_t state = 0;
-            for (const char32_t c : pattern_chars_[p])
+            for (const char32_t c : m_patternChars[p])
             {
-                const std::size_t slot = static_cast<std::size_t>(state) * classes_ + Class(c);
-                if (next_[slot] == kNone)
+                const std::size_t slot = static_cast<std::size_t>(state) * m_classes + Class(c);
+                if (m_next[slot] == kNone)
                 {
-                    next_[slot] = static_cast<std::uint32_t>(own.size());
+                    m_next[slot] = static_cast<std::uint32_t>(own.size());
                     own.emplace_back();
-                    next_.resize(next_.size() + classes_, kNone);
+                    m_next.resize(m_next.size() + m_classes, kNone);
                 }
-                state = next_[slot];
+                state = m_next[slot];
             }
             own[state].push_back(p);
         }
@@ -57,9 +57,9 @@ namespace plexor::lookalike
         std::vector<std::uint32_t> order;  // breadth first: a state's fail state comes before it
         order.reserve(states);
         std::deque<std::uint32_t> queue;
-        for (std::uint32_t c = 0; c < classes_; ++c)
+        for (std::uint32_t c = 0; c < m_classes; ++c)
         {
-            std::uint32_t& to = next_[c];
+            std::uint32_t& to = m_next[c];
             if (to == kNone)
                 to = 0;
             else
@@ -70,15 +70,15 @@ namespace plexor::lookalike
             const std::uint32_t state = queue.front();
             queue.pop_front();
             order.push_back(state);
-            for (std::uint32_t c = 0; c < classes_; ++c)
+            for (std::uint32_t c = 0; c < m_classes; ++c)
             {
-                std::uint32_t& to = next_[static_cast<std::size_t>(state) * classes_ + c];
-                const std::uint32_t via_fail = next_[static_cast<std::size_t>(fail[state]) * classes_ + c];
+                std::uint32_t& to = m_next[static_cast<std::size_t>(state) * m_classes + c];
+                const std::uint32_t viaFail = m_next[static_cast<std::size_t>(fail[state]) * m_classes + c];
                 if (to == kNone)
-                    to = via_fail;
+                    to = viaFail;
                 else
                 {
-                    fail[to] = via_fail;
+                    fail[to] = viaFail;
                     queue.push_back(to);
                 }
             }
@@ -86,9 +86,9 @@ namespace plexor::lookalike
 
         if (states <= 0xFFFF)
         {
-            narrow_next_.assign(next_.begin(), next_.end());
-            next_.clear();
-            next_.shrink_to_fit();
+            m_narrowNext.assign(m_next.begin(), m_next.end());
+            m_next.clear();
+            m_next.shrink_to_fit();
         }
 
         // Each state's patterns: its own, then its fail state's (already
@@ -97,26 +97,26 @@ namespace plexor::lookalike
         for (const std::uint32_t state : order)
         {
             for (const std::size_t p : own[state])
-                all[state].push_back(patterns_[p]);
+                all[state].push_back(m_patterns[p]);
             const auto& inherited = all[fail[state]];
             all[state].insert(all[state].end(), inherited.begin(), inherited.end());
         }
-        output_begin_.assign(states + 1, 0);
+        m_outputBegin.assign(states + 1, 0);
         for (std::size_t s = 0; s < states; ++s)
         {
-            output_begin_[s] = static_cast<std::uint32_t>(outputs_.size());
-            outputs_.insert(outputs_.end(), all[s].begin(), all[s].end());
+            m_outputBegin[s] = static_cast<std::uint32_t>(m_outputs.size());
+            m_outputs.insert(m_outputs.end(), all[s].begin(), all[s].end());
         }
-        output_begin_[states] = static_cast<std::uint32_t>(outputs_.size());
-        pattern_chars_.clear();
-        pattern_chars_.shrink_to_fit();
-        patterns_.clear();
-        patterns_.shrink_to_fit();
+        m_outputBegin[states] = static_cast<std::uint32_t>(m_outputs.size());
+        m_patternChars.clear();
+        m_patternChars.shrink_to_fit();
+        m_patterns.clear();
+        m_patterns.shrink_to_fit();
     }
 
     std::size_t TermAutomaton::MemoryBytes() const
     {
-        return narrow_next_.size() * sizeof(std::uint16_t) + (next_.size() + output_begin_.size()) * sizeof(std::uint32_t) +
-               outputs_.size() * sizeof(Pattern) + other_classes_.size() * 32;
+        return m_narrowNext.size() * sizeof(std::uint16_t) + (m_next.size() + m_outputBegin.size()) * sizeof(std::uint32_t) +
+               m_outputs.size() * sizeof(Pattern) + m_otherClasses.size() * 32;
     }
 }

@@ -33,15 +33,15 @@ namespace plexor::lookalike
         std::uint32_t Class(char32_t c) const
         {
             if (c < 128)
-                return ascii_classes_[c];
-            const auto it = other_classes_.find(c);
-            return it == other_classes_.end() ? 0 : it->second;
+                return m_asciiClasses[c];
+            const auto it = m_otherClasses.find(c);
+            return it == m_otherClasses.end() ? 0 : it->second;
         }
 
-        std::uint32_t Next(std::uint32_t state, std::uint32_t character_class) const
+        std::uint32_t Next(std::uint32_t state, std::uint32_t characterClass) const
         {
-            const std::size_t slot = static_cast<std::size_t>(state) * classes_ + character_class;
-            return narrow_next_.empty() ? next_[slot] : narrow_next_[slot];
+            const std::size_t slot = static_cast<std::size_t>(state) * m_classes + characterClass;
+            return m_narrowNext.empty() ? m_next[slot] : m_narrowNext[slot];
         }
 
         // Calls f(pattern) for every pattern that ends at this state: its
@@ -49,14 +49,14 @@ namespace plexor::lookalike
         template <typename F>
         void ForEachPattern(std::uint32_t state, F&& f) const
         {
-            for (std::uint32_t i = output_begin_[state]; i < output_begin_[state + 1]; ++i)
-                f(outputs_[i]);
+            for (std::uint32_t i = m_outputBegin[state]; i < m_outputBegin[state + 1]; ++i)
+                f(m_outputs[i]);
         }
 
         // Classes in use, 0 included: every Class() is below this.
-        std::uint32_t Classes() const { return classes_; }
+        std::uint32_t Classes() const { return m_classes; }
 
-        bool HasPatterns(std::uint32_t state) const { return output_begin_[state] != output_begin_[state + 1]; }
+        bool HasPatterns(std::uint32_t state) const { return m_outputBegin[state] != m_outputBegin[state + 1]; }
 
         std::size_t MemoryBytes() const;
 
@@ -65,16 +65,16 @@ namespace plexor::lookalike
 
         std::uint32_t ClassOrAdd(char32_t c);
 
-        std::vector<std::u32string> pattern_chars_;
-        std::vector<Pattern> patterns_;
+        std::vector<std::u32string> m_patternChars;
+        std::vector<Pattern> m_patterns;
 
-        std::uint32_t ascii_classes_[128] = {};
-        std::unordered_map<char32_t, std::uint32_t> other_classes_;
-        std::uint32_t classes_ = 1;
+        std::uint32_t m_asciiClasses[128] = {};
+        std::unordered_map<char32_t, std::uint32_t> m_otherClasses;
+        std::uint32_t m_classes = 1;
 
-        std::vector<std::uint32_t> next_;          // states x classes
-        std::vector<std::uint16_t> narrow_next_;   // the same in half the memory, when the states fit
-        std::vector<std::uint32_t> output_begin_;  // per state + 1: its patterns in outputs_
-        std::vector<Pattern> outputs_;
+        std::vector<std::uint32_t> m_next;          // states x classes
+        std::vector<std::uint16_t> m_narrowNext;   // the same in half the memory, when the states fit
+        std::vector<std::uint32_t> m_outputBegin;  // per state + 1: its patterns in m_outputs
+        std::vector<Pattern> m_outputs;
     };
 }

@@ -26,7 +26,7 @@ namespace
         Both both;
         both.fast = Matcher::Create({terms, distance, exceptions}, error);
         EXPECT_TRUE(both.fast) << error;
-        both.plain.emplace(both.fast->watch_list());
+        both.plain.emplace(both.fast->Terms());
         return both;
     }
 

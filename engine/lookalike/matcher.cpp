@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -94,11 +95,12 @@ namespace plexor::lookalike
         {
             AsciiEntry& entry = m_ascii[c];
             entry.length = forms.Append(static_cast<unsigned char>(c), entry.chars.data());
+            m_asciiLengths[c] = static_cast<std::uint8_t>(entry.length);
             for (std::size_t i = 0; i < entry.length; ++i)
             {
                 entry.classes[i] = m_classes.Class(entry.chars[i]);
-                entry.codes[i] = CharClasses::Code(entry.classes[i]);
-                entry.signature |= SignatureBit(entry.classes[i]);
+                m_asciiCodes[c] |= std::uint32_t{CharClasses::Code(entry.classes[i])} << (8 * i);
+                m_asciiSignatures[c] |= SignatureBit(entry.classes[i]);
             }
         }
         const auto& list = m_terms.Terms();
@@ -107,7 +109,11 @@ namespace plexor::lookalike
             const WatchedTerm& term = list[i];
             m_termsByLower[term.lower].push_back(i);
             if (IsAscii(term.lower) && term.form != icu.FormOf(term.lower))
-                m_asciiExactTerms.push_back(i);
+            {
+                if (m_asciiExactTerms.size() <= term.lower.size())
+                    m_asciiExactTerms.resize(term.lower.size() + 1);
+                m_asciiExactTerms[term.lower.size()].push_back(i);
+            }
         }
         const std::size_t classes = m_classes.Count();
         m_termPositions.assign(list.size() * classes, 0);
@@ -139,8 +145,12 @@ namespace plexor::lookalike
     std::optional<Match> Matcher::MatchName(std::string_view name) const
     {
         const std::string_view label = FirstLabel(name);
-        const bool ascii = label.size() <= kMaxStackLabel && !HasIdnPrefix(label) && IsAscii(label);
-        std::optional<Match> match = ascii ? MatchAsciiLabel(label) : MatchOtherLabel(label);
+        bool done = false;
+        std::optional<Match> match;
+        if (label.size() <= kMaxStackLabel && !HasIdnPrefix(label))
+            match = MatchAsciiLabel(label, done);
+        if (!done)
+            match = MatchOtherLabel(label);
         if (match && m_terms.IsException(name))
             return std::nullopt;
         return match;
@@ -148,20 +158,29 @@ namespace plexor::lookalike
 
     // The codes and signature from the table, on the stack; the form and
     // classes only when a term passes the filters.
-    std::optional<Match> Matcher::MatchAsciiLabel(std::string_view label) const
+    std::optional<Match> Matcher::MatchAsciiLabel(std::string_view label, bool& done) const
     {
         constexpr std::size_t kMost = kMaxStackLabel * AsciiFormTable::kMaxPerByte;
         constexpr std::size_t kRoom = kMost + AsciiFormTable::kMaxPerByte;
         std::array<std::uint8_t, kRoom + LabelChars::kCodePadding> codes;
         std::size_t length = 0;
         std::uint64_t signature = 0;
+        // The four codes of a byte are stored with one 4-byte copy, first
+        // code in the low byte.
+        static_assert(std::endian::native == std::endian::little);
+        unsigned high = 0;
         for (const char c : label)
         {
-            const AsciiEntry& entry = m_ascii[static_cast<unsigned char>(c)];
-            signature |= entry.signature;
-            std::memcpy(codes.data() + length, entry.codes.data(), sizeof entry.codes);
-            length += entry.length;
+            const auto b = static_cast<unsigned char>(c);
+            high |= b;
+            const unsigned index = b & 0x7F;
+            signature |= m_asciiSignatures[index];
+            std::memcpy(codes.data() + length, &m_asciiCodes[index], sizeof(std::uint32_t));
+            length += m_asciiLengths[index];
         }
+        done = high < 0x80;
+        if (!done)
+            return std::nullopt;
         std::memset(codes.data() + length, 0, LabelChars::kCodePadding);
         std::array<char32_t, kRoom> form;
         std::array<std::uint32_t, kRoom> classes;
@@ -241,9 +260,10 @@ namespace plexor::lookalike
         // not valid UTF-8 is never the lower case of a term.
         if (label.path == LabelPath::AsciiTable)
         {
-            for (const std::uint32_t i : m_asciiExactTerms)
-                if (SameLower(label, terms[i]))
-                    tryTerm(i, true);
+            if (label.text.size() < m_asciiExactTerms.size())
+                for (const std::uint32_t i : m_asciiExactTerms[label.text.size()])
+                    if (SameLower(label, terms[i]))
+                        tryTerm(i, true);
         }
         else if (label.path == LabelPath::Unicode)
         {

@@ -68,19 +68,20 @@ namespace plexor::lookalike
             std::string_view text;
             LabelPath path = LabelPath::AsciiTable;
         };
-        // The form of one ASCII byte with its characters' classes and codes.
+        // The form of one ASCII byte with its characters' classes; what the
+        // filters read of it (codes, signature, length) is kept apart in
+        // small tables, read for every byte of every label.
         struct AsciiEntry
         {
             std::array<char32_t, AsciiFormTable::kMaxPerByte> chars{};
             std::array<std::uint32_t, AsciiFormTable::kMaxPerByte> classes{};
-            std::array<std::uint8_t, AsciiFormTable::kMaxPerByte> codes{};
-            std::uint64_t signature = 0;
             std::size_t length = 0;
         };
 
         explicit Matcher(WatchList terms);
 
-        std::optional<Match> MatchAsciiLabel(std::string_view label) const;
+        // Nullopt in `done` false when the label holds a byte above 0x7F.
+        std::optional<Match> MatchAsciiLabel(std::string_view label, bool& done) const;
         std::optional<Match> MatchOtherLabel(std::string_view label) const;
         // A label's codes for the filters, and its characters and classes,
         // made for an ASCII label only when a candidate needs them.
@@ -103,6 +104,9 @@ namespace plexor::lookalike
         WatchList m_terms;
         CharClasses m_classes;
         std::array<AsciiEntry, 128> m_ascii;
+        std::array<std::uint32_t, 128> m_asciiCodes{};  // up to four codes, first in the low byte
+        std::array<std::uint64_t, 128> m_asciiSignatures{};
+        std::array<std::uint8_t, 128> m_asciiLengths{};
         PieceFilter m_pieces;
         ComboFilter m_combos;
         // Per term and character class, the positions of the term's form that
@@ -112,8 +116,8 @@ namespace plexor::lookalike
         std::vector<std::uint64_t> m_termSignatures;  // see SignaturesWithin
         // Terms whose lower case is ASCII but whose form is not that of
         // their lower case: an ASCII label can be their exact match at a
-        // distance above k.
-        std::vector<std::uint32_t> m_asciiExactTerms;
+        // distance above k. By the length of their lower case.
+        std::vector<std::vector<std::uint32_t>> m_asciiExactTerms;
         // Every term by its lower-cased text, for the labels off the ASCII path.
         std::unordered_map<std::string, std::vector<std::uint32_t>> m_termsByLower;
     };

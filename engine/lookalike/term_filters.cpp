@@ -157,19 +157,21 @@ namespace plexor::lookalike
             codes.resize(terms[i].form.size());
             m_codes[i] = std::move(codes);
         }
-        std::sort(m_entries.begin(), m_entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.gram != b.gram ? a.gram < b.gram : a.term < b.term; });
-    }
-
-    std::vector<ComboFilter::Entry>::const_iterator ComboFilter::Find(std::uint32_t gram) const
-    {
-        return std::lower_bound(m_entries.begin(), m_entries.end(), gram,
-                                [](const Entry& a, std::uint32_t g) { return a.gram < g; });
+        // Terms in the order given within a word, so that f sees ties in
+        // that order (the matcher ranks them itself anyway).
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry& a, const Entry& b) { return (Slot(a.gram) >> 6) < (Slot(b.gram) >> 6); });
+        m_wordStart.assign(m_bitmap.size() + 1, 0);
+        for (const Entry& entry : m_entries)
+            ++m_wordStart[(Slot(entry.gram) >> 6) + 1];
+        for (std::size_t w = 1; w < m_wordStart.size(); ++w)
+            m_wordStart[w] += m_wordStart[w - 1];
     }
 
     std::size_t ComboFilter::MemoryBytes() const
     {
-        std::size_t bytes = sizeof(*this) + m_entries.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t);
+        std::size_t bytes = sizeof(*this) + m_entries.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t) +
+                            m_wordStart.size() * sizeof(std::uint32_t);
         for (const auto& codes : m_codes)
             bytes += sizeof(codes) + codes.size();
         return bytes;

@@ -228,8 +228,11 @@ namespace plexor::lookalike
                 const std::uint32_t bit = Slot(gram);
                 if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
                     continue;
-                for (auto entry = Find(gram); entry != m_entries.end() && entry->gram == gram; ++entry)
+                for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
                 {
+                    const Entry* entry = &m_entries[e];
+                    if (entry->gram != gram)
+                        continue;
                     const std::vector<std::uint8_t>& codes = m_codes[entry->term];
                     if (start + codes.size() <= n && std::memcmp(label.codes + start, codes.data(), codes.size()) == 0)
                         f(entry->term, start);
@@ -248,9 +251,9 @@ namespace plexor::lookalike
         static constexpr unsigned kBitmapBits = 15;  // 4 KiB
 
         static std::uint32_t Slot(std::uint32_t gram) { return (gram * 0x9E3779B1u) >> (32 - kBitmapBits); }
-        std::vector<Entry>::const_iterator Find(std::uint32_t gram) const;
 
-        std::vector<Entry> m_entries;  // by gram, then term
+        std::vector<Entry> m_entries;  // by bitmap word, then term
+        std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries
         std::vector<std::uint64_t> m_bitmap;
         std::vector<std::vector<std::uint8_t>> m_codes;  // per term (combo terms only)
     };

@@ -9,7 +9,7 @@
 #
 # SECONDS_PER_TARGET defaults to 60 (or $FUZZ_SECONDS). TARGET names are
 # those of fuzz/corpus/ (zone_line_reader, extraction_worker, master_file, kernels,
-# integer_field, decipher_text); all of them by default. New inputs that libFuzzer finds go
+# integer_field, decipher_text, lookalike); all of them by default. New inputs that libFuzzer finds go
 # to build/fuzz/corpus/<target>/, not into the committed seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,7 @@ shift || true
 if [ "$#" -gt 0 ]; then
     targets=("$@")
 else
-    targets=(zone_line_reader extraction_worker master_file kernels integer_field decipher_text)
+    targets=(zone_line_reader extraction_worker master_file kernels integer_field decipher_text lookalike)
 fi
 
 scripts/install-deps.sh clang libclang-rt-14-dev

@@ -68,16 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2)
         return 0;
     const int k = data[0] % 5 - 1;
-    const std::size_t term_lines = 1 + data[0] / 5 % 8;
+    const std::size_t termLines = 1 + data[0] / 5 % 8;
     const std::vector<std::string_view> lines =
         Lines(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
 
     LookalikeSettings settings;
-    settings.max_distance = k;
+    settings.maxDistance = k;
     std::vector<std::string_view> names;
     for (std::size_t i = 0; i < lines.size(); ++i)
     {
-        if (i < term_lines)
+        if (i < termLines)
         {
             // Only terms the term list accepts, as a run would have them.
             const TermList parsed = ParseTermList(lines[i]);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         PLEXOR_FUZZ_CHECK(!error.empty());
         return 0;
     }
-    const ReferenceMatcher plain(fast->watch_list());
+    const ReferenceMatcher plain(fast->Terms());
     for (const std::string& term : settings.terms)
         Compare(*fast, plain, term);
     for (const std::string_view name : names)

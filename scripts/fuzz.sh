@@ -9,7 +9,7 @@
 #
 # SECONDS_PER_TARGET defaults to 60 (or $FUZZ_SECONDS). TARGET names are
 # those of fuzz/corpus/ (zone_line_reader, extraction_worker, master_file,
-# zone_changes, kernels, integer_field, decipher_text); all of them by
+# zone_changes, kernels, integer_field, decipher_text, lookalike); all of them by
 # default.
 #
 # The committed seeds in fuzz/corpus/ are only read. New inputs that
@@ -24,7 +24,7 @@ shift || true
 if [ "$#" -gt 0 ]; then
     targets=("$@")
 else
-    targets=(zone_line_reader extraction_worker master_file zone_changes kernels integer_field decipher_text)
+    targets=(zone_line_reader extraction_worker master_file zone_changes kernels integer_field decipher_text lookalike)
 fi
 jobs="${FUZZ_JOBS:-1}"
 

@@ -74,20 +74,20 @@ namespace plexor::lookalike
     IcuText::IcuText()
     {
         UErrorCode status = U_ZERO_ERROR;
-        spoof_ = uspoof_open(&status);
+        m_spoof = uspoof_open(&status);
         Check(status, "confusables data");
-        idna_ = uidna_openUTS46(UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII |
+        m_idna = uidna_openUTS46(UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII |
                                     UIDNA_NONTRANSITIONAL_TO_UNICODE,
                                 &status);
         Check(status, "IDNA data");
-        nfd_ = unorm2_getNFDInstance(&status);
+        m_nfd = unorm2_getNFDInstance(&status);
         Check(status, "normalisation data");
     }
 
     IcuText::~IcuText()
     {
-        uspoof_close(spoof_);
-        uidna_close(idna_);
+        uspoof_close(m_spoof);
+        uidna_close(m_idna);
     }
 
     bool IcuText::DecodeIdnLabel(std::string_view label, std::string& text) const
@@ -98,7 +98,7 @@ namespace plexor::lookalike
         UIDNAInfo info = UIDNA_INFO_INITIALIZER;
         UErrorCode status = U_ZERO_ERROR;
         const std::int32_t length =
-            uidna_labelToUnicodeUTF8(idna_, label.data(), static_cast<std::int32_t>(label.size()), out.data(),
+            uidna_labelToUnicodeUTF8(m_idna, label.data(), static_cast<std::int32_t>(label.size()), out.data(),
                                      static_cast<std::int32_t>(out.size()), &info, &status);
         if (U_FAILURE(status) || info.errors != 0)
             return false;
@@ -111,20 +111,20 @@ namespace plexor::lookalike
     {
         if (utf8.empty())
             return {};
-        std::string ascii_lowered(utf8);
-        for (char& c : ascii_lowered)
+        std::string asciiLowered(utf8);
+        for (char& c : asciiLowered)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
-        const std::u16string text = ToUtf16(ascii_lowered);
+        const std::u16string text = ToUtf16(asciiLowered);
         const std::u16string skeleton =
             Grow<char16_t>(text.size() * 2, [&](char16_t* dest, std::int32_t capacity, UErrorCode* status) {
-                return uspoof_getSkeleton(spoof_, 0, text.data(), static_cast<std::int32_t>(text.size()), dest,
+                return uspoof_getSkeleton(m_spoof, 0, text.data(), static_cast<std::int32_t>(text.size()), dest,
                                           capacity, status);
             });
         const std::u16string lowered = ToLower(skeleton);
         const std::u16string decomposed =
             Grow<char16_t>(lowered.size() * 2, [&](char16_t* dest, std::int32_t capacity, UErrorCode* status) {
-                return unorm2_normalize(nfd_, lowered.data(), static_cast<std::int32_t>(lowered.size()), dest,
+                return unorm2_normalize(m_nfd, lowered.data(), static_cast<std::int32_t>(lowered.size()), dest,
                                         capacity, status);
             });
         Form form;

@@ -44,8 +44,8 @@ namespace plexor::lookalike
     private:
         IcuText();
 
-        USpoofChecker* spoof_ = nullptr;
-        UIDNA* idna_ = nullptr;
-        const UNormalizer2* nfd_ = nullptr;
+        USpoofChecker* m_spoof = nullptr;
+        UIDNA* m_idna = nullptr;
+        const UNormalizer2* m_nfd = nullptr;
     };
 }

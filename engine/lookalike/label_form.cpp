@@ -55,7 +55,7 @@ namespace plexor::lookalike
             const Form form = icu.FormOf(std::string_view(&byte, 1));
             if (form.size() > kMaxPerByte)
                 throw std::runtime_error("The form of an ASCII character is longer than the table allows.");
-            Entry& entry = entries_[c];
+            Entry& entry = m_entries[c];
             entry.length = form.size();
             for (std::size_t i = 0; i < form.size(); ++i)
                 entry.chars[i] = form[i];

@@ -53,7 +53,7 @@ namespace plexor::lookalike
         // number of characters written (0 to kMaxPerByte).
         std::size_t Append(unsigned char c, char32_t* out) const
         {
-            const Entry& entry = entries_[c];
+            const Entry& entry = m_entries[c];
             for (std::size_t i = 0; i < kMaxPerByte; ++i)
                 out[i] = entry.chars[i];
             return entry.length;
@@ -65,6 +65,6 @@ namespace plexor::lookalike
             std::array<char32_t, kMaxPerByte> chars{};
             std::size_t length = 0;
         };
-        std::array<Entry, 128> entries_{};
+        std::array<Entry, 128> m_entries{};
     };
 }

@@ -11,7 +11,7 @@ namespace plexor::lookalike
     struct Match
     {
         std::size_t term = 0;      // index into the terms as given
-        MatchKind kind = MatchKind::kExact;
+        MatchKind kind = MatchKind::Exact;
         std::size_t distance = 0;  // between the forms, for a combo too
 
         bool operator==(const Match&) const = default;

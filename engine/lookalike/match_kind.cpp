@@ -23,14 +23,14 @@ namespace plexor::lookalike
             std::size_t suffix = 0;
             while (suffix < term.size() && label[label.size() - 1 - suffix] == term[term.size() - 1 - suffix])
                 ++suffix;
-            MatchKind best = MatchKind::kInsertion;
+            MatchKind best = MatchKind::Insertion;
             for (std::size_t i = label.size() - 1 - suffix; i <= prefix; ++i)
             {
                 const char32_t c = label[i];
                 if (c == '-')
-                    return MatchKind::kHyphenation;
+                    return MatchKind::Hyphenation;
                 if ((i > 0 && label[i - 1] == c) || (i + 1 < label.size() && label[i + 1] == c))
-                    best = MatchKind::kRepetition;
+                    best = MatchKind::Repetition;
             }
             return best;
         }
@@ -43,14 +43,14 @@ namespace plexor::lookalike
                 ++first;
             if (first + 1 < label.size() && label[first] == term[first + 1] && label[first + 1] == term[first] &&
                 label.substr(first + 2) == term.substr(first + 2))
-                return MatchKind::kTransposition;
+                return MatchKind::Transposition;
             const char32_t from = term[first];
             const char32_t to = label[first];
             if (IsVowel(from) && IsVowel(to))
-                return MatchKind::kVowelSwap;
+                return MatchKind::VowelSwap;
             if (from < 128 && to < 128 && std::popcount(static_cast<std::uint32_t>(from ^ to)) == 1)
-                return MatchKind::kBitsquatting;
-            return MatchKind::kReplacement;
+                return MatchKind::Bitsquatting;
+            return MatchKind::Replacement;
         }
     }
 
@@ -58,35 +58,35 @@ namespace plexor::lookalike
     {
         switch (kind)
         {
-        case MatchKind::kExact: return "exact";
-        case MatchKind::kHomoglyph: return "homoglyph";
-        case MatchKind::kHyphenation: return "hyphenation";
-        case MatchKind::kRepetition: return "repetition";
-        case MatchKind::kInsertion: return "insertion";
-        case MatchKind::kOmission: return "omission";
-        case MatchKind::kTransposition: return "transposition";
-        case MatchKind::kVowelSwap: return "vowel-swap";
-        case MatchKind::kBitsquatting: return "bitsquatting";
-        case MatchKind::kReplacement: return "replacement";
-        case MatchKind::kTypo: return "typo";
-        case MatchKind::kCombo: return "combo";
+        case MatchKind::Exact: return "exact";
+        case MatchKind::Homoglyph: return "homoglyph";
+        case MatchKind::Hyphenation: return "hyphenation";
+        case MatchKind::Repetition: return "repetition";
+        case MatchKind::Insertion: return "insertion";
+        case MatchKind::Omission: return "omission";
+        case MatchKind::Transposition: return "transposition";
+        case MatchKind::VowelSwap: return "vowel-swap";
+        case MatchKind::Bitsquatting: return "bitsquatting";
+        case MatchKind::Replacement: return "replacement";
+        case MatchKind::Typo: return "typo";
+        case MatchKind::Combo: return "combo";
         }
         return "unknown";
     }
 
-    MatchKind ClassifyDistanceMatch(std::u32string_view label_form, std::u32string_view term_form,
+    MatchKind ClassifyDistanceMatch(std::u32string_view labelForm, std::u32string_view termForm,
                                     std::size_t distance, bool exact)
     {
         if (exact)
-            return MatchKind::kExact;
+            return MatchKind::Exact;
         if (distance == 0)
-            return MatchKind::kHomoglyph;
+            return MatchKind::Homoglyph;
         if (distance >= 2)
-            return MatchKind::kTypo;
-        if (label_form.size() == term_form.size() + 1)
-            return InsertionKind(label_form, term_form);
-        if (label_form.size() + 1 == term_form.size())
-            return MatchKind::kOmission;
-        return SameLengthKind(label_form, term_form);
+            return MatchKind::Typo;
+        if (labelForm.size() == termForm.size() + 1)
+            return InsertionKind(labelForm, termForm);
+        if (labelForm.size() + 1 == termForm.size())
+            return MatchKind::Omission;
+        return SameLengthKind(labelForm, termForm);
     }
 }

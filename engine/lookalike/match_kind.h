@@ -12,18 +12,18 @@ namespace plexor::lookalike
 {
     enum class MatchKind : std::uint8_t
     {
-        kExact,          // the label lower-cased is the term lower-cased
-        kHomoglyph,      // distance 0 otherwise: the same form
-        kHyphenation,    // distance 1: a '-' inserted
-        kRepetition,     // distance 1: an inserted character next to the same character
-        kInsertion,      // distance 1: any other insertion
-        kOmission,       // distance 1: a character left out
-        kTransposition,  // distance 1: two adjacent characters swapped
-        kVowelSwap,      // distance 1: a vowel of aeiou replaced by another
-        kBitsquatting,   // distance 1: an ASCII character replaced by one a bit away
-        kReplacement,    // distance 1: any other substitution
-        kTypo,           // distance 2 or 3
-        kCombo,          // the term's form inside the label's form, farther than k
+        Exact,          // the label lower-cased is the term lower-cased
+        Homoglyph,      // distance 0 otherwise: the same form
+        Hyphenation,    // distance 1: a '-' inserted
+        Repetition,     // distance 1: an inserted character next to the same character
+        Insertion,      // distance 1: any other insertion
+        Omission,       // distance 1: a character left out
+        Transposition,  // distance 1: two adjacent characters swapped
+        VowelSwap,      // distance 1: a vowel of aeiou replaced by another
+        Bitsquatting,   // distance 1: an ASCII character replaced by one a bit away
+        Replacement,    // distance 1: any other substitution
+        Typo,           // distance 2 or 3
+        Combo,          // the term's form inside the label's form, farther than k
     };
 
     // "exact", "homoglyph", "hyphenation", ..., "combo".
@@ -33,6 +33,6 @@ namespace plexor::lookalike
     // lower-cased texts are equal, which makes the kind exact whatever the
     // distance (forms of texts equal in lower case can still differ, as for
     // a dotted capital I); `distance` is OsaDistance(label, term).
-    MatchKind ClassifyDistanceMatch(std::u32string_view label_form, std::u32string_view term_form,
+    MatchKind ClassifyDistanceMatch(std::u32string_view labelForm, std::u32string_view termForm,
                                     std::size_t distance, bool exact);
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 
 #include "lookalike/osa_distance.h"
@@ -28,17 +30,17 @@ namespace plexor::lookalike
             std::size_t distance = 0;
             bool found = false;
 
-            bool CouldBeat(std::size_t lower_bound, std::size_t candidate) const
+            bool CouldBeat(std::size_t lowerBound, std::size_t candidate) const
             {
-                return !found || lower_bound < distance || (lower_bound == distance && candidate < term);
+                return !found || lowerBound < distance || (lowerBound == distance && candidate < term);
             }
 
-            void Offer(std::size_t candidate, std::size_t candidate_distance)
+            void Offer(std::size_t candidate, std::size_t candidateDistance)
             {
-                if (!found || candidate_distance < distance || (candidate_distance == distance && candidate < term))
+                if (!found || candidateDistance < distance || (candidateDistance == distance && candidate < term))
                 {
                     term = candidate;
-                    distance = candidate_distance;
+                    distance = candidateDistance;
                     found = true;
                 }
             }
@@ -61,6 +63,16 @@ namespace plexor::lookalike
         {
             return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         }
+
+        // Every character of every term's form, numbered in order of use.
+        CharClasses ClassesOf(const std::vector<WatchedTerm>& terms)
+        {
+            CharClasses classes;
+            for (const WatchedTerm& term : terms)
+                for (const char32_t c : term.form)
+                    classes.Add(c);
+            return classes;
+        }
     }
 
     std::unique_ptr<Matcher> Matcher::Create(const LookalikeSettings& settings, std::string& error)
@@ -71,186 +83,211 @@ namespace plexor::lookalike
         return std::unique_ptr<Matcher>(new Matcher(std::move(*terms)));
     }
 
-    Matcher::Matcher(WatchList terms) : terms_(std::move(terms)), ascii_forms_(IcuText::Get())
+    Matcher::Matcher(WatchList terms)
+        : m_terms(std::move(terms)),
+          m_classes(ClassesOf(m_terms.Terms())),
+          m_pieces(m_terms.Terms(), m_classes),
+          m_combos(m_terms.Terms(), m_classes)
     {
-        const auto& list = terms_.terms();
+        const IcuText& icu = IcuText::Get();
+        const AsciiFormTable forms(icu);
+        for (unsigned c = 0; c < 128; ++c)
+        {
+            AsciiEntry& entry = m_ascii[c];
+            entry.length = forms.Append(static_cast<unsigned char>(c), entry.chars.data());
+            m_asciiLengths[c] = static_cast<std::uint8_t>(entry.length);
+            for (std::size_t i = 0; i < entry.length; ++i)
+            {
+                entry.classes[i] = m_classes.Class(entry.chars[i]);
+                m_asciiCodes[c] |= std::uint32_t{CharClasses::Code(entry.classes[i])} << (8 * i);
+                m_asciiSignatures[c] |= SignatureBit(entry.classes[i]);
+            }
+        }
+        const auto& list = m_terms.Terms();
         for (std::uint32_t i = 0; i < list.size(); ++i)
         {
             const WatchedTerm& term = list[i];
-            const std::size_t n = term.form.size();
-            const std::size_t k = term.max_distance;
-            automaton_.Add(term.form, {.term = i, .offset = 0, .length = 0, .whole = true});
-            terms_by_lower_[term.lower].push_back(i);
-            if (IsAscii(term.lower) && term.form != IcuText::Get().FormOf(term.lower))
-                ascii_exact_terms_.push_back(i);
-            if (k == 0)
-                continue;
-            // k + 1 pieces of at least two characters with one left out
-            // between neighbours.
-            const std::size_t pieces = k + 1;
-            if (n < k + 2 * pieces)
+            m_termsByLower[term.lower].push_back(i);
+            if (IsAscii(term.lower) && term.form != icu.FormOf(term.lower))
             {
-                unpieced_terms_.push_back(i);
-                continue;
-            }
-            const std::size_t covered = n - k;
-            std::size_t offset = 0;
-            for (std::size_t p = 0; p < pieces; ++p)
-            {
-                const std::size_t length = covered / pieces + (p < covered % pieces ? 1 : 0);
-                automaton_.Add(std::u32string_view(term.form).substr(offset, length),
-                               {.term = i, .offset = static_cast<std::uint32_t>(offset), .length = 0, .whole = false});
-                offset += length + 1;
+                if (m_asciiExactTerms.size() <= term.lower.size())
+                    m_asciiExactTerms.resize(term.lower.size() + 1);
+                m_asciiExactTerms[term.lower.size()].push_back(i);
             }
         }
-        automaton_.Build();
-        const std::size_t classes = automaton_.Classes();
-        term_positions_.assign(list.size() * classes, 0);
+        const std::size_t classes = m_classes.Count();
+        m_termPositions.assign(list.size() * classes, 0);
+        m_termSignatures.assign(list.size(), 0);
         for (std::size_t i = 0; i < list.size(); ++i)
         {
             const Form& form = list[i].form;
+            for (const char32_t c : form)
+                m_termSignatures[i] |= SignatureBit(m_classes.Class(c));
             for (std::size_t p = 0; p < form.size() && form.size() <= OsaPattern::kMaxLength; ++p)
-                term_positions_[i * classes + automaton_.Class(form[p])] |= std::uint64_t{1} << p;
+                m_termPositions[i * classes + m_classes.Class(form[p])] |= std::uint64_t{1} << p;
         }
     }
 
     std::size_t Matcher::MemoryBytes() const
     {
-        std::size_t bytes = automaton_.MemoryBytes() + sizeof(*this);
-        for (const WatchedTerm& term : terms_.terms())
+        std::size_t bytes = sizeof(*this) + m_classes.MemoryBytes() + m_pieces.MemoryBytes() + m_combos.MemoryBytes() +
+                            (m_termPositions.size() + m_termSignatures.size()) * sizeof(std::uint64_t);
+        for (const WatchedTerm& term : m_terms.Terms())
             bytes += term.form.size() * sizeof(char32_t) + term.label.size() + term.lower.size() + sizeof(term);
         return bytes;
     }
 
     bool Matcher::SameLower(LabelCase label, const WatchedTerm& term) const
     {
-        return label.path == LabelPath::kUnicode ? label.text == term.lower : AsciiCaseEqual(label.text, term.lower);
+        return label.path == LabelPath::Unicode ? label.text == term.lower : AsciiCaseEqual(label.text, term.lower);
     }
 
     std::optional<Match> Matcher::MatchName(std::string_view name) const
     {
         const std::string_view label = FirstLabel(name);
+        bool done = false;
         std::optional<Match> match;
-        if (label.size() <= kMaxStackLabel && !HasIdnPrefix(label) && IsAscii(label))
-        {
-            std::array<char32_t, kMaxStackLabel * AsciiFormTable::kMaxPerByte + AsciiFormTable::kMaxPerByte> form;
-            std::size_t length = 0;
-            for (const char c : label)
-                length += ascii_forms_.Append(static_cast<unsigned char>(c), form.data() + length);
-            match = MatchForm(std::u32string_view(form.data(), length), {label, LabelPath::kAsciiTable});
-        }
-        else
-        {
-            const IcuText& icu = IcuText::Get();
-            const std::string text = LabelText(icu, label);
-            const bool valid = IsValidUtf8(text);
-            const std::string lower = valid ? icu.Lower(text) : text;
-            match = MatchForm(FormOfText(icu, text), {lower, valid ? LabelPath::kUnicode : LabelPath::kBytes});
-        }
-        if (match && terms_.IsException(name))
+        if (label.size() <= kMaxStackLabel && !HasIdnPrefix(label))
+            match = MatchAsciiLabel(label, done);
+        if (!done)
+            match = MatchOtherLabel(label);
+        if (match && m_terms.IsException(name))
             return std::nullopt;
         return match;
     }
 
-    std::optional<Match> Matcher::MatchForm(std::u32string_view form, LabelCase label) const
+    // The codes and signature from the table, on the stack; the form and
+    // classes only when a term passes the filters.
+    std::optional<Match> Matcher::MatchAsciiLabel(std::string_view label, bool& done) const
     {
-        constexpr std::size_t kOnStack = 256;
-        std::array<std::uint32_t, kOnStack> on_stack;
-        std::vector<std::uint32_t> on_heap;
-        std::uint32_t* classes = on_stack.data();
-        if (form.size() > kOnStack)
+        constexpr std::size_t kMost = kMaxStackLabel * AsciiFormTable::kMaxPerByte;
+        constexpr std::size_t kRoom = kMost + AsciiFormTable::kMaxPerByte;
+        std::array<std::uint8_t, kRoom + LabelChars::kCodePadding> codes;
+        std::size_t length = 0;
+        std::uint64_t signature = 0;
+        // The four codes of a byte are stored with one 4-byte copy, first
+        // code in the low byte.
+        static_assert(std::endian::native == std::endian::little);
+        unsigned high = 0;
+        for (const char c : label)
         {
-            on_heap.resize(form.size());
-            classes = on_heap.data();
+            const auto b = static_cast<unsigned char>(c);
+            high |= b;
+            const unsigned index = b & 0x7F;
+            signature |= m_asciiSignatures[index];
+            std::memcpy(codes.data() + length, &m_asciiCodes[index], sizeof(std::uint32_t));
+            length += m_asciiLengths[index];
         }
-        for (std::size_t i = 0; i < form.size(); ++i)
-            classes[i] = automaton_.Class(form[i]);
-        return MatchClasses(form, classes, label);
+        done = high < 0x80;
+        if (!done)
+            return std::nullopt;
+        std::memset(codes.data() + length, 0, LabelChars::kCodePadding);
+        std::array<char32_t, kRoom> form;
+        std::array<std::uint32_t, kRoom> classes;
+        LabelView view{{length, codes.data(), signature}, {}, nullptr, label, form.data(), classes.data()};
+        return MatchView(view, {label, LabelPath::AsciiTable});
     }
 
-    std::optional<Match> Matcher::MatchClasses(std::u32string_view form, const std::uint32_t* classes,
-                                               LabelCase label) const
+    void Matcher::MakeChars(LabelView& view) const
     {
-        const auto& terms = terms_.terms();
-        const std::size_t m = form.size();
-        const std::size_t class_count = automaton_.Classes();
-        const std::span<const std::uint32_t> text(classes, m);
-        const auto distance = [&](std::size_t i) {
-            const Form& term = terms[i].form;
-            if (term.size() > OsaPattern::kMaxLength)
-                return OsaDistance(form, term);
-            const std::uint64_t* positions = term_positions_.data() + i * class_count;
-            return OsaDistanceBits(term.size(), text, [positions](std::uint32_t c) { return positions[c]; });
-        };
-        Best best;
-        std::array<std::uint32_t, 16> combos;
-        std::size_t combo_count = 0;
-        Best combo_overflow;
+        if (view.classes != nullptr)
+            return;
+        std::size_t length = 0;
+        for (const char c : view.ascii)
+        {
+            const AsciiEntry& entry = m_ascii[static_cast<unsigned char>(c)];
+            std::memcpy(view.formRoom + length, entry.chars.data(), sizeof entry.chars);
+            std::memcpy(view.classRoom + length, entry.classes.data(), sizeof entry.classes);
+            length += entry.length;
+        }
+        view.form = std::u32string_view(view.formRoom, length);
+        view.classes = view.classRoom;
+    }
 
-        const auto try_term = [&](std::size_t i, bool exact_anyway) {
+    std::optional<Match> Matcher::MatchOtherLabel(std::string_view label) const
+    {
+        const IcuText& icu = IcuText::Get();
+        const std::string text = LabelText(icu, label);
+        const bool valid = IsValidUtf8(text);
+        const std::string lower = valid ? icu.Lower(text) : text;
+        return MatchForm(FormOfText(icu, text), {lower, valid ? LabelPath::Unicode : LabelPath::Bytes});
+    }
+
+    std::optional<Match> Matcher::MatchForm(std::u32string_view form, LabelCase label) const
+    {
+        std::vector<std::uint32_t> classes(form.size());
+        std::vector<std::uint8_t> codes(form.size() + LabelChars::kCodePadding, 0);
+        std::uint64_t signature = 0;
+        for (std::size_t i = 0; i < form.size(); ++i)
+        {
+            classes[i] = m_classes.Class(form[i]);
+            codes[i] = CharClasses::Code(classes[i]);
+            signature |= SignatureBit(classes[i]);
+        }
+        LabelView view{{form.size(), codes.data(), signature}, form, classes.data(), {}, nullptr, nullptr};
+        return MatchView(view, label);
+    }
+
+    std::size_t Matcher::Distance(const LabelView& view, std::size_t term) const
+    {
+        const Form& form = m_terms.Terms()[term].form;
+        if (form.size() > OsaPattern::kMaxLength)
+            return OsaDistance(view.form, form);
+        const std::uint64_t* positions = m_termPositions.data() + term * m_classes.Count();
+        const std::span<const std::uint32_t> text(view.classes, view.form.size());
+        return OsaDistanceBits(form.size(), text, [positions](std::uint32_t c) { return positions[c]; });
+    }
+
+    std::optional<Match> Matcher::MatchView(LabelView& view, LabelCase label) const
+    {
+        const auto& terms = m_terms.Terms();
+        const std::size_t n = view.codes.length;
+        Best best;
+        const auto tryTerm = [&](std::size_t i, bool exactAnyway) {
             const WatchedTerm& term = terms[i];
-            if (!best.CouldBeat(Difference(m, term.form.size()), i) || (best.found && best.term == i))
+            if ((best.found && best.term == i) || !best.CouldBeat(Difference(n, term.form.size()), i))
                 return;
-            const std::size_t d = distance(i);
-            if (d <= term.max_distance || exact_anyway)
+            MakeChars(view);
+            const std::size_t d = Distance(view, i);
+            if (d <= term.maxDistance || exactAnyway)
                 best.Offer(i, d);
         };
-
-        std::uint32_t state = 0;
-        for (std::size_t end = 1; end <= m; ++end)
-        {
-            state = automaton_.Next(state, classes[end - 1]);
-            if (!automaton_.HasPatterns(state))
-                continue;
-            automaton_.ForEachPattern(state, [&](const TermAutomaton::Pattern& p) {
-                const WatchedTerm& term = terms[p.term];
-                const std::size_t start = end - p.length;
-                if (p.whole)
-                {
-                    if (start == 0 && end == m)
-                        best.Offer(p.term, 0);
-                    else if (term.combo && combo_count < combos.size())
-                        combos[combo_count++] = p.term;
-                    else if (term.combo)
-                        combo_overflow.Offer(p.term, distance(p.term));
-                    return;
-                }
-                // The piece's shift and the shift left for the rest.
-                const auto shift = static_cast<std::ptrdiff_t>(start) - static_cast<std::ptrdiff_t>(p.offset);
-                const auto rest = static_cast<std::ptrdiff_t>(m) - static_cast<std::ptrdiff_t>(term.form.size()) - shift;
-                if (static_cast<std::size_t>(std::abs(shift) + std::abs(rest)) <= term.max_distance)
-                    try_term(p.term, false);
-            });
-        }
-        for (const std::uint32_t i : unpieced_terms_)
-            if (Difference(m, terms[i].form.size()) <= terms[i].max_distance)
-                try_term(i, false);
+        m_pieces.ForEachCandidate(view.codes, [&](std::uint32_t i) {
+            if (SignaturesWithin(view.codes.signature, m_termSignatures[i], terms[i].maxDistance))
+                tryTerm(i, false);
+        });
         // Exact matches whose forms differ by more than k. A label that is
         // not valid UTF-8 is never the lower case of a term.
-        if (label.path == LabelPath::kAsciiTable)
+        if (label.path == LabelPath::AsciiTable)
         {
-            for (const std::uint32_t i : ascii_exact_terms_)
-                if (SameLower(label, terms[i]))
-                    try_term(i, true);
+            if (label.text.size() < m_asciiExactTerms.size())
+                for (const std::uint32_t i : m_asciiExactTerms[label.text.size()])
+                    if (SameLower(label, terms[i]))
+                        tryTerm(i, true);
         }
-        else if (label.path == LabelPath::kUnicode)
+        else if (label.path == LabelPath::Unicode)
         {
-            if (const auto it = terms_by_lower_.find(std::string(label.text)); it != terms_by_lower_.end())
+            if (const auto it = m_termsByLower.find(std::string(label.text)); it != m_termsByLower.end())
                 for (const std::uint32_t i : it->second)
-                    try_term(i, true);
+                    tryTerm(i, true);
         }
-
         if (best.found)
         {
             const WatchedTerm& term = terms[best.term];
-            return Match{best.term, ClassifyDistanceMatch(form, term.form, best.distance, SameLower(label, term)),
+            return Match{best.term, ClassifyDistanceMatch(view.form, term.form, best.distance, SameLower(label, term)),
                          best.distance};
         }
-        for (std::size_t c = 0; c < combo_count; ++c)
-            if (combo_overflow.CouldBeat(0, combos[c]))
-                combo_overflow.Offer(combos[c], distance(combos[c]));
-        if (combo_overflow.found)
-            return Match{combo_overflow.term, MatchKind::kCombo, combo_overflow.distance};
+        Best combo;
+        m_combos.ForEachCombo(view.codes, [&](std::uint32_t i, std::size_t start) {
+            const Form& form = terms[i].form;
+            if ((combo.found && combo.term == i) || !combo.CouldBeat(Difference(n, form.size()), i))
+                return;
+            MakeChars(view);
+            if (view.form.substr(start, form.size()) == form)
+                combo.Offer(i, Distance(view, i));
+        });
+        if (combo.found)
+            return Match{combo.term, MatchKind::Combo, combo.distance};
         return std::nullopt;
     }
 
@@ -258,7 +295,7 @@ namespace plexor::lookalike
     {
         const IcuText& icu = IcuText::Get();
         std::string out;
-        bool decoded_any = false;
+        bool decodedAny = false;
         std::string text;
         while (true)
         {
@@ -267,7 +304,7 @@ namespace plexor::lookalike
             if (HasIdnPrefix(label) && icu.DecodeIdnLabel(label, text))
             {
                 out += text;
-                decoded_any = true;
+                decodedAny = true;
             }
             else
                 out += label;
@@ -276,6 +313,6 @@ namespace plexor::lookalike
             out += '.';
             name.remove_prefix(dot + 1);
         }
-        return decoded_any ? out : std::string();
+        return decodedAny ? out : std::string();
     }
 }

@@ -4,23 +4,23 @@
 // name. It gives exactly ReferenceMatcher's results, without comparing each
 // name with each term:
 //
-// - The label's form comes from AsciiFormTable for ASCII labels (no ICU, no
-//   allocation); IDN, other UTF-8 and invalid labels take the ICU path.
-// - One Aho-Corasick pass over the form finds every term's whole form (a
-//   distance-0 match when it spans the label, else a combo) and every
-//   piece of every term. A term with k >= 1 is cut into k + 1 pieces with
-//   one character left out between neighbours: each edit, a swap of two
-//   neighbours included, breaks at most one piece, so a label within k
-//   holds at least one piece unbroken, shifted by s where
-//   |s| + |length difference - s| <= k.
-// - Only a term with such a piece is compared, with the bit-parallel
-//   distance, and only when it could still beat the best match so far.
-// - Terms too short for pieces of two characters (possible when k is set by
-//   hand) are compared with every label of a fitting length.
+// - The label's form comes from a table of the 128 ASCII bytes for ASCII
+//   labels (no ICU, no allocation), with each character's class and byte
+//   code; IDN, other UTF-8 and invalid labels take the ICU path.
+// - PieceFilter names the few terms whose pieces stand where a label
+//   within k must hold one (see term_filters.h); only those are compared,
+//   with the bit-parallel distance, and only when they could still beat
+//   the best match so far.
+// - When no term is near, ComboFilter names the terms whose form occurs in
+//   the label's form, and the nearest of them is the combo.
+// - Exact matches beyond k (lower case equal, forms apart) are looked up
+//   among the few terms where that can happen.
 //
 // MatchName may be called from many threads at once on one const Matcher.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +30,7 @@
 
 #include "lookalike/label_form.h"
 #include "lookalike/match.h"
-#include "lookalike/term_automaton.h"
+#include "lookalike/term_filters.h"
 #include "lookalike/watch_list.h"
 
 namespace plexor::lookalike
@@ -49,7 +49,7 @@ namespace plexor::lookalike
         // Unicode text; empty when no label decodes.
         std::string UnicodeName(std::string_view name) const;
 
-        const WatchList& watch_list() const { return terms_; }
+        const WatchList& Terms() const { return m_terms; }
 
         // The automaton's and the tables' memory, for the benchmark.
         std::size_t MemoryBytes() const;
@@ -57,37 +57,68 @@ namespace plexor::lookalike
     private:
         enum class LabelPath
         {
-            kAsciiTable,  // ASCII label, form from the table; text as it stands
-            kUnicode,     // valid UTF-8 (decoded IDN or not); text lower-cased in full
-            kBytes,       // not valid UTF-8; text as it stands
+            AsciiTable,  // ASCII label, form from the table; text as it stands
+            Unicode,     // valid UTF-8 (decoded IDN or not); text lower-cased in full
+            Bytes,       // not valid UTF-8; text as it stands
         };
         // The label's text for telling "exact": compared with a term's lower
-        // case as it is (kUnicode) or with ASCII case folded (the others).
+        // case as it is (Unicode) or with ASCII case folded (the others).
         struct LabelCase
         {
             std::string_view text;
-            LabelPath path = LabelPath::kAsciiTable;
+            LabelPath path = LabelPath::AsciiTable;
+        };
+        // The form of one ASCII byte with its characters' classes; what the
+        // filters read of it (codes, signature, length) is kept apart in
+        // small tables, read for every byte of every label.
+        struct AsciiEntry
+        {
+            std::array<char32_t, AsciiFormTable::kMaxPerByte> chars{};
+            std::array<std::uint32_t, AsciiFormTable::kMaxPerByte> classes{};
+            std::size_t length = 0;
         };
 
         explicit Matcher(WatchList terms);
 
+        // Nullopt in `done` false when the label holds a byte above 0x7F.
+        std::optional<Match> MatchAsciiLabel(std::string_view label, bool& done) const;
+        std::optional<Match> MatchOtherLabel(std::string_view label) const;
+        // A label's codes for the filters, and its characters and classes,
+        // made for an ASCII label only when a candidate needs them.
+        struct LabelView
+        {
+            LabelChars codes;
+            std::u32string_view form;
+            const std::uint32_t* classes = nullptr;
+            std::string_view ascii;  // the ASCII label whose form is still to be made
+            char32_t* formRoom = nullptr;
+            std::uint32_t* classRoom = nullptr;
+        };
+
         std::optional<Match> MatchForm(std::u32string_view form, LabelCase label) const;
-        std::optional<Match> MatchClasses(std::u32string_view form, const std::uint32_t* classes, LabelCase label) const;
+        std::optional<Match> MatchView(LabelView& view, LabelCase label) const;
+        void MakeChars(LabelView& view) const;
+        std::size_t Distance(const LabelView& view, std::size_t term) const;
         bool SameLower(LabelCase label, const WatchedTerm& term) const;
 
-        WatchList terms_;
-        AsciiFormTable ascii_forms_;
-        TermAutomaton automaton_;
+        WatchList m_terms;
+        CharClasses m_classes;
+        std::array<AsciiEntry, 128> m_ascii;
+        std::array<std::uint32_t, 128> m_asciiCodes{};  // up to four codes, first in the low byte
+        std::array<std::uint64_t, 128> m_asciiSignatures{};
+        std::array<std::uint8_t, 128> m_asciiLengths{};
+        PieceFilter m_pieces;
+        ComboFilter m_combos;
         // Per term and character class, the positions of the term's form that
         // hold the class (forms up to 64 characters), for the bit-parallel
         // distance.
-        std::vector<std::uint64_t> term_positions_;
-        std::vector<std::uint32_t> unpieced_terms_;
+        std::vector<std::uint64_t> m_termPositions;
+        std::vector<std::uint64_t> m_termSignatures;  // see SignaturesWithin
         // Terms whose lower case is ASCII but whose form is not that of
         // their lower case: an ASCII label can be their exact match at a
-        // distance above k.
-        std::vector<std::uint32_t> ascii_exact_terms_;
+        // distance above k. By the length of their lower case.
+        std::vector<std::vector<std::uint32_t>> m_asciiExactTerms;
         // Every term by its lower-cased text, for the labels off the ASCII path.
-        std::unordered_map<std::string, std::vector<std::uint32_t>> terms_by_lower_;
+        std::unordered_map<std::string, std::vector<std::uint32_t>> m_termsByLower;
     };
 }

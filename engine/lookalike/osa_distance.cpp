@@ -29,7 +29,7 @@ namespace plexor::lookalike
         return at(n, m);
     }
 
-    OsaPattern::OsaPattern(std::u32string_view pattern) : length_(pattern.size())
+    OsaPattern::OsaPattern(std::u32string_view pattern) : m_length(pattern.size())
     {
         for (std::size_t i = 0; i < pattern.size(); ++i)
         {
@@ -37,20 +37,20 @@ namespace plexor::lookalike
             const std::uint64_t bit = std::uint64_t{1} << i;
             if (c < 128)
             {
-                ascii_[c] |= bit;
+                m_ascii[c] |= bit;
                 continue;
             }
             std::size_t k = 0;
-            while (k < other_count_ && other_chars_[k] != c)
+            while (k < m_otherCount && m_otherChars[k] != c)
                 ++k;
-            if (k == other_count_)
-                other_chars_[other_count_++] = c;
-            other_masks_[k] |= bit;
+            if (k == m_otherCount)
+                m_otherChars[m_otherCount++] = c;
+            m_otherMasks[k] |= bit;
         }
     }
 
     std::size_t OsaPattern::DistanceTo(std::u32string_view text) const
     {
-        return OsaDistanceBits(length_, text, [this](char32_t c) { return Positions(c); });
+        return OsaDistanceBits(m_length, text, [this](char32_t c) { return Positions(c); });
     }
 }

@@ -26,18 +26,18 @@ namespace plexor::lookalike
     // diagonal zero-differences, tr the swaps; the distance is the bottom
     // cell, followed through the horizontal differences of the last row.
     template <typename Text, typename Positions>
-    std::size_t OsaDistanceBits(std::size_t pattern_length, const Text& text, Positions&& positions)
+    std::size_t OsaDistanceBits(std::size_t patternLength, const Text& text, Positions&& positions)
     {
-        const std::uint64_t last = std::uint64_t{1} << (pattern_length - 1);
+        const std::uint64_t last = std::uint64_t{1} << (patternLength - 1);
         std::uint64_t vp = ~std::uint64_t{0};
         std::uint64_t vn = 0;
         std::uint64_t d0 = 0;
-        std::uint64_t pm_before = 0;
-        std::size_t distance = pattern_length;
+        std::uint64_t pmBefore = 0;
+        std::size_t distance = patternLength;
         for (const auto x : text)
         {
             const std::uint64_t pm = positions(x);
-            const std::uint64_t tr = (((~d0) & pm) << 1) & pm_before;
+            const std::uint64_t tr = (((~d0) & pm) << 1) & pmBefore;
             d0 = (((pm & vp) + vp) ^ vp) | pm | vn | tr;
             std::uint64_t hp = vn | ~(d0 | vp);
             const std::uint64_t hn = d0 & vp;
@@ -46,7 +46,7 @@ namespace plexor::lookalike
             hp = (hp << 1) | 1;
             vp = (hn << 1) | ~(d0 | hp);
             vn = hp & d0;
-            pm_before = pm;
+            pmBefore = pm;
         }
         return distance;
     }
@@ -65,17 +65,17 @@ namespace plexor::lookalike
         std::uint64_t Positions(char32_t c) const
         {
             if (c < 128)
-                return ascii_[c];
-            for (std::size_t i = 0; i < other_count_; ++i)
-                if (other_chars_[i] == c)
-                    return other_masks_[i];
+                return m_ascii[c];
+            for (std::size_t i = 0; i < m_otherCount; ++i)
+                if (m_otherChars[i] == c)
+                    return m_otherMasks[i];
             return 0;
         }
 
-        std::size_t length_;
-        std::array<std::uint64_t, 128> ascii_{};
-        std::array<char32_t, kMaxLength> other_chars_{};
-        std::array<std::uint64_t, kMaxLength> other_masks_{};
-        std::size_t other_count_ = 0;
+        std::size_t m_length;
+        std::array<std::uint64_t, 128> m_ascii{};
+        std::array<char32_t, kMaxLength> m_otherChars{};
+        std::array<std::uint64_t, kMaxLength> m_otherMasks{};
+        std::size_t m_otherCount = 0;
     };
 }

@@ -17,20 +17,20 @@ namespace plexor::lookalike
 
     std::optional<Match> ReferenceMatcher::MatchName(std::string_view name) const
     {
-        if (terms_.IsException(name))
+        if (m_terms.IsException(name))
             return std::nullopt;
         const IcuText& icu = IcuText::Get();
         const std::string text = LabelText(icu, FirstLabel(name));
         const Form form = FormOfText(icu, text);
         const std::string lower = LowerText(icu, text);
-        const auto& terms = terms_.terms();
+        const auto& terms = m_terms.Terms();
 
         std::optional<Match> best;
         for (std::size_t i = 0; i < terms.size(); ++i)
         {
             const std::size_t distance = OsaDistance(form, terms[i].form);
             const bool exact = lower == terms[i].lower;
-            if ((distance <= terms[i].max_distance || exact) && Better(distance, i, best))
+            if ((distance <= terms[i].maxDistance || exact) && Better(distance, i, best))
                 best = Match{i, ClassifyDistanceMatch(form, terms[i].form, distance, exact), distance};
         }
         if (best)
@@ -41,7 +41,7 @@ namespace plexor::lookalike
                 continue;
             const std::size_t distance = OsaDistance(form, terms[i].form);
             if (Better(distance, i, best))
-                best = Match{i, MatchKind::kCombo, distance};
+                best = Match{i, MatchKind::Combo, distance};
         }
         return best;
     }

@@ -24,11 +24,11 @@ namespace plexor::lookalike
     class ReferenceMatcher
     {
     public:
-        explicit ReferenceMatcher(const WatchList& terms) : terms_(terms) {}
+        explicit ReferenceMatcher(const WatchList& terms) : m_terms(terms) {}
 
         std::optional<Match> MatchName(std::string_view name) const;
 
     private:
-        const WatchList& terms_;
+        const WatchList& m_terms;
     };
 }

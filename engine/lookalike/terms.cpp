@@ -106,14 +106,14 @@ namespace plexor::lookalike
     TermList ParseTermLines(std::string_view text)
     {
         TermList list;
-        for (std::size_t line_number = 1; !text.empty(); ++line_number)
+        for (std::size_t lineNumber = 1; !text.empty(); ++lineNumber)
         {
             const std::size_t end = text.find('\n');
             const std::string_view term = Trim(text.substr(0, end));
             text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
             if (term.empty() || term.front() == '#')
                 continue;
-            if (!AddTerm(term, "Line " + std::to_string(line_number) + " of the term file", list))
+            if (!AddTerm(term, "Line " + std::to_string(lineNumber) + " of the term file", list))
                 return Failed(std::move(list));
         }
         if (list.terms.empty())

@@ -38,14 +38,14 @@ namespace plexor::lookalike
         }
     }
 
-    std::size_t AutomaticDistance(std::size_t form_length)
+    std::size_t AutomaticDistance(std::size_t formLength)
     {
-        return form_length <= 4 ? 0 : form_length <= 8 ? 1 : 2;
+        return formLength <= 4 ? 0 : formLength <= 8 ? 1 : 2;
     }
 
     std::optional<WatchList> WatchList::Build(const LookalikeSettings& settings, std::string& error)
     {
-        if (settings.max_distance < kAutomaticDistance || settings.max_distance > kMaxSettableDistance)
+        if (settings.maxDistance < kAutomaticDistance || settings.maxDistance > kMaxSettableDistance)
         {
             error = "The look-alike distance must be 0 to " + std::to_string(kMaxSettableDistance) + ".";
             return std::nullopt;
@@ -73,20 +73,20 @@ namespace plexor::lookalike
                 error = "The term \"" + given + "\" has no characters left to compare.";
                 return std::nullopt;
             }
-            term.max_distance = settings.max_distance == kAutomaticDistance
+            term.maxDistance = settings.maxDistance == kAutomaticDistance
                                     ? AutomaticDistance(term.form.size())
-                                    : static_cast<std::size_t>(settings.max_distance);
+                                    : static_cast<std::size_t>(settings.maxDistance);
             term.combo = term.form.size() >= kMinComboLength;
-            list.terms_.push_back(std::move(term));
+            list.m_terms.push_back(std::move(term));
         }
         for (const std::string& entry : settings.exceptions)
         {
             const std::string name = AsciiLower(WithoutFinalDot(entry));
             if (name.empty())
                 continue;
-            (name.find('.') == std::string::npos ? list.exception_labels_ : list.exception_names_).push_back(name);
+            (name.find('.') == std::string::npos ? list.m_exceptionLabels : list.m_exceptionNames).push_back(name);
         }
-        for (auto* sorted : {&list.exception_names_, &list.exception_labels_})
+        for (auto* sorted : {&list.m_exceptionNames, &list.m_exceptionLabels})
             std::sort(sorted->begin(), sorted->end(),
                       [](const std::string& a, const std::string& b) { return LessIgnoringCase(a, b); });
         return list;
@@ -94,6 +94,6 @@ namespace plexor::lookalike
 
     bool WatchList::IsException(std::string_view name) const
     {
-        return Contains(exception_names_, WithoutFinalDot(name)) || Contains(exception_labels_, FirstLabel(name));
+        return Contains(m_exceptionNames, WithoutFinalDot(name)) || Contains(m_exceptionLabels, FirstLabel(name));
     }
 }

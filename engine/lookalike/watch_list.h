@@ -27,7 +27,7 @@ namespace plexor::lookalike
         // Term labels in the order given (see ParseTermList).
         std::vector<std::string> terms;
         // kAutomaticDistance, or 0 to kMaxSettableDistance for all terms.
-        int max_distance = kAutomaticDistance;
+        int maxDistance = kAutomaticDistance;
         // Labels or whole names never reported (see ParseExceptionList).
         std::vector<std::string> exceptions;
     };
@@ -37,12 +37,12 @@ namespace plexor::lookalike
         std::string label;  // as given; an IDN label decoded
         std::string lower;  // LowerText of the label
         Form form;
-        std::size_t max_distance = 0;
+        std::size_t maxDistance = 0;
         bool combo = false;  // form.size() >= kMinComboLength
     };
 
     // 0 for forms of 1 to 4 characters, 1 for 5 to 8, 2 for longer ones.
-    std::size_t AutomaticDistance(std::size_t form_length);
+    std::size_t AutomaticDistance(std::size_t formLength);
 
     class WatchList
     {
@@ -51,7 +51,7 @@ namespace plexor::lookalike
         // empty or the distance setting is out of range.
         static std::optional<WatchList> Build(const LookalikeSettings& settings, std::string& error);
 
-        const std::vector<WatchedTerm>& terms() const { return terms_; }
+        const std::vector<WatchedTerm>& Terms() const { return m_terms; }
 
         // Whether the name (any ASCII case, a final dot or none) is one of
         // the exception names, or its label one of the exception labels.
@@ -60,8 +60,8 @@ namespace plexor::lookalike
     private:
         WatchList() = default;
 
-        std::vector<WatchedTerm> terms_;
-        std::vector<std::string> exception_names_;   // lower-cased, sorted, without a final dot
-        std::vector<std::string> exception_labels_;  // lower-cased, sorted
+        std::vector<WatchedTerm> m_terms;
+        std::vector<std::string> m_exceptionNames;   // lower-cased, sorted, without a final dot
+        std::vector<std::string> m_exceptionLabels;  // lower-cased, sorted
     };
 }

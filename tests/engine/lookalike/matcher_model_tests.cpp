@@ -36,9 +36,9 @@ namespace
     class Generator
     {
     public:
-        explicit Generator(unsigned seed) : random_(seed) {}
+        explicit Generator(unsigned seed) : m_random(seed) {}
 
-        std::size_t Below(std::size_t n) { return random_() % n; }
+        std::size_t Below(std::size_t n) { return m_random() % n; }
         char Pick(const std::string& set) { return set[Below(set.size())]; }
 
         std::string Term()
@@ -128,7 +128,7 @@ namespace
         }
 
     private:
-        std::mt19937 random_;
+        std::mt19937 m_random;
     };
 
     std::vector<std::string> PlantedNames(Generator& g, const std::vector<std::string>& terms)
@@ -167,7 +167,7 @@ namespace
         std::string error;
         const auto fast = Matcher::Create({terms, distance, {"example.com"}}, error);
         ASSERT_TRUE(fast) << error;
-        const ReferenceMatcher plain(fast->watch_list());
+        const ReferenceMatcher plain(fast->Terms());
         std::size_t matched = 0;
         std::map<MatchKind, std::size_t> kinds;
         for (const std::string& name : names)
@@ -186,7 +186,7 @@ namespace
         // The generator must really plant matches of every kind.
         if (distance == kAutomaticDistance)
         {
-            for (int kind = 0; kind <= static_cast<int>(MatchKind::kCombo); ++kind)
+            for (int kind = 0; kind <= static_cast<int>(MatchKind::Combo); ++kind)
             {
                 EXPECT_GT(kinds[static_cast<MatchKind>(kind)], 0u) << KindName(static_cast<MatchKind>(kind));
             }

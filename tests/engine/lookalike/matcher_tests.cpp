@@ -26,7 +26,7 @@ namespace
         Both both;
         both.fast = Matcher::Create({terms, distance, exceptions}, error);
         EXPECT_TRUE(both.fast) << error;
-        both.plain.emplace(both.fast->watch_list());
+        both.plain.emplace(both.fast->Terms());
         return both;
     }
 
@@ -150,6 +150,57 @@ namespace
         EXPECT_EQ(Check(both, std::string(300, 'p') + "paypal"), "combo 0 300");
         EXPECT_EQ(Check(both, "xn--" + std::string(80, 'a')), "-");
         EXPECT_EQ(Check(both, std::string("pay\0pal", 7)), "insertion 0 1");
+    }
+
+    // More distinct characters in the terms than the filters' one-byte
+    // codes tell apart, and edits at both ends of the form, where the first
+    // and last pieces are anchored.
+    TEST(MatchFilters, SharedCodesAndEditsAtTheEndsKeepEveryMatch)
+    {
+        const auto cjk = [](unsigned index) {
+            const char32_t c = 0x4E00 + index;
+            std::string out;
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            return out;
+        };
+        std::vector<std::string> terms;
+        for (unsigned t = 0; t < 60; ++t)
+        {
+            std::string term;
+            for (unsigned i = 0; i < 9; ++i)
+                term += cjk(t * 9 + i);  // 540 distinct characters
+            terms.push_back(term);
+        }
+        terms.push_back("abcdefghijk");
+        const Both both = Make(terms);
+        const std::string last = terms[59];
+        const std::string lastChar = cjk(59 * 9 + 8);
+        const std::string firstChar = cjk(59 * 9);
+        struct Case
+        {
+            std::string name;
+            const char* expected;
+        };
+        const Case cases[] = {
+            {last + ".cn", "exact 59 0"},
+            {cjk(1) + last, "insertion 59 1"},                        // before the first piece
+            {last + cjk(2), "insertion 59 1"},                        // after the last piece
+            {last.substr(3), "omission 59 1"},
+            {cjk(7) + last.substr(3), "replacement 59 1"},
+            {cjk(7) + last.substr(3, 21) + cjk(8), "typo 59 2"},    // both ends changed
+            {last.substr(3, 21) + firstChar + lastChar, "typo 59 2"},
+            {cjk(300) + cjk(301) + last + cjk(302), "combo 59 3"},
+            {"xabcdefghij", "typo 60 2"},
+            {"bacdefghikj", "typo 60 2"},
+            {"abcdefghijkxy", "typo 60 2"},
+            {"xyabcdefghijk", "typo 60 2"},
+            {"zzabcdefghijkzz", "combo 60 4"},
+            {cjk(999) + cjk(998) + cjk(997) + cjk(996) + cjk(995) + cjk(994) + cjk(993) + cjk(992) + cjk(991), "-"},
+        };
+        for (const Case& c : cases)
+            EXPECT_EQ(Check(both, c.name), c.expected) << c.name;
     }
 
     TEST(UnicodeName, DecodesEveryIdnLabelOrGivesNothing)

@@ -39,8 +39,8 @@ namespace
 
     TEST(TermList, RejectsBadTermsNamingThem)
     {
-        const std::string long_term(64, 'a');
-        const std::string longest_unicode = [] {
+        const std::string longTerm(64, 'a');
+        const std::string longestUnicode = [] {
             std::string s;
             for (int i = 0; i < 63; ++i)
                 s += "ü";
@@ -57,10 +57,10 @@ namespace
             {"paypal,bad\xff", "The term \"bad\xff\" is not valid UTF-8 text."},
             {"\xc0\xaf", "The term \"\xc0\xaf\" is not valid UTF-8 text."},          // overlong
             {"\xed\xa0\x80x", "The term \"\xed\xa0\x80x\" is not valid UTF-8 text."},  // surrogate
-            {long_term, "The term \"" + long_term + "\" is longer than 63 characters."},
-            {long_term.substr(1) + ".com", ""},
-            {longest_unicode, ""},  // 63 code points, 126 bytes
-            {longest_unicode + "x", "The term \"" + longest_unicode + "x\" is longer than 63 characters."},
+            {longTerm, "The term \"" + longTerm + "\" is longer than 63 characters."},
+            {longTerm.substr(1) + ".com", ""},
+            {longestUnicode, ""},  // 63 code points, 126 bytes
+            {longestUnicode + "x", "The term \"" + longestUnicode + "x\" is longer than 63 characters."},
             {".com", "The term \".com\" has an empty first label."},
         };
         for (const Case& c : cases)
@@ -156,10 +156,10 @@ namespace
         const auto list = WatchList::Build({{"ebay", "paypa", "rnicrosoft", "micros", "xn--mnchen-3ya"}, kAutomaticDistance, {}}, error);
         ASSERT_TRUE(list) << error;
         std::vector<std::size_t> ks;
-        for (const WatchedTerm& term : list->terms())
-            ks.push_back(term.max_distance);
+        for (const WatchedTerm& term : list->Terms())
+            ks.push_back(term.maxDistance);
         // "micros" has the form "rnicros": 7 characters.
         EXPECT_EQ(ks, (std::vector<std::size_t>{0, 1, 2, 1, 1}));
-        EXPECT_EQ(list->terms()[4].label, "münchen");
+        EXPECT_EQ(list->Terms()[4].label, "münchen");
     }
 }

@@ -1,0 +1,260 @@
+#pragma once
+
+// The cheap tests that let the fast matcher skip nearly every name-term
+// pair before computing a distance. Both work on a label's form given as
+// one byte code per character (CharClasses::Code), so that a piece of up
+// to eight characters is read with one 8-byte load.
+//
+// PieceFilter: a term of form length m and distance k >= 1 is cut into k + 1
+// pieces of at least two characters with one character left out between
+// neighbours. Each edit of an optimal alignment (a swap of two neighbours
+// included) touches at most one piece. Counting the edits piece by piece,
+// some piece j is untouched with exactly j edits before it (the first j
+// where the running count of edits falls below j), so it stands in the
+// label unbroken at a shift s with |s| <= j and |n - m - s| <= k - j, where
+// n is the label's form length. The filter keeps, per term length and
+// length difference, the few (piece, start) places that this leaves, and
+// a hash of every piece; a label probes those places only. Piece 0 is a
+// prefix of the label, piece k a suffix. A term with k = 0 is one piece:
+// the whole label.
+//
+// ComboFilter: the terms whose form has at least kMinComboLength
+// characters, by their first four; a label's four-character windows are
+// looked up in a bitmap small enough for L1, and only a hit reads the terms
+// that begin so.
+//
+// Both are filters: a hit is only a candidate, which the matcher verifies
+// on the characters themselves (codes may collide, hashes too); a miss is
+// proof that the term cannot match.
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "lookalike/watch_list.h"
+
+namespace plexor::lookalike
+{
+    // Every character of a term's form gets a class from 1; all other
+    // characters are class 0. The code of a class is one byte: the class
+    // itself below 255, else 255 (shared, so a filter may say yes wrongly,
+    // never no).
+    class CharClasses
+    {
+    public:
+        std::uint32_t Add(char32_t c);
+
+        std::uint32_t Class(char32_t c) const
+        {
+            if (c < 128)
+                return m_ascii[c];
+            const auto it = m_other.find(c);
+            return it == m_other.end() ? 0 : it->second;
+        }
+
+        static std::uint8_t Code(std::uint32_t characterClass)
+        {
+            return characterClass < 255 ? static_cast<std::uint8_t>(characterClass) : 255;
+        }
+
+        // Classes in use, 0 included: every Class() is below this.
+        std::uint32_t Count() const { return m_count; }
+
+        std::size_t MemoryBytes() const { return sizeof(*this) + m_other.size() * 32; }
+
+    private:
+        std::uint32_t m_ascii[128] = {};
+        std::unordered_map<char32_t, std::uint32_t> m_other;
+        std::uint32_t m_count = 1;
+    };
+
+    // A label's form as the filters read it: the codes of its characters,
+    // followed by at least kCodePadding zero bytes, and its signature.
+    struct LabelChars
+    {
+        static constexpr std::size_t kCodePadding = 8;
+
+        std::size_t length = 0;
+        const std::uint8_t* codes = nullptr;
+        std::uint64_t signature = 0;
+    };
+
+    // The k + 1 pieces of a form of length m: offsets and lengths; empty
+    // when a piece would be shorter than two characters.
+    struct Piece
+    {
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+    std::vector<Piece> CutIntoPieces(std::size_t formLength, std::size_t k);
+
+    // A 64-bit set of a form's characters (bit: class mod 64). An edit
+    // removes at most one character and adds at most one, so a label
+    // within k of a term lacks at most k of the term's bits and has at
+    // most k bits the term lacks.
+    inline std::uint64_t SignatureBit(std::uint32_t characterClass)
+    {
+        return std::uint64_t{1} << (characterClass & 63);
+    }
+
+    inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)
+    {
+        return static_cast<std::size_t>(std::popcount(term & ~label)) <= k &&
+               static_cast<std::size_t>(std::popcount(label & ~term)) <= k;
+    }
+
+    class PieceFilter
+    {
+    public:
+        // terms[i].form must be coded by `classes`.
+        PieceFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes);
+
+        // Calls f(term) for every term that may lie within its k of the
+        // label (a term may come more than once), and for every term too
+        // short to be cut into pieces whose length is within k.
+        template <typename F>
+        void ForEachCandidate(const LabelChars& label, F&& f) const
+        {
+            const std::size_t n = label.length;
+            const std::size_t first = n > m_maxK ? n - m_maxK : 0;
+            const std::size_t last = std::min(n + m_maxK, m_groups.size() - 1);
+            for (std::size_t m = first; m <= last; ++m)
+            {
+                const Group& group = m_groups[m];
+                if (group.probes.empty())
+                    continue;
+                const std::ptrdiff_t d = static_cast<std::ptrdiff_t>(n) - static_cast<std::ptrdiff_t>(m);
+                const auto k = static_cast<std::ptrdiff_t>(group.k);
+                if (d < -k || d > k)
+                    continue;
+                for (const std::uint32_t term : group.unpieced)
+                    f(term);
+                for (const Probe& probe : group.probes[static_cast<std::size_t>(d + k)])
+                {
+                    std::uint64_t bytes = 0;
+                    std::memcpy(&bytes, label.codes + probe.start, sizeof bytes);
+                    const std::uint64_t key = Key(bytes & probe.mask, probe.tagHash);
+                    if (!MayHold(key))
+                        continue;
+                    for (std::size_t slot = SlotOf(key, m_slotMask); m_slots[slot].term != kEmpty; slot = (slot + 1) & m_slotMask)
+                        if (m_slots[slot].key == key)
+                            f(m_slots[slot].term);
+                }
+            }
+        }
+
+        std::size_t MemoryBytes() const;
+
+    private:
+        // One place a label of a given length difference is looked at: a
+        // piece's start in the label and the tag that names the piece and
+        // the term length in the hash.
+        struct Probe
+        {
+            std::uint64_t mask = 0;     // of the piece's first (up to) eight codes
+            std::uint64_t tagHash = 0;  // names the term length and the piece
+            std::uint32_t start = 0;
+        };
+        struct Group
+        {
+            std::size_t k = 0;
+            std::vector<std::uint32_t> unpieced;
+            std::vector<std::vector<Probe>> probes;  // per d + k, d = n - m from -k to k
+        };
+        struct Entry
+        {
+            std::uint64_t key = 0;
+            std::uint32_t term = 0;
+        };
+        static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+        static constexpr unsigned kBitmapBits = 16;  // 8 KiB
+
+        // The hash of a piece's first (up to) eight codes and its tag: one
+        // multiplication, whose top bits pick the bitmap's bit and middle
+        // bits the slot.
+        static std::uint64_t Key(std::uint64_t bytes, std::uint64_t tagHash)
+        {
+            return (bytes ^ tagHash) * 0x9E3779B97F4A7C15ull;
+        }
+        static std::uint64_t MaskOf(std::size_t length)
+        {
+            return length >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+        }
+        static std::uint64_t TagHash(std::size_t termLength, std::size_t piece)
+        {
+            return (std::uint64_t{termLength} << 8 | piece) * 0xC2B2AE3D27D4EB4Full;
+        }
+        static std::size_t SlotOf(std::uint64_t key, std::size_t mask) { return (key >> 24) & mask; }
+
+        bool MayHold(std::uint64_t key) const
+        {
+            const std::uint64_t bit = key >> (64 - kBitmapBits);
+            return (m_bitmap[bit >> 6] >> (bit & 63)) & 1;
+        }
+
+        void AddGroupProbes(Group& group, std::size_t m, const std::vector<Piece>& pieces);
+
+        std::vector<Group> m_groups;  // by term form length
+        std::size_t m_maxK = 0;
+        // Open addressing by the key's low bits, at most half full.
+        std::vector<Entry> m_slots;
+        std::size_t m_slotMask = 0;
+        std::vector<std::uint64_t> m_bitmap;
+    };
+
+    class ComboFilter
+    {
+    public:
+        ComboFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes);
+
+        // Calls f(term, start) for every combo term whose codes occur in the
+        // label's codes at start (never a term longer than the label); the
+        // caller compares the characters.
+        template <typename F>
+        void ForEachCombo(const LabelChars& label, F&& f) const
+        {
+            const std::size_t n = label.length;
+            if (m_entries.empty() || n < kMinComboLength)
+                return;
+            for (std::size_t start = 0; start + kMinComboLength <= n; ++start)
+            {
+                std::uint32_t gram = 0;
+                std::memcpy(&gram, label.codes + start, sizeof gram);
+                const std::uint32_t bit = Slot(gram);
+                if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
+                    continue;
+                for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
+                {
+                    const Entry* entry = &m_entries[e];
+                    if (entry->gram != gram)
+                        continue;
+                    const std::vector<std::uint8_t>& codes = m_codes[entry->term];
+                    if (start + codes.size() <= n && std::memcmp(label.codes + start, codes.data(), codes.size()) == 0)
+                        f(entry->term, start);
+                }
+            }
+        }
+
+        std::size_t MemoryBytes() const;
+
+    private:
+        struct Entry
+        {
+            std::uint32_t gram = 0;
+            std::uint32_t term = 0;
+        };
+        static constexpr unsigned kBitmapBits = 15;  // 4 KiB
+
+        static std::uint32_t Slot(std::uint32_t gram) { return (gram * 0x9E3779B1u) >> (32 - kBitmapBits); }
+
+        std::vector<Entry> m_entries;  // by bitmap word, then term
+        std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries
+        std::vector<std::uint64_t> m_bitmap;
+        std::vector<std::vector<std::uint8_t>> m_codes;  // per term (combo terms only)
+    };
+}

@@ -30,7 +30,10 @@ namespace plexor
         {
             std::vector<std::string> names;
             for (const ZoneFile& zone : set.zones)
-                names.push_back(zone.path.filename().string());
+            {
+                const std::u8string name = zone.path.filename().u8string();
+                names.emplace_back(name.begin(), name.end());
+            }
             return names;
         }
     }
@@ -38,8 +41,15 @@ namespace plexor
     TEST(ZoneSet, FoldersGiveTheirVisibleFilesByNameAndFilesKeepTheirOrder)
     {
         const fs::path folder = Folder("listed");
-        for (const char* name : {"b.zone", "a.zone", "A.zone", ".hidden.zone", "\xC3\xA9.zone", "a.zone.gz"})
-            Touch(folder / name);
+        // Windows folders do not tell A.zone from a.zone; names are UTF-8.
+        for (const char8_t* name : {u8"b.zone", u8"a.zone", u8"A.zone", u8".hidden.zone", u8"\u00e9.zone", u8"a.zone.gz"})
+            if (!fs::exists(folder / name))
+                Touch(folder / name);
+#ifdef _WIN32
+        const std::vector<std::string> expected {"z.zone", "a.zone", "a.zone.gz", "b.zone", "\xC3\xA9.zone", "y.zone"};
+#else
+        const std::vector<std::string> expected {"z.zone", "A.zone", "a.zone", "a.zone.gz", "b.zone", "\xC3\xA9.zone", "y.zone"};
+#endif
         fs::create_directories(folder / "sub");
         Touch(folder / "sub" / "c.zone");
         const fs::path other = Folder("other");
@@ -48,8 +58,7 @@ namespace plexor
 
         const ZoneSet set = BuildZoneSet({z, folder, y}, {"out.txt", {}});
         ASSERT_FALSE(set.error) << set.error->message;
-        EXPECT_EQ(Names(set), (std::vector<std::string> {"z.zone", "A.zone", "a.zone", "a.zone.gz", "b.zone",
-                                                         "\xC3\xA9.zone", "y.zone"}));
+        EXPECT_EQ(Names(set), expected);
         for (const ZoneFile& zone : set.zones)
         {
             EXPECT_EQ(zone.failure, "") << zone.display;
@@ -87,7 +96,9 @@ namespace plexor
         const fs::path hardLink = second / "hard.zone";
         fs::create_hard_link(a, hardLink);
         const fs::path softLink = second / "soft.zone";
-        fs::create_symlink(a, softLink);
+        // Wine has no symbolic links: that case then goes through the hard link alone.
+        std::error_code linkError;
+        fs::create_symlink(a, softLink, linkError);
         const fs::path blocker = Touch(test::TempPath("a-file"));
 
         struct Case
@@ -128,6 +139,8 @@ namespace plexor
         };
         for (const Case& c : cases)
         {
+            if (linkError && c.arguments.front() == softLink)
+                continue;
             const ZoneSet set = BuildZoneSet(c.arguments, c.output);
             ASSERT_TRUE(set.error) << c.name;
             EXPECT_EQ(set.error->kind, c.kind) << c.name;

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#ifndef PLEXOR_UNICODE_TABLES
 #include <unicode/utf8.h>
+#endif
 
 namespace plexor::lookalike
 {
@@ -64,6 +66,35 @@ namespace plexor::lookalike
         }
     }
 
+#ifdef PLEXOR_UNICODE_TABLES
+    // Without ICU: well-formed UTF-8 as Unicode defines it (no overlong
+    // forms, no surrogates, nothing beyond U+10FFFF), what U8_NEXT accepts.
+    bool IsValidUtf8(std::string_view text)
+    {
+        for (std::size_t i = 0; i < text.size();)
+        {
+            const auto b = static_cast<unsigned char>(text[i]);
+            if (b < 0x80)
+            {
+                ++i;
+                continue;
+            }
+            const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+            if (n == 0 || i + n > text.size())
+                return false;
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+            const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+            if (second < low || second > high)
+                return false;
+            for (std::size_t k = 2; k < n; ++k)
+                if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                    return false;
+            i += n;
+        }
+        return true;
+    }
+#else
     bool IsValidUtf8(std::string_view text)
     {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -79,6 +110,7 @@ namespace plexor::lookalike
         }
         return true;
     }
+#endif
 
     std::string_view FirstLabel(std::string_view name)
     {

@@ -8,6 +8,7 @@
 
 #include "layouts.h"
 #include "names.h"
+#include "own_servers.h"
 #include "random.h"
 #include "writers.h"
 
@@ -48,9 +49,10 @@ namespace make_zone
         // parts draw from one generator, so their order is the output's).
         struct AxfrZone
         {
-            AxfrZone(BlockWriter& writer, Random& generator, std::uint64_t lineCount)
+            AxfrZone(BlockWriter& writer, Random& generator, OwnServerShare& ownShare, std::uint64_t lineCount)
                 : out(writer)
                 , random(generator)
+                , own(ownShare)
                 , lines(lineCount)
                 , labels(generator, lineCount / 5)
             {
@@ -71,6 +73,7 @@ namespace make_zone
 
             BlockWriter& out;
             Random& random;
+            OwnServerShare& own;
             std::uint64_t lines;
             const std::vector<std::string> hosters = LowerCaseHosters();
             UniqueLabels labels;
@@ -126,11 +129,11 @@ namespace make_zone
                 labels.Next(label);
                 const std::string owner = MixCase(label + ".nu.", random);
                 const unsigned servers = ServerCount(random);
-                const bool own = random.Below(6) == 0;
+                const bool ownServers = own.Decide(random.Below(6) == 0);
                 const std::string& hoster = hosters[random.Below(static_cast<unsigned>(hosters.size()))];
                 for (unsigned i = 1; i <= servers; ++i)
                 {
-                    const std::string server = "ns" + std::to_string(i) + "." + (own ? label + ".nu." : hoster);
+                    const std::string server = "ns" + std::to_string(i) + "." + (ownServers ? label + ".nu." : hoster);
                     out.Line(DigLine(owner, "86400", "NS", MixCase(server, random)));
                 }
                 const unsigned security = random.Below(6);
@@ -151,7 +154,7 @@ namespace make_zone
                     AppendBase32Hex(data, random, 32);
                     out.Line(DigLine(Upper(hashed) + ".nu.", "3600", "NSEC3", Upper(data) + " NS"));
                 }
-                for (unsigned i = 1; own && i <= servers; ++i)
+                for (unsigned i = 1; ownServers && i <= servers; ++i)
                     out.Line(DigLine("ns" + std::to_string(i) + "." + owner, "86400", "A", Ipv4(random)));
             }
         }
@@ -199,7 +202,7 @@ namespace make_zone
             labels.Next(label);
             const std::string owner = MixCase(label, random);
             const unsigned servers = ServerCount(random);
-            const bool own = random.Below(5) == 0;
+            const bool ownServers = own.Decide(random.Below(5) == 0);
             const std::string& hoster = hosters[random.Below(static_cast<unsigned>(hosters.size()))];
             constexpr std::string_view kTtls[] = {"", "1h30m", "2D", "86400", "1W"};
             const std::string_view ttl = kTtls[random.Below(std::size(kTtls))];
@@ -219,7 +222,7 @@ namespace make_zone
                                           : std::string("\t\t\t");
                 line += fields;
                 line += "NS\t";
-                const std::string server = "ns" + std::to_string(i) + "." + (own ? label : hoster);
+                const std::string server = "ns" + std::to_string(i) + "." + (ownServers ? label : hoster);
                 line += MixCase(server, random);
                 out.Line(line);
                 if (i == 1 && random.Below(8) == 0)
@@ -229,7 +232,7 @@ namespace make_zone
                     out.Line(data);
                 }
             }
-            for (unsigned i = 1; own && i <= servers; ++i)
+            for (unsigned i = 1; ownServers && i <= servers; ++i)
             {
                 const std::string host = "ns" + std::to_string(i) + "." + label;
                 out.Line(host + (host.size() < 16 ? "\t\t" : "\t") + "IN\tA\t" + Ipv4(random));
@@ -266,7 +269,8 @@ namespace make_zone
         return WriteZoneFile(request.output, [&](std::FILE* file) {
             Random random(request.seed);
             BlockWriter writer(file, request.crlf);
-            AxfrZone zone(writer, random, request.lines);
+            OwnServerShare own(request.seed, request.ownServersPercent);
+            AxfrZone zone(writer, random, own, request.lines);
             zone.WriteApex();
             zone.WriteDigDelegations();
             zone.WriteHandFixedPart();

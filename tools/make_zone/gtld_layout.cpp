@@ -6,6 +6,7 @@
 
 #include "layouts.h"
 #include "names.h"
+#include "own_servers.h"
 #include "random.h"
 #include "writers.h"
 
@@ -13,7 +14,7 @@ namespace make_zone
 {
     namespace
     {
-        void WriteGtld(LineWriter& out, Random& random, LabelSource& labels, std::uint64_t lines)
+        void WriteGtld(LineWriter& out, Random& random, LabelSource& labels, OwnServerShare& own, std::uint64_t lines)
         {
             out.Line("; Synthetic .COM-layout zone made by make_zone");
             out.Line("$ORIGIN COM.");
@@ -24,7 +25,7 @@ namespace make_zone
             {
                 const std::string domain = Upper(labels.Next());
                 const unsigned servers = 2 + random.Below(3);
-                const bool ownServers = random.Below(6) == 0;
+                const bool ownServers = own.Decide(random.Below(6) == 0);
                 const std::string hoster(kHosters[random.Below(std::size(kHosters))]);
                 for (unsigned i = 1; i <= servers && out.lines() < lines; ++i)
                 {
@@ -50,7 +51,8 @@ namespace make_zone
             Random random(request.seed);
             LineWriter writer(file, request.crlf);
             LabelSource labels(random, request.unique);
-            WriteGtld(writer, random, labels, request.lines);
+            OwnServerShare own(request.seed, request.ownServersPercent);
+            WriteGtld(writer, random, labels, own, request.lines);
         });
     }
 }

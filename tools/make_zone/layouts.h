@@ -16,6 +16,9 @@ namespace make_zone
         std::uint64_t seed = 1;
         bool crlf = false;
         bool unique = false;
+        // The share of domains on servers of their own, in percent; -1
+        // leaves the layout's own mix (see own_servers.h).
+        int ownServersPercent = -1;
         std::string output;
     };
 
@@ -35,7 +38,8 @@ namespace make_zone
     LAYOUT("gtld", WriteGtldZone)                                                                                     \
     LAYOUT("se", WriteSeZone)                                                                                         \
     LAYOUT("czds", WriteCzdsZone)                                                                                     \
-    LAYOUT("axfr", WriteAxfrZone)
+    LAYOUT("axfr", WriteAxfrZone)                                                                                     \
+    LAYOUT("czds-pull", WriteCzdsPull)
 
 #define MAKE_ZONE_DECLARE_LAYOUT(name, writer) int writer(const ZoneRequest& request);
     MAKE_ZONE_LAYOUTS(MAKE_ZONE_DECLARE_LAYOUT)

@@ -2,8 +2,9 @@
 // arguments on every machine. Used by the benchmarks and to make the sample
 // zones.
 //
-//   make_zone --layout gtld|se|czds|axfr --lines N [--seed S] [--crlf] [--unique] OUTPUT
-//   make_zone --next-day-of ZONE [--seed S] OUTPUT
+//   make_zone --layout gtld|se|czds|axfr|czds-pull --lines N [--seed S] [--crlf] [--unique]
+//             [--own-servers PERCENT] OUTPUT
+//   make_zone --next-day-of ZONE_OR_FOLDER [--seed S] OUTPUT
 //
 // gtld and se are the two line layouts of the old registry files. czds and
 // axfr are standard master files: czds as ICANN's zone files are written (one
@@ -20,8 +21,17 @@
 // czds and axfr forms always name every domain once (up to 67 million
 // domains), whatever --unique says.
 //
+// --own-servers PERCENT puts that share of the domains on name servers of
+// their own (ns1.<domain>, ns2.<domain>, ..., with their glue where the
+// layout writes glue); without it each layout keeps its mix and its bytes
+// (own_servers.h).
+//
+// czds-pull writes a folder OUTPUT like a pull of ICANN's zone data service:
+// 521 gzip-compressed czds-form zones of their own origins, the largest of
+// N lines (czds_pull.cpp).
+//
 // --next-day-of writes the czds zone ZONE as the registry might publish it a
-// day later (next_day.cpp).
+// day later (next_day.cpp); given a czds-pull folder, it writes a folder.
 
 #include <charconv>
 #include <cstdint>
@@ -57,8 +67,9 @@ namespace
             names += layout.name;
         }
         std::fprintf(stderr,
-                     "usage: make_zone --layout %s --lines N [--seed S] [--crlf] [--unique] OUTPUT\n"
-                     "       make_zone --next-day-of ZONE [--seed S] OUTPUT\n",
+                     "usage: make_zone --layout %s --lines N [--seed S] [--crlf] [--unique]\n"
+                     "                 [--own-servers PERCENT] OUTPUT\n"
+                     "       make_zone --next-day-of ZONE_OR_FOLDER [--seed S] OUTPUT\n",
                      names.c_str());
         return 2;
     }
@@ -95,6 +106,13 @@ namespace
             {
                 if (!number(request.seed))
                     return false;
+            }
+            else if (arg == "--own-servers")
+            {
+                std::uint64_t percent = 0;
+                if (!number(percent) || percent > 100)
+                    return false;
+                request.ownServersPercent = static_cast<int>(percent);
             }
             else if (arg == "--crlf")
                 request.crlf = true;

@@ -6,6 +6,7 @@
 
 #include "layouts.h"
 #include "names.h"
+#include "own_servers.h"
 #include "random.h"
 #include "writers.h"
 
@@ -13,7 +14,7 @@ namespace make_zone
 {
     namespace
     {
-        void WriteSe(LineWriter& out, Random& random, LabelSource& labels, std::uint64_t lines)
+        void WriteSe(LineWriter& out, Random& random, LabelSource& labels, OwnServerShare& own, std::uint64_t lines)
         {
             const auto record = [&](const std::string& name, const std::string& detail) {
                 out.Line("- Name=" + name);
@@ -27,7 +28,7 @@ namespace make_zone
             {
                 const std::string domain = labels.Next() + ".se";
                 const unsigned servers = 2 + random.Below(2);
-                const bool ownServers = random.Below(6) == 0;
+                const bool ownServers = own.Decide(random.Below(6) == 0);
                 const std::string hoster = Lower(std::string(kHosters[random.Below(std::size(kHosters))]));
                 for (unsigned i = 1; i <= servers && out.lines() + 3 <= lines; ++i)
                 {
@@ -51,7 +52,8 @@ namespace make_zone
             Random random(request.seed);
             LineWriter writer(file, request.crlf);
             LabelSource labels(random, request.unique);
-            WriteSe(writer, random, labels, request.lines);
+            OwnServerShare own(request.seed, request.ownServersPercent);
+            WriteSe(writer, random, labels, own, request.lines);
         });
     }
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace make_zone
@@ -48,7 +49,13 @@ namespace make_zone
     {
     public:
         BlockWriter(std::FILE* file, bool crlf)
-            : m_file(file)
+            : BlockWriter([file](std::string_view block) { std::fwrite(block.data(), 1, block.size(), file); }, crlf)
+        {
+        }
+
+        // Blocks go to `sink` (a compressor, for one).
+        BlockWriter(std::function<void(std::string_view)> sink, bool crlf)
+            : m_sink(std::move(sink))
             , m_eol(crlf ? "\r\n" : "\n")
             , m_buffer(kSize)
         {
@@ -61,7 +68,7 @@ namespace make_zone
                 Flush();
                 if (text.size() > kSize)
                 {
-                    std::fwrite(text.data(), 1, text.size(), m_file);
+                    m_sink(text);
                     return;
                 }
             }
@@ -90,7 +97,7 @@ namespace make_zone
 
         void Flush()
         {
-            std::fwrite(m_buffer.data(), 1, m_used, m_file);
+            m_sink(std::string_view(m_buffer.data(), m_used));
             m_used = 0;
         }
 
@@ -98,7 +105,7 @@ namespace make_zone
 
     private:
         static constexpr std::size_t kSize = std::size_t(1) << 20;
-        std::FILE* m_file;
+        std::function<void(std::string_view)> m_sink;
         std::string_view m_eol;
         std::vector<char> m_buffer;
         std::size_t m_used = 0;

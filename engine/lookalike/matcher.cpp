@@ -137,7 +137,7 @@ namespace plexor::lookalike
         return bytes;
     }
 
-    bool Matcher::SameLower(LabelCase label, const WatchedTerm& term) const
+    bool Matcher::SameLower(const LabelCase& label, const WatchedTerm& term) const
     {
         return label.path == LabelPath::Unicode ? label.text == term.lower : AsciiCaseEqual(label.text, term.lower);
     }
@@ -162,11 +162,14 @@ namespace plexor::lookalike
     {
         constexpr std::size_t kMost = kMaxStackLabel * AsciiFormTable::kMaxPerByte;
         constexpr std::size_t kRoom = kMost + AsciiFormTable::kMaxPerByte;
-        std::array<std::uint8_t, kRoom + LabelChars::kCodePadding> codes;
+        // Whole, aligned 8-byte words only: the filters read the codes
+        // right away with loads of four and eight bytes, which a store
+        // can hand on directly only when it holds all of the load.
+        alignas(8) std::array<std::uint8_t, kRoom + 2 * LabelChars::kCodePadding> codes;
         std::size_t length = 0;
         std::uint64_t signature = 0;
-        // The four codes of a byte are stored with one 4-byte copy, first
-        // code in the low byte.
+        std::uint64_t word = 0;
+        std::size_t wordBits = 0;
         static_assert(std::endian::native == std::endian::little);
         unsigned high = 0;
         for (const char c : label)
@@ -175,13 +178,28 @@ namespace plexor::lookalike
             high |= b;
             const unsigned index = b & 0x7F;
             signature |= m_asciiSignatures[index];
-            std::memcpy(codes.data() + length, &m_asciiCodes[index], sizeof(std::uint32_t));
-            length += m_asciiLengths[index];
+            // Up to four codes, first in the low byte, the rest zero.
+            const std::uint64_t byteCodes = m_asciiCodes[index];
+            const std::size_t bits = 8 * std::size_t{m_asciiLengths[index]};
+            word |= byteCodes << wordBits;
+            if (wordBits + bits >= 64)
+            {
+                std::memcpy(codes.data() + length, &word, sizeof word);
+                word = wordBits == 0 ? 0 : byteCodes >> (64 - wordBits);
+                wordBits = wordBits + bits - 64;
+                length += 8;
+            }
+            else
+                wordBits += bits;
         }
+        // length counts the codes in whole words so far.
         done = high < 0x80;
         if (!done)
             return std::nullopt;
-        std::memset(codes.data() + length, 0, LabelChars::kCodePadding);
+        std::memcpy(codes.data() + length, &word, sizeof word);
+        const std::uint64_t zero = 0;
+        std::memcpy(codes.data() + length + 8, &zero, sizeof zero);
+        length += wordBits / 8;
         std::array<char32_t, kRoom> form;
         std::array<std::uint32_t, kRoom> classes;
         LabelView view{{length, codes.data(), signature}, {}, nullptr, label, form.data(), classes.data()};
@@ -213,7 +231,7 @@ namespace plexor::lookalike
         return MatchForm(FormOfText(icu, text), {lower, valid ? LabelPath::Unicode : LabelPath::Bytes});
     }
 
-    std::optional<Match> Matcher::MatchForm(std::u32string_view form, LabelCase label) const
+    std::optional<Match> Matcher::MatchForm(std::u32string_view form, const LabelCase& label) const
     {
         std::vector<std::uint32_t> classes(form.size());
         std::vector<std::uint8_t> codes(form.size() + LabelChars::kCodePadding, 0);
@@ -238,7 +256,7 @@ namespace plexor::lookalike
         return OsaDistanceBits(form.size(), text, [positions](std::uint32_t c) { return positions[c]; });
     }
 
-    std::optional<Match> Matcher::MatchView(LabelView& view, LabelCase label) const
+    std::optional<Match> Matcher::MatchView(LabelView& view, const LabelCase& label) const
     {
         const auto& terms = m_terms.Terms();
         const std::size_t n = view.codes.length;

@@ -95,11 +95,11 @@ namespace plexor::lookalike
             std::uint32_t* classRoom = nullptr;
         };
 
-        std::optional<Match> MatchForm(std::u32string_view form, LabelCase label) const;
-        std::optional<Match> MatchView(LabelView& view, LabelCase label) const;
+        std::optional<Match> MatchForm(std::u32string_view form, const LabelCase& label) const;
+        std::optional<Match> MatchView(LabelView& view, const LabelCase& label) const;
         void MakeChars(LabelView& view) const;
         std::size_t Distance(const LabelView& view, std::size_t term) const;
-        bool SameLower(LabelCase label, const WatchedTerm& term) const;
+        bool SameLower(const LabelCase& label, const WatchedTerm& term) const;
 
         WatchList m_terms;
         CharClasses m_classes;

@@ -50,49 +50,106 @@ namespace plexor::lookalike
     PieceFilter::PieceFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes)
         : m_bitmap((std::size_t{1} << kBitmapBits) / 64, 0)
     {
-        std::vector<Entry> entries;
         std::size_t longest = 0;
+        std::size_t maxK = 0;
         for (const WatchedTerm& term : terms)
+        {
             longest = std::max(longest, term.form.size());
-        m_groups.resize(longest + 1);
+            maxK = std::max(maxK, term.maxDistance);
+        }
+        m_byLength.resize(longest + maxK + 1);
+        // k is a function of the form length (automatic) or the same for
+        // all terms, so the terms of one length share their cut points and
+        // their places.
+        std::vector<bool> laidOut(longest + 1, false);
+        std::vector<Entry> entries;
         for (std::uint32_t i = 0; i < terms.size(); ++i)
         {
             const WatchedTerm& term = terms[i];
             const std::size_t m = term.form.size();
-            // k is a function of the form length (automatic) or the same
-            // for all terms, so one group has one k.
-            Group& group = m_groups[m];
-            const std::vector<Piece> pieces = term.maxDistance == 0
-                                                  ? std::vector<Piece>{{0, static_cast<std::uint32_t>(m)}}
-                                                  : CutIntoPieces(m, term.maxDistance);
-            if (group.probes.empty())
+            const std::size_t k = term.maxDistance;
+            const std::vector<Piece> pieces =
+                k == 0 ? std::vector<Piece>{{0, static_cast<std::uint32_t>(m)}} : CutIntoPieces(m, k);
+            if (!laidOut[m])
             {
-                group.k = term.maxDistance;
-                m_maxK = std::max(m_maxK, group.k);
-                AddGroupProbes(group, m, pieces);
+                laidOut[m] = true;
+                AddProbes(m, k, pieces);
             }
+            const std::size_t lowest = m > k ? m - k : 0;
             if (pieces.empty())
             {
-                group.unpieced.push_back(i);
+                for (std::size_t n = lowest; n <= m + k; ++n)
+                    m_byLength[n].unpieced.push_back(i);
                 continue;
             }
             const std::vector<std::uint8_t> codes = CodesOf(term.form, classes);
-            for (std::size_t j = 0; j < pieces.size(); ++j)
-            {
+            const auto add = [&](std::size_t j, Anchor anchor, std::size_t place) {
                 std::uint64_t bytes = 0;
                 std::memcpy(&bytes, codes.data() + pieces[j].offset, sizeof bytes);
-                entries.push_back({Key(bytes & MaskOf(pieces[j].length), TagHash(m, j)), i});
+                const std::uint64_t key = Key(bytes & MaskOf(pieces[j].length), TagHash(anchor, pieces[j].length, place));
+                entries.push_back({key, i, static_cast<std::uint16_t>(lowest), static_cast<std::uint16_t>(m + k)});
+            };
+            for (std::size_t j = 0; j < pieces.size(); ++j)
+            {
+                if (j == 0)
+                    add(j, Anchor::FromStart, 0);
+                else if (j == k)
+                    add(j, Anchor::Suffix, 0);
+                else
+                    for (std::size_t s = 0; s <= 2 * j; ++s)
+                        if (pieces[j].offset + s >= j)
+                            add(j, Anchor::FromStart, pieces[j].offset + s - j);
             }
         }
+        AddEntries(std::move(entries));
+    }
+
+    // For a label of length n = m + d, piece j can stand untouched at shift
+    // s with |s| <= j and |d - s| <= k - j. Piece 0 stands at the start
+    // (s = 0), piece k is the suffix (s = d); a middle piece is named by its
+    // start. Places already probed for the label length by another term
+    // length are probed once.
+    void PieceFilter::AddProbes(std::size_t m, std::size_t k, const std::vector<Piece>& pieces)
+    {
+        const auto kk = static_cast<std::ptrdiff_t>(k);
+        for (std::ptrdiff_t d = -kk; d <= kk; ++d)
+        {
+            const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(m) + d;
+            if (n < 0)
+                continue;
+            std::vector<Probe>& probes = m_byLength[static_cast<std::size_t>(n)].probes;
+            for (std::size_t j = 0; j < pieces.size(); ++j)
+            {
+                const auto jj = static_cast<std::ptrdiff_t>(j);
+                const auto length = static_cast<std::ptrdiff_t>(pieces[j].length);
+                for (std::ptrdiff_t s = std::max(-jj, d - (kk - jj)); s <= std::min(jj, d + (kk - jj)); ++s)
+                {
+                    const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(pieces[j].offset) + s;
+                    if (start < 0 || start + length > n)
+                        continue;
+                    const std::uint64_t tagHash =
+                        j == 0   ? TagHash(Anchor::FromStart, pieces[j].length, 0)
+                        : j == k ? TagHash(Anchor::Suffix, pieces[j].length, 0)
+                                 : TagHash(Anchor::FromStart, pieces[j].length, static_cast<std::size_t>(start));
+                    const bool known = std::any_of(probes.begin(), probes.end(),
+                                                   [&](const Probe& probe) { return probe.tagHash == tagHash; });
+                    if (!known)
+                        probes.push_back({MaskOf(pieces[j].length), tagHash, static_cast<std::uint32_t>(start)});
+                }
+            }
+        }
+    }
+
+    void PieceFilter::AddEntries(std::vector<Entry> entries)
+    {
+        const auto sameTermAndKey = [](const Entry& a, const Entry& b) { return a.key == b.key && a.term == b.term; };
         std::sort(entries.begin(), entries.end(),
                   [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.term < b.term; });
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const Entry& a, const Entry& b) { return a.key == b.key && a.term == b.term; }),
-                      entries.end());
+        entries.erase(std::unique(entries.begin(), entries.end(), sameTermAndKey), entries.end());
         std::size_t slots = 16;
         while (slots < 2 * entries.size())
             slots *= 2;
-        m_slots.assign(slots, Entry{0, kEmpty});
+        m_slots.assign(slots, Entry{0, kEmpty, 0, 0});
         m_slotMask = slots - 1;
         for (const Entry& entry : entries)
         {
@@ -105,39 +162,11 @@ namespace plexor::lookalike
         }
     }
 
-    // For a label of length n = m + d, piece j can stand untouched at shift
-    // s with |s| <= j and |d - s| <= k - j.
-    void PieceFilter::AddGroupProbes(Group& group, std::size_t m, const std::vector<Piece>& pieces)
-    {
-        const auto k = static_cast<std::ptrdiff_t>(group.k);
-        group.probes.assign(static_cast<std::size_t>(2 * k + 1), {});
-        if (pieces.empty())
-            return;
-        for (std::ptrdiff_t d = -k; d <= k; ++d)
-            for (std::size_t j = 0; j < pieces.size(); ++j)
-            {
-                const auto jj = static_cast<std::ptrdiff_t>(j);
-                for (std::ptrdiff_t s = std::max(-jj, d - (k - jj)); s <= std::min(jj, d + (k - jj)); ++s)
-                {
-                    const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(pieces[j].offset) + s;
-                    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(m) + d;
-                    if (start < 0 || start + static_cast<std::ptrdiff_t>(pieces[j].length) > n)
-                        continue;
-                    group.probes[static_cast<std::size_t>(d + k)].push_back(
-                        {MaskOf(pieces[j].length), TagHash(m, j), static_cast<std::uint32_t>(start)});
-                }
-            }
-    }
-
     std::size_t PieceFilter::MemoryBytes() const
     {
         std::size_t bytes = sizeof(*this) + m_slots.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t);
-        for (const Group& group : m_groups)
-        {
-            bytes += sizeof(group) + group.unpieced.size() * sizeof(std::uint32_t);
-            for (const auto& probes : group.probes)
-                bytes += sizeof(probes) + probes.size() * sizeof(Probe);
-        }
+        for (const LabelLength& places : m_byLength)
+            bytes += sizeof(places) + places.unpieced.size() * sizeof(std::uint32_t) + places.probes.size() * sizeof(Probe);
         return bytes;
     }
 

@@ -102,10 +102,18 @@ namespace plexor::lookalike
         return std::uint64_t{1} << (characterClass & 63);
     }
 
+    // At most k bits set in x: k times clearing the lowest set bit leaves
+    // nothing (no popcount instruction is assumed of the target).
+    inline bool AtMostBits(std::uint64_t x, std::size_t k)
+    {
+        for (; k > 0 && x != 0; --k)
+            x &= x - 1;
+        return x == 0;
+    }
+
     inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)
     {
-        return static_cast<std::size_t>(std::popcount(term & ~label)) <= k &&
-               static_cast<std::size_t>(std::popcount(label & ~term)) <= k;
+        return AtMostBits(term & ~label, k) && AtMostBits(label & ~term, k);
     }
 
     class PieceFilter
@@ -116,34 +124,29 @@ namespace plexor::lookalike
 
         // Calls f(term) for every term that may lie within its k of the
         // label (a term may come more than once), and for every term too
-        // short to be cut into pieces whose length is within k.
+        // short to be cut into pieces whose length is within k. Every term
+        // given has a form length within its k of the label's.
         template <typename F>
         void ForEachCandidate(const LabelChars& label, F&& f) const
         {
             const std::size_t n = label.length;
-            const std::size_t first = n > m_maxK ? n - m_maxK : 0;
-            const std::size_t last = std::min(n + m_maxK, m_groups.size() - 1);
-            for (std::size_t m = first; m <= last; ++m)
+            if (n >= m_byLength.size())
+                return;
+            const LabelLength& places = m_byLength[n];
+            for (const std::uint32_t term : places.unpieced)
+                f(term);
+            for (const Probe& probe : places.probes)
             {
-                const Group& group = m_groups[m];
-                if (group.probes.empty())
+                std::uint64_t bytes = 0;
+                std::memcpy(&bytes, label.codes + probe.start, sizeof bytes);
+                const std::uint64_t key = Key(bytes & probe.mask, probe.tagHash);
+                if (!MayHold(key))
                     continue;
-                const std::ptrdiff_t d = static_cast<std::ptrdiff_t>(n) - static_cast<std::ptrdiff_t>(m);
-                const auto k = static_cast<std::ptrdiff_t>(group.k);
-                if (d < -k || d > k)
-                    continue;
-                for (const std::uint32_t term : group.unpieced)
-                    f(term);
-                for (const Probe& probe : group.probes[static_cast<std::size_t>(d + k)])
+                for (std::size_t slot = SlotOf(key, m_slotMask); m_slots[slot].term != kEmpty; slot = (slot + 1) & m_slotMask)
                 {
-                    std::uint64_t bytes = 0;
-                    std::memcpy(&bytes, label.codes + probe.start, sizeof bytes);
-                    const std::uint64_t key = Key(bytes & probe.mask, probe.tagHash);
-                    if (!MayHold(key))
-                        continue;
-                    for (std::size_t slot = SlotOf(key, m_slotMask); m_slots[slot].term != kEmpty; slot = (slot + 1) & m_slotMask)
-                        if (m_slots[slot].key == key)
-                            f(m_slots[slot].term);
+                    const Entry& entry = m_slots[slot];
+                    if (entry.key == key && entry.lowestLength <= n && n <= entry.highestLength)
+                        f(entry.term);
                 }
             }
         }
@@ -151,25 +154,36 @@ namespace plexor::lookalike
         std::size_t MemoryBytes() const;
 
     private:
-        // One place a label of a given length difference is looked at: a
-        // piece's start in the label and the tag that names the piece and
-        // the term length in the hash.
+        // Where a piece is looked for: at a place from the label's start,
+        // or as the label's suffix.
+        enum class Anchor : std::uint64_t
+        {
+            FromStart = 0,
+            Suffix = 1,
+        };
+        // One place a label of a given length is looked at: the start of
+        // the (up to) eight codes read and the tag that names the anchor,
+        // the piece length and the place in the hash. Groups of terms whose
+        // pieces share a place share the probe.
         struct Probe
         {
             std::uint64_t mask = 0;     // of the piece's first (up to) eight codes
-            std::uint64_t tagHash = 0;  // names the term length and the piece
+            std::uint64_t tagHash = 0;  // names the anchor, the piece length and the place
             std::uint32_t start = 0;
         };
-        struct Group
+        struct LabelLength
         {
-            std::size_t k = 0;
-            std::vector<std::uint32_t> unpieced;
-            std::vector<std::vector<Probe>> probes;  // per d + k, d = n - m from -k to k
+            std::vector<std::uint32_t> unpieced;  // terms without pieces within their k of this length
+            std::vector<Probe> probes;
         };
+        // A piece of a term at one place, with the label lengths the term
+        // allows (form length -/+ k).
         struct Entry
         {
             std::uint64_t key = 0;
             std::uint32_t term = 0;
+            std::uint16_t lowestLength = 0;
+            std::uint16_t highestLength = 0;
         };
         static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
         static constexpr unsigned kBitmapBits = 16;  // 8 KiB
@@ -185,9 +199,10 @@ namespace plexor::lookalike
         {
             return length >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
         }
-        static std::uint64_t TagHash(std::size_t termLength, std::size_t piece)
+        static std::uint64_t TagHash(Anchor anchor, std::size_t pieceLength, std::size_t place)
         {
-            return (std::uint64_t{termLength} << 8 | piece) * 0xC2B2AE3D27D4EB4Full;
+            return (static_cast<std::uint64_t>(anchor) << 32 | std::uint64_t{pieceLength} << 16 | place) *
+                   0xC2B2AE3D27D4EB4Full;
         }
         static std::size_t SlotOf(std::uint64_t key, std::size_t mask) { return (key >> 24) & mask; }
 
@@ -197,11 +212,13 @@ namespace plexor::lookalike
             return (m_bitmap[bit >> 6] >> (bit & 63)) & 1;
         }
 
-        void AddGroupProbes(Group& group, std::size_t m, const std::vector<Piece>& pieces);
+        // The places a label of each length m - k to m + k is probed at
+        // for terms of form length m.
+        void AddProbes(std::size_t m, std::size_t k, const std::vector<Piece>& pieces);
+        void AddEntries(std::vector<Entry> entries);
 
-        std::vector<Group> m_groups;  // by term form length
-        std::size_t m_maxK = 0;
-        // Open addressing by the key's low bits, at most half full.
+        std::vector<LabelLength> m_byLength;  // by label form length
+        // Open addressing by the key's middle bits, at most half full.
         std::vector<Entry> m_slots;
         std::size_t m_slotMask = 0;
         std::vector<std::uint64_t> m_bitmap;

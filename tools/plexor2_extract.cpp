@@ -22,6 +22,7 @@
 #endif
 
 #include "cli/command_line.h"
+#include "cli/lookalike_options.h"
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
@@ -84,7 +85,12 @@ static int Run(const std::vector<std::string>& argumentTexts)
     case plexor::ParsedCommandLine::Action::Run:
         break;
     }
-    const plexor::ExtractCommand& command = parsed.command;
+    plexor::ExtractCommand command = parsed.command;
+    // Bad terms are a usage error, found before any file is opened.
+    plexor::LookalikeSetup lookalike = plexor::MakeLookalikeMatcher(command.lookalike);
+    if (!lookalike.error.empty())
+        return UsageError(lookalike.error);
+    command.filters.lookalike = std::move(lookalike.matcher);
     // Zone text typed by hand is never what is meant.
     if (command.ZoneIsStandardInput() && IsTerminal(stdin))
         return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
@@ -103,6 +109,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     options.zoneFromStandardInput = command.ZoneIsStandardInput();
     options.outputToStandardOutput = command.OutputIsStandardOutput();
     options.lineEnd = command.lineEnd;
+    options.form = command.form;
     options.changes = command.changes;
     options.olderZonePath = plexor::PathFromArgument(command.olderZone);
     options.comparisonBody = &plexor::CompareZones;

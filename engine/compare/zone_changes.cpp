@@ -10,6 +10,7 @@
 #include "extraction/extractors.h"
 #include "output/output_writer.h"
 #include "extraction/run_messages.h"
+#include "run/entry_writer.h"
 
 namespace plexor
 {
@@ -40,12 +41,6 @@ namespace plexor
             FingerprintKey m_key;
             std::vector<NameFingerprint> m_fingerprints;
         };
-
-        // The entry with its line end.
-        std::string_view EntryLine(const Batch& batch, std::size_t i)
-        {
-            return {batch.Bytes() + batch.Offset(i), batch.Offset(i + 1) - batch.Offset(i)};
-        }
 
         std::optional<std::string> ReadFailure(const ZoneLineReader& file, const ZoneReadEnd& end)
         {
@@ -81,6 +76,8 @@ namespace plexor
         const std::string originSuffix = GtldOriginSuffix();
 
         BatchFingerprints fingerprints(serversAppended);
+        EntryWriter entries(outputFile, reading.form, serversAppended, g_extractionSettings.lookalike.get());
+        entries.Start();
         FingerprintList listed;
         FingerprintSet written;
         std::uint64_t namesWritten = 0;
@@ -124,7 +121,7 @@ namespace plexor
                 {
                     if (!found[i] && written.Insert(batchFingerprints[i]))
                     {
-                        outputFile.Write(EntryLine(batch, i));
+                        entries.WriteEntry(batch, i);
                         ++namesWritten;
                     }
                 }

@@ -8,9 +8,15 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace plexor::lookalike
+{
+    class Matcher;
+}
 
 namespace plexor
 {
@@ -65,6 +71,11 @@ namespace plexor
         // shares one of its bytes.
         std::array<bool, 256> excludedBytes {};
         std::vector<std::string> excludedSequences;
+
+        // The watched terms of a look-alike run: only names that resemble
+        // one pass the name filter. Null without terms. PrepareRun sets it
+        // for every run.
+        std::shared_ptr<const lookalike::Matcher> lookalike;
     };
 
     struct RunState

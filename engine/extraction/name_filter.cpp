@@ -2,6 +2,10 @@
 
 #include "extraction/extraction_state.h"
 
+#ifdef PLEXOR_HAVE_LOOKALIKE
+#include "lookalike/matcher.h"
+#endif
+
 namespace plexor
 {
     bool detail::PassesWordAndCharacterTests(std::string_view name)
@@ -36,6 +40,12 @@ namespace plexor
                     return false;
             }
         }
+
+        // Last, as the dearest test: the name resembles a watched term.
+#ifdef PLEXOR_HAVE_LOOKALIKE
+        if (settings.lookalike != nullptr && !settings.lookalike->MatchName(name))
+            return false;
+#endif
         return true;
     }
 }

@@ -9,7 +9,8 @@ namespace plexor
 {
     namespace detail
     {
-        // The include-word and excluded-character tests.
+        // The include-word and excluded-character tests, then the look-alike
+        // test of a run with watched terms.
         bool PassesWordAndCharacterTests(std::string_view name);
 
         // Length in bytes against both inclusive bounds, as signed numbers.
@@ -20,18 +21,20 @@ namespace plexor
             return length <= settings.maxChars && length >= settings.minChars;
         }
 
-        // Whether there are include words or excluded characters to test.
+        // Whether there are include words, excluded characters or watched
+        // terms to test.
         inline bool HasWordOrCharacterTests()
         {
             const ExtractionSettings& settings = g_extractionSettings;
-            return !settings.includeWords.empty() || !settings.excludedChars.empty();
+            return !settings.includeWords.empty() || !settings.excludedChars.empty() || settings.lookalike != nullptr;
         }
     }
 
-    // True when the name passes the length bounds, the include words and the
-    // excluded characters of the current ExtractionSettings, tested in that
-    // order. Reads the settings only. Inline for the length test, which is
-    // all there is without words and excluded characters.
+    // True when the name passes the length bounds, the include words, the
+    // excluded characters and the watched terms of the current
+    // ExtractionSettings, tested in that order. Reads the settings only.
+    // Inline for the length test, which is all there is without words,
+    // excluded characters and terms.
     inline bool PassesNameFilter(std::string_view name)
     {
         if (!detail::PassesNameLength(name.size()))

@@ -9,27 +9,18 @@
 #include "output/output_writer.h"
 #include "extraction/run_messages.h"
 #include "input/zone_line_reader.h"
+#include "run/entry_writer.h"
 
 namespace plexor
 {
-    namespace
-    {
-        // Writes the first `count` entries of the batch, each followed by its
-        // line end, and flushes once if anything was written.
-        bool WriteEntries(OutputWriter& output, const Batch& batch, std::size_t count)
-        {
-            if (count > 0)
-                output.WriteAndFlush(batch.Lines(count));
-            return !output.Failed();
-        }
-    }
-
     std::optional<std::string> ExtractZone(RunContext& context, const ZoneReading& reading)
     {
         ZoneLineReader& zoneFile = context.ZoneFile();
         OutputWriter& outputFile = context.OutputFile();
+        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), g_extractionSettings.lookalike.get());
+        entries.Start();
         const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
-            return WriteEntries(outputFile, batch, count);
+            return entries.WriteBatch(batch, count);
         });
         // Past the line limit the zone file is only looked at: a failure
         // there does not fail a run that needed none of those bytes.
@@ -43,6 +34,11 @@ namespace plexor
                                        SystemReason(end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory)
                                                                     : zoneFile.Error()));
         return std::nullopt;
+    }
+
+    bool ServersAppended(ExtractMode mode)
+    {
+        return static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
     }
 
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
@@ -64,7 +60,7 @@ namespace plexor
         // In append mode a domain's entry can still grow while the next
         // batch is read, so the last entry of every batch is held back and
         // handed to the next extractor call as the batch's first entry.
-        const bool holdBack = static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
+        const bool holdBack = ServersAppended(mode);
         ZoneReadEnd end;
         try
         {
@@ -132,6 +128,7 @@ namespace plexor
         reading.mode = context->RunMode();
         reading.zoneType = context->RunZoneType();
         reading.lineEnd = context->OutputLineEnd();
+        reading.form = context->RunOutputForm();
         reading.lineLimit = g_extractionSettings.lineLimit;
         const std::optional<std::string> failure = body(*context, reading);
         if (failure)

@@ -16,6 +16,7 @@
 #include "extraction/extraction_state.h"
 #include "extraction/extractor_support.h"
 #include "extraction/extractors.h"
+#include "output/entry_rows.h"
 
 namespace plexor
 {
@@ -37,6 +38,9 @@ namespace plexor
         virtual std::int32_t RunZoneType() const = 0;
         // What ends every output line; the dialog always writes CR LF.
         virtual LineEnd OutputLineEnd() const { return LineEnd::CrLf; }
+        // The form of the output: the plain list unless the run asks for a
+        // table.
+        virtual OutputForm RunOutputForm() const { return OutputForm::List; }
         // Both open; the worker closes them at the end of the run.
         virtual ZoneLineReader& ZoneFile() = 0;
         virtual OutputWriter& OutputFile() = 0;
@@ -76,6 +80,10 @@ namespace plexor
     // layout.
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType);
 
+    // Whether a run's entries carry their name servers ("NAME: S1,S2"):
+    // domain runs in append mode.
+    bool ServersAppended(ExtractMode mode);
+
     // How reading one zone file through a run's extractor ended.
     struct ZoneReadEnd
     {
@@ -97,6 +105,7 @@ namespace plexor
         ExtractMode mode = ExtractMode::Domains;
         std::int32_t zoneType = 0;
         LineEnd lineEnd = LineEnd::CrLf;
+        OutputForm form = OutputForm::List;
         // 0: none.
         std::uint64_t lineLimit = 0;
     };

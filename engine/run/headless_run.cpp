@@ -157,6 +157,7 @@ namespace plexor
         HeadlessRunResult result;
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
         context.changes = options.changes;
+        context.form = options.form;
         const bool zoneOpen =
             options.zoneFromStandardInput ? context.zoneFile.OpenStandardInput() : context.zoneFile.Open(zonePath);
         if (!zoneOpen)

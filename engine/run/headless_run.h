@@ -33,6 +33,7 @@ namespace plexor
         ExtractMode RunMode() const override { return m_mode; }
         std::int32_t RunZoneType() const override { return m_zoneType; }
         LineEnd OutputLineEnd() const override { return m_lineEnd; }
+        OutputForm RunOutputForm() const override { return form; }
         ZoneLineReader& ZoneFile() override { return zoneFile; }
         OutputWriter& OutputFile() override { return outputFile; }
         ZoneChanges RunChanges() const override { return changes; }
@@ -60,6 +61,8 @@ namespace plexor
         // the caller.
         ZoneChanges changes = ZoneChanges::None;
         ZoneLineReader olderZoneFile;
+        // The output's form, set before the worker starts.
+        OutputForm form = OutputForm::List;
 
     private:
         ExtractMode m_mode;
@@ -93,8 +96,11 @@ namespace plexor
         bool zoneFromStandardInput = false;
         // Write the names to standard output instead of the output path.
         bool outputToStandardOutput = false;
-        // What ends every output line.
+        // What ends every output line of the list (tables end theirs with
+        // LF alone).
         LineEnd lineEnd = LineEnd::CrLf;
+        // The output's form: the list, or a table (output/entry_rows.h).
+        OutputForm form = OutputForm::List;
         // A comparison with an older zone file (a named file): the names
         // it writes instead of the zone file's whole list.
         ZoneChanges changes = ZoneChanges::None;

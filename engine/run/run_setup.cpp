@@ -19,5 +19,6 @@ namespace plexor
                             filters.appendNameServers);
         SetNameServerList(BuildNameServerList(filters.nameServerText));
         g_extractionSettings.lineLimit = filters.lineLimit;
+        g_extractionSettings.lookalike = filters.lookalike;
     }
 }

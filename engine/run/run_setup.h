@@ -4,6 +4,7 @@
 // the start of every run.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,8 @@ namespace plexor
         std::string nameServerText;
         std::int32_t appendNameServers = 0;
         std::uint64_t lineLimit = kDefaultLineLimit;
+        // The watched terms of a look-alike run; null without terms.
+        std::shared_ptr<const lookalike::Matcher> lookalike;
     };
 
     // The name-server text upper-cased and split at commas through a
@@ -34,6 +37,7 @@ namespace plexor
     std::vector<std::string> BuildNameServerList(std::string_view nameServerText);
 
     // ResetRunState, ApplyFilterSettings, then SetNameServerList with the
-    // list built from the name-server text; then the run's line limit.
+    // list built from the name-server text; then the run's line limit and its
+    // watched terms.
     void PrepareRun(const RunFilters& filters);
 }

@@ -1,0 +1,61 @@
+#pragma once
+
+// Writes a run's entries to its output file in the run's form (see
+// output/entry_rows.h): the plain list as the batch's bytes, one block per
+// batch; a table row by row, its header first. An append-mode entry
+// ("NAME: S1,S2") is split into the name and its servers; the term, kind
+// and distance of a look-alike run come from asking the run's matcher again
+// about each written entry, so that only written entries pay for them.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "extraction/batch.h"
+#include "output/entry_rows.h"
+
+namespace plexor
+{
+    class OutputWriter;
+
+    namespace lookalike
+    {
+        class Matcher;
+    }
+
+    // An entry's name and servers: "NAME: S1,S2" in append mode, else the
+    // whole entry and no servers.
+    struct EntryParts
+    {
+        std::string_view name;
+        std::string_view servers;
+    };
+    EntryParts SplitEntry(std::string_view entry, bool serversAppended);
+
+    class EntryWriter
+    {
+    public:
+        // `matcher` (null without terms) must outlive the writer.
+        EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended, const lookalike::Matcher* matcher);
+
+        // The table's header line, for a tsv run; written once, before the
+        // first entry (nothing for the other forms).
+        void Start();
+        // The first `count` entries of the batch, then a flush; false when
+        // the output has failed.
+        bool WriteBatch(const Batch& batch, std::size_t count);
+        // Entry i of the batch, without a flush (a comparison picks its
+        // entries one by one).
+        void WriteEntry(const Batch& batch, std::size_t i);
+
+    private:
+        void AppendRow(std::string_view entry);
+
+        OutputWriter& m_output;
+        OutputForm m_form;
+        bool m_serversAppended;
+        const lookalike::Matcher* m_matcher;
+        EntryColumns m_columns;
+        std::string m_rows;
+    };
+}

@@ -1,7 +1,5 @@
 #include "lookalike/matcher.h"
 
-#include "lookalike/unicode_name.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -313,6 +311,26 @@ namespace plexor::lookalike
 
     std::string Matcher::UnicodeName(std::string_view name) const
     {
-        return lookalike::UnicodeName(name);
+        const IcuText& icu = IcuText::Get();
+        std::string out;
+        bool decodedAny = false;
+        std::string text;
+        while (true)
+        {
+            const std::size_t dot = name.find('.');
+            const std::string_view label = name.substr(0, dot);
+            if (HasIdnPrefix(label) && icu.DecodeIdnLabel(label, text))
+            {
+                out += text;
+                decodedAny = true;
+            }
+            else
+                out += label;
+            if (dot == std::string_view::npos)
+                break;
+            out += '.';
+            name.remove_prefix(dot + 1);
+        }
+        return decodedAny ? out : std::string();
     }
 }

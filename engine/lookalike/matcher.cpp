@@ -117,12 +117,9 @@ namespace plexor::lookalike
         }
         const std::size_t classes = m_classes.Count();
         m_termPositions.assign(list.size() * classes, 0);
-        m_termSignatures.assign(list.size(), 0);
         for (std::size_t i = 0; i < list.size(); ++i)
         {
             const Form& form = list[i].form;
-            for (const char32_t c : form)
-                m_termSignatures[i] |= SignatureBit(m_classes.Class(c));
             for (std::size_t p = 0; p < form.size() && form.size() <= OsaPattern::kMaxLength; ++p)
                 m_termPositions[i * classes + m_classes.Class(form[p])] |= std::uint64_t{1} << p;
         }
@@ -131,7 +128,7 @@ namespace plexor::lookalike
     std::size_t Matcher::MemoryBytes() const
     {
         std::size_t bytes = sizeof(*this) + m_classes.MemoryBytes() + m_pieces.MemoryBytes() + m_combos.MemoryBytes() +
-                            (m_termPositions.size() + m_termSignatures.size()) * sizeof(std::uint64_t);
+                            m_termPositions.size() * sizeof(std::uint64_t);
         for (const WatchedTerm& term : m_terms.Terms())
             bytes += term.form.size() * sizeof(char32_t) + term.label.size() + term.lower.size() + sizeof(term);
         return bytes;
@@ -270,10 +267,7 @@ namespace plexor::lookalike
             if (d <= term.maxDistance || exactAnyway)
                 best.Offer(i, d);
         };
-        m_pieces.ForEachCandidate(view.codes, [&](std::uint32_t i) {
-            if (SignaturesWithin(view.codes.signature, m_termSignatures[i], terms[i].maxDistance))
-                tryTerm(i, false);
-        });
+        m_pieces.ForEachCandidate(view.codes, [&](std::uint32_t i) { tryTerm(i, false); });
         // Exact matches whose forms differ by more than k. A label that is
         // not valid UTF-8 is never the lower case of a term.
         if (label.path == LabelPath::AsciiTable)

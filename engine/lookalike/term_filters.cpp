@@ -62,12 +62,15 @@ namespace plexor::lookalike
         // all terms, so the terms of one length share their cut points and
         // their places.
         std::vector<bool> laidOut(longest + 1, false);
-        std::vector<Entry> entries;
+        std::vector<KeyedEntry> entries;
         for (std::uint32_t i = 0; i < terms.size(); ++i)
         {
             const WatchedTerm& term = terms[i];
             const std::size_t m = term.form.size();
             const std::size_t k = term.maxDistance;
+            std::uint64_t signature = 0;
+            for (const char32_t c : term.form)
+                signature |= SignatureBit(classes.Class(c));
             const std::vector<Piece> pieces =
                 k == 0 ? std::vector<Piece>{{0, static_cast<std::uint32_t>(m)}} : CutIntoPieces(m, k);
             if (!laidOut[m])
@@ -79,7 +82,7 @@ namespace plexor::lookalike
             if (pieces.empty())
             {
                 for (std::size_t n = lowest; n <= m + k; ++n)
-                    m_byLength[n].unpieced.push_back(i);
+                    m_byLength[n].unpieced.push_back({signature, i, static_cast<std::uint32_t>(k)});
                 continue;
             }
             const std::vector<std::uint8_t> codes = CodesOf(term.form, classes);
@@ -87,7 +90,9 @@ namespace plexor::lookalike
                 std::uint64_t bytes = 0;
                 std::memcpy(&bytes, codes.data() + pieces[j].offset, sizeof bytes);
                 const std::uint64_t key = Key(bytes & MaskOf(pieces[j].length), TagHash(anchor, pieces[j].length, place));
-                entries.push_back({key, i, static_cast<std::uint16_t>(lowest), static_cast<std::uint16_t>(m + k)});
+                entries.push_back({key,
+                                   {signature, static_cast<std::uint32_t>(key), i, static_cast<std::uint16_t>(lowest),
+                                    static_cast<std::uint16_t>(m + k), static_cast<std::uint32_t>(k)}});
             };
             for (std::size_t j = 0; j < pieces.size(); ++j)
             {
@@ -140,24 +145,28 @@ namespace plexor::lookalike
         }
     }
 
-    void PieceFilter::AddEntries(std::vector<Entry> entries)
+    void PieceFilter::AddEntries(std::vector<KeyedEntry> entries)
     {
-        const auto sameTermAndKey = [](const Entry& a, const Entry& b) { return a.key == b.key && a.term == b.term; };
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.term < b.term; });
+        const auto before = [](const KeyedEntry& a, const KeyedEntry& b) {
+            return a.key != b.key ? a.key < b.key : a.entry.term < b.entry.term;
+        };
+        const auto sameTermAndKey = [](const KeyedEntry& a, const KeyedEntry& b) {
+            return a.key == b.key && a.entry.term == b.entry.term;
+        };
+        std::sort(entries.begin(), entries.end(), before);
         entries.erase(std::unique(entries.begin(), entries.end(), sameTermAndKey), entries.end());
         std::size_t slots = 16;
         while (slots < 2 * entries.size())
             slots *= 2;
-        m_slots.assign(slots, Entry{0, kEmpty, 0, 0});
+        m_slots.assign(slots, Entry{0, 0, kEmpty, 0, 0, 0});
         m_slotMask = slots - 1;
-        for (const Entry& entry : entries)
+        for (const KeyedEntry& keyed : entries)
         {
-            std::size_t slot = SlotOf(entry.key, m_slotMask);
+            std::size_t slot = SlotOf(keyed.key, m_slotMask);
             while (m_slots[slot].term != kEmpty)
                 slot = (slot + 1) & m_slotMask;
-            m_slots[slot] = entry;
-            const std::uint64_t bit = entry.key >> (64 - kBitmapBits);
+            m_slots[slot] = keyed.entry;
+            const std::uint64_t bit = keyed.key >> (64 - kBitmapBits);
             m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
         }
     }
@@ -166,7 +175,7 @@ namespace plexor::lookalike
     {
         std::size_t bytes = sizeof(*this) + m_slots.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t);
         for (const LabelLength& places : m_byLength)
-            bytes += sizeof(places) + places.unpieced.size() * sizeof(std::uint32_t) + places.probes.size() * sizeof(Probe);
+            bytes += sizeof(places) + places.unpieced.size() * sizeof(Unpieced) + places.probes.size() * sizeof(Probe);
         return bytes;
     }
 

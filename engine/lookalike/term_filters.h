@@ -125,7 +125,11 @@ namespace plexor::lookalike
         // Calls f(term) for every term that may lie within its k of the
         // label (a term may come more than once), and for every term too
         // short to be cut into pieces whose length is within k. Every term
-        // given has a form length within its k of the label's.
+        // given has a form length within its k of the label's, and a
+        // signature within k of the label's (SignaturesWithin): the check
+        // reads the term's signature from the entry itself, so that the
+        // many pieces a real label shares with real-word terms cost no
+        // look-up elsewhere.
         template <typename F>
         void ForEachCandidate(const LabelChars& label, F&& f) const
         {
@@ -133,8 +137,9 @@ namespace plexor::lookalike
             if (n >= m_byLength.size())
                 return;
             const LabelLength& places = m_byLength[n];
-            for (const std::uint32_t term : places.unpieced)
-                f(term);
+            for (const Unpieced& term : places.unpieced)
+                if (SignaturesWithin(label.signature, term.signature, term.maxDistance))
+                    f(term.term);
             for (const Probe& probe : places.probes)
             {
                 std::uint64_t bytes = 0;
@@ -145,7 +150,8 @@ namespace plexor::lookalike
                 for (std::size_t slot = SlotOf(key, m_slotMask); m_slots[slot].term != kEmpty; slot = (slot + 1) & m_slotMask)
                 {
                     const Entry& entry = m_slots[slot];
-                    if (entry.key == key && entry.lowestLength <= n && n <= entry.highestLength)
+                    if (entry.key == static_cast<std::uint32_t>(key) && entry.lowestLength <= n &&
+                        n <= entry.highestLength && SignaturesWithin(label.signature, entry.signature, entry.maxDistance))
                         f(entry.term);
                 }
             }
@@ -171,19 +177,36 @@ namespace plexor::lookalike
             std::uint64_t tagHash = 0;  // names the anchor, the piece length and the place
             std::uint32_t start = 0;
         };
+        // A term without pieces, with what the signature check reads.
+        struct Unpieced
+        {
+            std::uint64_t signature = 0;
+            std::uint32_t term = 0;
+            std::uint32_t maxDistance = 0;
+        };
         struct LabelLength
         {
-            std::vector<std::uint32_t> unpieced;  // terms without pieces within their k of this length
+            std::vector<Unpieced> unpieced;  // terms without pieces within their k of this length
             std::vector<Probe> probes;
         };
-        // A piece of a term at one place, with the label lengths the term
-        // allows (form length -/+ k).
+        // A piece of a term at one place (the low half of its key: the
+        // whole key picked the slot, and a match is verified anyway), with
+        // the label lengths the term allows (form length -/+ k), its k and
+        // its signature.
         struct Entry
         {
-            std::uint64_t key = 0;
+            std::uint64_t signature = 0;
+            std::uint32_t key = 0;
             std::uint32_t term = 0;
             std::uint16_t lowestLength = 0;
             std::uint16_t highestLength = 0;
+            std::uint32_t maxDistance = 0;
+        };
+        // An entry with its whole key, while the table is built.
+        struct KeyedEntry
+        {
+            std::uint64_t key = 0;
+            Entry entry;
         };
         static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
         static constexpr unsigned kBitmapBits = 16;  // 8 KiB
@@ -215,7 +238,7 @@ namespace plexor::lookalike
         // The places a label of each length m - k to m + k is probed at
         // for terms of form length m.
         void AddProbes(std::size_t m, std::size_t k, const std::vector<Piece>& pieces);
-        void AddEntries(std::vector<Entry> entries);
+        void AddEntries(std::vector<KeyedEntry> entries);
 
         std::vector<LabelLength> m_byLength;  // by label form length
         // Open addressing by the key's middle bits, at most half full.

@@ -46,9 +46,19 @@ namespace plexor
             return;
         }
 
+        // Bad terms are refused before the output is asked for, so that
+        // nothing is created or truncated.
+        const Lookalike watch = CurrentLookalike();
+        std::shared_ptr<const lookalike::Matcher> matcher;
+        if (!MakeRunMatcher(watch, m_runMode, matcher))
+            return;
+
         m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
-        if (!PromptForFile(false, m_outputPath, QString::fromLatin1(kOutputFileFilter),
-                           QString::fromLatin1(kOutputFileExtension), QString::fromLatin1(kOutputDialogTitle)))
+        // A table is offered as a .tsv file, which spreadsheets open as one.
+        const bool table = watch.form == OutputForm::Tsv;
+        const QString outputExtension = QString::fromLatin1(table ? kTableFileExtension : kOutputFileExtension);
+        if (!PromptForFile(false, m_outputPath, QString::fromLatin1(table ? kTableFileFilter : kOutputFileFilter),
+                           outputExtension, QString::fromLatin1(kOutputDialogTitle)))
             return;
 
         if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
@@ -75,7 +85,7 @@ namespace plexor
                                                             : SystemReason(m_outputFile.Error())));
             return;
         }
-        RememberFolderOf(m_outputPath, QString::fromLatin1(kOutputFileExtension));
+        RememberFolderOf(m_outputPath, outputExtension);
         settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
 
         RunFilters filters;
@@ -88,6 +98,7 @@ namespace plexor
         // A comparison reads both files whole: a cut list would make every
         // name past the cut look new or dropped.
         filters.lineLimit = comparison.enabled ? 0 : settings::ReadLineLimit(m_settings);
+        filters.lookalike = std::move(matcher);
         PrepareRun(filters);
 
         m_statusLine->setText(QString());
@@ -96,6 +107,7 @@ namespace plexor
         m_activeRunLineLimit = filters.lineLimit;
         m_activeRunZoneFile = m_fields.zoneFileName;
         m_activeRunChanges = comparison.enabled ? comparison.writes : ZoneChanges::None;
+        m_activeRunForm = watch.form;
         m_runFailure.reset();
 
         // The reference is set before the thread exists, so that even a run
@@ -212,10 +224,10 @@ namespace plexor
         }
     }
 
-    // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType and
-    // the two files are used on that thread directly; everything that
-    // touches the window is queued to the dialog's thread, where it runs in
-    // the order the worker made the calls.
+    // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType,
+    // RunOutputForm and the two files are used on that thread directly;
+    // everything that touches the window is queued to the dialog's thread,
+    // where it runs in the order the worker made the calls.
 
     bool MainDialog::IsWindowAlive() const
     {
@@ -230,6 +242,11 @@ namespace plexor
     std::int32_t MainDialog::RunZoneType() const
     {
         return m_activeRunZoneType;
+    }
+
+    OutputForm MainDialog::RunOutputForm() const
+    {
+        return m_activeRunForm;
     }
 
     ZoneLineReader& MainDialog::ZoneFile()

@@ -34,8 +34,8 @@ namespace plexor
         // Zone.
         // clang-format off
         constexpr ControlTemplate kLookalikeRows[] {
-            {kNoControlId, ControlKind::Label, 5, 291, 183, 8, "Extract names that &look like any of (comma separated list)", "lookalikeTermsLabel", "Extract names that look like any of"},
-            {id::kLookalikeTermsEdit, ControlKind::Edit, 5, 301, 183, 12, "", nullptr, "Extract names that look like any of (comma separated list)"},
+            {kNoControlId, ControlKind::Label, 5, 291, 183, 8, "Extract names that &look like (comma separated list)", "lookalikeTermsLabel", "Extract names that look like"},
+            {id::kLookalikeTermsEdit, ControlKind::Edit, 5, 301, 183, 12, "", nullptr, "Extract names that look like (comma separated list)"},
             {kNoControlId, ControlKind::Label, 193, 291, 84, 8, "Distance", "lookalikeDistanceLabel", "Distance"},
             {id::kLookalikeDistanceCombo, ControlKind::ComboBox, 193, 301, 84, 12, nullptr, nullptr, "Look-alike distance"},
             {kNoControlId, ControlKind::Label, 5, 317, 183, 8, "Except the names (comma separated list)", "lookalikeExceptionsLabel", "Except the names"},

@@ -34,14 +34,14 @@ namespace plexor
         // Zone.
         // clang-format off
         constexpr ControlTemplate kLookalikeRows[] {
-            {kNoControlId, ControlKind::Label, 5, 291, 183, 8, "Extract names that &look like (comma separated list)", "lookalikeTermsLabel", "Extract names that look like"},
+            {kNoControlId, ControlKind::Label, 5, 290, 183, 8, "Extract names that &look like (comma separated list)", "lookalikeTermsLabel", "Extract names that look like"},
             {id::kLookalikeTermsEdit, ControlKind::Edit, 5, 301, 183, 12, "", nullptr, "Extract names that look like (comma separated list)"},
-            {kNoControlId, ControlKind::Label, 193, 291, 84, 8, "Distance", "lookalikeDistanceLabel", "Distance"},
+            {kNoControlId, ControlKind::Label, 193, 290, 84, 8, "Distance", "lookalikeDistanceLabel", "Distance"},
             {id::kLookalikeDistanceCombo, ControlKind::ComboBox, 193, 301, 84, 12, nullptr, nullptr, "Look-alike distance"},
-            {kNoControlId, ControlKind::Label, 5, 317, 183, 8, "Except the names (comma separated list)", "lookalikeExceptionsLabel", "Except the names"},
-            {id::kLookalikeExceptionsEdit, ControlKind::Edit, 5, 327, 183, 12, "", nullptr, "Except the names (comma separated list)"},
-            {kNoControlId, ControlKind::Label, 193, 317, 84, 8, "Output", "outputFormLabel", "Output"},
-            {id::kOutputFormCombo, ControlKind::ComboBox, 193, 327, 84, 12, nullptr, nullptr, "Output form"},
+            {kNoControlId, ControlKind::Label, 5, 319, 183, 8, "Except the names (comma separated list)", "lookalikeExceptionsLabel", "Except the names"},
+            {id::kLookalikeExceptionsEdit, ControlKind::Edit, 5, 330, 183, 12, "", nullptr, "Except the names (comma separated list)"},
+            {kNoControlId, ControlKind::Label, 193, 319, 84, 8, "Output", "outputFormLabel", "Output"},
+            {id::kOutputFormCombo, ControlKind::ComboBox, 193, 330, 84, 12, nullptr, nullptr, "Output form"},
         };
         // clang-format on
         constexpr int kDistanceComboRow = 3;

@@ -36,7 +36,7 @@ namespace plexor
         constexpr int kDialogWidth = 283;
         // Below the progress row (y 240 to 250) the comparison rows
         // (comparison_row.cpp), then the look-alike rows (lookalike_row.cpp).
-        constexpr int kDialogHeight = 345;
+        constexpr int kDialogHeight = 348;
         constexpr int kDialogFontPoints = 8;
 
         // The tab order of the blocks' controls that take the focus; the

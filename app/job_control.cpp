@@ -46,14 +46,13 @@ namespace plexor
             return;
         }
 
+        m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
         // Bad terms are refused before the output is asked for, so that
         // nothing is created or truncated.
         const Lookalike watch = CurrentLookalike();
         std::shared_ptr<const lookalike::Matcher> matcher;
         if (!MakeRunMatcher(watch, m_runMode, matcher))
             return;
-
-        m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
         // A table is offered as a .tsv file, which spreadsheets open as one.
         const bool table = watch.form == OutputForm::Tsv;
         const QString outputExtension = QString::fromLatin1(table ? kTableFileExtension : kOutputFileExtension);
@@ -61,30 +60,9 @@ namespace plexor
                            outputExtension, QString::fromLatin1(kOutputDialogTitle)))
             return;
 
-        if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
-        {
-            ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
-            return;
-        }
         const Comparison comparison = CurrentComparison();
-        if (comparison.enabled && !OpenOlderZoneForRun(comparison))
-        {
-            m_zoneFile.Close();
+        if (!OpenRunFiles(comparison))
             return;
-        }
-        // Creating the output truncates it; if it is a zone file of the run
-        // (also through a link) that would destroy the input before a line
-        // is read, so it is refused like any output that cannot be opened.
-        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath)
-                              || (comparison.enabled && RefersToSameFile(comparison.olderZoneFileName, m_outputPath));
-        if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
-        {
-            m_zoneFile.Close();
-            m_olderZoneFile.Close();
-            ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
-                                                            : SystemReason(m_outputFile.Error())));
-            return;
-        }
         RememberFolderOf(m_outputPath, outputExtension);
         settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
 
@@ -130,6 +108,34 @@ namespace plexor
         }
         BeginRunProgress();
         RefreshRunControls();
+    }
+
+    bool MainDialog::OpenRunFiles(const Comparison& comparison)
+    {
+        if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
+        {
+            ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
+            return false;
+        }
+        if (comparison.enabled && !OpenOlderZoneForRun(comparison))
+        {
+            m_zoneFile.Close();
+            return false;
+        }
+        // Creating the output truncates it; if it is a zone file of the run
+        // (also through a link) that would destroy the input before a line
+        // is read, so it is refused like any output that cannot be opened.
+        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath)
+                              || (comparison.enabled && RefersToSameFile(comparison.olderZoneFileName, m_outputPath));
+        if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
+        {
+            m_zoneFile.Close();
+            m_olderZoneFile.Close();
+            ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
+                                                            : SystemReason(m_outputFile.Error())));
+            return false;
+        }
+        return true;
     }
 
     void MainDialog::TogglePause()

@@ -299,6 +299,10 @@ namespace plexor
         // start; shows why not and returns false when it cannot be opened
         // or is the output file.
         bool OpenOlderZoneForRun(const Comparison& comparison);
+        // Opens the zone file, the older zone file of a comparison and the
+        // output for the run about to start; shows why not, closes what it
+        // opened and returns false when one of them cannot be opened.
+        bool OpenRunFiles(const Comparison& comparison);
         void ShowWarning(const QString& text);
         // Runs on the dialog's thread once the worker has ended the run.
         void FinishRun();

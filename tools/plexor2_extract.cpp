@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -27,6 +28,8 @@
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
 #include "compare/zone_changes.h"
+#include "count/count_run.h"
+#include "count/provider_map.h"
 #include "run/headless_run.h"
 #include "extraction/run_messages.h"
 #include "scan/kernel.h"
@@ -62,6 +65,20 @@ namespace
         std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), plexor::UsageText().c_str());
         return 2;
     }
+
+    plexor::CountForm CountFormOf(plexor::OutputForm form)
+    {
+        switch (form)
+        {
+        case plexor::OutputForm::Tsv:
+            return plexor::CountForm::Tsv;
+        case plexor::OutputForm::Jsonl:
+            return plexor::CountForm::Jsonl;
+        case plexor::OutputForm::List:
+            break;
+        }
+        return plexor::CountForm::List;
+    }
 }
 
 // The whole program, given the arguments after the program name as UTF-8
@@ -91,6 +108,16 @@ static int Run(const std::vector<std::string>& argumentTexts)
     if (!lookalike.error.empty())
         return UsageError(lookalike.error);
     command.filters.lookalike = std::move(lookalike.matcher);
+    // So is a provider map that cannot be read or holds a bad line.
+    plexor::ProviderMap providerMap;
+    if (!command.providerMap.empty())
+    {
+        if (const std::optional<std::string> problem = providerMap.Load(plexor::PathFromArgument(command.providerMap)))
+            return UsageError(*problem);
+    }
+    std::optional<plexor::CountSink> count;
+    if (command.countBy)
+        count.emplace(*command.countBy, CountFormOf(command.form), command.providerMap.empty() ? nullptr : &providerMap);
     // Zone text typed by hand is never what is meant.
     if (command.ZoneIsStandardInput() && IsTerminal(stdin))
         return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
@@ -113,6 +140,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     options.changes = command.changes;
     options.olderZonePath = plexor::PathFromArgument(command.olderZone);
     options.comparisonBody = &plexor::CompareZones;
+    options.entrySink = count ? &*count : nullptr;
     plexor::ProgressLine progressLine(stderr);
     const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
     const auto start = std::chrono::steady_clock::now();
@@ -144,6 +172,14 @@ static int Run(const std::vector<std::string>& argumentTexts)
     if (!command.quiet)
     {
         std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+        if (count)
+        {
+            // Only statusStream's lines may share its buffer; stderr's must
+            // follow them.
+            std::fflush(statusStream);
+            for (const std::string& line : count->SummaryLines())
+                std::fprintf(stderr, "%s\n", line.c_str());
+        }
         if (result.unreadableRecords > 0)
             std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
                          static_cast<unsigned long long>(result.unreadableRecords));

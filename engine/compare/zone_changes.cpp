@@ -61,7 +61,7 @@ namespace plexor
 
     std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
                                                 ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
-                                                OutputWriter& outputFile)
+                                                OutputWriter& outputFile, EntrySink* sink)
     {
         // The set holds the list of the file whose names are looked up; the
         // other file's list is filtered into the output.
@@ -76,7 +76,7 @@ namespace plexor
         const std::string originSuffix = GtldOriginSuffix();
 
         BatchFingerprints fingerprints(serversAppended);
-        EntryWriter entries(outputFile, reading.form, serversAppended, g_extractionSettings.lookalike.get());
+        EntryWriter entries(outputFile, reading.form, serversAppended, g_extractionSettings.lookalike.get(), sink);
         entries.Start();
         FingerprintList listed;
         FingerprintSet written;
@@ -132,6 +132,8 @@ namespace plexor
             failure = ReadFailure(filtered, end);
         }
         g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
+        if (!failure && !end.outputFailed && !IsAbortRequested())
+            entries.End();
 
         zoneFile.Close();
         olderZoneFile.Close();
@@ -148,7 +150,8 @@ namespace plexor
         ZoneLineReader* older = context.OlderZoneFile();
         if (context.RunChanges() == ZoneChanges::None || older == nullptr)
             return ExtractZone(context, reading);
-        return WriteZoneChanges(context.RunChanges(), reading, context.ZoneFile(), *older, context.OutputFile());
+        return WriteZoneChanges(context.RunChanges(), reading, context.ZoneFile(), *older, context.OutputFile(),
+                                context.RunEntrySink());
     }
 
     std::uint32_t ComparisonWorker(RunContext* context)

@@ -16,6 +16,7 @@
 
 namespace plexor
 {
+    class EntrySink;
     class OutputWriter;
     class ZoneLineReader;
 
@@ -29,15 +30,17 @@ namespace plexor
     // lines of both and the names written. Closes all three files. Returns
     // the message of a failure that ended the run, naming the file that
     // failed. An abort before the end of the second file sets
-    // g_runState.comparisonAborted.
+    // g_runState.comparisonAborted. With a sink the changed entries go to it
+    // and the output gets its result, after a comparison that went to its
+    // end.
     std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
                                                 ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
-                                                OutputWriter& outputFile);
+                                                OutputWriter& outputFile, EntrySink* sink = nullptr);
 
     // The body of a comparison run (RunBody, run/extraction_worker.h):
-    // WriteZoneChanges with the context's files and RunChanges(); a context
-    // that asks for no comparison, or has no older zone file, gets a plain
-    // run (ExtractZone).
+    // WriteZoneChanges with the context's files, RunChanges() and
+    // RunEntrySink(); a context that asks for no comparison, or has no older
+    // zone file, gets a plain run (ExtractZone).
     std::optional<std::string> CompareZones(RunContext& context, const ZoneReading& reading);
 
     // The thread procedure of a comparison run (RunWithBody with

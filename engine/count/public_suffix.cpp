@@ -1,48 +1,39 @@
 #include "count/public_suffix.h"
 
+#include <fstream>
+#include <iterator>
 #include <string_view>
 
 #include "count/suffix_rules.h"
 
-#ifdef PLEXOR_HAVE_LIBPSL
-#include <libpsl.h>
-#endif
-
 namespace plexor
 {
-#ifdef PLEXOR_HAVE_LIBPSL
-    PublicSuffixList::PublicSuffixList()
+    namespace
     {
-        // psl_latest() falls back to libpsl's own list when no system file
-        // can be read; it returns null only when memory runs out.
-        const psl_ctx_t* context = psl_latest(nullptr);
-        m_context = context != nullptr ? context : psl_builtin();
-    }
-
-    PublicSuffixList::~PublicSuffixList()
-    {
-        if (m_context != psl_builtin())
-            psl_free(static_cast<psl_ctx_t*>(const_cast<void*>(m_context)));
-    }
-
-    std::size_t PublicSuffixList::RegistrableStart(const std::string& host) const
-    {
-        const char* found = psl_registrable_domain(static_cast<const psl_ctx_t*>(m_context), host.c_str());
-        return found == nullptr ? std::string_view::npos : static_cast<std::size_t>(found - host.c_str());
-    }
-
-    bool PublicSuffixList::IsPublicSuffix(const std::string& host) const
-    {
-        return psl_is_public_suffix(static_cast<const psl_ctx_t*>(m_context), host.c_str()) != 0;
-    }
-
-    const char* PublicSuffixList::Source() const
-    {
-        return "libpsl";
-    }
+        // The rules of the system's list file, or null when there is none
+        // to read or it holds no rule.
+        std::unique_ptr<const SuffixRules> LoadSystemList()
+        {
+#ifdef PLEXOR_SYSTEM_SUFFIX_LIST
+            std::ifstream in(PLEXOR_SYSTEM_SUFFIX_LIST, std::ios::binary);
+            if (!in)
+                return nullptr;
+            const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (in.bad())
+                return nullptr;
+            auto rules = std::make_unique<SuffixRules>(SuffixRules::FromListText(text));
+            if (rules->size() == 0)
+                return nullptr;
+            return rules;
 #else
+            return nullptr;
+#endif
+        }
+    }
+
     PublicSuffixList::PublicSuffixList()
-        : m_context(&SuffixRules::Builtin())
+        : m_loaded(LoadSystemList())
+        , m_rules(m_loaded ? m_loaded.get() : &SuffixRules::Builtin())
     {
     }
 
@@ -50,19 +41,18 @@ namespace plexor
 
     std::size_t PublicSuffixList::RegistrableStart(const std::string& host) const
     {
-        return static_cast<const SuffixRules*>(m_context)->RegistrableStart(host);
+        return m_rules->RegistrableStart(host);
     }
 
     bool PublicSuffixList::IsPublicSuffix(const std::string& host) const
     {
-        return static_cast<const SuffixRules*>(m_context)->IsPublicSuffix(host);
+        return m_rules->IsPublicSuffix(host);
     }
 
     const char* PublicSuffixList::Source() const
     {
-        return "built-in";
+        return m_loaded ? "system list" : "built-in";
     }
-#endif
 
     const PublicSuffixList& PublicSuffixList::Default()
     {

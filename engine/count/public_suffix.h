@@ -2,18 +2,22 @@
 
 // The registrable domain of a name-server host under the Public Suffix List
 // (ICANN and private rules, as libpsl applies them): what groups servers into
-// providers. Builds with libpsl (PLEXOR_HAVE_LIBPSL) ask it, with the list
-// from psl_latest(): the newer of the list built into libpsl and the one the
-// system installs (Debian's publicsuffix package), so a system update of the
-// list is followed without a rebuild, and a missing file is no failure.
-// Builds without it (Windows) use the built-in rules (suffix_rules.h),
-// generated from the same list at build time.
+// providers. The lookup is SuffixRules (suffix_rules.h), a walk over the
+// host's last labels, held to libpsl's answers by the tests. Its rules: on
+// systems that install the list (Debian's publicsuffix package, the file
+// libpsl reads too), that file as it is when the list is first used, so a
+// system update of the list is followed without a rebuild; otherwise, and
+// when the file cannot be read, the rules built into the program from the
+// same list at build time.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace plexor
 {
+    class SuffixRules;
+
     class PublicSuffixList final
     {
     public:
@@ -28,7 +32,7 @@ namespace plexor
         // or by the default rule (a single label).
         bool IsPublicSuffix(const std::string& host) const;
 
-        // Which lookup answers: "libpsl" or "built-in".
+        // Where the rules come from: "system list" or "built-in".
         const char* Source() const;
 
         PublicSuffixList(const PublicSuffixList&) = delete;
@@ -37,6 +41,7 @@ namespace plexor
 
     private:
         PublicSuffixList();
-        const void* m_context = nullptr; // libpsl's psl_ctx_t, or the built-in SuffixRules
+        std::unique_ptr<const SuffixRules> m_loaded; // the system's list, when read
+        const SuffixRules* m_rules;
     };
 }

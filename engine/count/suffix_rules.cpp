@@ -1,5 +1,6 @@
 #include "count/suffix_rules.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -136,6 +137,22 @@ namespace plexor
         }
     }
 
+    SuffixRules SuffixRules::FromListText(std::string_view text)
+    {
+        SuffixRules rules;
+        while (!text.empty())
+        {
+            const std::size_t end = text.find('\n');
+            std::string_view line = text.substr(0, end);
+            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+            if (line.empty() || line.front() == '/' || line.front() == ' ' || line.front() == '\t'
+                || line.front() == '\r')
+                continue;
+            rules.Add(line.substr(0, line.find_first_of(" \t\r")));
+        }
+        return rules;
+    }
+
     const SuffixRules& SuffixRules::Builtin()
     {
         static const SuffixRules rules(detail::kBuiltinSuffixRules);
@@ -146,7 +163,7 @@ namespace plexor
     // "xn--" form too, so that a host written either way finds it.
     void SuffixRules::Add(std::string_view rule)
     {
-        m_rules.emplace(rule);
+        AddForm(rule);
         if (IsAscii(rule))
             return;
         std::string encoded;
@@ -166,14 +183,93 @@ namespace plexor
             encoded += '.';
             rule.remove_prefix(dot + 1);
         }
-        m_rules.emplace(std::move(encoded));
+        AddForm(encoded);
     }
 
-    bool SuffixRules::Has(std::string_view rule) const
+    // The rule as listed, and what it says of the name it stands on: "*.b"
+    // of "b", "!c.b" of "c.b".
+    void SuffixRules::AddForm(std::string_view rule)
     {
-        return m_rules.find(rule) != m_rules.end();
+        ++m_rules;
+        Mark(rule, kListed);
+        if (rule.starts_with("*.") && rule.size() > 2)
+            Mark(rule.substr(2), kWildcardBelow);
+        else if (rule.starts_with('!') && rule.size() > 1)
+            Mark(rule.substr(1), kException);
     }
 
+    // The name with the flags, and each of its ends without.
+    void SuffixRules::Mark(std::string_view name, std::uint8_t flags)
+    {
+        for (;;)
+        {
+            if ((m_used + 1) * 2 > m_slots.size())
+                Grow();
+            Slot& slot = m_slots[SlotOf(name)];
+            if (!slot.used)
+            {
+                slot.used = true;
+                slot.offset = static_cast<std::uint32_t>(m_text.size());
+                slot.length = static_cast<std::uint16_t>(name.size());
+                m_text.append(name);
+                ++m_used;
+            }
+            slot.flags |= flags;
+            flags = 0;
+            const std::size_t dot = name.find('.');
+            if (dot == std::string_view::npos)
+                return;
+            name.remove_prefix(dot + 1);
+        }
+    }
+
+    namespace
+    {
+        std::uint64_t HashRuleName(std::string_view name)
+        {
+            std::uint64_t h = 0xCBF29CE484222325ull;
+            for (const char c : name)
+                h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+            return h ^ (h >> 29);
+        }
+    }
+
+    std::size_t SuffixRules::SlotOf(std::string_view name) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t s = HashRuleName(name) & mask;; s = (s + 1) & mask)
+        {
+            const Slot& slot = m_slots[s];
+            if (!slot.used || std::string_view(m_text.data() + slot.offset, slot.length) == name)
+                return s;
+        }
+    }
+
+    const SuffixRules::Slot* SuffixRules::Find(std::string_view name) const
+    {
+        if (m_slots.empty())
+            return nullptr;
+        const Slot& slot = m_slots[SlotOf(name)];
+        return slot.used ? &slot : nullptr;
+    }
+
+    void SuffixRules::Grow()
+    {
+        std::vector<Slot> old(std::max<std::size_t>(m_slots.size() * 2, 1024));
+        old.swap(m_slots);
+        for (const Slot& slot : old)
+        {
+            if (slot.used)
+                m_slots[SlotOf(std::string_view(m_text.data() + slot.offset, slot.length))] = slot;
+        }
+    }
+
+    // From the last label on: the public suffix is the longest end that a
+    // rule matches (the rule itself, "*." before the end one label shorter,
+    // or "*." before the end itself, which libpsl counts as a suffix too),
+    // the last label when none does, unless an exception "!end" is found,
+    // which makes the end's parent the suffix. No longer end can match once
+    // an end is missing from the table, since every rule's ends are there.
     std::size_t SuffixRules::RegistrableStart(std::string_view host) const
     {
         if (host.empty() || host.front() == '.')
@@ -183,37 +279,38 @@ namespace plexor
             host.remove_suffix(1);
         if (host.empty())
             return std::string_view::npos;
-        // Label starts, first to last.
-        std::vector<std::size_t> starts {0};
-        for (std::size_t i = 0; i < host.size(); ++i)
+        std::size_t labels = 0;       // of the end looked at
+        std::size_t suffixLabels = 1; // of the public suffix found so far
+        std::size_t exceptionLabels = 0;
+        // The dot before the end looked at; size() before the first label.
+        std::size_t dot = host.size();
+        do
         {
-            if (host[i] == '.')
-                starts.push_back(i + 1);
-        }
-        // The public suffix starts at label `suffix`: the default rule's
-        // last label unless a longer rule matches. Tried longest first, so
-        // the first normal or wildcard rule found prevails; an exception is
-        // looked for at every length and prevails over all of them.
-        std::size_t suffix = starts.size() - 1;
-        bool matched = false;
-        std::string key;
-        for (std::size_t i = 0; i < starts.size(); ++i)
+            dot = dot == 0 ? std::string_view::npos : host.rfind('.', dot - 1);
+            ++labels;
+            const Slot* slot = Find(host.substr(dot == std::string_view::npos ? 0 : dot + 1));
+            if (slot == nullptr)
+                break;
+            if ((slot->flags & kException) != 0)
+                exceptionLabels = labels;
+            if ((slot->flags & (kListed | kWildcardBelow)) != 0)
+                suffixLabels = labels;
+            // "*.end" matches the end with one more label, where there is one.
+            if ((slot->flags & kWildcardBelow) != 0 && dot != std::string_view::npos)
+                suffixLabels = labels + 1;
+        } while (dot != std::string_view::npos);
+        // The registrable domain: the exception's name, or the suffix with
+        // one more label.
+        const std::size_t registrableLabels = exceptionLabels != 0 ? exceptionLabels : suffixLabels + 1;
+        if (registrableLabels < 2)
+            return std::string_view::npos;
+        dot = host.size();
+        for (std::size_t i = 0; i < registrableLabels; ++i)
         {
-            const std::string_view tail = host.substr(starts[i]);
-            key.assign("!").append(tail);
-            if (Has(key))
-                return i + 1 < starts.size() ? starts[i] : std::string_view::npos;
-            if (matched)
-                continue;
-            // A wildcard rule "*.b" makes "b" a public suffix as well, as
-            // libpsl reads it.
-            if (Has(tail) || Has(key.assign("*.").append(tail))
-                || (i + 1 < starts.size() && Has(key.assign("*.").append(host.substr(starts[i + 1])))))
-            {
-                suffix = i;
-                matched = true;
-            }
+            if (dot == std::string_view::npos)
+                return std::string_view::npos; // fewer labels: the host is a suffix itself
+            dot = dot == 0 ? std::string_view::npos : host.rfind('.', dot - 1);
         }
-        return suffix == 0 ? std::string_view::npos : starts[suffix - 1];
+        return dot == std::string_view::npos ? 0 : dot + 1;
     }
 }

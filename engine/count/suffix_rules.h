@@ -1,9 +1,9 @@
 #pragma once
 
-// The Public Suffix List's algorithm over a set of rules, for builds that
-// have no libpsl (public_suffix.h picks the lookup). It gives libpsl's answer
-// for lower-case host names in either form of an internationalised label
-// (UTF-8 or "xn--"), with the list's ICANN and private rules alike:
+// The Public Suffix List's algorithm over a set of rules: the lookup behind
+// PublicSuffixList (public_suffix.h) in every build. It gives libpsl's
+// answer for lower-case host names in either form of an internationalised
+// label (UTF-8 or "xn--"), with the list's ICANN and private rules alike:
 //
 // - a rule "a.b" matches a host whose last labels are "a.b"; "*.b" matches
 //   any one label before "b"; "!c.b" is an exception, which prevails over
@@ -12,12 +12,18 @@
 //   none, the default rule "*" makes the last label the public suffix;
 // - the registrable domain is the public suffix with one more label before
 //   it; a host that is a public suffix itself has none.
+//
+// A table holds every rule and every end of one (its last one, two, ...
+// labels), each with what the rules say of it. A lookup walks the host's
+// labels from the last and stops at the first end that no rule has: most
+// hosts take two probes ("com", then "example.com", not there), with no
+// copy of the host and no allocation.
 
 #include <cstddef>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 namespace plexor
 {
@@ -27,12 +33,19 @@ namespace plexor
         // `rules`: one rule per line (as make_suffix_rules.cmake writes them).
         explicit SuffixRules(std::string_view rules);
 
+        // The rules of a Public Suffix List file's text
+        // (public_suffix_list.dat): the first word of every line that is
+        // neither blank nor a "//" comment, as make_suffix_rules.cmake takes
+        // them.
+        static SuffixRules FromListText(std::string_view text);
+
         // The rules of the list built into the program.
         static const SuffixRules& Builtin();
 
         // Where the registrable domain of `host` (lower case; a final dot is
-        // passed over) begins, or npos when it has none (a public suffix itself, a single
-        // label, an empty name or one that begins with a dot).
+        // passed over) begins, or npos when it has none (a public suffix
+        // itself, a single label, an empty name or one that begins with a
+        // dot).
         std::size_t RegistrableStart(std::string_view host) const;
 
         // Whether `host` is a public suffix itself.
@@ -41,19 +54,42 @@ namespace plexor
             return !host.empty() && host.front() != '.' && host != "." && RegistrableStart(host) == std::string_view::npos;
         }
 
-        std::size_t size() const { return m_rules.size(); }
+        // The number of rules, the "xn--" forms of rules beyond ASCII
+        // included.
+        std::size_t size() const { return m_rules; }
 
     private:
-        void Add(std::string_view rule);
-        bool Has(std::string_view rule) const;
-
-        // Looked up by string_view without a copy.
-        struct RuleHash
+        // What the table knows of one name, a rule's whole text or the end
+        // of one (its last labels): whether the name is a rule as listed,
+        // whether "*." and "!" before it are, and, by being there at all,
+        // that longer names ending in it may be.
+        enum Flag : std::uint8_t
         {
-            using is_transparent = void;
-            std::size_t operator()(std::string_view rule) const { return std::hash<std::string_view> {}(rule); }
+            kListed = 1,
+            kWildcardBelow = 2,
+            kException = 4
         };
-        std::unordered_set<std::string, RuleHash, std::equal_to<>> m_rules; // "a.b", "*.b" and "!c.b" as listed
+        struct Slot
+        {
+            std::uint32_t offset = 0; // of the name in m_text
+            std::uint16_t length = 0;
+            std::uint8_t flags = 0;
+            bool used = false;
+        };
+
+        SuffixRules() = default;
+        void Add(std::string_view rule);
+        void AddForm(std::string_view rule);
+        void Mark(std::string_view name, std::uint8_t flags);
+        // The slot of the name, or null.
+        const Slot* Find(std::string_view name) const;
+        std::size_t SlotOf(std::string_view name) const;
+        void Grow();
+
+        std::string m_text;        // every name of the table, back to back
+        std::vector<Slot> m_slots; // open addressing, a power of two
+        std::size_t m_used = 0;
+        std::size_t m_rules = 0;
     };
 
     // The "xn--" form (RFC 3492 Punycode) of one lower-case UTF-8 label, or

@@ -1,6 +1,7 @@
 #include "run/entry_writer.h"
 
 #include "output/output_writer.h"
+#include "run/entry_sink.h"
 
 #ifdef PLEXOR_HAVE_LOOKALIKE
 #include "lookalike/matcher.h"
@@ -20,17 +21,20 @@ namespace plexor
     }
 
     EntryWriter::EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended,
-                             const lookalike::Matcher* matcher)
+                             const lookalike::Matcher* matcher, EntrySink* sink)
         : m_output(output)
         , m_form(form)
         , m_serversAppended(serversAppended)
         , m_matcher(matcher)
+        , m_sink(sink)
     {
         m_columns.lookalike = matcher != nullptr;
     }
 
     void EntryWriter::Start()
     {
+        if (m_sink != nullptr)
+            return;
         m_rows.clear();
         AppendTableHeader(m_form, m_columns, m_rows);
         if (!m_rows.empty())
@@ -41,6 +45,11 @@ namespace plexor
     {
         if (count == 0)
             return !m_output.Failed();
+        if (m_sink != nullptr)
+        {
+            m_sink->TakeBatch(batch, count);
+            return true;
+        }
         if (m_form == OutputForm::List)
         {
             m_output.WriteAndFlush(batch.Lines(count));
@@ -55,6 +64,11 @@ namespace plexor
 
     void EntryWriter::WriteEntry(const Batch& batch, std::size_t i)
     {
+        if (m_sink != nullptr)
+        {
+            m_sink->TakeEntry(batch, i);
+            return;
+        }
         if (m_form == OutputForm::List)
         {
             m_output.Write({batch.Bytes() + batch.Offset(i), batch.Offset(i + 1) - batch.Offset(i)});
@@ -63,6 +77,12 @@ namespace plexor
         m_rows.clear();
         AppendRow(batch[i]);
         m_output.Write(m_rows);
+    }
+
+    void EntryWriter::End()
+    {
+        if (m_sink != nullptr)
+            m_sink->WriteResult(m_output);
     }
 
     void EntryWriter::AppendRow(std::string_view entry)

@@ -16,6 +16,7 @@
 
 namespace plexor
 {
+    class EntrySink;
     class OutputWriter;
 
     namespace lookalike
@@ -35,8 +36,10 @@ namespace plexor
     class EntryWriter
     {
     public:
-        // `matcher` (null without terms) must outlive the writer.
-        EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended, const lookalike::Matcher* matcher);
+        // `matcher` (null without terms) and `sink` (null: the list is
+        // written) must outlive the writer.
+        EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended, const lookalike::Matcher* matcher,
+                    EntrySink* sink = nullptr);
 
         // The table's header line, for a tsv run; written once, before the
         // first entry (nothing for the other forms).
@@ -47,6 +50,9 @@ namespace plexor
         // Entry i of the batch, without a flush (a comparison picks its
         // entries one by one).
         void WriteEntry(const Batch& batch, std::size_t i);
+        // After the last entry of a run that went well: the sink's result
+        // (nothing without a sink).
+        void End();
 
     private:
         void AppendRow(std::string_view entry);
@@ -55,6 +61,7 @@ namespace plexor
         OutputForm m_form;
         bool m_serversAppended;
         const lookalike::Matcher* m_matcher;
+        EntrySink* m_sink;
         EntryColumns m_columns;
         std::string m_rows;
     };

@@ -17,7 +17,8 @@ namespace plexor
     {
         ZoneLineReader& zoneFile = context.ZoneFile();
         OutputWriter& outputFile = context.OutputFile();
-        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), g_extractionSettings.lookalike.get());
+        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), g_extractionSettings.lookalike.get(),
+                            context.RunEntrySink());
         entries.Start();
         const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
             return entries.WriteBatch(batch, count);
@@ -25,6 +26,8 @@ namespace plexor
         // Past the line limit the zone file is only looked at: a failure
         // there does not fail a run that needed none of those bytes.
         const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
+        if (readOk && !end.outputFailed)
+            entries.End();
         zoneFile.Close();
         const bool outputOk = outputFile.Close() && !end.outputFailed;
         if (!outputOk)

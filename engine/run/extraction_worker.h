@@ -20,6 +20,7 @@
 
 namespace plexor
 {
+    class EntrySink;
     class OutputWriter;
     class ZoneLineReader;
 
@@ -49,6 +50,9 @@ namespace plexor
         // one). Read by the comparison's run body only.
         virtual ZoneChanges RunChanges() const { return ZoneChanges::None; }
         virtual ZoneLineReader* OlderZoneFile() { return nullptr; }
+        // Where the entries go instead of the output list (run/entry_sink.h),
+        // or null: the list is written.
+        virtual EntrySink* RunEntrySink() { return nullptr; }
 
         // A read or write failure ended the run; called at most once, after
         // both files are closed and before SetFinalStatusText.

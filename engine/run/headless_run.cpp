@@ -158,6 +158,7 @@ namespace plexor
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
         context.changes = options.changes;
         context.form = options.form;
+        context.entrySink = options.entrySink;
         const bool zoneOpen =
             options.zoneFromStandardInput ? context.zoneFile.OpenStandardInput() : context.zoneFile.Open(zonePath);
         if (!zoneOpen)

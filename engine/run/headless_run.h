@@ -38,6 +38,7 @@ namespace plexor
         OutputWriter& OutputFile() override { return outputFile; }
         ZoneChanges RunChanges() const override { return changes; }
         ZoneLineReader* OlderZoneFile() override { return changes == ZoneChanges::None ? nullptr : &olderZoneFile; }
+        EntrySink* RunEntrySink() override { return entrySink; }
         void ReportRunFailure(const std::string& message) override;
         void SetFinalStatusText(const std::string& text) override;
         void ClearWorkerReference() override;
@@ -63,6 +64,8 @@ namespace plexor
         ZoneLineReader olderZoneFile;
         // The output's form, set before the worker starts.
         OutputForm form = OutputForm::List;
+        // Where the entries go instead of the list; null: the list.
+        EntrySink* entrySink = nullptr;
 
     private:
         ExtractMode m_mode;
@@ -109,6 +112,10 @@ namespace plexor
         // which a run with `changes` must be given: the headless run lies
         // below the comparison and knows no body but the plain run's.
         RunBody comparisonBody = nullptr;
+        // Where the run's entries go instead of the output list, which then
+        // gets the sink's result (run/entry_sink.h); null: the list. It must
+        // outlive the run.
+        EntrySink* entrySink = nullptr;
         // Called on the calling thread once the worker has started and then
         // every watchInterval until the run is over (not after its end).
         std::function<void(const HeadlessRunProgress&)> watch;

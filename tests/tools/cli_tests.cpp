@@ -106,6 +106,11 @@ namespace
             {with({"--like-file", "", "z", "o"}), "--like-file needs the name of a file of terms"},
             {{"--layout", "gtld", "--mode", "nameservers", "--like", "paypal", "z", "o"},
              "look-alike terms (--like, --like-file) find domain names"},
+            {with({"--count-by", "registrar", "z", "o"}), "unknown count 'registrar' (server or provider)"},
+            {{"--layout", "se", "--mode", "nameservers", "--count-by", "server", "z", "o"},
+             "a count (--count-by) counts the domains of a domain run"},
+            {with({"--provider-map", "map.txt", "z", "o"}), "--provider-map goes with --count-by"},
+            {with({"--count-by", "provider", "--provider-map=", "z", "o"}), "--provider-map needs the name"},
         };
         for (const auto& c : cases)
         {
@@ -148,6 +153,19 @@ namespace
         EXPECT_TRUE(ParseCommandLine({"--layout", "gtld", "--mode", "domains", "--like", "", "z", "o"})
                         .command.lookalike.Requested());
         EXPECT_EQ(ParseCommandLine({"--layout", "gtld", "--mode", "domains", "z", "o"}).command.form, OutputForm::List);
+    }
+
+    TEST(CommandLine, ACountAppendsTheServersAndTakesItsMap)
+    {
+        const auto parsed = ParseCommandLine({"--layout", "master", "--mode", "domains", "--count-by=provider",
+                                              "--provider-map", "map.txt", "--format", "tsv", "z", "o"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        EXPECT_EQ(parsed.command.countBy, CountBy::Provider);
+        EXPECT_EQ(parsed.command.providerMap, "map.txt");
+        EXPECT_EQ(parsed.command.filters.appendNameServers, 1) << "the entries must carry their servers";
+        const auto plain = ParseCommandLine({"--layout", "master", "--mode", "domains", "z", "o"});
+        EXPECT_FALSE(plain.command.countBy);
+        EXPECT_EQ(plain.command.filters.appendNameServers, 0);
     }
 
     TEST(CommandLine, MinAboveMaxIsAllowedWithANote)

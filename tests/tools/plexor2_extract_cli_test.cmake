@@ -76,13 +76,18 @@ endif()
 # it was.
 set(open_filters --min 1 --max 63 --exclude "#")
 file(WRITE "${WORK_DIR}/keep.txt" "kept\n")
+file(WRITE "${WORK_DIR}/bad.map" "# a map\nns*.example.net example\nlonely-pattern\n")
 foreach(case
         "--layout and --mode are required|--layout;gtld"
         "unknown layout 'bad'|--layout;bad;--mode;domains"
         "--min needs a whole number, not '5x'|--layout;gtld;--mode;domains;--min;5x"
         "--line-limit needs a whole number|--layout;gtld;--mode;domains;--line-limit;10k"
         "unknown option '--colour'|--layout;gtld;--mode;domains;--colour"
-        "--progress and --quiet exclude each other|--layout;gtld;--mode;domains;--progress;--quiet")
+        "--progress and --quiet exclude each other|--layout;gtld;--mode;domains;--progress;--quiet"
+        "unknown count 'owner'|--layout;gtld;--mode;domains;--count-by;owner"
+        "a count .--count-by. counts the domains of a domain run|--layout;gtld;--mode;nameservers;--count-by;server"
+        "Provider map '${WORK_DIR}/bad.map', line 3: expected a host pattern and a provider|--layout;gtld;--mode;domains;--count-by;provider;--provider-map;${WORK_DIR}/bad.map"
+        "Unable to read the provider map '${WORK_DIR}/no.map'|--layout;gtld;--mode;domains;--count-by;provider;--provider-map;${WORK_DIR}/no.map")
     string(FIND "${case}" "|" bar)
     string(SUBSTRING "${case}" 0 ${bar} reason)
     math(EXPR bar "${bar} + 1")
@@ -94,6 +99,25 @@ expect_run(2 "^$" "needs a value\nusage:" --layout gtld --mode domains "${WORK_D
 file(READ "${WORK_DIR}/keep.txt" kept)
 if(NOT kept STREQUAL "kept\n")
     message(FATAL_ERROR "a usage error changed the output file: '${kept}'")
+endif()
+
+# A count by provider: the relative server NS1.EXAMPLE is ns1.example.com;
+# the table goes to the output, the figures to standard error after the
+# status line.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$"
+    "^Domains counted: 2\nDomains on one provider: 1 \\(50.00%\\)\nProviders covering 50% of domains: 1\nProviders covering 90% of domains: 1\n$"
+    --layout gtld --mode domains ${open_filters} --count-by provider "${WORK_DIR}/sample.zone" "${WORK_DIR}/count.txt")
+file(READ "${WORK_DIR}/count.txt" counted)
+if(NOT counted STREQUAL "example.com 2 100.00%\nexample.net 1 50.00%\n")
+    message(FATAL_ERROR "unexpected count by provider: '${counted}'")
+endif()
+file(WRITE "${WORK_DIR}/join.map" "ns2.example.net example-group\nns1.example.com example-group\n")
+expect_run(0 "\\[7 Lines\\]" "Domains on one provider: 2 \\(100.00%\\)"
+    --layout gtld --mode domains ${open_filters} --count-by provider --provider-map "${WORK_DIR}/join.map"
+    --format jsonl "${WORK_DIR}/sample.zone" "${WORK_DIR}/count.txt")
+file(READ "${WORK_DIR}/count.txt" counted)
+if(NOT counted STREQUAL "{\"provider\":\"example-group\",\"domains\":2,\"share\":100.00}\n")
+    message(FATAL_ERROR "unexpected count with a provider map: '${counted}'")
 endif()
 
 # --min above --max runs, and says that nothing can pass.

@@ -23,7 +23,7 @@ namespace plexor
                    || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit"
                    || option == "--new-since" || option == "--dropped-since" || option == "--format"
                    || option == "--like" || option == "--like-file" || option == "--like-distance"
-                   || option == "--like-except";
+                   || option == "--like-except" || option == "--count-by" || option == "--provider-map";
         }
 
         ParsedCommandLine Refuse(std::string why)
@@ -176,6 +176,21 @@ namespace plexor
             }
             else if (arg == "--like-except")
                 command.lookalike.exceptText = value;
+            else if (arg == "--count-by")
+            {
+                if (value == "server")
+                    command.countBy = CountBy::Server;
+                else if (value == "provider")
+                    command.countBy = CountBy::Provider;
+                else
+                    return Refuse("unknown count '" + std::string(value) + "' (server or provider)");
+            }
+            else if (arg == "--provider-map")
+            {
+                if (value.empty())
+                    return Refuse("--provider-map needs the name of a provider map file");
+                command.providerMap = value;
+            }
             else if (arg == "--exclude")
                 command.filters.excludedChars = value;
             else if (arg == "--include")
@@ -196,6 +211,13 @@ namespace plexor
             return Refuse("--like-distance and --like-except go with --like or --like-file");
         if (like.Requested() && command.mode != ExtractMode::Domains)
             return Refuse("look-alike terms (--like, --like-file) find domain names: use --mode domains");
+        if (command.countBy && command.mode != ExtractMode::Domains)
+            return Refuse("a count (--count-by) counts the domains of a domain run: use --mode domains");
+        if (!command.providerMap.empty() && !command.countBy)
+            return Refuse("--provider-map goes with --count-by");
+        // A count reads the servers of each domain from its entry.
+        if (command.countBy)
+            command.filters.appendNameServers = 1;
         if (command.changes != ZoneChanges::None && haveLineLimit && command.filters.lineLimit != 0)
             return Refuse("a comparison reads both zone files whole: --line-limit must be 0 or left out");
         if (command.changes != ZoneChanges::None)
@@ -226,6 +248,7 @@ namespace plexor
                "                       [--append] [--line-limit N] [--lf] [--progress|--quiet]\n"
                "                       [--like TERMS] [--like-file FILE] [--like-distance N] [--like-except NAMES]\n"
                "                       [--format list|tsv|jsonl]\n"
+               "                       [--count-by server|provider] [--provider-map FILE]\n"
                "                       [--new-since OLDER | --dropped-since OLDER] ZONE OUTPUT\n"
                "       plexor2-extract --help | --version\n";
     }
@@ -281,6 +304,16 @@ namespace plexor
             "                   the columns name, servers, unicode and, with terms, term,\n"
             "                   kind, distance) or jsonl (one JSON object a line); the\n"
             "                   table forms are UTF-8 with LF line ends\n"
+            "  --count-by WHAT  instead of the list, a table of the domains per name server\n"
+            "                   (server) or per DNS provider (provider: the server's\n"
+            "                   registrable domain under the Public Suffix List, so\n"
+            "                   ns1.cloudflare.com counts for cloudflare.com): name,\n"
+            "                   domains, share, most domains first, in the --format\n"
+            "                   form; each domain of the list counts once per server and\n"
+            "                   provider. The figures of concentration go to standard\n"
+            "                   error after the status line\n"
+            "  --provider-map FILE  lines of \"host-pattern provider\" (globs: * ? [a-z])\n"
+            "                   joining servers into providers; the first match wins\n"
             "  --help, --version\n"
             "\n"
             "A comparison (--new-since, --dropped-since) reads OLDER like ZONE, with the same\n"
@@ -316,6 +349,10 @@ namespace plexor
             "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
             "      --like paypal,amazon --like-except paypal.com,amazon.com --format tsv \\\n"
             "      --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz lookalikes.tsv\n"
+            "  # The providers of today's new .COM domains, as a table\n"
+            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
+            "      --count-by provider --format tsv \\\n"
+            "      --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz providers.tsv\n"
             "  # Name servers of a zone fetched over the network, through a pipe\n"
             "  curl -sf https://example.net/se.zone.gz |\n"
             "      plexor2-extract --layout se --mode nameservers --lf - - | sort -u\n";

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "count/count_table.h"
 #include "extraction/batch.h"
 #include "extraction/extraction_state.h"
 #include "output/entry_rows.h"
@@ -50,6 +51,11 @@ namespace plexor
         LookalikeRequest lookalike;
         // --format list|tsv|jsonl
         OutputForm form = OutputForm::List;
+        // --count-by server|provider: the table of domains per server or
+        // provider instead of the list; --provider-map FILE joins servers
+        // into providers.
+        std::optional<CountBy> countBy;
+        std::string providerMap;
         bool ZoneIsStandardInput() const { return zone == kStandardStreamArgument; }
         bool OutputIsStandardOutput() const { return output == kStandardStreamArgument; }
     };

@@ -134,13 +134,13 @@ namespace plexor
         Write(m_settings, kOutputForm, OutputFormText(m_lookalike.form));
     }
 
-    bool MainDialog::MakeRunMatcher(const Lookalike& lookalike, ExtractMode mode,
+    bool MainDialog::MakeRunMatcher(const Lookalike& watch, ExtractMode mode,
                                     std::shared_ptr<const lookalike::Matcher>& matcher)
     {
         matcher.reset();
         // Blanks alone are no terms; anything else goes through the same
         // checks as the command line's terms.
-        if (lookalike.terms.trimmed().isEmpty())
+        if (watch.terms.trimmed().isEmpty())
             return true;
         if (mode != ExtractMode::Domains)
         {
@@ -149,7 +149,7 @@ namespace plexor
         }
 #ifdef PLEXOR_HAVE_LOOKALIKE
         static_assert(lookalike::kAutomaticDistance == -1 && lookalike::kMaxSettableDistance == 3);
-        lookalike::TermList list = lookalike::ParseTermList(lookalike.terms.toStdString());
+        lookalike::TermList list = lookalike::ParseTermList(watch.terms.toStdString());
         if (!list.error.empty())
         {
             ShowWarning(QString::fromStdString(list.error));
@@ -157,8 +157,8 @@ namespace plexor
         }
         lookalike::LookalikeSettings matching;
         matching.terms = std::move(list.terms);
-        matching.maxDistance = lookalike.distance;
-        matching.exceptions = lookalike::ParseExceptionList(lookalike.exceptions.toStdString());
+        matching.maxDistance = watch.distance;
+        matching.exceptions = lookalike::ParseExceptionList(watch.exceptions.toStdString());
         std::string error;
         std::unique_ptr<lookalike::Matcher> made = lookalike::Matcher::Create(matching, error);
         if (made == nullptr)

@@ -293,7 +293,7 @@ namespace plexor
         // The watched terms of a run in `mode`: null without terms. Shows
         // why and returns false when the terms cannot be used (a bad term,
         // or terms with the name-server mode); nothing is opened then.
-        bool MakeRunMatcher(const Lookalike& lookalike, ExtractMode mode,
+        bool MakeRunMatcher(const Lookalike& watch, ExtractMode mode,
                             std::shared_ptr<const lookalike::Matcher>& matcher);
         // Opens the older zone file of a comparison for the run about to
         // start; shows why not and returns false when it cannot be opened

@@ -217,6 +217,9 @@ void LookalikeRowTests::lookalikeRun_data()
 
 void LookalikeRowTests::lookalikeRun()
 {
+#ifndef PLEXOR_HAVE_LOOKALIKE
+    QSKIP("this build has no look-alike matching");
+#endif
     QFETCH(QString, terms);
     QFETCH(int, distanceItem);
     QFETCH(int, formItem);
@@ -295,6 +298,9 @@ void LookalikeRowTests::badTermsWarnAndWriteNothing_data()
 
 void LookalikeRowTests::badTermsWarnAndWriteNothing()
 {
+#ifndef PLEXOR_HAVE_LOOKALIKE
+    QSKIP("this build has no look-alike matching");
+#endif
     QFETCH(QString, terms);
     QFETCH(int, startButton);
     QFETCH(QString, message);

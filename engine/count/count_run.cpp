@@ -13,8 +13,10 @@ namespace plexor
 
     void CountSink::TakeBatch(const Batch& batch, std::size_t count)
     {
+        m_entries.clear();
         for (std::size_t i = 0; i < count; ++i)
-            m_tally.AddEntry(batch[i]);
+            m_entries.push_back(batch[i]);
+        m_tally.AddEntries(m_entries);
     }
 
     void CountSink::TakeEntry(const Batch& batch, std::size_t i)

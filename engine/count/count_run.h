@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "count/count_table.h"
@@ -41,6 +42,7 @@ namespace plexor
         CountBy m_by;
         CountForm m_form;
         ServerTally m_tally;
+        std::vector<std::string_view> m_entries; // of the batch taken
         std::vector<std::string> m_summary;
         std::size_t m_rows = 0;
         std::size_t m_distinctServers = 0;

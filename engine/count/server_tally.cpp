@@ -29,26 +29,77 @@ namespace plexor
 
         // A 32-bit hash of a name: eight bytes at a time, multiplied and
         // folded. The table compares whole names, so it need only spread.
+        std::uint64_t HashStart(std::size_t size)
+        {
+            return 0x9E3779B97F4A7C15ull ^ size;
+        }
+
+        std::uint64_t HashWord(std::uint64_t h, std::uint64_t word)
+        {
+            h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+            return h ^ (h >> 31);
+        }
+
+        std::uint32_t HashEnd(std::uint64_t h)
+        {
+            h *= 0x94D049BB133111EBull;
+            return static_cast<std::uint32_t>(h >> 32);
+        }
+
         std::uint32_t HashName(std::string_view name)
         {
-            std::uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+            std::uint64_t h = HashStart(name.size());
             std::size_t i = 0;
             for (; i + 8 <= name.size(); i += 8)
             {
                 std::uint64_t word;
                 std::memcpy(&word, name.data() + i, 8);
-                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
-                h ^= h >> 31;
+                h = HashWord(h, word);
             }
             if (i < name.size())
             {
                 std::uint64_t word = 0;
                 std::memcpy(&word, name.data() + i, name.size() - i);
-                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
-                h ^= h >> 31;
+                h = HashWord(h, word);
             }
-            h *= 0x94D049BB133111EBull;
-            return static_cast<std::uint32_t>(h >> 32);
+            return HashEnd(h);
+        }
+
+        // Eight bytes with 'A' to 'Z' made lower case, the others as they
+        // are.
+        std::uint64_t LowerWord(std::uint64_t word)
+        {
+            constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+            const std::uint64_t low7 = word & (0x7F * kOnes);
+            const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;     // top bit: at least 'A'
+            const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes; // top bit: past 'Z'
+            const std::uint64_t upper = fromA & ~pastZ & ~word & (0x80 * kOnes);
+            return word | (upper >> 2);
+        }
+
+        // The name lowered into `out` (room for its size), and its
+        // HashName, in one pass.
+        std::uint32_t LowerAndHash(std::string_view name, char* out)
+        {
+            std::uint64_t h = HashStart(name.size());
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
+            {
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                word = LowerWord(word);
+                std::memcpy(out + i, &word, 8);
+                h = HashWord(h, word);
+            }
+            if (i < name.size())
+            {
+                std::uint64_t word = 0;
+                std::memcpy(&word, name.data() + i, name.size() - i);
+                word = LowerWord(word);
+                std::memcpy(out + i, &word, name.size() - i);
+                h = HashWord(h, word);
+            }
+            return HashEnd(h);
         }
 
         void Prefetch([[maybe_unused]] const void* address)
@@ -58,10 +109,13 @@ namespace plexor
 #endif
         }
 
-        std::uint64_t NamePrefix(std::string_view name)
+        // Bytes `from` to `from + 8` of the name as a number that orders as
+        // they do, zeros past the end.
+        std::uint64_t NamePrefix(std::string_view name, std::size_t from)
         {
             unsigned char bytes[8] = {};
-            std::memcpy(bytes, name.data(), std::min<std::size_t>(8, name.size()));
+            if (from < name.size())
+                std::memcpy(bytes, name.data() + from, std::min<std::size_t>(8, name.size() - from));
             std::uint64_t prefix = 0;
             for (const unsigned char b : bytes)
                 prefix = (prefix << 8) | b;
@@ -127,6 +181,13 @@ namespace plexor
             Place(index, hash);
             ++m_count;
             return index;
+        }
+
+        // Frees the slots: the records alone stay, for reading in order.
+        void DropIndex()
+        {
+            std::vector<std::uint32_t>().swap(m_slots);
+            std::vector<std::uint8_t>().swap(m_tags);
         }
 
         std::size_t BytesHeld() const
@@ -272,10 +333,8 @@ namespace plexor
             server.remove_suffix(1);
         const std::size_t offset = m_staged.size();
         m_staged.resize(offset + server.size());
-        for (std::size_t i = 0; i < server.size(); ++i)
-            m_staged[offset + i] = LowerAscii(server[i]);
-        const std::string_view lowered(m_staged.data() + offset, server.size());
-        m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), HashName(lowered)});
+        const std::uint32_t hash = LowerAndHash(server, m_staged.data() + offset);
+        m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
     }
 
     // The steps in order; the slots of the server a few steps on are asked
@@ -391,26 +450,37 @@ namespace plexor
     CountTable ServerTally::Finish(CountBy by)
     {
         EndDomain();
-        const Table& table = by == CountBy::Provider ? *m_providers : *m_servers;
-        // Sorted on (domains, first eight bytes of the name) first, which
-        // settles most ties without reading the names.
-        struct Key
-        {
-            std::uint64_t domains;
-            std::uint64_t prefix;
-            NameArena::Ref name;
-        };
-        std::vector<Key> keys;
-        keys.reserve(table.size());
-        for (std::uint32_t i = 0; i < table.size(); ++i)
-            keys.push_back({table[i].domains, NamePrefix(m_names.Get(table[i].Name())), table[i].Name()});
+        // Only the counted table's records are needed from here on.
+        std::unique_ptr<Table> counted = std::move(by == CountBy::Provider ? m_providers : m_servers);
         m_servers = std::make_unique<Table>();
         m_providers = std::make_unique<Table>();
+        counted->DropIndex();
+        // Sorted on (domains, first sixteen bytes of the name) first, which
+        // settles nearly all ties without reading the names: names in a
+        // zone often share their first bytes ("ns1.").
+        struct Key
+        {
+            std::uint64_t prefix;
+            std::uint64_t nextPrefix;
+            NameArena::Ref name;
+            std::uint32_t domains;
+        };
+        std::vector<Key> keys;
+        keys.reserve(counted->size());
+        for (std::uint32_t i = 0; i < counted->size(); ++i)
+        {
+            const Record& record = (*counted)[i];
+            const std::string_view name = m_names.Get(record.Name());
+            keys.push_back({NamePrefix(name, 0), NamePrefix(name, 8), record.Name(), record.domains});
+        }
+        counted.reset();
         std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
             if (a.domains != b.domains)
                 return a.domains > b.domains;
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;
+            if (a.nextPrefix != b.nextPrefix)
+                return a.nextPrefix < b.nextPrefix;
             return m_names.Get(a.name) < m_names.Get(b.name);
         });
 

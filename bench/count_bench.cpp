@@ -97,8 +97,15 @@ namespace
         {
             std::optional<plexor::ServerTally> tally;
             tally.emplace(map);
-            for (std::size_t i = 0; i < domains; ++i)
-                tally->AddEntry(entries[i]);
+            // In batches of a run's size, as the count run hands them over.
+            std::vector<std::string_view> batch;
+            for (std::size_t first = 0; first < domains; first += 1000)
+            {
+                batch.clear();
+                for (std::size_t i = first; i < domains && i < first + 1000; ++i)
+                    batch.push_back(entries[i]);
+                tally->AddEntries(batch);
+            }
             servers = tally->DistinctServers();
             bytes = tally->BytesHeld();
             std::optional<plexor::CountTable> table;

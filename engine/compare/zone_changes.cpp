@@ -132,8 +132,11 @@ namespace plexor
             failure = ReadFailure(filtered, end);
         }
         g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
-        if (!failure && !end.outputFailed && !IsAbortRequested())
-            entries.End();
+        if (!failure && !end.outputFailed && !IsAbortRequested() && !entries.End())
+        {
+            end.outOfMemory = true;
+            failure = ReadFailure(filtered, end);
+        }
 
         zoneFile.Close();
         olderZoneFile.Close();

@@ -1,9 +1,19 @@
 #include "count/count_run.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "output/output_writer.h"
 
 namespace plexor
 {
+    namespace
+    {
+        // Entries per block, and blocks that may wait for the tally.
+        constexpr std::size_t kBlockEntries = 1000;
+        constexpr std::size_t kWaitingBlocks = 4;
+    }
+
     CountSink::CountSink(CountBy by, CountForm form, const ProviderMap* map)
         : m_by(by)
         , m_form(form)
@@ -11,24 +21,132 @@ namespace plexor
     {
     }
 
+    CountSink::~CountSink()
+    {
+        StopTally();
+    }
+
     void CountSink::TakeBatch(const Batch& batch, std::size_t count)
     {
         for (std::size_t i = 0; i < count; ++i)
-            m_tally.AddEntry(batch[i]);
+            Append(batch[i]);
+        HandOver();
     }
 
     void CountSink::TakeEntry(const Batch& batch, std::size_t i)
     {
-        m_tally.AddEntry(batch[i]);
+        Append(batch[i]);
+        if (m_filling->ends.size() >= kBlockEntries)
+            HandOver();
     }
 
-    void CountSink::WriteResult(OutputWriter& output)
+    void CountSink::Append(std::string_view entry)
     {
-        m_distinctServers = m_tally.DistinctServers();
-        m_tallyBytes = m_tally.BytesHeld();
-        const CountTable table = m_tally.Finish(m_by);
-        WriteCountTable(table, m_form, [&output](std::string_view piece) { output.Write(piece); });
-        m_summary = FormatCountFigures(table);
-        m_rows = table.size();
+        if (!m_filling)
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_spare.empty())
+            {
+                m_filling = std::move(m_spare.back());
+                m_spare.pop_back();
+            }
+        }
+        if (!m_filling)
+            m_filling = std::make_unique<Block>();
+        m_filling->bytes.append(entry);
+        m_filling->ends.push_back(static_cast<std::uint32_t>(m_filling->bytes.size()));
+    }
+
+    void CountSink::HandOver()
+    {
+        if (!m_filling || m_filling->ends.empty())
+            return;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_thread.joinable())
+            m_thread = std::thread(&CountSink::CountBlocks, this);
+        m_changed.wait(lock, [this] { return m_waiting.size() < kWaitingBlocks; });
+        m_waiting.push_back(std::move(m_filling));
+        m_changed.notify_all();
+    }
+
+    // The tally's thread: counts the blocks in their order until the sink
+    // closes and none is left.
+    void CountSink::CountBlocks()
+    {
+        std::vector<std::string_view> entries;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;)
+        {
+            m_changed.wait(lock, [this] { return m_closing || !m_waiting.empty(); });
+            if (m_waiting.empty())
+                return;
+            std::unique_ptr<Block> block = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            m_changed.notify_all();
+            const bool failed = m_failed;
+            lock.unlock();
+            if (!failed)
+            {
+                entries.clear();
+                std::size_t begin = 0;
+                for (const std::uint32_t end : block->ends)
+                {
+                    entries.push_back(std::string_view(block->bytes).substr(begin, end - begin));
+                    begin = end;
+                }
+                try
+                {
+                    m_tally.AddEntries(entries);
+                }
+                catch (const std::bad_alloc&)
+                {
+                    lock.lock();
+                    m_failed = true;
+                    lock.unlock();
+                }
+                catch (const std::length_error&)
+                {
+                    lock.lock();
+                    m_failed = true;
+                    lock.unlock();
+                }
+            }
+            block->bytes.clear();
+            block->ends.clear();
+            lock.lock();
+            m_spare.push_back(std::move(block));
+        }
+    }
+
+    void CountSink::StopTally()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closing = true;
+            m_changed.notify_all();
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    bool CountSink::WriteResult(OutputWriter& output)
+    {
+        HandOver();
+        StopTally();
+        if (m_failed)
+            return false;
+        try
+        {
+            m_distinctServers = m_tally.DistinctServers();
+            m_tallyBytes = m_tally.BytesHeld();
+            const CountTable table = m_tally.Finish(m_by);
+            WriteCountTable(table, m_form, [&output](std::string_view piece) { output.Write(piece); });
+            m_summary = FormatCountFigures(table);
+        }
+        catch (const std::bad_alloc&)
+        {
+            return false;
+        }
+        return true;
     }
 }

@@ -7,9 +7,22 @@
 // counted: every filter of the run, and a comparison's changed entries when
 // the run compares two zone files. The run must append the servers
 // (appendNameServers); an entry without them is a domain without servers.
+//
+// The tally runs on a thread of its own, so that counting and reading the
+// zone go on side by side: the run's thread copies each batch's entries
+// into a block and hands it over (at most a few blocks wait, so memory stays
+// bounded and a slow tally holds the reading back), and the tally counts
+// the blocks in their order.
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "count/count_table.h"
@@ -23,26 +36,49 @@ namespace plexor
     public:
         // `map`, when not null, must outlive the sink.
         CountSink(CountBy by, CountForm form, const ProviderMap* map = nullptr);
+        ~CountSink() override;
+        CountSink(const CountSink&) = delete;
+        CountSink& operator=(const CountSink&) = delete;
 
         void TakeBatch(const Batch& batch, std::size_t count) override;
         void TakeEntry(const Batch& batch, std::size_t i) override;
-        void WriteResult(OutputWriter& output) override;
+        bool WriteResult(OutputWriter& output) override;
 
-        // After WriteResult: the concentration figures (FormatCountFigures)
-        // and the table's size; empty and 0 before.
+        // After WriteResult: the concentration figures (FormatCountFigures);
+        // empty before.
         const std::vector<std::string>& SummaryLines() const { return m_summary; }
-        std::size_t RowsWritten() const { return m_rows; }
-        // The distinct servers seen, and the tally's bytes at its largest
+        // The distinct servers counted, and the tally's bytes at its largest
         // (taken when the table is made).
         std::size_t DistinctServers() const { return m_distinctServers; }
         std::size_t TallyBytes() const { return m_tallyBytes; }
 
     private:
+        // Entries back to back, and where each ends.
+        struct Block
+        {
+            std::string bytes;
+            std::vector<std::uint32_t> ends;
+        };
+
+        void Append(std::string_view entry);
+        void HandOver();
+        void CountBlocks();
+        // Waits until the tally has counted every block handed over, and
+        // ends its thread.
+        void StopTally();
+
         CountBy m_by;
         CountForm m_form;
         ServerTally m_tally;
+        std::unique_ptr<Block> m_filling;
+        std::mutex m_mutex;
+        std::condition_variable m_changed;
+        std::deque<std::unique_ptr<Block>> m_waiting; // handed over, in order
+        std::vector<std::unique_ptr<Block>> m_spare;
+        bool m_closing = false;
+        bool m_failed = false; // the tally ran out of memory
+        std::thread m_thread;
         std::vector<std::string> m_summary;
-        std::size_t m_rows = 0;
         std::size_t m_distinctServers = 0;
         std::size_t m_tallyBytes = 0;
     };

@@ -1,5 +1,6 @@
 #include "count/count_table.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace plexor
@@ -14,8 +15,8 @@ namespace plexor
         void AppendNumber(std::string& out, std::uint64_t value)
         {
             char digits[24];
-            const int length = std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-            out.append(digits, static_cast<std::size_t>(length));
+            const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            out.append(digits, end);
         }
 
         bool NeedsQuotes(std::string_view name)
@@ -96,9 +97,8 @@ namespace plexor
             out += '"';
         }
 
-        void AppendRow(std::string& out, const CountTable& table, std::size_t i, CountForm form, std::uint64_t total)
+        void AppendRow(std::string& out, const CountTable& table, std::size_t i, CountForm form, std::string_view share)
         {
-            const std::string share = FormatShare(table.Domains(i), total);
             switch (form)
             {
             case CountForm::List:
@@ -147,9 +147,11 @@ namespace plexor
         const std::uint64_t whole = domains / total;
         const std::uint64_t rest = domains % total;
         const std::uint64_t hundredths = whole * 10000 + (rest * 20000 + total) / (2 * total);
-        char text[32];
-        std::snprintf(text, sizeof text, "%llu.%02llu", static_cast<unsigned long long>(hundredths / 100),
-                      static_cast<unsigned long long>(hundredths % 100));
+        std::string text;
+        AppendNumber(text, hundredths / 100);
+        text += '.';
+        text += static_cast<char>('0' + hundredths % 100 / 10);
+        text += static_cast<char>('0' + hundredths % 10);
         return text;
     }
 
@@ -164,9 +166,13 @@ namespace plexor
             out += "\tdomains\tshare\n";
         }
         const std::uint64_t total = table.Figures().domainsCounted;
+        // Rows come most domains first: the share changes only now and then.
+        std::string share;
         for (std::size_t i = 0; i < table.size(); ++i)
         {
-            AppendRow(out, table, i, form, total);
+            if (i == 0 || table.Domains(i) != table.Domains(i - 1))
+                share = FormatShare(table.Domains(i), total);
+            AppendRow(out, table, i, form, share);
             if (out.size() >= kPieceBytes)
             {
                 write(out);

@@ -29,32 +29,93 @@ namespace plexor
 
         // A 32-bit hash of a name: eight bytes at a time, multiplied and
         // folded. The table compares whole names, so it need only spread.
+        std::uint64_t HashStart(std::size_t size)
+        {
+            return 0x9E3779B97F4A7C15ull ^ size;
+        }
+
+        std::uint64_t HashWord(std::uint64_t h, std::uint64_t word)
+        {
+            h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+            return h ^ (h >> 31);
+        }
+
+        std::uint32_t HashEnd(std::uint64_t h)
+        {
+            h *= 0x94D049BB133111EBull;
+            return static_cast<std::uint32_t>(h >> 32);
+        }
+
         std::uint32_t HashName(std::string_view name)
         {
-            std::uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+            std::uint64_t h = HashStart(name.size());
             std::size_t i = 0;
             for (; i + 8 <= name.size(); i += 8)
             {
                 std::uint64_t word;
                 std::memcpy(&word, name.data() + i, 8);
-                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
-                h ^= h >> 31;
+                h = HashWord(h, word);
             }
             if (i < name.size())
             {
                 std::uint64_t word = 0;
                 std::memcpy(&word, name.data() + i, name.size() - i);
-                h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
-                h ^= h >> 31;
+                h = HashWord(h, word);
             }
-            h *= 0x94D049BB133111EBull;
-            return static_cast<std::uint32_t>(h >> 32);
+            return HashEnd(h);
         }
 
-        std::uint64_t NamePrefix(std::string_view name)
+        // Eight bytes with 'A' to 'Z' made lower case, the others as they
+        // are.
+        std::uint64_t LowerWord(std::uint64_t word)
+        {
+            constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+            const std::uint64_t low7 = word & (0x7F * kOnes);
+            const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;     // top bit: at least 'A'
+            const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes; // top bit: past 'Z'
+            const std::uint64_t upper = fromA & ~pastZ & ~word & (0x80 * kOnes);
+            return word | (upper >> 2);
+        }
+
+        // The name lowered into `out` (room for its size), and its
+        // HashName, in one pass.
+        std::uint32_t LowerAndHash(std::string_view name, char* out)
+        {
+            std::uint64_t h = HashStart(name.size());
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
+            {
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                word = LowerWord(word);
+                std::memcpy(out + i, &word, 8);
+                h = HashWord(h, word);
+            }
+            if (i < name.size())
+            {
+                std::uint64_t word = 0;
+                std::memcpy(&word, name.data() + i, name.size() - i);
+                word = LowerWord(word);
+                std::memcpy(out + i, &word, name.size() - i);
+                h = HashWord(h, word);
+            }
+            return HashEnd(h);
+        }
+
+        void Prefetch([[maybe_unused]] const void* address)
+        {
+#if defined(__GNUC__) || defined(__clang__)
+            __builtin_prefetch(address);
+#endif
+        }
+
+        // Bytes `from` to `from + 8` of the name as a number that orders as
+        // they do, zeros past the end.
+        std::uint64_t NamePrefix(std::string_view name, std::size_t from)
         {
             unsigned char bytes[8] = {};
-            std::memcpy(bytes, name.data(), std::min<std::size_t>(8, name.size()));
+            if (from < name.size())
+                std::memcpy(bytes, name.data() + from, std::min<std::size_t>(8, name.size() - from));
             std::uint64_t prefix = 0;
             for (const unsigned char b : bytes)
                 prefix = (prefix << 8) | b;
@@ -96,6 +157,16 @@ namespace plexor
             }
         }
 
+        // Asks for the slots where a name of this hash is looked for.
+        void PrefetchSlots(std::uint32_t hash) const
+        {
+            if (m_tags.empty())
+                return;
+            const std::size_t s = hash & (m_slots.size() - 1);
+            Prefetch(&m_tags[s]);
+            Prefetch(&m_slots[s]);
+        }
+
         // Adds a record known to be absent.
         std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash, const NameArena& names)
         {
@@ -110,6 +181,13 @@ namespace plexor
             Place(index, hash);
             ++m_count;
             return index;
+        }
+
+        // Frees the slots: the records alone stay, for reading in order.
+        void DropIndex()
+        {
+            std::vector<std::uint32_t>().swap(m_slots);
+            std::vector<std::uint8_t>().swap(m_tags);
         }
 
         std::size_t BytesHeld() const
@@ -149,8 +227,24 @@ namespace plexor
             std::vector<std::uint8_t>().swap(m_tags);
             m_slots.resize(size);
             m_tags.assign(size, 0);
-            for (std::uint32_t i = 0; i < m_count; ++i)
-                Place(i, HashName(names.Get((*this)[i].Name())));
+            // In groups: the group's names are hashed (read in the order
+            // they were stored) and their slots asked for before any is
+            // placed.
+            constexpr std::uint32_t kGroup = 32;
+            std::uint32_t hashes[kGroup];
+            const std::size_t mask = size - 1;
+            for (std::uint32_t first = 0; first < m_count; first += kGroup)
+            {
+                const std::uint32_t count = std::min<std::uint32_t>(kGroup, static_cast<std::uint32_t>(m_count) - first);
+                for (std::uint32_t k = 0; k < count; ++k)
+                {
+                    hashes[k] = HashName(names.Get((*this)[first + k].Name()));
+                    Prefetch(&m_tags[hashes[k] & mask]);
+                    Prefetch(&m_slots[hashes[k] & mask]);
+                }
+                for (std::uint32_t k = 0; k < count; ++k)
+                    Place(first + k, hashes[k]);
+            }
         }
 
         std::vector<std::uint32_t> m_slots;
@@ -186,37 +280,88 @@ namespace plexor
 
     void ServerTally::AddEntry(std::string_view entry)
     {
+        StageEntry(entry);
+        CountStaged();
+    }
+
+    void ServerTally::AddDomain(std::string_view name, std::span<const std::string_view> servers)
+    {
+        StageDomain(name);
+        for (const std::string_view server : servers)
+            StageServer(server);
+        CountStaged();
+    }
+
+    void ServerTally::AddEntries(std::span<const std::string_view> entries)
+    {
+        for (const std::string_view entry : entries)
+            StageEntry(entry);
+        CountStaged();
+    }
+
+    void ServerTally::StageEntry(std::string_view entry)
+    {
         const std::size_t colon = entry.find(": ");
-        StartDomain(entry.substr(0, colon));
+        StageDomain(entry.substr(0, colon));
         if (colon == std::string_view::npos)
             return;
         std::string_view servers = entry.substr(colon + 2);
         for (;;)
         {
             const std::size_t comma = servers.find(',');
-            AddServer(servers.substr(0, comma));
+            StageServer(servers.substr(0, comma));
             if (comma == std::string_view::npos)
                 break;
             servers.remove_prefix(comma + 1);
         }
     }
 
-    void ServerTally::AddDomain(std::string_view name, std::span<const std::string_view> servers)
-    {
-        StartDomain(name);
-        for (const std::string_view server : servers)
-            AddServer(server);
-    }
-
-    void ServerTally::StartDomain(std::string_view name)
+    // A new domain unless the name is the one before, in any case.
+    void ServerTally::StageDomain(std::string_view name)
     {
         Lower(name, false, m_lower);
-        if (m_serial != 0 && m_lower == m_previousDomain)
+        if (m_haveDomain && m_lower == m_previousDomain)
             return; // a further entry of the domain before
+        m_haveDomain = true;
+        m_previousDomain.assign(m_lower);
+        m_steps.push_back({0, kDomainStep, 0});
+    }
+
+    void ServerTally::StageServer(std::string_view server)
+    {
+        if (!server.empty() && server.back() == '.')
+            server.remove_suffix(1);
+        const std::size_t offset = m_staged.size();
+        m_staged.resize(offset + server.size());
+        const std::uint32_t hash = LowerAndHash(server, m_staged.data() + offset);
+        m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
+    }
+
+    // The steps in order; the slots of the server a few steps on are asked
+    // for before each step, so that they are in the cache when it comes.
+    void ServerTally::CountStaged()
+    {
+        constexpr std::size_t kAhead = 8;
+        const std::size_t count = m_steps.size();
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            if (i + kAhead < count && m_steps[i + kAhead].length != kDomainStep)
+                m_servers->PrefetchSlots(m_steps[i + kAhead].hash);
+            const Step& step = m_steps[i];
+            if (step.length == kDomainStep)
+                StartDomain();
+            else
+                AddServer(std::string_view(m_staged.data() + step.offset, step.length), step.hash);
+        }
+        m_steps.clear();
+        m_staged.clear();
+    }
+
+    void ServerTally::StartDomain()
+    {
         EndDomain();
         if (++m_serial == 0)
             throw std::length_error("more than 4 294 967 295 domains to count");
-        m_previousDomain.assign(m_lower);
         ++m_domains;
         m_domainHasServer = false;
         m_domainMixed = false;
@@ -229,14 +374,13 @@ namespace plexor
         m_domainHasServer = false;
     }
 
-    void ServerTally::AddServer(std::string_view server)
+    void ServerTally::AddServer(std::string_view server, std::uint32_t hash)
     {
-        Lower(server, true, m_lower);
-        const std::uint32_t hash = HashName(m_lower);
-        std::uint32_t index = m_servers->Find(m_lower, hash, m_names);
+        std::uint32_t index = m_servers->Find(server, hash, m_names);
         if (index == Table::kNone)
         {
-            const NameArena::Ref name = m_names.Add(m_lower);
+            m_lower.assign(server);
+            const NameArena::Ref name = m_names.Add(server);
             const std::uint32_t provider = ProviderFor(name);
             index = m_servers->Insert(name, hash, m_names);
             (*m_servers)[index].provider = provider;
@@ -265,73 +409,78 @@ namespace plexor
     // the arena at `server`.
     std::uint32_t ServerTally::ProviderFor(NameArena::Ref server)
     {
-        NameArena::Ref providerName = server;
-        std::string_view provider = m_lower;
         const std::string* mapped = m_map != nullptr ? m_map->ProviderOf(m_lower) : nullptr;
         if (mapped != nullptr)
-            provider = *mapped;
-        else
+            return ProviderNamed(*mapped, std::nullopt);
+        // The servers of one domain mostly share their parent
+        // (ns1.example.net, ns2.example.net), and a host below a parent with
+        // a registrable domain R has R too, unless the host is a public
+        // suffix itself (a rule for it, or "*." before its parent).
+        const std::size_t dot = m_lower.find('.');
+        const std::string_view parent =
+            dot == std::string::npos ? std::string_view() : std::string_view(m_lower).substr(dot + 1);
+        if (m_lastParentKept && dot != std::string::npos && parent == m_lastParent && !m_list->IsPublicSuffix(m_lower))
+            return m_lastParentProvider;
+        // The registrable domain is the end of the server's own name.
+        const std::size_t start = m_list->RegistrableStart(m_lower);
+        const std::uint32_t provider = start == std::string::npos
+                                           ? ProviderNamed(m_lower, server)
+                                           : ProviderNamed(std::string_view(m_lower).substr(start), m_names.Suffix(server, start));
+        m_lastParentKept = dot != std::string::npos && start != std::string::npos && start > dot;
+        if (m_lastParentKept)
         {
-            // The registrable domain is the end of the server's own name.
-            const std::size_t start = RegistrableStart();
-            if (start != std::string_view::npos)
-            {
-                providerName = m_names.Suffix(server, start);
-                provider = provider.substr(start);
-            }
+            m_lastParent.assign(parent);
+            m_lastParentProvider = provider;
         }
-        const std::uint32_t hash = HashName(provider);
-        const std::uint32_t found = m_providers->Find(provider, hash, m_names);
-        if (found != Table::kNone)
-            return found;
-        if (mapped != nullptr)
-            providerName = m_names.Add(*mapped);
-        return m_providers->Insert(providerName, hash, m_names);
+        return provider;
     }
 
-    // The registrable domain of the server in m_lower. The servers of one
-    // domain mostly share their parent (ns1.example.net, ns2.example.net),
-    // and a host below a parent with a registrable domain R has R too,
-    // unless the host is a public suffix itself (a rule for it, or "*." its
-    // parent): libpsl's own walk over the labels does just that. So one
-    // question answers the second and further servers of a parent.
-    std::size_t ServerTally::RegistrableStart()
+    // The provider of that name, added when new: pointing into the arena at
+    // `stored` when given, else with a name of its own.
+    std::uint32_t ServerTally::ProviderNamed(std::string_view name, std::optional<NameArena::Ref> stored)
     {
-        const std::size_t dot = m_lower.find('.');
-        if (dot == std::string::npos || dot == 0)
-            return m_list->RegistrableStart(m_lower);
-        const std::string_view parent = std::string_view(m_lower).substr(dot + 1);
-        if (m_lastParentStart != std::string::npos && parent == m_lastParent)
-            return m_list->IsPublicSuffix(m_lower) ? std::string::npos : dot + 1 + m_lastParentStart;
-        const std::size_t start = m_list->RegistrableStart(m_lower);
-        m_lastParent.assign(parent);
-        m_lastParentStart = start != std::string::npos && start > dot ? start - (dot + 1) : std::string::npos;
-        return start;
+        const std::uint32_t hash = HashName(name);
+        const std::uint32_t found = m_providers->Find(name, hash, m_names);
+        if (found != Table::kNone)
+            return found;
+        const NameArena::Ref ref = stored ? *stored : m_names.Add(name);
+        return m_providers->Insert(ref, hash, m_names);
     }
 
     CountTable ServerTally::Finish(CountBy by)
     {
         EndDomain();
-        const Table& table = by == CountBy::Provider ? *m_providers : *m_servers;
-        // Sorted on (domains, first eight bytes of the name) first, which
-        // settles most ties without reading the names.
-        struct Key
-        {
-            std::uint64_t domains;
-            std::uint64_t prefix;
-            NameArena::Ref name;
-        };
-        std::vector<Key> keys;
-        keys.reserve(table.size());
-        for (std::uint32_t i = 0; i < table.size(); ++i)
-            keys.push_back({table[i].domains, NamePrefix(m_names.Get(table[i].Name())), table[i].Name()});
+        // Only the counted table's records are needed from here on.
+        std::unique_ptr<Table> counted = std::move(by == CountBy::Provider ? m_providers : m_servers);
         m_servers = std::make_unique<Table>();
         m_providers = std::make_unique<Table>();
+        counted->DropIndex();
+        // Sorted on (domains, first sixteen bytes of the name) first, which
+        // settles nearly all ties without reading the names: names in a
+        // zone often share their first bytes ("ns1.").
+        struct Key
+        {
+            std::uint64_t prefix;
+            std::uint64_t nextPrefix;
+            NameArena::Ref name;
+            std::uint32_t domains;
+        };
+        std::vector<Key> keys;
+        keys.reserve(counted->size());
+        for (std::uint32_t i = 0; i < counted->size(); ++i)
+        {
+            const Record& record = (*counted)[i];
+            const std::string_view name = m_names.Get(record.Name());
+            keys.push_back({NamePrefix(name, 0), NamePrefix(name, 8), record.Name(), record.domains});
+        }
+        counted.reset();
         std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
             if (a.domains != b.domains)
                 return a.domains > b.domains;
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;
+            if (a.nextPrefix != b.nextPrefix)
+                return a.nextPrefix < b.nextPrefix;
             return m_names.Get(a.name) < m_names.Get(b.name);
         });
 
@@ -355,6 +504,8 @@ namespace plexor
         CountTable result(by, std::move(m_names), std::move(rows), figures);
         m_names = NameArena();
         m_previousDomain.clear();
+        m_haveDomain = false;
+        m_lastParentKept = false;
         m_serial = 0;
         m_domains = 0;
         m_singleProvider = 0;

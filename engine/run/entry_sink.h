@@ -26,7 +26,8 @@ namespace plexor
         // one).
         virtual void TakeEntry(const Batch& batch, std::size_t i) = 0;
         // After the last entry: the result, written to the output (which the
-        // run closes afterwards and checks for failures).
-        virtual void WriteResult(OutputWriter& output) = 0;
+        // run closes afterwards and checks for failures). False when the
+        // result could not be made for want of memory: the run then fails.
+        virtual bool WriteResult(OutputWriter& output) = 0;
     };
 }

@@ -79,10 +79,9 @@ namespace plexor
         m_output.Write(m_rows);
     }
 
-    void EntryWriter::End()
+    bool EntryWriter::End()
     {
-        if (m_sink != nullptr)
-            m_sink->WriteResult(m_output);
+        return m_sink == nullptr || m_sink->WriteResult(m_output);
     }
 
     void EntryWriter::AppendRow(std::string_view entry)

@@ -51,8 +51,8 @@ namespace plexor
         // entries one by one).
         void WriteEntry(const Batch& batch, std::size_t i);
         // After the last entry of a run that went well: the sink's result
-        // (nothing without a sink).
-        void End();
+        // (nothing without a sink); false when memory ran out for it.
+        bool End();
 
     private:
         void AppendRow(std::string_view entry);

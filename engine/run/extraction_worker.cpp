@@ -20,14 +20,19 @@ namespace plexor
         EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), g_extractionSettings.lookalike.get(),
                             context.RunEntrySink());
         entries.Start();
-        const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
+        ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
             return entries.WriteBatch(batch, count);
         });
         // Past the line limit the zone file is only looked at: a failure
         // there does not fail a run that needed none of those bytes.
-        const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
-        if (readOk && !end.outputFailed)
-            entries.End();
+        bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
+        if (readOk && !end.outputFailed && !entries.End())
+        {
+            // The sink's result found no memory: failed like a read that
+            // found none.
+            end.outOfMemory = true;
+            readOk = false;
+        }
         zoneFile.Close();
         const bool outputOk = outputFile.Close() && !end.outputFailed;
         if (!outputOk)

@@ -272,3 +272,30 @@ namespace plexor
             ASSERT_TRUE(table.Domains(i) < table.Domains(i - 1) || table.Name(i - 1) < table.Name(i)) << i;
     }
 }
+
+namespace plexor
+{
+    // Servers are lowered eight bytes at a time: every byte value, at every
+    // place in a word and in the tail, lowered as ASCII alone would be.
+    TEST(ServerTallyTest, LowersEveryByteAsAsciiDoes)
+    {
+        std::string all;
+        for (int c = 1; c < 256; ++c)
+            all += static_cast<char>(c);
+        ProviderMap one;
+        ASSERT_EQ(one.Parse("* one\n"), std::nullopt);
+        for (std::size_t shift = 0; shift < 9; ++shift)
+        {
+            const std::string server = std::string(shift, 'Q') + all;
+            std::string lowered = server;
+            for (char& c : lowered)
+                c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            ServerTally tally(&one);
+            const std::string_view views[] = {server, lowered};
+            tally.AddDomain("a.com", views);
+            const CountTable table = tally.Finish(CountBy::Server);
+            ASSERT_EQ(table.size(), 1u) << "shift " << shift;
+            EXPECT_EQ(table.Name(0), lowered) << "shift " << shift;
+        }
+    }
+}

@@ -16,10 +16,18 @@
 #   LINES=N          the zone's length (default 18000000)
 #   RUNNER=path NO_BUILD=1 ...               (see bench/compare_common.sh)
 #
+# Then the runs that read servers (ServerRuns, bench/compare_common.sh) on a
+# zone of the same length with 30 % of its domains on servers of their own
+# (make_zone --own-servers 30: about 4.7 million distinct servers at
+# 18,000,000 lines), and the same on its gzip form for the count by provider.
+#
 # Targets, as ratios in one run on a 2-core machine:
 #   plain: runner <= 0.5 x grep's time, <= 1.6 x cat's, >= 8 x faster than mawk;
 #   gzip:  runner <= 1.25 x igzip's time, >= 5 x faster than gzip -dc | mawk;
-#   a domain run peaks at <= 32 MiB, the same at 1 M and at 18 M lines.
+#   a domain run peaks at <= 32 MiB, the same at 1 M and at 18 M lines;
+#   name-server, append and count runs <= 2 x the domain run of the file,
+#   a count >= 5 x faster than awk | sort | uniq -c over the append list,
+#   <= 64 bytes per distinct server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-3}
@@ -103,6 +111,20 @@ Ratio "gzip: runner / igzip time" "$(awk -v a="$t_rungz" -v b="$t_igzip" 'BEGIN 
 Ratio "gzip: (gzip -dc | mawk) / runner time" "$(awk -v a="$t_gzmawk" -v b="$t_rungz" 'BEGIN { print a / b }')" ">=" 5
 Ratio "peak RSS of a domain run (MiB)" "$(awk -v r="$rss_run" 'BEGIN { print r / 1024 }')" "<=" 32
 Ratio "peak RSS growth from 1 M lines (MiB)" "$(awk -v a="$rss_run" -v b="$rss_short" 'BEGIN { print (a - b) / 1024 }')" "<=" 2
+
+# The runs that read servers, on a zone with servers as many as a real one's.
+echo
+rm -f "$zone"
+own="$WORK/czds-own.zone"
+"$MAKE_ZONE" --layout czds --lines "$lines" --own-servers 30 "$own"
+ServerRuns "$own" "$rounds"
+gzip -c "$own" >"$own.gz"
+read -r t_dgz _ < <(Once "$RUNNER" --layout master --mode domains "${open_filters[@]}" --line-limit 0 "$own.gz" "$WORK/out.txt")
+read -r t_cgz v_cgz _ < <(Once "$RUNNER" --layout master --mode domains "${open_filters[@]}" --line-limit 0 --count-by provider "$own.gz" "$WORK/out.txt")
+Row "runner master domains, gzip" "$t_dgz" 0 "$(wc -c <"$own")" "$lines"
+Row "runner --count-by provider, gzip" "$t_cgz" "$v_cgz" "$(wc -c <"$own")" "$lines"
+Ratio "gzip: count by provider / domain run time" "$(awk -v a="$t_cgz" -v b="$t_dgz" 'BEGIN { print a / b }')" "<=" 2
+rm -f "$own" "$own.gz"
 
 # The two line layouts at the same length, one run each.
 echo

@@ -455,15 +455,15 @@ namespace plexor
         m_servers = std::make_unique<Table>();
         m_providers = std::make_unique<Table>();
         counted->DropIndex();
-        // Sorted on (domains, first sixteen bytes of the name) first, which
+        // Sorted on (domains, first twelve bytes of the name) first, which
         // settles nearly all ties without reading the names: names in a
-        // zone often share their first bytes ("ns1.").
+        // zone often share their first bytes ("ns1."). 24 bytes a key.
         struct Key
         {
             std::uint64_t prefix;
-            std::uint64_t nextPrefix;
             NameArena::Ref name;
             std::uint32_t domains;
+            std::uint32_t nextPrefix;
         };
         std::vector<Key> keys;
         keys.reserve(counted->size());
@@ -471,7 +471,8 @@ namespace plexor
         {
             const Record& record = (*counted)[i];
             const std::string_view name = m_names.Get(record.Name());
-            keys.push_back({NamePrefix(name, 0), NamePrefix(name, 8), record.Name(), record.domains});
+            keys.push_back({NamePrefix(name, 0), record.Name(), record.domains,
+                            static_cast<std::uint32_t>(NamePrefix(name, 8) >> 32)});
         }
         counted.reset();
         std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {

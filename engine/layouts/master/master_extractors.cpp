@@ -250,11 +250,13 @@ namespace plexor
             // A long name gets a block of its own, which the next name does
             // not share.
             m_blocks.push_back(std::unique_ptr<char[]>(new char[needed])); // not zeroed: written before read
+            m_blockFill.push_back(0);
             m_blockUsed = kBlockSize;
         }
         else if (needed > kBlockSize - m_blockUsed)
         {
             m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
+            m_blockFill.push_back(0);
             m_blockUsed = 0;
         }
         const std::size_t position = needed > kBlockSize / 4 ? 0 : m_blockUsed;
@@ -265,23 +267,51 @@ namespace plexor
             std::memcpy(at + sizeof size, name.data(), size);
         if (needed <= kBlockSize / 4)
             m_blockUsed += needed;
+        m_blockFill.back() += needed;
         return (static_cast<std::uint64_t>(m_blocks.size() - 1) << kPositionBits) | position;
     }
 
+    // The names are placed again in the order they were stored, read
+    // straight through their blocks rather than in the old slots' order
+    // (which would visit them at random), in groups whose new slots are
+    // asked for before any is placed.
     void DistinctNames::Grow()
     {
-        std::vector<std::uint64_t> old = std::move(m_slots);
-        m_slots.assign(old.empty() ? 1024 : old.size() * 2, 0);
-        const std::size_t mask = m_slots.size() - 1;
-        for (const std::uint64_t slot : old)
+        const std::size_t size = m_slots.empty() ? 1024 : m_slots.size() * 2;
+        std::vector<std::uint64_t>().swap(m_slots);
+        m_slots.assign(size, 0);
+        const std::size_t mask = size - 1;
+        constexpr std::size_t kGroup = 32;
+        std::uint64_t locations[kGroup];
+        std::uint64_t hashes[kGroup];
+        std::size_t grouped = 0;
+        const auto place = [&] {
+            for (std::size_t k = 0; k < grouped; ++k)
+            {
+                std::size_t i = hashes[k] & mask;
+                while (m_slots[i] != 0)
+                    i = (i + 1) & mask;
+                m_slots[i] = ((locations[k] + 1) << 16) | (hashes[k] >> 48);
+            }
+            grouped = 0;
+        };
+        for (std::size_t block = 0; block < m_blocks.size(); ++block)
         {
-            if (slot == 0)
-                continue;
-            std::size_t i = HashName(NameAt((slot >> 16) - 1)) & mask;
-            while (m_slots[i] != 0)
-                i = (i + 1) & mask;
-            m_slots[i] = slot;
+            for (std::size_t position = 0; position < m_blockFill[block];)
+            {
+                const std::uint64_t location = (static_cast<std::uint64_t>(block) << kPositionBits) | position;
+                const std::string_view name = NameAt(location);
+                locations[grouped] = location;
+                hashes[grouped] = HashName(name);
+#if defined(__GNUC__) || defined(__clang__)
+                __builtin_prefetch(&m_slots[hashes[grouped] & mask]);
+#endif
+                if (++grouped == kGroup)
+                    place();
+                position += sizeof(std::size_t) + name.size();
+            }
         }
+        place();
     }
 
     bool DistinctNames::Insert(std::string_view name)

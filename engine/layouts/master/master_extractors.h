@@ -38,6 +38,7 @@ namespace plexor
         void Grow();
 
         std::vector<std::unique_ptr<char[]>> m_blocks;
+        std::vector<std::size_t> m_blockFill; // bytes of names in each block
         std::size_t m_blockUsed = kBlockSize; // bytes used of the last block
         // 0 for an empty slot; otherwise the name's location + 1, shifted
         // left by 16, with 16 bits of its hash below.

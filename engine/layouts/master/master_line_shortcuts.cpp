@@ -108,9 +108,8 @@ namespace plexor
         SetRepeatPrefix(p, serverStart);
         if (m_serversWanted)
         {
-            std::size_t serverEnd = serverStart;
-            while (serverEnd < n && !IsSeparator(p[serverEnd]))
-                ++serverEnd;
+            // Sixteen bytes at a time, as the owner's end was found.
+            const std::size_t serverEnd = serverStart + LineMasks::FindSeparator(p + serverStart, n - serverStart);
             ResolvePlainName(std::string_view(p + serverStart, serverEnd - serverStart), m_origin, m_server, true);
         }
         m_record.owner = owner;

@@ -302,29 +302,4 @@ namespace plexor::lookalike
             return Match{combo.term, MatchKind::Combo, combo.distance};
         return std::nullopt;
     }
-
-    std::string Matcher::UnicodeName(std::string_view name) const
-    {
-        const IcuText& icu = IcuText::Get();
-        std::string out;
-        bool decodedAny = false;
-        std::string text;
-        while (true)
-        {
-            const std::size_t dot = name.find('.');
-            const std::string_view label = name.substr(0, dot);
-            if (HasIdnPrefix(label) && icu.DecodeIdnLabel(label, text))
-            {
-                out += text;
-                decodedAny = true;
-            }
-            else
-                out += label;
-            if (dot == std::string_view::npos)
-                break;
-            out += '.';
-            name.remove_prefix(dot + 1);
-        }
-        return decodedAny ? out : std::string();
-    }
 }

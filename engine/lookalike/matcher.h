@@ -45,10 +45,6 @@ namespace plexor::lookalike
         // or not, any ASCII case, a final dot or none), or nullopt.
         std::optional<Match> MatchName(std::string_view name) const;
 
-        // The name with every IDN label that decodes replaced by its
-        // Unicode text; empty when no label decodes.
-        std::string UnicodeName(std::string_view name) const;
-
         const WatchList& Terms() const { return m_terms; }
 
         // The automaton's and the tables' memory, for the benchmark.

@@ -67,7 +67,9 @@ namespace plexor
         int widest = 0;
         for (const ChartRow& row : m_rows)
             widest = std::max(widest, fontMetrics().horizontalAdvance(row.name));
-        return std::min(widest, kNameColumnChars * fontMetrics().averageCharWidth());
+        // A pixel or two beyond the advance, which is rounded, so that a
+        // name that fits is never shortened.
+        return std::min(widest + 2, kNameColumnChars * fontMetrics().averageCharWidth());
     }
 
     int CountChart::BarColumnWidth() const
@@ -124,6 +126,9 @@ namespace plexor
                                        QWidget* parent)
         : QDialog(parent)
     {
+        // A window of its own does not take its owner's font by itself.
+        if (parent != nullptr)
+            setFont(parent->font());
         setWindowTitle(by == CountBy::Server ? QStringLiteral("Domains per Name Server")
                                              : QStringLiteral("Domains per Provider"));
         rows.resize(std::min(rows.size(), kChartRows));

@@ -62,7 +62,7 @@ namespace plexor
 
     // The window of the chart: a title, the bars, the figures, and the
     // buttons "Save as PNG..." and "Close". Save asks its owner for a file
-    // (saveRequested), which then calls SavePng.
+    // (saveRequested), which then calls SavePng. It takes its owner's font.
     class CountChartDialog final : public QDialog
     {
         Q_OBJECT

@@ -210,7 +210,7 @@ namespace plexor
             return;
         QString path;
         if (!PromptForFile(false, path, QString::fromLatin1(kChartFileFilter), QString::fromLatin1(kChartFileExtension),
-                           QString::fromLatin1(kChartFileTitle)))
+                           QString::fromLatin1(kChartFileTitle), m_countChart.data()))
             return;
         if (!m_countChart->SavePng(path))
         {

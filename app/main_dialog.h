@@ -144,8 +144,9 @@ namespace plexor
         // The file dialog that remembers its folder per default extension.
         // Returns true and sets `path` to the chosen file's full path when the
         // user confirmed a file; leaves `path` alone otherwise.
+        // The dialogs belong to `owner`, the main dialog when it is null.
         bool PromptForFile(bool openForm, QString& path, const QString& filter, const QString& defaultExtension,
-                           const QString& title);
+                           const QString& title, QWidget* owner = nullptr);
         void ShowAbout();
         // The "Line Limit..." entry: asks for the line limit of the runs to
         // come and stores it. Letters, a negative number or one past the

@@ -479,6 +479,7 @@ void CountRowTests::chartSavesAPng()
     const FileDialogRequest& request = fixture.files.requests.back();
     QVERIFY(!request.openForm);
     QCOMPARE(request.defaultSuffix, QStringLiteral("png"));
+    QCOMPARE(fixture.files.owners.back().data(), static_cast<QWidget*>(chart));
     const QString saved = fixture.Path(QStringLiteral("chart.png"));
     QVERIFY(ReadFile(saved).startsWith("\x89PNG\r\n\x1a\n"));
     QImage image;

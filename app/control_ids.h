@@ -38,6 +38,12 @@ namespace plexor::control_id
     inline constexpr int kLookalikeDistanceCombo = 1023;
     inline constexpr int kLookalikeExceptionsEdit = 1024;
     inline constexpr int kOutputFormCombo = 1025;
+    // The count row: by server or by provider, the provider map, and the
+    // button that starts a count.
+    inline constexpr int kCountByCombo = 1026;
+    inline constexpr int kProviderMapEdit = 1027;
+    inline constexpr int kOpenProviderMapButton = 1028;
+    inline constexpr int kCountServersButton = 1029;
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;

@@ -15,8 +15,9 @@
 namespace plexor
 {
     bool MainDialog::PromptForFile(bool openForm, QString& path, const QString& filter,
-                                   const QString& defaultExtension, const QString& title)
+                                   const QString& defaultExtension, const QString& title, QWidget* owner)
     {
+        QWidget* const dialogOwner = owner != nullptr ? owner : this;
         FileDialogRequest request;
         request.openForm = openForm;
         request.title = title;
@@ -28,7 +29,7 @@ namespace plexor
         if (IsInSystemFolder(SplitRememberedLocation(request.initialLocation).directory))
             request.initialLocation.clear();
 
-        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(this, request);
+        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(dialogOwner, request);
         if (!chosen || chosen->isEmpty())
             return false;
 
@@ -42,7 +43,7 @@ namespace plexor
             // that exists as typed is the one the dialog asked about.)
             fullPath += QLatin1Char('.') + defaultExtension;
             if (QFileInfo::exists(fullPath)
-                && !m_messageBoxes.AskYesNo(this, QCoreApplication::applicationName(),
+                && !m_messageBoxes.AskYesNo(dialogOwner, QCoreApplication::applicationName(),
                                             QStringLiteral("%1 already exists.\nDo you want to replace it?")
                                                 .arg(fullPath)))
                 return false;

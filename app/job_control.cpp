@@ -31,6 +31,11 @@ namespace plexor
 
     void MainDialog::StartRun(ExtractMode mode)
     {
+        StartRunOf(mode, false);
+    }
+
+    void MainDialog::StartRunOf(ExtractMode mode, bool count)
+    {
         // A running run keeps the mode it started with (see RunMode).
         m_runMode = mode;
         if (!ReadFields())
@@ -53,6 +58,11 @@ namespace plexor
         std::shared_ptr<const lookalike::Matcher> matcher;
         if (!MakeRunMatcher(watch, m_runMode, matcher))
             return;
+        // So is a provider map that cannot be read.
+        const Count countRow = CurrentCount();
+        std::unique_ptr<ProviderMap> providerMap;
+        if (count && !LoadRunProviderMap(countRow, providerMap))
+            return;
         // A table is offered as a .tsv file, which spreadsheets open as one.
         const bool table = watch.form == OutputForm::Tsv;
         const QString outputExtension = QString::fromLatin1(table ? kTableFileExtension : kOutputFileExtension);
@@ -72,7 +82,8 @@ namespace plexor
         filters.excludedChars = m_fields.excludedChars.toStdString();
         filters.includeWordsText = m_fields.includeWordsText.toStdString();
         filters.nameServerText = m_fields.nameServerText.toStdString();
-        filters.appendNameServers = m_fields.appendNameServers;
+        // A count reads each domain's servers from its entry.
+        filters.appendNameServers = count ? 1 : m_fields.appendNameServers;
         // A comparison reads both files whole: a cut list would make every
         // name past the cut look new or dropped.
         filters.lineLimit = comparison.enabled ? 0 : settings::ReadLineLimit(m_settings);
@@ -87,6 +98,10 @@ namespace plexor
         m_activeRunChanges = comparison.enabled ? comparison.writes : ZoneChanges::None;
         m_activeRunForm = watch.form;
         m_runFailure.reset();
+        m_runCount.reset();
+        m_runProviderMap.reset();
+        if (count)
+            PrepareRunCount(countRow.by, watch.form, std::move(providerMap));
 
         // The reference is set before the thread exists, so that even a run
         // that ends at once finds it set when it clears it.
@@ -197,6 +212,7 @@ namespace plexor
         RunOutcome outcome;
         outcome.failure = m_runFailure;
         m_runFailure.reset();
+        const bool tableWritten = m_runCount != nullptr && !outcome.failure;
         outcome.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
         outcome.lineLimit = m_activeRunLineLimit;
         outcome.unreadableRecords = g_runState.unreadableRecords.load();
@@ -217,6 +233,8 @@ namespace plexor
         const QString message = EndOfRunMessage(outcome);
         if (!message.isEmpty())
             ShowWarning(message);
+        if (tableWritten)
+            ShowCountChart();
     }
 
     MainDialog::~MainDialog()
@@ -231,7 +249,8 @@ namespace plexor
     }
 
     // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType,
-    // RunOutputForm and the two files are used on that thread directly;
+    // RunOutputForm, the files and the count's sink (count_row.cpp) are
+    // used on that thread directly;
     // everything that touches the window is queued to the dialog's thread,
     // where it runs in the order the worker made the calls.
 

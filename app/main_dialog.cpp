@@ -1,7 +1,7 @@
 // The main dialog's assembly: its blocks of controls, each made in its own
 // unit (zone_file_row.cpp, length_block.cpp, filter_block.cpp,
 // run_buttons.cpp, window_commands.cpp, progress_row.cpp, comparison_row.cpp,
-// lookalike_row.cpp),
+// lookalike_row.cpp, count_row.cpp),
 // one tab order across them, and the exchange of the fields between the
 // members, the controls and the settings.
 
@@ -35,12 +35,14 @@ namespace plexor
 
         constexpr int kDialogWidth = 283;
         // Below the progress row (y 240 to 250) the comparison rows
-        // (comparison_row.cpp), then the look-alike rows (lookalike_row.cpp).
-        constexpr int kDialogHeight = 348;
+        // (comparison_row.cpp), then the look-alike rows (lookalike_row.cpp)
+        // and the count rows (count_row.cpp).
+        constexpr int kDialogHeight = 385;
         constexpr int kDialogFontPoints = 8;
 
         // The tab order of the blocks' controls that take the focus; the
-        // comparison row follows the last, and the look-alike row that.
+        // comparison row follows the last, the look-alike row that, and the
+        // count row the look-alike row.
         constexpr std::array kTabOrder {
             id::kOpenZoneButton,       id::kMinCharsEdit,     id::kMaxCharsEdit,
             id::kExcludeCharsEdit,     id::kIncludeWordsEdit, id::kNameServersEdit,
@@ -156,6 +158,8 @@ namespace plexor
         m_lookalike.exceptions = Read(m_settings, kLookalikeExceptions);
         m_lookalike.distance = ReadLookalikeDistance(m_settings);
         m_lookalike.form = ReadOutputForm(m_settings);
+        m_count.by = ReadCountBy(m_settings);
+        m_count.providerMap = Read(m_settings, kProviderMapFile);
     }
 
     void MainDialog::CreateControls()
@@ -183,6 +187,7 @@ namespace plexor
         }
         CreateComparisonControls(units, previousFocusable);
         CreateLookalikeControls(units, ControlById(id::kOpenOlderZoneButton));
+        CreateCountControls(units, ControlById(id::kOutputFormCombo));
 
         // The group boxes only frame; they stay behind the controls they
         // frame.
@@ -290,6 +295,7 @@ namespace plexor
         Write(m_settings, kZoneType, m_fields.zoneType);
         SaveComparisonSettings();
         SaveLookalikeSettings();
+        SaveCountSettings();
         QDialog::reject();
     }
 

@@ -10,7 +10,7 @@
 // main_dialog.cpp assembles the window from its blocks, each of which makes
 // its controls and handles them in a unit of its own: zone_file_row.cpp,
 // length_block.cpp, filter_block.cpp, run_buttons.cpp, window_commands.cpp,
-// progress_row.cpp, comparison_row.cpp, lookalike_row.cpp. A new row is a new unit of that kind
+// progress_row.cpp, comparison_row.cpp, lookalike_row.cpp, count_row.cpp. A new row is a new unit of that kind
 // with its Create function called from CreateControls.
 
 #include <atomic>
@@ -22,9 +22,12 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 
 #include "compare/zone_changes.h"
+#include "count/count_run.h"
+#include "count/provider_map.h"
 #include "output/entry_rows.h"
 #include "run/extraction_worker.h"
 #include "run/run_progress.h"
@@ -44,6 +47,7 @@ class QTimer;
 namespace plexor
 {
     class AboutBoxPresenter;
+    class CountChartDialog;
     class ControlBuilder;
     class DesktopOpener;
     class DialogUnits;
@@ -140,8 +144,9 @@ namespace plexor
         // The file dialog that remembers its folder per default extension.
         // Returns true and sets `path` to the chosen file's full path when the
         // user confirmed a file; leaves `path` alone otherwise.
+        // The dialogs belong to `owner`, the main dialog when it is null.
         bool PromptForFile(bool openForm, QString& path, const QString& filter, const QString& defaultExtension,
-                           const QString& title);
+                           const QString& title, QWidget* owner = nullptr);
         void ShowAbout();
         // The "Line Limit..." entry: asks for the line limit of the runs to
         // come and stores it. Letters, a negative number or one past the
@@ -196,6 +201,28 @@ namespace plexor
         // The look-alike row as the controls show it.
         Lookalike CurrentLookalike() const;
 
+        // The count row (count_row.cpp): what a count groups by, and the
+        // provider map file as typed (blank: none).
+        struct Count
+        {
+            CountBy by = CountBy::Provider;
+            QString providerMap;
+        };
+        // The count row as the controls show it.
+        Count CurrentCount() const;
+        // Count Servers: a domain run with the servers appended whose
+        // entries are counted; the table goes to the output file and the
+        // chart is shown after the run. A provider map that cannot be read
+        // is shown and starts nothing.
+        void StartCount();
+        // The provider map's Open dialog.
+        void OpenProviderMap();
+        // The chart of the last count, while it exists.
+        CountChartDialog* CountChartWindow() const;
+        // The chart's "Save as PNG...": asks for the file and writes it; a
+        // file that cannot be written is reported.
+        void SaveCountChart();
+
         const Fields& CurrentFields() const { return m_fields; }
         QString OutputPath() const { return m_outputPath; }
         // The "&About Plexor2..." entry of the window's context menu.
@@ -214,6 +241,7 @@ namespace plexor
         OutputWriter& OutputFile() override;
         ZoneChanges RunChanges() const override;
         ZoneLineReader* OlderZoneFile() override;
+        EntrySink* RunEntrySink() override;
         void ReportRunFailure(const std::string& message) override;
         void SetFinalStatusText(const std::string& text) override;
         void ClearWorkerReference() override;
@@ -299,6 +327,20 @@ namespace plexor
         // start; shows why not and returns false when it cannot be opened
         // or is the output file.
         bool OpenOlderZoneForRun(const Comparison& comparison);
+        // StartRun's work; `count` makes it a count (StartCount).
+        void StartRunOf(ExtractMode mode, bool count);
+        // The count row below the look-alike row, last in the tab order
+        // after `previousFocusable`; filled from m_count.
+        void CreateCountControls(const DialogUnits& units, QWidget* previousFocusable);
+        void SaveCountSettings();
+        // The provider map of a count about to start: null without one.
+        // Shows why and returns false when it cannot be read or holds a bad
+        // line; nothing is opened then.
+        bool LoadRunProviderMap(const Count& count, std::unique_ptr<ProviderMap>& map);
+        // The sink of the count about to start, with its map.
+        void PrepareRunCount(CountBy by, OutputForm form, std::unique_ptr<ProviderMap> map);
+        // After a count that wrote its table: the chart of its largest rows.
+        void ShowCountChart();
         // Opens the zone file, the older zone file of a comparison and the
         // output for the run about to start; shows why not, closes what it
         // opened and returns false when one of them cannot be opened.
@@ -340,6 +382,13 @@ namespace plexor
         Lookalike m_lookalike;
         // The output form of the run in progress (or the last run).
         OutputForm m_activeRunForm = OutputForm::List;
+        Count m_count;
+        // The count of the run in progress (or the last run), null for a
+        // run that writes its list; the map it reads.
+        std::unique_ptr<ProviderMap> m_runProviderMap;
+        std::unique_ptr<CountSink> m_runCount;
+        CountBy m_activeRunCountBy = CountBy::Provider;
+        QPointer<CountChartDialog> m_countChart;
 
         Fields m_fields;
         QIcon m_icon;
@@ -360,6 +409,8 @@ namespace plexor
         QLineEdit* m_lookalikeExceptionsEdit = nullptr;
         QComboBox* m_lookalikeDistanceCombo = nullptr;
         QComboBox* m_outputFormCombo = nullptr;
+        QLineEdit* m_providerMapEdit = nullptr;
+        QComboBox* m_countByCombo = nullptr;
         QAction* m_aboutAction = nullptr;
         QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include "count/count_table.h"
 #include "output/entry_rows.h"
 #include "run/run_setup.h"
 #include "settings_store.h"
@@ -61,6 +62,10 @@ namespace plexor::settings
     inline constexpr StringSetting kLookalikeExceptions {kSettingsSection, "Lookalike Exceptions", ""};
     inline constexpr IntegerSetting kLookalikeDistance {kSettingsSection, "Lookalike Distance", -1};
     inline constexpr StringSetting kOutputForm {kSettingsSection, "Output Form", "list"};
+    // The count row: what a count groups by ("provider" or "server") and
+    // the provider map file (empty: none).
+    inline constexpr StringSetting kCountBy {kSettingsSection, "Count By", "provider"};
+    inline constexpr StringSetting kProviderMapFile {kSettingsSection, "Provider Map File", ""};
     // Written at the start of every run, never read.
     inline constexpr StringSetting kZoneOutputFile {kSettingsSection, "Zone Output File", ""};
 
@@ -70,7 +75,7 @@ namespace plexor::settings
     inline constexpr std::array kStringSettings {kNameServerList,    kIncludeWords,        kExcludeChars,
                                                  kZoneFileName,      kOutputFile,          kZoneOutputFile,
                                                  kOlderZoneFileName, kLookalikeTerms,      kLookalikeExceptions,
-                                                 kOutputForm};
+                                                 kOutputForm,        kCountBy,             kProviderMapFile};
 
     inline std::int32_t Read(const SettingsStore& store, const IntegerSetting& setting)
     {
@@ -125,6 +130,20 @@ namespace plexor::settings
         return Read(store, kOutputForm).trimmed().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0
                  ? OutputForm::Tsv
                  : OutputForm::List;
+    }
+
+    // The stored grouping of a count: by server for "server" (in any case),
+    // by provider for anything else.
+    inline CountBy ReadCountBy(const SettingsStore& store)
+    {
+        return Read(store, kCountBy).trimmed().compare(QLatin1String("server"), Qt::CaseInsensitive) == 0
+                 ? CountBy::Server
+                 : CountBy::Provider;
+    }
+
+    inline QString CountByText(CountBy by)
+    {
+        return by == CountBy::Server ? QStringLiteral("server") : QStringLiteral("provider");
     }
 
     inline QString OutputFormText(OutputForm form)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Takes a picture of Plexor2's main window on a virtual X server and writes
-# it to docs/screenshot.png. Real settings stay untouched: the program runs
+# it to docs/screenshot.png, then one of the chart a count shows, to
+# docs/count-chart.png (made by the count_chart_picture helper of the app
+# tests, which counts a generated zone through the window). Real settings stay untouched: the program runs
 # with a temporary HOME and XDG_CONFIG_HOME, seeded with a sample zone file
 # name so the picture shows a filled-in dialog.
 #
-# Usage: scripts/screenshot.sh [path-to-Plexor2] [output.png]
+# Usage: scripts/screenshot.sh [path-to-Plexor2] [output.png] [chart.png]
 # Default program: build/release/app/Plexor2, else build/app-dev/app/Plexor2.
 set -euo pipefail
 
@@ -19,6 +21,8 @@ if [[ -z "$program" ]]; then
     done
 fi
 output=${2:-$root/docs/screenshot.png}
+chart_output=${3:-$root/docs/count-chart.png}
+chart_helper="$(dirname "$program")/../tests/app/count_chart_picture"
 if [[ -z "$program" || ! -x "$program" ]]; then
     echo "screenshot.sh: Plexor2 not found; build it first or pass its path" >&2
     exit 1
@@ -57,7 +61,7 @@ display=99
 while [[ -e /tmp/.X${display}-lock || -e /tmp/.X11-unix/X${display} ]]; do
     display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 1024x900x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
     DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break
@@ -79,6 +83,8 @@ Older%20Zone%20File%20Name=/home/user/zones/com-2026-12-09.txt.gz
 Lookalike%20Terms="paypal,amazon"
 Lookalike%20Exceptions="paypal.com,amazon.com"
 Output%20Form=tsv
+Provider%20Map%20File=/home/user/zones/provider-map.txt
+Count%20By=provider
 CONF
 
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
@@ -105,3 +111,12 @@ DISPLAY=":$display" import -window root "$work/root.png"
 # The dialog on the black root window: cut away the black.
 /usr/bin/convert "$work/root.png" -trim +repage "$output"
 echo "screenshot.sh: wrote $output"
+
+if [[ ! -x "$chart_helper" ]]; then
+    echo "screenshot.sh: $chart_helper not found; build the target count_chart_picture for the chart" >&2
+    exit 1
+fi
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
+    QT_FONT_DPI=96 QT_STYLE_OVERRIDE=Fusion "$chart_helper" "$root/samples/provider-map.txt" "$chart_output" \
+    >"$work/chart.log" 2>&1 || { cat "$work/chart.log" >&2; exit 1; }
+echo "screenshot.sh: wrote $chart_output"

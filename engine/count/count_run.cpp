@@ -142,6 +142,10 @@ namespace plexor
             const CountTable table = m_tally.Finish(m_by);
             WriteCountTable(table, m_form, [&output](std::string_view piece) { output.Write(piece); });
             m_summary = FormatCountFigures(table);
+            m_figures = table.Figures();
+            m_topRows.clear();
+            for (std::size_t i = 0; i < table.size() && i < m_topRowsKept; ++i)
+                m_topRows.push_back({std::string(table.Name(i)), table.Domains(i)});
         }
         catch (const std::bad_alloc&)
         {

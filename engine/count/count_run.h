@@ -52,6 +52,19 @@ namespace plexor
         std::size_t DistinctServers() const { return m_distinctServers; }
         std::size_t TallyBytes() const { return m_tallyBytes; }
 
+        // The rows kept of the table for a caller that shows them (the
+        // window's chart): set before the run, 0 (the default) keeps none.
+        struct TopRow
+        {
+            std::string name;
+            std::uint64_t domains = 0;
+        };
+        void KeepTopRows(std::size_t rows) { m_topRowsKept = rows; }
+        // After WriteResult: the first rows of the table, most domains
+        // first, and its figures.
+        const std::vector<TopRow>& TopRows() const { return m_topRows; }
+        const CountFigures& Figures() const { return m_figures; }
+
     private:
         // Entries back to back, and where each ends.
         struct Block
@@ -81,5 +94,8 @@ namespace plexor
         std::vector<std::string> m_summary;
         std::size_t m_distinctServers = 0;
         std::size_t m_tallyBytes = 0;
+        std::size_t m_topRowsKept = 0;
+        std::vector<TopRow> m_topRows;
+        CountFigures m_figures;
     };
 }

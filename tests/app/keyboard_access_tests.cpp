@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -128,6 +129,7 @@ private slots:
     void closeMnemonicClosesTheDialog();
     void runControlsReachableFromKeyboard();
     void lookalikeRowReachableFromKeyboard();
+    void countRowReachableFromKeyboard();
 };
 
 void KeyboardAccessTests::init()
@@ -331,6 +333,59 @@ void KeyboardAccessTests::lookalikeRowReachableFromKeyboard()
     QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Lookalike Exceptions")), QStringLiteral("paypal.com"));
     QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Lookalike Distance"), -9), 0);
     QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Output Form")), QStringLiteral("tsv"));
+}
+
+void KeyboardAccessTests::countRowReachableFromKeyboard()
+{
+    DialogFixture fixture;
+    const QString zonePath = fixture.Path(QStringLiteral("com.zone"));
+    QFile zone(zonePath);
+    QVERIFY(zone.open(QIODevice::WriteOnly));
+    // Names the default filters pass.
+    zone.write("$ORIGIN com.\nalpha NS ns1.host.net.\nbravo NS ns2.host.net.\n");
+    zone.close();
+    fixture.store->WriteSettingInt(kSettings, QStringLiteral("Zone Type"), 2);
+    MainDialog& dialog = OpenActive(fixture, zonePath);
+    auto* map = qobject_cast<QLineEdit*>(dialog.ControlById(id::kProviderMapEdit));
+    auto* countBy = qobject_cast<QComboBox*>(dialog.ControlById(id::kCountByCombo));
+    QWidget* openMap = dialog.ControlById(id::kOpenProviderMapButton);
+    QWidget* count = dialog.ControlById(id::kCountServersButton);
+
+    // After the output form, in reading order: the map, Open Map, the count
+    // box, Count Servers.
+    QVERIFY(TabTo(dialog, id::kOutputFormCombo));
+    QTest::keyClick(FocusedControl(dialog), Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), map);
+    QTest::keyClick(map, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), openMap);
+    const QString mapPath = fixture.Path(QStringLiteral("providers.map"));
+    fixture.files.answers.push_back(mapPath);
+    PressSpace(dialog);
+    QCOMPARE(map->text(), QDir::toNativeSeparators(mapPath));
+    map->clear();
+    QTest::keyClick(openMap, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), countBy);
+    QTest::keyClick(countBy, Qt::Key_Down);
+    QCOMPARE(countBy->currentText(), QStringLiteral("By server"));
+    QTest::keyClick(countBy, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), count);
+
+#ifndef Q_OS_MACOS
+    // Alt+R reaches the map field, Alt+U the count box, and Alt+S starts
+    // the count.
+    QVERIFY(TabTo(dialog, id::kOpenZoneButton));
+    PressMnemonic(dialog, Qt::Key_R);
+    QCOMPARE(FocusedControl(dialog), map);
+    PressMnemonic(dialog, Qt::Key_U);
+    QCOMPARE(FocusedControl(dialog), countBy);
+    const QString outputPath = fixture.Path(QStringLiteral("servers.txt"));
+    fixture.files.answers.push_back(outputPath);
+    PressMnemonic(dialog, Qt::Key_S);
+    QTRY_VERIFY(dialog.CountChartWindow() != nullptr);
+    QFile table(outputPath);
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QCOMPARE(table.readAll(), QByteArray("ns1.host.net 1 50.00%\nns2.host.net 1 50.00%\n"));
+#endif
 }
 
 QTEST_MAIN(KeyboardAccessTests)

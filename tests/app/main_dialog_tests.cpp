@@ -566,7 +566,8 @@ void MainDialogTests::tabOrderFollowsTemplate()
                                id::kCloseButton,           id::kAboutButton,       id::kAppendNameServersCheck,
                                id::kZoneTypeCombo,         id::kCompareCheck,      id::kChangesCombo,
                                id::kOpenOlderZoneButton,   id::kLookalikeTermsEdit, id::kLookalikeDistanceCombo,
-                               id::kLookalikeExceptionsEdit, id::kOutputFormCombo};
+                               id::kLookalikeExceptionsEdit, id::kOutputFormCombo, id::kProviderMapEdit,
+                               id::kOpenProviderMapButton, id::kCountByCombo,  id::kCountServersButton};
     QList<int> order;
     QWidget* first = dialog.ControlById(id::kOpenZoneButton);
     QWidget* widget = first;

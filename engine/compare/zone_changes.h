@@ -29,7 +29,7 @@ namespace plexor
     // lines of both and the names written. Closes all three files. Returns
     // the message of a failure that ended the run, naming the file that
     // failed. An abort before the end of the second file sets
-    // g_runState.comparisonAborted.
+    // the run state's comparisonAborted.
     std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
                                                 ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
                                                 OutputWriter& outputFile);

@@ -156,6 +156,10 @@ namespace plexor
             throw std::invalid_argument("RunHeadless: a comparison needs its run body");
         HeadlessRunResult result;
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
+        // The context's run is this thread's too while the run lasts: the
+        // setup, a watch that asks it to stop, and the results read here.
+        const EngineRunScope scope(context.Run());
+        RunState& state = context.Run().state;
         context.changes = options.changes;
         context.form = options.form;
         const bool zoneOpen =
@@ -205,8 +209,8 @@ namespace plexor
                 const RunBytes bytes = ReadProgress(context.zoneFile, older);
                 progress.rawBytesRead = bytes.read;
                 progress.rawSize = bytes.size;
-                progress.linesRead = g_runState.linesRead.load(std::memory_order_relaxed);
-                progress.namesExtracted = g_runState.namesExtracted.load(std::memory_order_relaxed);
+                progress.linesRead = state.linesRead.load(std::memory_order_relaxed);
+                progress.namesExtracted = state.namesExtracted.load(std::memory_order_relaxed);
                 options.watch(progress);
             } while (!context.WaitForEnd(options.watchInterval));
         }
@@ -214,13 +218,15 @@ namespace plexor
 
         result.error = context.Failure();
         result.statusText = context.FinalStatusText();
-        result.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
-        result.unreadableRecords = g_runState.unreadableRecords.load();
-        result.comparisonAborted = g_runState.comparisonAborted.load();
+        result.linesRead = state.linesRead.load();
+        result.namesExtracted = state.namesExtracted.load();
+        result.stoppedAtLineLimit = state.stoppedAtLineLimit.load();
+        result.unreadableRecords = state.unreadableRecords.load();
+        result.comparisonAborted = state.comparisonAborted.load();
         // A comparison that writes nothing is often right; only when neither
         // list held a name is the layout in question.
         const bool nothingFound =
-            g_runState.namesExtracted.load() == 0 && (!comparison || g_runState.comparedEntries.load() == 0);
+            state.namesExtracted.load() == 0 && (!comparison || state.comparedEntries.load() == 0);
         if (!result.error && nothingFound && !options.zoneFromStandardInput)
             result.layoutHint = LayoutHintForFile(zonePath, zoneType);
         return result;

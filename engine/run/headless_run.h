@@ -30,6 +30,13 @@ namespace plexor
                            Inflater inflater = DefaultInflater());
 
         bool IsWindowAlive() const override { return windowAlive; }
+        // A run of its own, so that runs of several contexts may go side by
+        // side; or the one given to ShareRun.
+        EngineRun& Run() override { return *m_run; }
+        // Runs on `run` instead of its own: for a caller that prepares the
+        // run and reads its state on its own thread, with `run` current
+        // there (tests, benchmarks). Before the worker starts.
+        void ShareRun(EngineRun& run) { m_run = &run; }
         ExtractMode RunMode() const override { return m_mode; }
         std::int32_t RunZoneType() const override { return m_zoneType; }
         LineEnd OutputLineEnd() const override { return m_lineEnd; }
@@ -65,6 +72,8 @@ namespace plexor
         OutputForm form = OutputForm::List;
 
     private:
+        EngineRun m_ownRun;
+        EngineRun* m_run = &m_ownRun;
         ExtractMode m_mode;
         std::int32_t m_zoneType;
         LineEnd m_lineEnd;
@@ -121,6 +130,9 @@ namespace plexor
         // ("Error: Unable to open/read/write '%s'").
         std::optional<std::string> error;
         std::string statusText;
+        // The final counters (of both files in a comparison; names written).
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
         // The run ended at the line limit while the zone file had more lines.
         bool stoppedAtLineLimit = false;
         // Master-file records that could not be read as records.

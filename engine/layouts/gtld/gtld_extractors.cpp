@@ -107,7 +107,7 @@ namespace plexor
         // domain's entry, the batch's last (held back by the worker across
         // calls). An absolute server goes in without its final dot, a
         // relative one with the origin suffix.
-        void MergeServer(Batch& batch, std::string_view server, const std::string& suffix)
+        void MergeServer(Batch& batch, std::string_view server, std::string_view suffix)
         {
             if (batch.empty())
                 return;
@@ -187,6 +187,7 @@ namespace plexor
                     return ApplyRecord(line, FindNsKey(line));
 
                 SetOriginSuffix(m_origin, OriginSuffixOf(line));
+                m_suffix = m_origin.suffix;
                 // The $ORIGIN line itself is a candidate when it holds " NS ".
                 const std::size_t p = FindNsKey(line);
                 if (p == std::string_view::npos || (!m_patterns.empty() && !HoldsAnyPattern(line, m_patterns)))
@@ -224,7 +225,7 @@ namespace plexor
             void ApplyRepeat(std::string_view line, std::size_t prefixLength, LineOutcome before)
             {
                 if (m_append && before != LineOutcome::Skipped)
-                    MergeServer(m_batch, line.substr(prefixLength), m_origin.suffix);
+                    MergeServer(m_batch, line.substr(prefixLength), m_suffix);
             }
 
             // Keeps the name accepted last in the run state for the calls
@@ -258,17 +259,17 @@ namespace plexor
             // The label and server of a candidate line, the label not empty.
             LineOutcome ApplyName(std::string_view label, std::string_view server)
             {
-                if (IsPreviousName(PreviousName(), label, m_origin.suffix))
+                if (IsPreviousName(PreviousName(), label, m_suffix))
                 {
                     if (m_append)
-                        MergeServer(m_batch, server, m_origin.suffix);
+                        MergeServer(m_batch, server, m_suffix);
                     return LineOutcome::Merged;
                 }
 
                 // The candidate: label + origin suffix, through the name
                 // filter (PassesNameFilter). The length test needs no copy of
                 // the name; the other tests look at it in the batch.
-                const std::string& suffix = m_origin.suffix;
+                const std::string_view suffix = m_suffix;
                 const std::size_t nameLength = label.size() + suffix.size();
                 if (!detail::PassesNameLength(m_settings, nameLength))
                     return LineOutcome::Skipped;
@@ -277,7 +278,7 @@ namespace plexor
                 // for a block copy of a short label.
                 static_assert(Batch::kBlockBytes <= kLineProbeBytes);
                 if (label.size() <= Batch::kBlockBytes && suffix.size() <= Batch::kBlockBytes)
-                    m_batch.PushBackBlocks(label.data(), label.size(), m_origin.block.data(), suffix.size());
+                    m_batch.PushBackBlocks(label.data(), label.size(), m_block, suffix.size());
                 else
                     m_batch.push_back(label, suffix);
                 if (detail::HasWordOrCharacterTests(m_settings)
@@ -294,7 +295,7 @@ namespace plexor
                     if (!server.empty() && server.back() == '.')
                         m_batch.AppendToBack(": ", server.substr(0, server.size() - 1));
                     else
-                        m_batch.AppendToBack(": ", server, m_origin.suffix);
+                        m_batch.AppendToBack(": ", server, m_suffix);
                 }
                 CountNameExtracted(m_state);
                 return LineOutcome::Added;
@@ -304,6 +305,10 @@ namespace plexor
             const ExtractionSettings& m_settings = m_run.settings;
             RunState& m_state = m_run.state;
             GtldOrigin& m_origin = m_run.gtldOrigin;
+            // The suffix and its block, looked up once per call (the
+            // $ORIGIN rule renews the view).
+            std::string_view m_suffix = m_origin.suffix;
+            const char* const m_block = m_origin.block.data();
             Batch& m_batch;
             const bool m_append = m_settings.appendNameServers != 0;
             std::vector<std::string> m_patterns;

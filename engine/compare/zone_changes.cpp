@@ -81,6 +81,7 @@ namespace plexor
 
         BatchFingerprints fingerprints(serversAppended, state);
         EntryWriter entries(outputFile, reading.form, serversAppended, run.settings.lookalike.get());
+        entries.ForZone(run.settings.zoneColumn, run.settings.tableHeader);
         entries.Start();
         FingerprintList listed;
         FingerprintSet written;

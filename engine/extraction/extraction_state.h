@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,13 @@ namespace plexor
         // one pass the name filter. Null without terms. PrepareRun sets it
         // for every run.
         std::shared_ptr<const lookalike::Matcher> lookalike;
+
+        // A run over several zones: the zone column's text of the table
+        // forms (none: no zone column), and whether a tsv table's header
+        // line is written (not for a zone whose rows join a combined
+        // output that has it already). Left as they are by PrepareRun.
+        std::optional<std::string> zoneColumn;
+        bool tableHeader = true;
     };
 
     struct RunState

@@ -8,6 +8,7 @@
 // about each written entry, so that only written entries pay for them.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,9 @@ namespace plexor
         // `matcher` (null without terms) must outlive the writer.
         EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended, const lookalike::Matcher* matcher);
 
+        // A run over several zones: each row names `zone` (a zone column,
+        // when given) and, without `header`, Start writes no header line.
+        void ForZone(const std::optional<std::string>& zone, bool header);
         // The table's header line, for a tsv run; written once, before the
         // first entry (nothing for the other forms).
         void Start();
@@ -56,6 +60,8 @@ namespace plexor
         bool m_serversAppended;
         const lookalike::Matcher* m_matcher;
         EntryColumns m_columns;
+        std::string m_zone;
+        bool m_header = true;
         std::string m_rows;
     };
 }

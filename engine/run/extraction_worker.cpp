@@ -17,8 +17,9 @@ namespace plexor
     {
         ZoneLineReader& zoneFile = context.ZoneFile();
         OutputWriter& outputFile = context.OutputFile();
-        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode),
-                            CurrentSettings().lookalike.get());
+        const ExtractionSettings& settings = CurrentSettings();
+        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), settings.lookalike.get());
+        entries.ForZone(settings.zoneColumn, settings.tableHeader);
         entries.Start();
         const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
             return entries.WriteBatch(batch, count);

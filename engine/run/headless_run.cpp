@@ -178,14 +178,19 @@ namespace plexor
         }
         // Creating the output truncates it: never when it is a zone file of
         // the run, also reached through a link or a standard stream.
+        if (options.outputSink != nullptr)
+            context.outputFile.CreateForSink(*options.outputSink, options.outputSinkName);
         const std::string outputName =
             options.outputToStandardOutput ? std::string(OutputWriter::kStandardOutputName) : PathText(outputPath);
         result.outputIsZoneFile =
-            OutputIsZoneFile(zonePath, options.zoneFromStandardInput, outputPath, options)
-            || (comparison && OutputIsZoneFile(options.olderZonePath, false, outputPath, options));
-        if (result.outputIsZoneFile
-            || !(options.outputToStandardOutput ? context.outputFile.OpenStandardOutput()
-                                                : context.outputFile.Create(outputPath)))
+            options.outputSink == nullptr
+            && (OutputIsZoneFile(zonePath, options.zoneFromStandardInput, outputPath, options)
+                || (comparison && OutputIsZoneFile(options.olderZonePath, false, outputPath, options)));
+        bool outputOpen = options.outputSink != nullptr;
+        if (!outputOpen && !result.outputIsZoneFile)
+            outputOpen = options.outputToStandardOutput ? context.outputFile.OpenStandardOutput()
+                                                        : context.outputFile.Create(outputPath);
+        if (result.outputIsZoneFile || !outputOpen)
         {
             const std::string reason = result.outputIsZoneFile ? std::string(kOutputIsZoneFileReason)
                                                                : SystemReason(context.outputFile.Error());
@@ -196,6 +201,8 @@ namespace plexor
         }
 
         PrepareRun(filters);
+        context.Run().settings.zoneColumn = options.zoneColumn;
+        context.Run().settings.tableHeader = options.tableHeader;
         context.SetWorkerReference();
         std::thread worker(RunWithBody, &context, comparison ? options.comparisonBody : &ExtractZone);
         if (options.watch)
@@ -223,6 +230,9 @@ namespace plexor
         result.stoppedAtLineLimit = state.stoppedAtLineLimit.load();
         result.unreadableRecords = state.unreadableRecords.load();
         result.comparisonAborted = state.comparisonAborted.load();
+        const std::uint64_t lineLimit = context.Run().settings.lineLimit;
+        result.stopped = !result.error && state.abortRequested.load()
+                         && !(lineLimit != 0 && result.linesRead >= lineLimit);
         // A comparison that writes nothing is often right; only when neither
         // list held a name is the layout in question.
         const bool nothingFound =

@@ -118,6 +118,15 @@ namespace plexor
         // which a run with `changes` must be given: the headless run lies
         // below the comparison and knows no body but the plain run's.
         RunBody comparisonBody = nullptr;
+        // Write the output to this sink instead of the output path (named
+        // outputSinkName in messages); the caller has checked that it is no
+        // zone file. Runs over many zones combine their outputs so.
+        OutputSink* outputSink = nullptr;
+        std::string outputSinkName;
+        // The zone column of a run over several zones, and whether a tsv
+        // table's header line is written (ExtractionSettings).
+        std::optional<std::string> zoneColumn;
+        bool tableHeader = true;
         // Called on the calling thread once the worker has started and then
         // every watchInterval until the run is over (not after its end).
         std::function<void(const HeadlessRunProgress&)> watch;
@@ -147,6 +156,9 @@ namespace plexor
         // A comparison was aborted before its end: the output holds some of
         // the changes only.
         bool comparisonAborted = false;
+        // A run without an error was asked to stop (a watch, a signal)
+        // before its zone file's end or its line limit.
+        bool stopped = false;
     };
 
     // Opens both files, prepares the engine, runs the worker (ExtractionWorker,

@@ -5,6 +5,8 @@
 // manual page (docs/plexor2-extract.1.scd) describe it.
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -23,6 +25,7 @@
 
 #include "cli/command_line.h"
 #include "cli/lookalike_options.h"
+#include "cli/many_zones.h"
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
@@ -30,6 +33,7 @@
 #include "run/headless_run.h"
 #include "extraction/run_messages.h"
 #include "scan/kernel.h"
+#include "zones/layout_recognition.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
@@ -61,6 +65,23 @@ namespace
     {
         std::fprintf(stderr, "%s: %s\n%s", kProgram, why.c_str(), plexor::UsageText().c_str());
         return 2;
+    }
+
+    // The layout of a single zone file under --layout auto: recognised from
+    // its first lines. A file that cannot be opened is left to the run,
+    // which reports it as with a layout given.
+    std::optional<plexor::ZoneType> RecognisedLayout(const std::filesystem::path& zone, std::string& reason)
+    {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(zone, error))
+            return plexor::ZoneType::Gtld;
+        const plexor::LayoutRecognition found = plexor::RecogniseLayout(zone);
+        if (!found.layout)
+        {
+            reason = found.reason;
+            return std::nullopt;
+        }
+        return plexor::ToZoneType(*found.layout);
     }
 }
 
@@ -100,6 +121,20 @@ static int Run(const std::vector<std::string>& argumentTexts)
         for (const std::string& note : parsed.notes)
             std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
         ShowKernelNote();
+    }
+    if (plexor::IsManyZonesCommand(command))
+        return plexor::RunManyZones(command, IsTerminal(stderr), IsTerminal(stdout));
+    if (command.layoutAuto)
+    {
+        std::string reason;
+        const std::optional<plexor::ZoneType> layout = RecognisedLayout(plexor::PathFromArgument(command.zone), reason);
+        if (!layout)
+        {
+            std::fprintf(stderr, "%s: %s: %s; name it with --layout\n", kProgram, command.zone.c_str(),
+                         reason.c_str());
+            return 1;
+        }
+        command.layout = *layout;
     }
     // With the names on standard output, everything else goes to standard
     // error.

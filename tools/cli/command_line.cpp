@@ -1,7 +1,9 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 
 namespace plexor
 {
@@ -23,7 +25,8 @@ namespace plexor
                    || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit"
                    || option == "--new-since" || option == "--dropped-since" || option == "--format"
                    || option == "--like" || option == "--like-file" || option == "--like-distance"
-                   || option == "--like-except";
+                   || option == "--like-except" || option == "--output-dir" || option == "--jobs"
+                   || option == "--summary";
         }
 
         ParsedCommandLine Refuse(std::string why)
@@ -39,8 +42,12 @@ namespace plexor
     {
         ParsedCommandLine parsed;
         ExtractCommand& command = parsed.command;
-        bool haveLayout = false;
-        bool haveMode = false;
+        // A script that asks for a zone's names expects all of them: each
+        // filter is off unless given.
+        command.filters.minChars = 0;
+        command.filters.maxChars = std::numeric_limits<std::int32_t>::max();
+        command.filters.excludedChars.clear();
+        command.filters.lineLimit = 0;
         bool haveLineLimit = false;
         bool optionsEnded = false;
         std::vector<std::string> paths;
@@ -105,15 +112,17 @@ namespace plexor
 
             if (arg == "--layout")
             {
-                if (value == "gtld")
+                command.layoutAuto = false;
+                if (value == "auto")
+                    command.layoutAuto = true;
+                else if (value == "gtld")
                     command.layout = ZoneType::Gtld;
                 else if (value == "se")
                     command.layout = ZoneType::Se;
                 else if (value == "master")
                     command.layout = ZoneType::Master;
                 else
-                    return Refuse("unknown layout '" + std::string(value) + "' (gtld, se or master)");
-                haveLayout = true;
+                    return Refuse("unknown layout '" + std::string(value) + "' (auto, gtld, se or master)");
             }
             else if (arg == "--mode")
             {
@@ -123,7 +132,6 @@ namespace plexor
                     command.mode = ExtractMode::NameServers;
                 else
                     return Refuse("unknown mode '" + std::string(value) + "' (domains or nameservers)");
-                haveMode = true;
             }
             else if (arg == "--min" || arg == "--max")
             {
@@ -148,6 +156,25 @@ namespace plexor
                     return Refuse(name + " needs the older zone file by name");
                 command.changes = arg == "--new-since" ? ZoneChanges::NewNames : ZoneChanges::DroppedNames;
                 command.olderZone = value;
+            }
+            else if (arg == "--output-dir")
+            {
+                if (value.empty() || value == kStandardStreamArgument)
+                    return Refuse("--output-dir needs a folder by name");
+                command.outputDir = value;
+            }
+            else if (arg == "--jobs")
+            {
+                const auto number = ParseNumber<unsigned>(value);
+                if (!number || *number == 0 || *number > 1024)
+                    return Refuse("--jobs needs a whole number from 1 to 1024, not '" + std::string(value) + "'");
+                command.jobs = *number;
+            }
+            else if (arg == "--summary")
+            {
+                if (value.empty() || value == kStandardStreamArgument)
+                    return Refuse("--summary needs a file by name");
+                command.summaryFile = value;
             }
             else if (arg == "--format")
             {
@@ -184,11 +211,11 @@ namespace plexor
                 command.filters.nameServerText = value;
         }
 
-        if (!haveLayout || !haveMode)
-            return Refuse("--layout and --mode are required");
-        if (paths.size() != 2)
-            return Refuse("expected ZONE and OUTPUT, got " + std::to_string(paths.size()) + " file name"
+        if (command.outputDir.empty() && paths.size() < 2)
+            return Refuse("expected ZONE... and OUTPUT, got " + std::to_string(paths.size()) + " file name"
                           + (paths.size() == 1 ? "" : "s"));
+        if (!command.outputDir.empty() && paths.empty())
+            return Refuse("expected at least one ZONE with --output-dir");
         if (command.progress && command.quiet)
             return Refuse("--progress and --quiet exclude each other");
         const LookalikeRequest& like = command.lookalike;
@@ -200,8 +227,15 @@ namespace plexor
             return Refuse("a comparison reads both zone files whole: --line-limit must be 0 or left out");
         if (command.changes != ZoneChanges::None)
             command.filters.lineLimit = 0;
+        if (command.outputDir.empty())
+        {
+            command.output = paths.back();
+            paths.pop_back();
+        }
+        command.zones = paths;
         command.zone = paths[0];
-        command.output = paths[1];
+        if (command.layoutAuto && std::find(paths.begin(), paths.end(), kStandardStreamArgument) != paths.end())
+            return Refuse("ZONE - (standard input) cannot be recognised: give its --layout");
 
         if (command.filters.minChars > command.filters.maxChars)
             parsed.notes.push_back("--min " + std::to_string(command.filters.minChars) + " is larger than --max "

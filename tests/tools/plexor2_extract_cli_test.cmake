@@ -52,10 +52,13 @@ if(NOT content STREQUAL wanted)
     message(FATAL_ERROR "unexpected output bytes: ${content}")
 endif()
 
-# Defaults are the first-start values: min 5, max 18, exclude "xyz-" (so
-# EXAMPLE.COM, holding an X, is dropped).
-expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+# Without filter options every name is written; the window's first-start
+# values (min 5, max 18, exclude "xyz-") drop EXAMPLE.COM, holding an X.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
     --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$" "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+    --min 5 --max 18 --exclude xyz- --line-limit 2000000 "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[7 Lines\\]  \\[1 Names\\]\n$" "^$"
     --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 # A run that finds nothing in a file of another layout names that layout.
@@ -77,7 +80,7 @@ endif()
 set(open_filters --min 1 --max 63 --exclude "#")
 file(WRITE "${WORK_DIR}/keep.txt" "kept\n")
 foreach(case
-        "--layout and --mode are required|--layout;gtld"
+        "--jobs needs a whole number from 1 to 1024|--jobs;0"
         "unknown layout 'bad'|--layout;bad;--mode;domains"
         "--min needs a whole number, not '5x'|--layout;gtld;--mode;domains;--min;5x"
         "--line-limit needs a whole number|--layout;gtld;--mode;domains;--line-limit;10k"

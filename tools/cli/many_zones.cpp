@@ -96,19 +96,27 @@ namespace plexor
             return false;
         }
 
-        void ReportRows(const std::vector<ZoneRow>& rows, bool table)
+        void ReportRows(const std::vector<ZoneRow>& rows, bool table, std::uint64_t lineLimit)
         {
-            if (table)
-            {
-                std::fputs(SummaryTable(rows).c_str(), stderr);
-                return;
-            }
-            // Without a terminal, the rows that need attention, one a line.
+            bool limitReached = false;
             for (const ZoneRow& row : rows)
+                limitReached = limitReached || row.result == ZoneResult::LineLimit;
+            if (table)
+                std::fputs(SummaryTable(rows).c_str(), stderr);
+            else
             {
-                if (row.result == ZoneResult::Failed || row.result == ZoneResult::OlderFileFailed)
-                    std::fprintf(stderr, "%s: %s: %s\n", kProgram, row.file.c_str(), ResultText(row).c_str());
+                // Without a terminal, the rows that need attention, one a
+                // line.
+                for (const ZoneRow& row : rows)
+                {
+                    if (row.result == ZoneResult::Failed || row.result == ZoneResult::OlderFileFailed
+                        || row.result == ZoneResult::LineLimit)
+                        std::fprintf(stderr, "%s: %s: %s\n", kProgram, row.file.c_str(), ResultText(row).c_str());
+                }
             }
+            if (limitReached)
+                std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
+                             LineLimitMessage(lineLimit).c_str());
         }
     }
 
@@ -178,7 +186,7 @@ namespace plexor
             names += row.names;
         }
         const bool summaryWritten = command.summaryFile.empty() || WriteSummaryFile(command.summaryFile, outcome.rows);
-        ReportRows(outcome.rows, standardErrorIsTerminal && !command.quiet);
+        ReportRows(outcome.rows, standardErrorIsTerminal && !command.quiet, command.filters.lineLimit);
         if (!command.quiet)
         {
             std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;

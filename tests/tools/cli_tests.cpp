@@ -234,9 +234,11 @@ namespace
     {
         const std::string help = HelpText("1.2.3");
         for (const char* wanted : {"plexor2-extract 1.2.3", "usage: plexor2-extract", "gtld ", "se ", "master ",
-                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "(default 5)", "(default 18)",
-                                   "(default xyz-", "(default 2000000", "  3    stopped at the line limit", "130",
-                                   ".gz net-domains.txt", "--lf - - |"})
+                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "auto     (default)",
+                                   "(default: no bound)", "(default: none)", "(default 0: the whole file)",
+                                   "--min 5 --max 18 --exclude xyz- --line-limit 2000000", "--output-dir DIR",
+                                   "--jobs N", "--summary FILE", "ZONE... OUTPUT", "  3    stopped at the line limit",
+                                   "130", "czds/2026-12-10 all.txt", "--lf - - |"})
             EXPECT_NE(help.find(wanted), std::string::npos) << wanted;
     }
 

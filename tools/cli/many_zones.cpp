@@ -103,7 +103,7 @@ namespace plexor
                 limitReached = limitReached || row.result == ZoneResult::LineLimit;
             if (table)
                 std::fputs(SummaryTable(rows).c_str(), stderr);
-            else
+            else if (StopSignal() == 0) // after a stop, every zone not read would be listed
             {
                 // Without a terminal, the rows that need attention, one a
                 // line.

@@ -102,7 +102,7 @@ namespace plexor
                 return test::ReadFile(output.string());
             }
 
-            ZoneRunSetup Setup(unsigned jobs) const
+            ZoneRunSetup SetupFor(unsigned jobs) const
             {
                 ZoneRunSetup setup;
                 setup.filters = test::OpenFilters();
@@ -152,7 +152,7 @@ namespace plexor
         std::vector<std::string> alone;
         for (std::size_t i = 0; i < good.size(); ++i)
         {
-            const auto output = AloneOutput(good[i], m_folder / "alone.txt", Setup(1));
+            const auto output = AloneOutput(good[i], m_folder / "alone.txt", SetupFor(1));
             ASSERT_TRUE(output) << good[i];
             alone.push_back(*output);
         }
@@ -177,7 +177,7 @@ namespace plexor
                 const std::string what = std::string(fail.what) + " at " + std::to_string(at) + ", "
                                          + std::to_string(jobs) + " jobs";
 
-                ZoneRunSetup setup = Setup(jobs);
+                ZoneRunSetup setup = SetupFor(jobs);
                 const ZonesOutcome outcome = RunZones(zones, setup);
                 ASSERT_FALSE(outcome.outputFailure) << what;
                 EXPECT_EQ(test::ReadFile(setup.output.file.string()), expected) << what;
@@ -217,7 +217,7 @@ namespace plexor
     {
         const std::vector<ZoneFile> zones = {FileOf(Write("a.zone", GtldZone("COM", 2))),
                                              FileOf(Write("b.zone", MasterZone("org", 1)))};
-        ZoneRunSetup setup = Setup(2);
+        ZoneRunSetup setup = SetupFor(2);
         setup.form = OutputForm::Tsv;
         ASSERT_FALSE(RunZones(zones, setup).outputFailure);
         EXPECT_EQ(test::ReadFile(setup.output.file.string()),
@@ -253,7 +253,7 @@ namespace plexor
         {
             for (unsigned jobs : {1u, 3u})
             {
-                ZoneRunSetup setup = Setup(jobs);
+                ZoneRunSetup setup = SetupFor(jobs);
                 setup.changes = changes;
                 setup.olderZones = older;
                 std::string expected;
@@ -287,7 +287,7 @@ namespace plexor
     // The combined output cannot be created: nothing is read.
     TEST_F(ZoneRuns, AnOutputThatCannotBeOpenedReadsNoZone)
     {
-        ZoneRunSetup setup = Setup(2);
+        ZoneRunSetup setup = SetupFor(2);
         setup.output.file = m_folder / "no-folder" / "out.txt";
         const ZonesOutcome outcome = RunZones({FileOf(Write("a.zone", GtldZone("COM", 2)))}, setup);
         ASSERT_TRUE(outcome.outputFailure);

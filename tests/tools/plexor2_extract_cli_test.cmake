@@ -252,7 +252,9 @@ foreach(case
         "holds no zone file|${WORK_DIR}/empty;${WORK_DIR}/keep.txt"
         "twice|${zones}/a.zone;${zones}/a.zone;${WORK_DIR}/keep.txt"
         "inside|${zones};${zones}/sub/out.txt"
-        "older folder|--new-since;${zones};${zones}/a.zone;${WORK_DIR}/keep.txt")
+        "older folder|--new-since;${zones};${zones}/a.zone;${WORK_DIR}/keep.txt"
+        "--summary: the output .* is the zone|--summary;${zones}/a.zone;${zones}/a.zone;${zones}/b.zone;${WORK_DIR}/keep.txt"
+        "--summary names OUTPUT|--summary;${WORK_DIR}/keep.txt;${zones}/b.zone;${WORK_DIR}/keep.txt")
     string(FIND "${case}" "|" bar)
     string(SUBSTRING "${case}" 0 ${bar} reason)
     math(EXPR bar "${bar} + 1")
@@ -260,7 +262,8 @@ foreach(case
     expect_run(2 "^$" "^plexor2-extract: [^\n]*${reason}.*\nusage: plexor2-extract" ${parts})
 endforeach()
 file(READ "${WORK_DIR}/keep.txt" kept)
-if(NOT kept STREQUAL "kept\n" OR EXISTS "${zones}/sub/out.txt")
+file(READ "${zones}/a.zone" a_zone)
+if(NOT kept STREQUAL "kept\n" OR EXISTS "${zones}/sub/out.txt" OR NOT a_zone MATCHES "^; sample zone")
     message(FATAL_ERROR "a refused run wrote an output")
 endif()
 if(NOT WIN32)

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -66,6 +67,30 @@ namespace plexor
                                                   + PathText(older)};
             }
             return set;
+        }
+
+        // The summary file is checked as an output: never a zone, never
+        // inside a zone folder (today's or the older one), never OUTPUT.
+        std::optional<ZoneSetError> CheckSummaryFile(const ExtractCommand& command,
+                                                     const std::vector<fs::path>& arguments,
+                                                     const ZoneOutputTarget& target)
+        {
+            const fs::path summary = PathFromArgument(command.summaryFile);
+            std::vector<std::vector<fs::path>> sides {arguments};
+            if (command.changes != ZoneChanges::None)
+                sides.push_back({PathFromArgument(command.olderZone)});
+            for (const std::vector<fs::path>& side : sides)
+            {
+                const ZoneSet check = BuildZoneSet(side, ZoneOutputTarget {summary, {}});
+                if (check.error)
+                    return ZoneSetError {check.error->kind, "--summary: " + check.error->message};
+            }
+            std::error_code error;
+            if (!target.file.empty() && target.file != "-"
+                && (fs::equivalent(summary, target.file, error)
+                    || fs::weakly_canonical(summary, error) == fs::weakly_canonical(target.file, error)))
+                return ZoneSetError {ZoneSetError::Kind::Usage, "--summary names OUTPUT: " + PathText(summary)};
+            return std::nullopt;
         }
 
         ZoneRunSetup SetupOf(const ExtractCommand& command, const ZoneOutputTarget& target)
@@ -145,6 +170,11 @@ namespace plexor
         if (today.error)
             return Refuse(*today.error);
 
+        if (!command.summaryFile.empty())
+        {
+            if (const std::optional<ZoneSetError> error = CheckSummaryFile(command, arguments, target))
+                return Refuse(*error);
+        }
         ZoneRunSetup setup = SetupOf(command, target);
         if (command.changes != ZoneChanges::None)
         {

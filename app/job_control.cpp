@@ -205,7 +205,9 @@ namespace plexor
             m_worker.join();
         m_runActive = false;
         RefreshRunControls();
-        EndRunProgress(!m_runFailure && !IsAbortRequested() && !g_runState.stoppedAtLineLimit.load());
+        // The window's runs are the process's default run.
+        const RunState& state = CurrentRunState();
+        EndRunProgress(!m_runFailure && !IsAbortRequested() && !state.stoppedAtLineLimit.load());
 
         // The final status is shown already; one message follows with the
         // failure and every note that applies, none after a clean run.
@@ -213,15 +215,15 @@ namespace plexor
         outcome.failure = m_runFailure;
         m_runFailure.reset();
         const bool tableWritten = m_runCount != nullptr && !outcome.failure;
-        outcome.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
+        outcome.stoppedAtLineLimit = state.stoppedAtLineLimit.load();
         outcome.lineLimit = m_activeRunLineLimit;
-        outcome.unreadableRecords = g_runState.unreadableRecords.load();
-        outcome.comparisonAborted = g_runState.comparisonAborted.load();
+        outcome.unreadableRecords = state.unreadableRecords.load();
+        outcome.comparisonAborted = state.comparisonAborted.load();
         // A comparison that writes nothing is often right; only when neither
         // list held a name is the layout in question.
         const bool comparison = m_activeRunChanges != ZoneChanges::None;
-        if (!outcome.failure && g_runState.namesExtracted.load() == 0
-            && (!comparison || g_runState.comparedEntries.load() == 0))
+        if (!outcome.failure && state.namesExtracted.load() == 0
+            && (!comparison || state.comparedEntries.load() == 0))
         {
             // Read again from the start, so only a regular file: a pipe
             // would block this thread.

@@ -104,6 +104,7 @@ namespace
             // pays for writing but not for a disk.
             state.PauseTiming();
             plexor::HeadlessRunContext context(mode, static_cast<std::int32_t>(type));
+            context.ShareRun(plexor::CurrentRun());
             context.zoneFile.OpenMemory(zone);
             if (!context.outputFile.Create(kNullDevice))
             {

@@ -39,6 +39,7 @@ namespace
     {
         RunOutcome outcome;
         HeadlessRunContext context(mode, zoneType);
+        context.ShareRun(CurrentRun());
         // A small read buffer: a quick start, and refills within small zones.
         context.zoneFile.SetInitialBufferSize(zone.size() / 2);
         context.zoneFile.OpenMemory(std::move(zone), "zone");

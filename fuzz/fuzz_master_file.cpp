@@ -105,7 +105,7 @@ namespace
     std::vector<LineResult> ReadAll(const std::vector<std::string>& lines, char filler, bool shortcuts,
                                     bool servers, std::uint64_t& unreadable)
     {
-        g_runState.unreadableRecords.store(0);
+        CurrentRunState().unreadableRecords.store(0);
         const std::vector<std::string> padded = PaddedLines(lines, filler);
         MasterFileReader reader;
         reader.WantServers(servers);
@@ -133,7 +133,7 @@ namespace
             lastOwner = result.owner;
         }
         reader.EndOfFile();
-        unreadable = g_runState.unreadableRecords.load();
+        unreadable = CurrentRunState().unreadableRecords.load();
         return results;
     }
 
@@ -218,9 +218,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     PrepareRun(filters);
     const std::vector<std::string> entries = ExtractAll(mode, zone, limit);
-    PLEXOR_FUZZ_CHECK(g_runState.linesRead.load() == lines.size());
-    PLEXOR_FUZZ_CHECK(g_runState.namesExtracted.load() == entries.size());
-    PLEXOR_FUZZ_CHECK(g_runState.unreadableRecords.load() <= lines.size());
+    PLEXOR_FUZZ_CHECK(CurrentRunState().linesRead.load() == lines.size());
+    PLEXOR_FUZZ_CHECK(CurrentRunState().namesExtracted.load() == entries.size());
+    PLEXOR_FUZZ_CHECK(CurrentRunState().unreadableRecords.load() <= lines.size());
     for (std::string entry : entries)
     {
         if (mode == ExtractMode::Domains && filters.appendNameServers != 0)

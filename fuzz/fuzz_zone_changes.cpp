@@ -53,6 +53,7 @@ namespace
     {
         std::string output;
         HeadlessRunContext context(setup.mode, setup.zoneType);
+        context.ShareRun(CurrentRun());
         context.changes = changes;
         context.zoneFile.OpenMemory(today, "today");
         context.olderZoneFile.OpenMemory(older, "yesterday");
@@ -62,7 +63,7 @@ namespace
         context.SetWorkerReference();
         PLEXOR_FUZZ_CHECK((changes == ZoneChanges::None ? ExtractionWorker(&context) : ComparisonWorker(&context)) == 0);
         PLEXOR_FUZZ_CHECK(!context.Failure().has_value());
-        PLEXOR_FUZZ_CHECK(!g_runState.comparisonAborted.load());
+        PLEXOR_FUZZ_CHECK(!CurrentRunState().comparisonAborted.load());
         PLEXOR_FUZZ_CHECK(!context.zoneFile.IsOpen() && !context.outputFile.IsOpen());
         const Entries entries = SplitEntries(output);
         std::uint64_t lines = 0;

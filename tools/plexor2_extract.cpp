@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <optional>
 #include <cstdio>
 #include <string>
@@ -24,6 +25,7 @@
 
 #include "cli/command_line.h"
 #include "cli/lookalike_options.h"
+#include "cli/many_zones.h"
 #include "cli/program_arguments.h"
 #include "cli/progress_line.h"
 #include "cli/stop_request.h"
@@ -33,6 +35,7 @@
 #include "run/headless_run.h"
 #include "extraction/run_messages.h"
 #include "scan/kernel.h"
+#include "zones/layout_recognition.h"
 
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
@@ -78,6 +81,23 @@ namespace
             break;
         }
         return plexor::CountForm::List;
+    }
+
+    // The layout of a single zone file under --layout auto: recognised from
+    // its first lines. A file that cannot be opened is left to the run,
+    // which reports it as with a layout given.
+    std::optional<plexor::ZoneType> RecognisedLayout(const std::filesystem::path& zone, std::string& reason)
+    {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(zone, error))
+            return plexor::ZoneType::Gtld;
+        const plexor::LayoutRecognition found = plexor::RecogniseLayout(zone);
+        if (!found.layout)
+        {
+            reason = found.reason;
+            return std::nullopt;
+        }
+        return plexor::ToZoneType(*found.layout);
     }
 }
 
@@ -127,6 +147,24 @@ static int Run(const std::vector<std::string>& argumentTexts)
         for (const std::string& note : parsed.notes)
             std::fprintf(stderr, "%s: %s\n", kProgram, note.c_str());
         ShowKernelNote();
+    }
+    if (plexor::IsManyZonesCommand(command))
+    {
+        if (command.countBy)
+            return UsageError("--count-by counts one ZONE, not several zones or a folder");
+        return plexor::RunManyZones(command, IsTerminal(stderr), IsTerminal(stdout));
+    }
+    if (command.layoutAuto)
+    {
+        std::string reason;
+        const std::optional<plexor::ZoneType> layout = RecognisedLayout(plexor::PathFromArgument(command.zone), reason);
+        if (!layout)
+        {
+            std::fprintf(stderr, "%s: %s: %s; name it with --layout\n", kProgram, command.zone.c_str(),
+                         reason.c_str());
+            return 1;
+        }
+        command.layout = *layout;
     }
     // With the names on standard output, everything else goes to standard
     // error.

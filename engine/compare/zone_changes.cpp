@@ -20,8 +20,9 @@ namespace plexor
         class BatchFingerprints final
         {
         public:
-            BatchFingerprints(bool serversAppended)
+            BatchFingerprints(bool serversAppended, RunState& state)
                 : m_serversAppended(serversAppended)
+                , m_state(state)
                 , m_key(FingerprintKey::Random())
             {
             }
@@ -31,13 +32,14 @@ namespace plexor
                 m_fingerprints.clear();
                 for (std::size_t i = 0; i < count; ++i)
                     m_fingerprints.push_back(Fingerprint(ComparedName(batch[i], m_serversAppended), m_key));
-                auto& compared = g_runState.comparedEntries;
+                auto& compared = m_state.comparedEntries;
                 compared.store(compared.load(std::memory_order_relaxed) + count, std::memory_order_relaxed);
                 return m_fingerprints;
             }
 
         private:
             bool m_serversAppended;
+            RunState& m_state;
             FingerprintKey m_key;
             std::vector<NameFingerprint> m_fingerprints;
         };
@@ -69,14 +71,17 @@ namespace plexor
         ZoneLineReader& filtered = changes == ZoneChanges::NewNames ? zoneFile : olderZoneFile;
         ZoneReading whole = reading;
         whole.lineLimit = 0; // a cut list would make every name past the cut a change
+        EngineRun& run = CurrentRun();
+        RunState& state = run.state;
         const bool serversAppended =
-            static_cast<std::int32_t>(reading.mode) == 0 && g_extractionSettings.appendNameServers != 0;
+            static_cast<std::int32_t>(reading.mode) == 0 && run.settings.appendNameServers != 0;
         // The gTLD layout keeps the last $ORIGIN from file to file: the second
         // file starts from where the first did, as a plain run of it would.
         const std::string originSuffix = GtldOriginSuffix();
 
-        BatchFingerprints fingerprints(serversAppended);
-        EntryWriter entries(outputFile, reading.form, serversAppended, g_extractionSettings.lookalike.get(), sink);
+        BatchFingerprints fingerprints(serversAppended, state);
+        EntryWriter entries(outputFile, reading.form, serversAppended, run.settings.lookalike.get(), sink);
+        entries.ForZone(run.settings.zoneColumn, run.settings.tableHeader);
         entries.Start();
         FingerprintList listed;
         FingerprintSet written;
@@ -88,11 +93,11 @@ namespace plexor
 
         ZoneReadEnd end = ReadZoneEntries(held, whole, [&](const Batch& batch, std::size_t count) {
             listed.Append(fingerprints.Of(batch, count));
-            g_runState.namesExtracted.store(0, std::memory_order_relaxed); // names written, none yet
+            state.namesExtracted.store(0, std::memory_order_relaxed); // names written, none yet
             return true;
         });
         failure = ReadFailure(held, end);
-        if (!failure && !IsAbortRequested())
+        if (!failure && !state.abortRequested.load())
         {
             try
             {
@@ -104,9 +109,9 @@ namespace plexor
                 failure = ReadFailure(held, end);
             }
         }
-        if (!failure && !IsAbortRequested())
+        if (!failure && !state.abortRequested.load())
         {
-            g_runState.previousName.clear();
+            state.previousName.clear();
             SetGtldOriginSuffix(originSuffix);
             end = ReadZoneEntries(filtered, whole, [&](const Batch& batch, std::size_t count) {
                 const std::vector<NameFingerprint>& batchFingerprints = fingerprints.Of(batch, count);
@@ -126,13 +131,13 @@ namespace plexor
                     }
                 }
                 outputFile.Flush();
-                g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
+                state.namesExtracted.store(namesWritten, std::memory_order_relaxed);
                 return !outputFile.Failed();
             });
             failure = ReadFailure(filtered, end);
         }
-        g_runState.namesExtracted.store(namesWritten, std::memory_order_relaxed);
-        if (!failure && !end.outputFailed && !IsAbortRequested() && !entries.End())
+        state.namesExtracted.store(namesWritten, std::memory_order_relaxed);
+        if (!failure && !end.outputFailed && !state.abortRequested.load() && !entries.End())
         {
             end.outOfMemory = true;
             failure = ReadFailure(filtered, end);
@@ -143,8 +148,8 @@ namespace plexor
         const bool outputOk = outputFile.Close() && !end.outputFailed;
         if (!outputOk)
             failure = UnableToWriteMessage(outputFile.DisplayPath(), SystemReason(outputFile.Error()));
-        if (!failure && IsAbortRequested())
-            g_runState.comparisonAborted.store(true);
+        if (!failure && state.abortRequested.load())
+            state.comparisonAborted.store(true);
         return failure;
     }
 

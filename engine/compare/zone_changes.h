@@ -30,9 +30,9 @@ namespace plexor
     // lines of both and the names written. Closes all three files. Returns
     // the message of a failure that ended the run, naming the file that
     // failed. An abort before the end of the second file sets
-    // g_runState.comparisonAborted. With a sink the changed entries go to it
-    // and the output gets its result, after a comparison that went to its
-    // end.
+    // the run state's comparisonAborted. With a sink the changed entries go
+    // to it and the output gets its result, after a comparison that went to
+    // its end.
     std::optional<std::string> WriteZoneChanges(ZoneChanges changes, const ZoneReading& reading,
                                                 ZoneLineReader& zoneFile, ZoneLineReader& olderZoneFile,
                                                 OutputWriter& outputFile, EntrySink* sink = nullptr);

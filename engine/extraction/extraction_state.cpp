@@ -57,6 +57,37 @@ namespace plexor
         }
     }
 
+    namespace
+    {
+        // Set by EngineRunScope; null: the default run.
+        constinit thread_local EngineRun* t_currentRun = nullptr;
+        // A namespace-scope object rather than a function's static, so that
+        // a signal handler that asks the run to stop never meets a guard.
+        EngineRun g_defaultRun;
+    }
+
+    EngineRun& DefaultEngineRun()
+    {
+        return g_defaultRun;
+    }
+
+    EngineRun& CurrentRun()
+    {
+        EngineRun* const run = t_currentRun;
+        return run != nullptr ? *run : DefaultEngineRun();
+    }
+
+    EngineRunScope::EngineRunScope(EngineRun& run)
+        : m_previous(t_currentRun)
+    {
+        t_currentRun = &run;
+    }
+
+    EngineRunScope::~EngineRunScope()
+    {
+        t_currentRun = m_previous;
+    }
+
     std::string ToUpperAscii(std::string_view text)
     {
         std::string result(text);
@@ -71,7 +102,7 @@ namespace plexor
     void ApplyFilterSettings(std::int32_t maxChars, std::int32_t minChars, std::string_view excludedChars,
                              std::string_view includeWordsText, std::int32_t appendNameServers)
     {
-        ExtractionSettings& settings = g_extractionSettings;
+        ExtractionSettings& settings = CurrentSettings();
         settings.maxChars = maxChars;
         settings.minChars = minChars;
         settings.appendNameServers = appendNameServers;
@@ -97,45 +128,47 @@ namespace plexor
 
     void SetNameServerList(const std::vector<std::string>& nameServers)
     {
-        g_extractionSettings.nameServers = nameServers;
+        CurrentSettings().nameServers = nameServers;
     }
 
     void ResetRunState()
     {
-        g_runState.previousName.clear();
-        g_runState.linesRead.store(0);
-        g_runState.namesExtracted.store(0);
-        g_runState.abortRequested.store(false);
-        g_runState.paused.store(false);
-        g_runState.stoppedAtLineLimit.store(false);
-        g_runState.unreadableRecords.store(0);
-        g_runState.comparisonAborted.store(false);
-        g_runState.comparedEntries.store(0);
+        RunState& state = CurrentRunState();
+        state.previousName.clear();
+        state.linesRead.store(0);
+        state.namesExtracted.store(0);
+        state.abortRequested.store(false);
+        state.paused.store(false);
+        state.stoppedAtLineLimit.store(false);
+        state.unreadableRecords.store(0);
+        state.comparisonAborted.store(false);
+        state.comparedEntries.store(0);
     }
 
     void SetPaused(bool paused)
     {
-        g_runState.paused.store(paused);
+        CurrentRunState().paused.store(paused);
     }
 
     bool IsPaused()
     {
-        return g_runState.paused.load();
+        return CurrentRunState().paused.load();
     }
 
     void SetAbortRequested(bool abortRequested)
     {
-        g_runState.abortRequested.store(abortRequested);
+        CurrentRunState().abortRequested.store(abortRequested);
     }
 
     bool IsAbortRequested()
     {
-        return g_runState.abortRequested.load();
+        return CurrentRunState().abortRequested.load();
     }
 
     void GetRunCounters(std::uint64_t& linesRead, std::uint64_t& namesExtracted)
     {
-        linesRead = g_runState.linesRead.load(std::memory_order_relaxed);
-        namesExtracted = g_runState.namesExtracted.load(std::memory_order_relaxed);
+        const RunState& state = CurrentRunState();
+        linesRead = state.linesRead.load(std::memory_order_relaxed);
+        namesExtracted = state.namesExtracted.load(std::memory_order_relaxed);
     }
 }

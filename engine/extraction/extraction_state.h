@@ -1,14 +1,17 @@
 #pragma once
 
-// Process-wide state of the zone extraction engine: the filter settings of
-// the current run, its counters and flags, and the functions that job control
-// and the extractors use to read and write them. There is only ever one run at
-// a time, so the engine's functions take no context object.
+// The state of one extraction run: its filter settings, its counters and
+// flags (EngineRun), and the functions that job control and the extractors
+// use to read and write them. Each thread has a current run, set by an
+// EngineRunScope; a thread without one works on the process's default run,
+// which the window uses, one run at a time. Runs side by side (many zones in
+// one process) each bring their own EngineRun.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +79,13 @@ namespace plexor
         // one pass the name filter. Null without terms. PrepareRun sets it
         // for every run.
         std::shared_ptr<const lookalike::Matcher> lookalike;
+
+        // A run over several zones: the zone column's text of the table
+        // forms (none: no zone column), and whether a tsv table's header
+        // line is written (not for a zone whose rows join a combined
+        // output that has it already). Left as they are by PrepareRun.
+        std::optional<std::string> zoneColumn;
+        bool tableHeader = true;
     };
 
     struct RunState
@@ -107,9 +117,47 @@ namespace plexor
         std::atomic<std::uint64_t> comparedEntries {0};
     };
 
-    // The one instance of each for the process.
-    inline ExtractionSettings g_extractionSettings;
-    inline RunState g_runState;
+    // The origin suffix of the gTLD domain extractor (".COM"), kept across
+    // the runs of one EngineRun: a later file without an $ORIGIN line keeps
+    // the suffix of the last one that had it.
+    struct GtldOrigin
+    {
+        std::string suffix;
+        // Its first bytes in a block of fixed size, for block copies.
+        std::array<char, 32> block {}; // Batch::kBlockBytes
+    };
+
+    // One run's settings and state.
+    struct EngineRun
+    {
+        ExtractionSettings settings;
+        RunState state;
+        GtldOrigin gtldOrigin;
+    };
+
+    // The run of a thread that has entered no EngineRunScope.
+    EngineRun& DefaultEngineRun();
+    // The calling thread's current run. The extractors fetch it once per
+    // batch, never per line.
+    EngineRun& CurrentRun();
+    inline ExtractionSettings& CurrentSettings() { return CurrentRun().settings; }
+    inline RunState& CurrentRunState() { return CurrentRun().state; }
+
+    // Makes `run` the calling thread's current run until the scope ends,
+    // then restores the run before it.
+    class EngineRunScope
+    {
+    public:
+        explicit EngineRunScope(EngineRun& run);
+        ~EngineRunScope();
+        EngineRunScope(const EngineRunScope&) = delete;
+        EngineRunScope& operator=(const EngineRunScope&) = delete;
+
+    private:
+        EngineRun* m_previous;
+    };
+
+    // The functions below work on the calling thread's current run.
 
     // Sets the five filter settings; excludedChars and includeWordsText are
     // upper-cased (ASCII letters only, independent of locale) and
@@ -132,15 +180,15 @@ namespace plexor
 
     // Counter increments for the worker thread, the counters' only writer: a
     // plain load and store is enough and keeps the per-line cost at one move.
-    inline void CountLineRead()
+    inline void CountLineRead(RunState& state)
     {
-        auto& counter = g_runState.linesRead;
+        auto& counter = state.linesRead;
         counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
 
-    inline void CountNameExtracted()
+    inline void CountNameExtracted(RunState& state)
     {
-        auto& counter = g_runState.namesExtracted;
+        auto& counter = state.namesExtracted;
         counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
 }

@@ -19,9 +19,8 @@ namespace plexor::detail
 {
     // Called before every line: false when the run is to end. While the run
     // is paused it sleeps in short steps without reading.
-    inline bool ContinueBeforeLine()
+    inline bool ContinueBeforeLine(const RunState& state)
     {
-        RunState& state = g_runState;
         if (state.abortRequested.load(std::memory_order_relaxed))
             return false;
         while (state.paused.load(std::memory_order_relaxed))

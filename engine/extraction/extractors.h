@@ -44,8 +44,8 @@ namespace plexor
     std::uint32_t ExtractMasterNameServers(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
                                            std::uint32_t limit);
 
-    // The process-wide origin suffix of the gTLD domain extractor (".COM"),
-    // kept across runs; exposed for tests.
+    // The current run's origin suffix of the gTLD domain extractor (".COM"),
+    // kept across the runs of one EngineRun; exposed for tests.
     const std::string& GtldOriginSuffix();
     void SetGtldOriginSuffix(std::string suffix);
 }

@@ -8,9 +8,8 @@
 
 namespace plexor
 {
-    bool detail::PassesWordAndCharacterTests(std::string_view name)
+    bool detail::PassesWordAndCharacterTests(const ExtractionSettings& settings, std::string_view name)
     {
-        const ExtractionSettings& settings = g_extractionSettings;
 
         if (!settings.includeWords.empty())
         {

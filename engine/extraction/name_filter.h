@@ -11,36 +11,40 @@ namespace plexor
     {
         // The include-word and excluded-character tests, then the look-alike
         // test of a run with watched terms.
-        bool PassesWordAndCharacterTests(std::string_view name);
+        bool PassesWordAndCharacterTests(const ExtractionSettings& settings, std::string_view name);
 
         // Length in bytes against both inclusive bounds, as signed numbers.
-        inline bool PassesNameLength(std::size_t size)
+        inline bool PassesNameLength(const ExtractionSettings& settings, std::size_t size)
         {
-            const ExtractionSettings& settings = g_extractionSettings;
             const auto length = static_cast<long long>(size);
             return length <= settings.maxChars && length >= settings.minChars;
         }
 
         // Whether there are include words, excluded characters or watched
         // terms to test.
-        inline bool HasWordOrCharacterTests()
+        inline bool HasWordOrCharacterTests(const ExtractionSettings& settings)
         {
-            const ExtractionSettings& settings = g_extractionSettings;
             return !settings.includeWords.empty() || !settings.excludedChars.empty() || settings.lookalike != nullptr;
         }
     }
 
     // True when the name passes the length bounds, the include words, the
-    // excluded characters and the watched terms of the current
-    // ExtractionSettings, tested in that order. Reads the settings only.
-    // Inline for the length test, which is all there is without words,
-    // excluded characters and terms.
+    // excluded characters and the watched terms of `settings` (the run's),
+    // tested in that order. Reads the settings only. Inline for the length
+    // test, which is all there is without words, excluded characters and
+    // terms.
+    inline bool PassesNameFilter(const ExtractionSettings& settings, std::string_view name)
+    {
+        if (!detail::PassesNameLength(settings, name.size()))
+            return false;
+        if (!detail::HasWordOrCharacterTests(settings))
+            return true;
+        return detail::PassesWordAndCharacterTests(settings, name);
+    }
+
+    // The same with the calling thread's current run's settings.
     inline bool PassesNameFilter(std::string_view name)
     {
-        if (!detail::PassesNameLength(name.size()))
-            return false;
-        if (!detail::HasWordOrCharacterTests())
-            return true;
-        return detail::PassesWordAndCharacterTests(name);
+        return PassesNameFilter(CurrentSettings(), name);
     }
 }

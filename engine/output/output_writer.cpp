@@ -107,6 +107,17 @@ namespace plexor
         m_used = 0;
     }
 
+    void OutputWriter::CreateForSink(OutputSink& sink, std::string displayPath)
+    {
+        Close();
+        m_failed = false;
+        m_error.clear();
+        m_displayPath = std::move(displayPath);
+        m_sink = &sink;
+        AllocateBuffer();
+        m_used = 0;
+    }
+
     void OutputWriter::Fail(int errorNumber)
     {
         if (!m_failed && errorNumber != 0)
@@ -124,6 +135,12 @@ namespace plexor
         {
             m_memorySink->append(data, size);
             return true;
+        }
+        if (m_sink != nullptr)
+        {
+            if (size > 0 && !m_sink->Write(std::string_view(data, size)))
+                Fail(EIO);
+            return !m_failed;
         }
         errno = 0;
         if (size > 0 && std::fwrite(data, 1, size, m_file) != size)
@@ -182,6 +199,7 @@ namespace plexor
             Fail(errno);
         m_file = nullptr;
         m_memorySink = nullptr;
+        m_sink = nullptr;
         m_buffer.reset();
         m_capacity = 0;
         m_used = 0;

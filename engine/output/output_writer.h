@@ -16,6 +16,16 @@
 
 namespace plexor
 {
+    // Where a writer opened with CreateForSink hands its bytes, a flush at a
+    // time (a run over many zones combines their outputs so).
+    class OutputSink
+    {
+    public:
+        virtual ~OutputSink() = default;
+        // False when the bytes could not be taken; the writer then fails.
+        virtual bool Write(std::string_view bytes) = 0;
+    };
+
     class OutputWriter final
     {
     public:
@@ -34,7 +44,10 @@ namespace plexor
         // Collects the bytes in the given string instead of a file (tests and
         // fuzzing); the string must outlive the writer's use of it.
         void CreateInMemory(std::string& sink, std::string displayPath = "<memory>");
-        bool IsOpen() const { return m_file != nullptr || m_memorySink != nullptr; }
+        // Hands the bytes to `sink` instead of a file; the sink must outlive
+        // the writer's use of it. A refused write fails the writer (EIO).
+        void CreateForSink(OutputSink& sink, std::string displayPath);
+        bool IsOpen() const { return m_file != nullptr || m_memorySink != nullptr || m_sink != nullptr; }
 
         // Each returns false once any write, flush or close has failed.
         // Inline for the common case of bytes that fit the buffer.
@@ -73,6 +86,7 @@ namespace plexor
 
         std::FILE* m_file = nullptr;
         std::string* m_memorySink = nullptr;
+        OutputSink* m_sink = nullptr;
         // Not value-initialised: only the part a run fills is ever touched.
         std::unique_ptr<char[]> m_buffer;
         std::size_t m_capacity = 0;

@@ -31,11 +31,20 @@ namespace plexor
         m_columns.lookalike = matcher != nullptr;
     }
 
+    void EntryWriter::ForZone(const std::optional<std::string>& zone, bool header)
+    {
+        m_columns.zone = zone.has_value();
+        m_zone = zone.value_or(std::string());
+        m_header = header;
+    }
+
     void EntryWriter::Start()
     {
         if (m_sink != nullptr)
             return;
         m_rows.clear();
+        if (!m_header)
+            return;
         AppendTableHeader(m_form, m_columns, m_rows);
         if (!m_rows.empty())
             m_output.Write(m_rows);
@@ -90,6 +99,7 @@ namespace plexor
         EntryFields fields;
         fields.name = parts.name;
         fields.servers = parts.servers;
+        fields.zone = m_zone;
 #ifdef PLEXOR_HAVE_LOOKALIKE
         const std::string unicode = lookalike::UnicodeName(parts.name);
         fields.unicode = unicode;

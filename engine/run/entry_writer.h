@@ -8,6 +8,7 @@
 // about each written entry, so that only written entries pay for them.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,9 @@ namespace plexor
         EntryWriter(OutputWriter& output, OutputForm form, bool serversAppended, const lookalike::Matcher* matcher,
                     EntrySink* sink = nullptr);
 
+        // A run over several zones: each row names `zone` (a zone column,
+        // when given) and, without `header`, Start writes no header line.
+        void ForZone(const std::optional<std::string>& zone, bool header);
         // The table's header line, for a tsv run; written once, before the
         // first entry (nothing for the other forms).
         void Start();
@@ -63,6 +67,8 @@ namespace plexor
         const lookalike::Matcher* m_matcher;
         EntrySink* m_sink;
         EntryColumns m_columns;
+        std::string m_zone;
+        bool m_header = true;
         std::string m_rows;
     };
 }

@@ -17,8 +17,10 @@ namespace plexor
     {
         ZoneLineReader& zoneFile = context.ZoneFile();
         OutputWriter& outputFile = context.OutputFile();
-        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), g_extractionSettings.lookalike.get(),
+        const ExtractionSettings& settings = CurrentSettings();
+        EntryWriter entries(outputFile, reading.form, ServersAppended(reading.mode), settings.lookalike.get(),
                             context.RunEntrySink());
+        entries.ForZone(settings.zoneColumn, settings.tableHeader);
         entries.Start();
         ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
             return entries.WriteBatch(batch, count);
@@ -46,7 +48,7 @@ namespace plexor
 
     bool ServersAppended(ExtractMode mode)
     {
-        return static_cast<std::int32_t>(mode) == 0 && g_extractionSettings.appendNameServers != 0;
+        return static_cast<std::int32_t>(mode) == 0 && CurrentSettings().appendNameServers != 0;
     }
 
     ExtractorChoice ChooseExtractor(ExtractMode mode, std::int32_t zoneType)
@@ -69,6 +71,7 @@ namespace plexor
         // batch is read, so the last entry of every batch is held back and
         // handed to the next extractor call as the batch's first entry.
         const bool holdBack = ServersAppended(mode);
+        RunState& state = CurrentRunState();
         ZoneReadEnd end;
         try
         {
@@ -84,9 +87,9 @@ namespace plexor
             Batch batch(reading.lineEnd);
             for (;;)
             {
-                if (IsAbortRequested())
+                if (state.abortRequested.load())
                     break;
-                while (IsPaused())
+                while (state.paused.load())
                     std::this_thread::sleep_for(std::chrono::milliseconds(kWorkerPausePollMs));
 
                 if (extract(batch) == 0)
@@ -97,15 +100,13 @@ namespace plexor
                 if (end.outputFailed || zoneFile.Failed())
                     break;
 
-                std::uint64_t lines = 0;
-                std::uint64_t names = 0;
-                GetRunCounters(lines, names);
+                const std::uint64_t lines = state.linesRead.load(std::memory_order_relaxed);
                 if (lineLimit != 0 && lines >= lineLimit)
                 {
-                    SetAbortRequested(true);
+                    state.abortRequested.store(true);
                     end.limitReached = true;
                     // Cut short only when the zone file goes on.
-                    g_runState.stoppedAtLineLimit.store(zoneFile.HasMoreInput());
+                    state.stoppedAtLineLimit.store(zoneFile.HasMoreInput());
                     break;
                 }
             }
@@ -131,13 +132,16 @@ namespace plexor
     {
         if (context == nullptr || !context->IsWindowAlive())
             return 0;
+        // Only this thread's pointer: leaving the scope touches no run, so
+        // it may end after the context has gone.
+        const EngineRunScope scope(context->Run());
 
         ZoneReading reading;
         reading.mode = context->RunMode();
         reading.zoneType = context->RunZoneType();
         reading.lineEnd = context->OutputLineEnd();
         reading.form = context->RunOutputForm();
-        reading.lineLimit = g_extractionSettings.lineLimit;
+        reading.lineLimit = CurrentSettings().lineLimit;
         const std::optional<std::string> failure = body(*context, reading);
         if (failure)
         {

@@ -34,6 +34,9 @@ namespace plexor
         // False when the caller's window no longer exists: the worker then
         // returns at once and touches nothing.
         virtual bool IsWindowAlive() const = 0;
+        // The run's settings and state; the worker makes it its thread's
+        // current run. The window's is the process's default run.
+        virtual EngineRun& Run() { return DefaultEngineRun(); }
         // Taken once when the worker starts and kept for the whole run.
         virtual ExtractMode RunMode() const = 0;
         virtual std::int32_t RunZoneType() const = 0;
@@ -131,7 +134,8 @@ namespace plexor
     // output.
     std::optional<std::string> ExtractZone(RunContext& context, const ZoneReading& reading);
 
-    // The thread procedure of a run with `body`: takes the run's settings,
+    // The thread procedure of a run with `body`: enters the context's run,
+    // takes the run's settings,
     // runs the body, reports its failure, sets the final status text and
     // clears the worker reference. Always returns 0.
     std::uint32_t RunWithBody(RunContext* context, RunBody body);

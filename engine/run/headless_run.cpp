@@ -156,6 +156,10 @@ namespace plexor
             throw std::invalid_argument("RunHeadless: a comparison needs its run body");
         HeadlessRunResult result;
         HeadlessRunContext context(mode, zoneType, options.lineEnd);
+        // The context's run is this thread's too while the run lasts: the
+        // setup, a watch that asks it to stop, and the results read here.
+        const EngineRunScope scope(context.Run());
+        RunState& state = context.Run().state;
         context.changes = options.changes;
         context.form = options.form;
         context.entrySink = options.entrySink;
@@ -175,14 +179,19 @@ namespace plexor
         }
         // Creating the output truncates it: never when it is a zone file of
         // the run, also reached through a link or a standard stream.
+        if (options.outputSink != nullptr)
+            context.outputFile.CreateForSink(*options.outputSink, options.outputSinkName);
         const std::string outputName =
             options.outputToStandardOutput ? std::string(OutputWriter::kStandardOutputName) : PathText(outputPath);
         result.outputIsZoneFile =
-            OutputIsZoneFile(zonePath, options.zoneFromStandardInput, outputPath, options)
-            || (comparison && OutputIsZoneFile(options.olderZonePath, false, outputPath, options));
-        if (result.outputIsZoneFile
-            || !(options.outputToStandardOutput ? context.outputFile.OpenStandardOutput()
-                                                : context.outputFile.Create(outputPath)))
+            options.outputSink == nullptr
+            && (OutputIsZoneFile(zonePath, options.zoneFromStandardInput, outputPath, options)
+                || (comparison && OutputIsZoneFile(options.olderZonePath, false, outputPath, options)));
+        bool outputOpen = options.outputSink != nullptr;
+        if (!outputOpen && !result.outputIsZoneFile)
+            outputOpen = options.outputToStandardOutput ? context.outputFile.OpenStandardOutput()
+                                                        : context.outputFile.Create(outputPath);
+        if (result.outputIsZoneFile || !outputOpen)
         {
             const std::string reason = result.outputIsZoneFile ? std::string(kOutputIsZoneFileReason)
                                                                : SystemReason(context.outputFile.Error());
@@ -193,6 +202,8 @@ namespace plexor
         }
 
         PrepareRun(filters);
+        context.Run().settings.zoneColumn = options.zoneColumn;
+        context.Run().settings.tableHeader = options.tableHeader;
         context.SetWorkerReference();
         std::thread worker(RunWithBody, &context, comparison ? options.comparisonBody : &ExtractZone);
         if (options.watch)
@@ -206,8 +217,8 @@ namespace plexor
                 const RunBytes bytes = ReadProgress(context.zoneFile, older);
                 progress.rawBytesRead = bytes.read;
                 progress.rawSize = bytes.size;
-                progress.linesRead = g_runState.linesRead.load(std::memory_order_relaxed);
-                progress.namesExtracted = g_runState.namesExtracted.load(std::memory_order_relaxed);
+                progress.linesRead = state.linesRead.load(std::memory_order_relaxed);
+                progress.namesExtracted = state.namesExtracted.load(std::memory_order_relaxed);
                 options.watch(progress);
             } while (!context.WaitForEnd(options.watchInterval));
         }
@@ -215,13 +226,18 @@ namespace plexor
 
         result.error = context.Failure();
         result.statusText = context.FinalStatusText();
-        result.stoppedAtLineLimit = g_runState.stoppedAtLineLimit.load();
-        result.unreadableRecords = g_runState.unreadableRecords.load();
-        result.comparisonAborted = g_runState.comparisonAborted.load();
+        result.linesRead = state.linesRead.load();
+        result.namesExtracted = state.namesExtracted.load();
+        result.stoppedAtLineLimit = state.stoppedAtLineLimit.load();
+        result.unreadableRecords = state.unreadableRecords.load();
+        result.comparisonAborted = state.comparisonAborted.load();
+        const std::uint64_t lineLimit = context.Run().settings.lineLimit;
+        result.stopped = !result.error && state.abortRequested.load()
+                         && !(lineLimit != 0 && result.linesRead >= lineLimit);
         // A comparison that writes nothing is often right; only when neither
         // list held a name is the layout in question.
         const bool nothingFound =
-            g_runState.namesExtracted.load() == 0 && (!comparison || g_runState.comparedEntries.load() == 0);
+            state.namesExtracted.load() == 0 && (!comparison || state.comparedEntries.load() == 0);
         if (!result.error && nothingFound && !options.zoneFromStandardInput)
             result.layoutHint = LayoutHintForFile(zonePath, zoneType);
         return result;

@@ -30,6 +30,13 @@ namespace plexor
                            Inflater inflater = DefaultInflater());
 
         bool IsWindowAlive() const override { return windowAlive; }
+        // A run of its own, so that runs of several contexts may go side by
+        // side; or the one given to ShareRun.
+        EngineRun& Run() override { return *m_run; }
+        // Runs on `run` instead of its own: for a caller that prepares the
+        // run and reads its state on its own thread, with `run` current
+        // there (tests, benchmarks). Before the worker starts.
+        void ShareRun(EngineRun& run) { m_run = &run; }
         ExtractMode RunMode() const override { return m_mode; }
         std::int32_t RunZoneType() const override { return m_zoneType; }
         LineEnd OutputLineEnd() const override { return m_lineEnd; }
@@ -68,6 +75,8 @@ namespace plexor
         EntrySink* entrySink = nullptr;
 
     private:
+        EngineRun m_ownRun;
+        EngineRun* m_run = &m_ownRun;
         ExtractMode m_mode;
         std::int32_t m_zoneType;
         LineEnd m_lineEnd;
@@ -116,6 +125,15 @@ namespace plexor
         // gets the sink's result (run/entry_sink.h); null: the list. It must
         // outlive the run.
         EntrySink* entrySink = nullptr;
+        // Write the output to this sink instead of the output path (named
+        // outputSinkName in messages); the caller has checked that it is no
+        // zone file. Runs over many zones combine their outputs so.
+        OutputSink* outputSink = nullptr;
+        std::string outputSinkName;
+        // The zone column of a run over several zones, and whether a tsv
+        // table's header line is written (ExtractionSettings).
+        std::optional<std::string> zoneColumn;
+        bool tableHeader = true;
         // Called on the calling thread once the worker has started and then
         // every watchInterval until the run is over (not after its end).
         std::function<void(const HeadlessRunProgress&)> watch;
@@ -128,6 +146,9 @@ namespace plexor
         // ("Error: Unable to open/read/write '%s'").
         std::optional<std::string> error;
         std::string statusText;
+        // The final counters (of both files in a comparison; names written).
+        std::uint64_t linesRead = 0;
+        std::uint64_t namesExtracted = 0;
         // The run ended at the line limit while the zone file had more lines.
         bool stoppedAtLineLimit = false;
         // Master-file records that could not be read as records.
@@ -142,6 +163,9 @@ namespace plexor
         // A comparison was aborted before its end: the output holds some of
         // the changes only.
         bool comparisonAborted = false;
+        // A run without an error was asked to stop (a watch, a signal)
+        // before its zone file's end or its line limit.
+        bool stopped = false;
     };
 
     // Opens both files, prepares the engine, runs the worker (ExtractionWorker,

@@ -18,7 +18,8 @@ namespace plexor
         ApplyFilterSettings(filters.maxChars, filters.minChars, filters.excludedChars, filters.includeWordsText,
                             filters.appendNameServers);
         SetNameServerList(BuildNameServerList(filters.nameServerText));
-        g_extractionSettings.lineLimit = filters.lineLimit;
-        g_extractionSettings.lookalike = filters.lookalike;
+        ExtractionSettings& settings = CurrentSettings();
+        settings.lineLimit = filters.lineLimit;
+        settings.lookalike = filters.lookalike;
     }
 }

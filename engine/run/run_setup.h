@@ -38,6 +38,6 @@ namespace plexor
 
     // ResetRunState, ApplyFilterSettings, then SetNameServerList with the
     // list built from the name-server text; then the run's line limit and its
-    // watched terms.
+    // watched terms: all on the calling thread's current run.
     void PrepareRun(const RunFilters& filters);
 }

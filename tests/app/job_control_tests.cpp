@@ -740,8 +740,8 @@ void JobControlTests::endOfRunMessageHoldsEveryNote()
     QVERIFY(dialog.IsRunActive());
 
     // What the worker reports of the run as it ends.
-    g_runState.unreadableRecords.store(3);
-    g_runState.stoppedAtLineLimit.store(true);
+    CurrentRunState().unreadableRecords.store(3);
+    CurrentRunState().stoppedAtLineLimit.store(true);
     pipe.Close();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
 

@@ -76,6 +76,7 @@ namespace plexor::test
     {
         WorkerResult result;
         HeadlessRunContext context(mode, zoneType, LineEnd::CrLf, inflater);
+        context.ShareRun(CurrentRun());
         context.zoneFile.OpenMemory(std::string(zone), "zone");
         context.outputFile.CreateInMemory(result.output, "output");
         PrepareRun(filters);

@@ -130,6 +130,7 @@ namespace
                        std::int32_t zoneType, const RunFilters& filters, Inflater inflater = DefaultInflater())
     {
         HeadlessRunContext context(mode, zoneType, LineEnd::CrLf, inflater);
+        context.ShareRun(CurrentRun());
         EXPECT_TRUE(context.zoneFile.Open(zonePath)) << zonePath;
         EXPECT_TRUE(context.outputFile.Create(outputPath)) << outputPath;
         PrepareRun(filters);
@@ -444,6 +445,7 @@ namespace
         FileRun RunChanging(const std::string& zonePath, Change change)
         {
             HeadlessRunContext context(ExtractMode::NameServers, kGtld, LineEnd::CrLf, inflater);
+            context.ShareRun(CurrentRun());
             EXPECT_TRUE(context.zoneFile.Open(zonePath));
             EXPECT_TRUE(context.outputFile.Create(outputPath));
             PrepareRun(test::OpenFilters());

@@ -58,6 +58,7 @@ namespace
             }
             return m_inner.IsWindowAlive();
         }
+        EngineRun& Run() override { return m_inner.Run(); }
         ExtractMode RunMode() const override { return m_inner.RunMode(); }
         std::int32_t RunZoneType() const override { return m_inner.RunZoneType(); }
         ZoneLineReader& ZoneFile() override { return m_inner.ZoneFile(); }
@@ -228,6 +229,7 @@ namespace
             onFiles += fromFiles ? 1 : 0;
 
             HeadlessRunContext inner(kind.mode, kind.zoneType);
+            inner.ShareRun(CurrentRun());
             std::string memoryOutput;
             if (fromFiles)
             {

@@ -1,5 +1,6 @@
 #include <csignal>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,19 +27,54 @@ namespace
     using Args = std::vector<std::string_view>;
     using Action = ParsedCommandLine::Action;
 
-    TEST(CommandLine, DefaultsAreTheFirstStartValues)
+    // Without options every domain name of the whole file: no length
+    // bound, no excluded character, no line limit, the layout recognised;
+    // the window's first-start values are options like any other.
+    TEST(CommandLine, DefaultsReadEveryNameAndTheWindowsValuesAreOptions)
     {
-        const auto parsed = ParseCommandLine({"--layout", "gtld", "--mode", "domains", "zone", "out"});
+        auto parsed = ParseCommandLine({"zone", "out"});
         ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
         const ExtractCommand& c = parsed.command;
-        EXPECT_EQ(c.filters.minChars, 5);
-        EXPECT_EQ(c.filters.maxChars, 18);
-        EXPECT_EQ(c.filters.excludedChars, "xyz-");
-        EXPECT_EQ(c.filters.lineLimit, 2000000u);
+        EXPECT_TRUE(c.layoutAuto);
+        EXPECT_EQ(c.mode, ExtractMode::Domains);
+        EXPECT_EQ(c.filters.minChars, 0);
+        EXPECT_EQ(c.filters.maxChars, std::numeric_limits<std::int32_t>::max());
+        EXPECT_EQ(c.filters.excludedChars, "");
+        EXPECT_EQ(c.filters.lineLimit, 0u);
         EXPECT_EQ(c.filters.appendNameServers, 0);
         EXPECT_EQ(c.lineEnd, LineEnd::CrLf);
+        EXPECT_EQ(c.jobs, 0u) << "the number of cores";
         EXPECT_FALSE(c.progress || c.quiet || c.ZoneIsStandardInput() || c.OutputIsStandardOutput());
+        EXPECT_FALSE(c.ManyZonesAsked());
         EXPECT_TRUE(parsed.notes.empty());
+
+        parsed = ParseCommandLine({"--layout", "gtld", "--mode", "domains", "--min", "5", "--max", "18", "--exclude",
+                                   "xyz-", "--line-limit", "2000000", "zone", "out"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        const RunFilters window;
+        EXPECT_FALSE(parsed.command.layoutAuto);
+        EXPECT_EQ(parsed.command.filters.minChars, window.minChars);
+        EXPECT_EQ(parsed.command.filters.maxChars, window.maxChars);
+        EXPECT_EQ(parsed.command.filters.excludedChars, window.excludedChars);
+        EXPECT_EQ(parsed.command.filters.lineLimit, window.lineLimit);
+    }
+
+    TEST(CommandLine, ManyZonesTakeTheLastArgumentAsOutputOrAnOutputFolder)
+    {
+        auto parsed = ParseCommandLine({"--jobs", "3", "--summary", "s.tsv", "a", "b", "c", "out"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        EXPECT_EQ(parsed.command.zones, (std::vector<std::string> {"a", "b", "c"}));
+        EXPECT_EQ(parsed.command.output, "out");
+        EXPECT_EQ(parsed.command.jobs, 3u);
+        EXPECT_EQ(parsed.command.summaryFile, "s.tsv");
+        EXPECT_TRUE(parsed.command.ManyZonesAsked());
+
+        parsed = ParseCommandLine({"--output-dir", "names", "a", "b"});
+        ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+        EXPECT_EQ(parsed.command.zones, (std::vector<std::string> {"a", "b"}));
+        EXPECT_TRUE(parsed.command.output.empty());
+        EXPECT_EQ(parsed.command.outputDir, "names");
+        EXPECT_TRUE(parsed.command.ManyZonesAsked());
     }
 
     TEST(CommandLine, EveryOptionReachesTheCommand)
@@ -77,8 +113,6 @@ namespace
             Args args;
             std::string reason;
         } cases[] = {
-            {{"--mode", "domains", "z", "o"}, "--layout and --mode are required"},
-            {{"--layout", "gtld", "z", "o"}, "--layout and --mode are required"},
             {{"--layout", "com", "--mode", "domains", "z", "o"}, "unknown layout 'com'"},
             {{"--layout", "gtld", "--mode", "hosts", "z", "o"}, "unknown mode 'hosts'"},
             {with({"--min", "5x", "z", "o"}), "--min needs a whole number, not '5x'"},
@@ -90,8 +124,14 @@ namespace
             {with({"--colour", "z", "o"}), "unknown option '--colour'"},
             {with({"-q", "z", "o"}), "unknown option '-q'"},
             {with({"--lf=yes", "z", "o"}), "--lf takes no value"},
-            {with({"z"}), "expected ZONE and OUTPUT, got 1 file name"},
-            {with({"z", "o", "x"}), "expected ZONE and OUTPUT, got 3 file names"},
+            {with({"z"}), "expected ZONE... and OUTPUT, got 1 file name"},
+            {{"--output-dir", "d"}, "expected at least one ZONE with --output-dir"},
+            {{"--output-dir", "", "z"}, "--output-dir needs a folder by name"},
+            {{"--jobs", "0", "z", "o"}, "--jobs needs a whole number from 1 to 1024, not '0'"},
+            {{"--jobs", "two", "z", "o"}, "--jobs needs a whole number from 1 to 1024"},
+            {{"--summary", "-", "z", "o"}, "--summary needs a file by name"},
+            {{"-", "o"}, "ZONE - (standard input) cannot be recognised: give its --layout"},
+            {{"--layout", "auto", "z", "-", "o"}, "ZONE - (standard input) cannot be recognised"},
             {with({"--progress", "--quiet", "z", "o"}), "--progress and --quiet exclude each other"},
             {with({"--new-since", "a", "--dropped-since", "b", "z", "o"}), "--new-since and --dropped-since exclude"},
             {with({"--new-since", "a", "--new-since", "b", "z", "o"}), "--new-since and --dropped-since exclude"},
@@ -212,9 +252,11 @@ namespace
     {
         const std::string help = HelpText("1.2.3");
         for (const char* wanted : {"plexor2-extract 1.2.3", "usage: plexor2-extract", "gtld ", "se ", "master ",
-                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "(default 5)", "(default 18)",
-                                   "(default xyz-", "(default 2000000", "  3    stopped at the line limit", "130",
-                                   ".gz net-domains.txt", "--lf - - |"})
+                                   "             EXAMPLE NS NS1.EXAMPLE.NET.", "- Name=example.se", "auto     (default)",
+                                   "(default: no bound)", "(default: none)", "(default 0: the whole file)",
+                                   "--min 5 --max 18 --exclude xyz- --line-limit 2000000", "--output-dir DIR",
+                                   "--jobs N", "--summary FILE", "ZONE... OUTPUT", "  3    stopped at the line limit",
+                                   "130", "czds/2026-12-10 all.txt", "--lf - - |"})
             EXPECT_NE(help.find(wanted), std::string::npos) << wanted;
     }
 

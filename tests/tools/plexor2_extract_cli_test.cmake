@@ -52,10 +52,13 @@ if(NOT content STREQUAL wanted)
     message(FATAL_ERROR "unexpected output bytes: ${content}")
 endif()
 
-# Defaults are the first-start values: min 5, max 18, exclude "xyz-" (so
-# EXAMPLE.COM, holding an X, is dropped).
-expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+# Without filter options every name is written; the window's first-start
+# values (min 5, max 18, exclude "xyz-") drop EXAMPLE.COM, holding an X.
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$"
     --layout gtld --mode domains "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[2 Names\\]\n$" "^$" "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
+expect_run(0 "\\[7 Lines\\]  \\[0 Names\\]\n$" "^$"
+    --min 5 --max 18 --exclude xyz- --line-limit 2000000 "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 expect_run(0 "\\[7 Lines\\]  \\[1 Names\\]\n$" "^$"
     --layout gtld --mode nameservers "${WORK_DIR}/sample.zone" "${WORK_DIR}/out.txt")
 # A run that finds nothing in a file of another layout names that layout.
@@ -78,7 +81,7 @@ set(open_filters --min 1 --max 63 --exclude "#")
 file(WRITE "${WORK_DIR}/keep.txt" "kept\n")
 file(WRITE "${WORK_DIR}/bad.map" "# a map\nns*.example.net example\nlonely-pattern\n")
 foreach(case
-        "--layout and --mode are required|--layout;gtld"
+        "--jobs needs a whole number from 1 to 1024|--jobs;0"
         "unknown layout 'bad'|--layout;bad;--mode;domains"
         "--min needs a whole number, not '5x'|--layout;gtld;--mode;domains;--min;5x"
         "--line-limit needs a whole number|--layout;gtld;--mode;domains;--line-limit;10k"
@@ -241,3 +244,63 @@ expect_run(0 "\\[1500 Lines\\]  \\[1500 Names\\]\n$" "^$"
     --layout gtld --mode nameservers --line-limit 0 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
 expect_run(2 "^$" "usage"
     --layout gtld --mode nameservers --line-limit -1 "${WORK_DIR}/hosts.zone" "${WORK_DIR}/out.txt")
+
+# Many zones: a folder stands for its zone files, each layout recognised; a
+# file that is no zone is a failed row (exit 1), the others are read; the
+# summary file has a row per zone.
+set(zones "${WORK_DIR}/zones")
+file(MAKE_DIRECTORY "${zones}/sub")
+file(COPY_FILE "${WORK_DIR}/sample.zone" "${zones}/a.zone")
+file(COPY_FILE "${WORK_DIR}/hosts.zone" "${zones}/b.zone")
+file(WRITE "${zones}/.hidden" "not read\n")
+expect_run(0 "\\[1507 Lines\\]  \\[2 Names\\]\n$" "^$" --summary "${WORK_DIR}/summary.tsv" --jobs 2 "${zones}" "${WORK_DIR}/all.txt")
+file(READ "${WORK_DIR}/summary.tsv" summary)
+if(NOT summary MATCHES "^file\tzone\tlayout\tlines\tnames\tseconds\tresult\n[^\n]*a.zone\tcom\tgtld\t7\t2\t[0-9.]+\tok\n[^\n]*b.zone\tb\tmaster\t1500\t0\t[0-9.]+\tok\n$")
+    message(FATAL_ERROR "unexpected summary: ${summary}")
+endif()
+file(WRITE "${zones}/c.txt" "<html>nope</html>\n")
+expect_run(1 "\\[1507 Lines\\]  \\[2 Names\\]\n$" "c.txt: failed: layout not recognised" "${zones}" "${WORK_DIR}/all.txt")
+expect_file("${WORK_DIR}/all.txt" "4558414d504c452e434f4d0d0a4558414d504c452d53484f502e434f4d0d0a")
+expect_run(3 "" "stopped at the line limit" --layout gtld --mode nameservers --line-limit 10 "${zones}/a.zone" "${zones}/b.zone" "${WORK_DIR}/all.txt")
+expect_run(1 "" "missing.zone: failed: No such file or directory"
+    "${zones}/a.zone" "${WORK_DIR}/missing.zone" "${WORK_DIR}/all.txt")
+# One output per zone, named after the zone file; none for the failed zone.
+expect_run(1 "" "c.txt: failed" --output-dir "${WORK_DIR}/each" "${zones}")
+expect_file("${WORK_DIR}/each/a.zone" "4558414d504c452e434f4d0d0a4558414d504c452d53484f502e434f4d0d0a")
+if(EXISTS "${WORK_DIR}/each/c.txt")
+    message(FATAL_ERROR "a failed zone left its output")
+endif()
+# Bad inputs: clear errors, nothing overwritten.
+file(MAKE_DIRECTORY "${WORK_DIR}/empty")
+foreach(case
+        "holds no zone file|${WORK_DIR}/empty;${WORK_DIR}/keep.txt"
+        "twice|${zones}/a.zone;${zones}/a.zone;${WORK_DIR}/keep.txt"
+        "inside|${zones};${zones}/sub/out.txt"
+        "older folder|--new-since;${zones};${zones}/a.zone;${WORK_DIR}/keep.txt"
+        "--summary: the output .* is the zone|--summary;${zones}/a.zone;${zones}/a.zone;${zones}/b.zone;${WORK_DIR}/keep.txt"
+        "--summary names OUTPUT|--summary;${WORK_DIR}/keep.txt;${zones}/b.zone;${WORK_DIR}/keep.txt")
+    string(FIND "${case}" "|" bar)
+    string(SUBSTRING "${case}" 0 ${bar} reason)
+    math(EXPR bar "${bar} + 1")
+    string(SUBSTRING "${case}" ${bar} -1 parts)
+    expect_run(2 "^$" "^plexor2-extract: [^\n]*${reason}.*\nusage: plexor2-extract" ${parts})
+endforeach()
+file(READ "${WORK_DIR}/keep.txt" kept)
+file(READ "${zones}/a.zone" a_zone)
+if(NOT kept STREQUAL "kept\n" OR EXISTS "${zones}/sub/out.txt" OR NOT a_zone MATCHES "^; sample zone")
+    message(FATAL_ERROR "a refused run wrote an output")
+endif()
+if(NOT WIN32)
+    expect_run(1 "^$" "^plexor2-extract: the output folder .* cannot be created"
+        --output-dir "${WORK_DIR}/keep.txt/each" "${zones}/a.zone")
+endif()
+# Folder comparisons: a zone with no older file writes nothing.
+file(MAKE_DIRECTORY "${WORK_DIR}/older")
+file(WRITE "${WORK_DIR}/older/a.zone" "$ORIGIN COM.\nEXAMPLE NS NS1.EXAMPLE\n")
+expect_run(0 "\\[9 Lines\\]  \\[1 Names\\]\n$" "^$" --summary "${WORK_DIR}/changes.tsv"
+    --new-since "${WORK_DIR}/older" "${zones}/a.zone" "${zones}/b.zone" "${WORK_DIR}/new.txt")
+expect_file("${WORK_DIR}/new.txt" "4558414d504c452d53484f502e434f4d0d0a")
+file(READ "${WORK_DIR}/changes.tsv" summary)
+if(NOT summary MATCHES "\tok\n[^\n]*b.zone\tb\tmaster\t\t\t\tno older file\n$")
+    message(FATAL_ERROR "unexpected comparison summary: ${summary}")
+endif()

@@ -1,7 +1,9 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 
 namespace plexor
 {
@@ -23,7 +25,8 @@ namespace plexor
                    || option == "--exclude" || option == "--include" || option == "--ns" || option == "--line-limit"
                    || option == "--new-since" || option == "--dropped-since" || option == "--format"
                    || option == "--like" || option == "--like-file" || option == "--like-distance"
-                   || option == "--like-except" || option == "--count-by" || option == "--provider-map";
+                   || option == "--like-except" || option == "--count-by" || option == "--provider-map"
+                   || option == "--output-dir" || option == "--jobs" || option == "--summary";
         }
 
         ParsedCommandLine Refuse(std::string why)
@@ -39,8 +42,12 @@ namespace plexor
     {
         ParsedCommandLine parsed;
         ExtractCommand& command = parsed.command;
-        bool haveLayout = false;
-        bool haveMode = false;
+        // A script that asks for a zone's names expects all of them: each
+        // filter is off unless given.
+        command.filters.minChars = 0;
+        command.filters.maxChars = std::numeric_limits<std::int32_t>::max();
+        command.filters.excludedChars.clear();
+        command.filters.lineLimit = 0;
         bool haveLineLimit = false;
         bool optionsEnded = false;
         std::vector<std::string> paths;
@@ -105,15 +112,17 @@ namespace plexor
 
             if (arg == "--layout")
             {
-                if (value == "gtld")
+                command.layoutAuto = false;
+                if (value == "auto")
+                    command.layoutAuto = true;
+                else if (value == "gtld")
                     command.layout = ZoneType::Gtld;
                 else if (value == "se")
                     command.layout = ZoneType::Se;
                 else if (value == "master")
                     command.layout = ZoneType::Master;
                 else
-                    return Refuse("unknown layout '" + std::string(value) + "' (gtld, se or master)");
-                haveLayout = true;
+                    return Refuse("unknown layout '" + std::string(value) + "' (auto, gtld, se or master)");
             }
             else if (arg == "--mode")
             {
@@ -123,7 +132,6 @@ namespace plexor
                     command.mode = ExtractMode::NameServers;
                 else
                     return Refuse("unknown mode '" + std::string(value) + "' (domains or nameservers)");
-                haveMode = true;
             }
             else if (arg == "--min" || arg == "--max")
             {
@@ -148,6 +156,25 @@ namespace plexor
                     return Refuse(name + " needs the older zone file by name");
                 command.changes = arg == "--new-since" ? ZoneChanges::NewNames : ZoneChanges::DroppedNames;
                 command.olderZone = value;
+            }
+            else if (arg == "--output-dir")
+            {
+                if (value.empty() || value == kStandardStreamArgument)
+                    return Refuse("--output-dir needs a folder by name");
+                command.outputDir = value;
+            }
+            else if (arg == "--jobs")
+            {
+                const auto number = ParseNumber<unsigned>(value);
+                if (!number || *number == 0 || *number > 1024)
+                    return Refuse("--jobs needs a whole number from 1 to 1024, not '" + std::string(value) + "'");
+                command.jobs = *number;
+            }
+            else if (arg == "--summary")
+            {
+                if (value.empty() || value == kStandardStreamArgument)
+                    return Refuse("--summary needs a file by name");
+                command.summaryFile = value;
             }
             else if (arg == "--format")
             {
@@ -199,11 +226,11 @@ namespace plexor
                 command.filters.nameServerText = value;
         }
 
-        if (!haveLayout || !haveMode)
-            return Refuse("--layout and --mode are required");
-        if (paths.size() != 2)
-            return Refuse("expected ZONE and OUTPUT, got " + std::to_string(paths.size()) + " file name"
+        if (command.outputDir.empty() && paths.size() < 2)
+            return Refuse("expected ZONE... and OUTPUT, got " + std::to_string(paths.size()) + " file name"
                           + (paths.size() == 1 ? "" : "s"));
+        if (!command.outputDir.empty() && paths.empty())
+            return Refuse("expected at least one ZONE with --output-dir");
         if (command.progress && command.quiet)
             return Refuse("--progress and --quiet exclude each other");
         const LookalikeRequest& like = command.lookalike;
@@ -222,8 +249,15 @@ namespace plexor
             return Refuse("a comparison reads both zone files whole: --line-limit must be 0 or left out");
         if (command.changes != ZoneChanges::None)
             command.filters.lineLimit = 0;
+        if (command.outputDir.empty())
+        {
+            command.output = paths.back();
+            paths.pop_back();
+        }
+        command.zones = paths;
         command.zone = paths[0];
-        command.output = paths[1];
+        if (command.layoutAuto && std::find(paths.begin(), paths.end(), kStandardStreamArgument) != paths.end())
+            return Refuse("ZONE - (standard input) cannot be recognised: give its --layout");
 
         if (command.filters.minChars > command.filters.maxChars)
             parsed.notes.push_back("--min " + std::to_string(command.filters.minChars) + " is larger than --max "
@@ -243,28 +277,44 @@ namespace plexor
 
     std::string UsageText()
     {
-        return "usage: plexor2-extract --layout gtld|se|master --mode domains|nameservers\n"
+        return "usage: plexor2-extract [--layout auto|gtld|se|master]\n"
+               "                       [--mode domains|nameservers]\n"
                "                       [--min N] [--max N] [--exclude TEXT] [--include TEXT] [--ns TEXT]\n"
                "                       [--append] [--line-limit N] [--lf] [--progress|--quiet]\n"
                "                       [--like TERMS] [--like-file FILE] [--like-distance N] [--like-except NAMES]\n"
-               "                       [--format list|tsv|jsonl]\n"
+               "                       [--format list|tsv|jsonl] [--jobs N] [--summary FILE]\n"
                "                       [--count-by server|provider] [--provider-map FILE]\n"
-               "                       [--new-since OLDER | --dropped-since OLDER] ZONE OUTPUT\n"
+               "                       [--new-since OLDER | --dropped-since OLDER] ZONE... OUTPUT\n"
+               "       plexor2-extract [options] --output-dir DIR ZONE...\n"
                "       plexor2-extract --help | --version\n";
     }
 
     std::string HelpText(std::string_view version)
     {
         std::string text = "plexor2-extract " + std::string(version)
-                           + ": turns a DNS zone file into a plain list of names, one a line.\n\n";
+                           + ": turns DNS zone files into plain lists of names, one a line.\n\n";
         text += UsageText();
         text +=
             "\n"
-            "ZONE is the zone file, plain or gzip-compressed; - reads standard input.\n"
-            "OUTPUT is created or truncated; - writes the names to standard output (the\n"
-            "status line then goes to standard error). A file named - is ./-\n"
+            "ZONE is a zone file, plain or gzip-compressed; - reads standard input (with\n"
+            "--layout given). A folder stands for every file in it but hidden ones, sorted\n"
+            "by name. OUTPUT is created or truncated; - writes the names to standard output\n"
+            "(the status line then goes to standard error). A file named - is ./-\n"
+            "Without options every domain name of the whole file is written: the layout is\n"
+            "recognised, and there is no length bound, no excluded character and no line\n"
+            "limit. The desktop program's first-start filters are\n"
+            "  --min 5 --max 18 --exclude xyz- --line-limit 2000000\n"
+            "\n"
+            "Several zones (or a folder) are read side by side, each as a run of its own;\n"
+            "OUTPUT holds each zone's names in its own order, zones in the order given, the\n"
+            "same bytes whatever --jobs. With --output-dir each zone has an output of its\n"
+            "own, named after the zone file without .gz. A zone that cannot be read, or\n"
+            "whose layout is not recognised, adds nothing and is reported; the others are\n"
+            "still read. At the end, a summary row per zone (file, zone, layout, lines,\n"
+            "names, seconds, result) on a terminal, and with --summary as TSV.\n"
             "\n"
             "Layouts (--layout), each with an example line:\n"
+            "  auto     (default) each file's layout, told from its first lines\n"
             "  gtld     the .COM, .NET and .EDU zone files\n"
             "             EXAMPLE NS NS1.EXAMPLE.NET.\n"
             "  se       the .SE zone's records of three lines\n"
@@ -277,20 +327,27 @@ namespace plexor
             "  nameservers  the host names of the zone's name servers\n"
             "\n"
             "Options:\n"
-            "  --min N          shortest name, in characters (default 5)\n"
-            "  --max N          longest name, in characters (default 18)\n"
-            "  --exclude TEXT   characters no name may hold (default xyz-; \"\" for none)\n"
+            "  --min N          shortest name, in characters (default: no bound)\n"
+            "  --max N          longest name, in characters (default: no bound)\n"
+            "  --exclude TEXT   characters no name may hold (default: none)\n"
             "  --include TEXT   words, separated by commas, of which a name must hold one\n"
             "  --ns TEXT        name servers, separated by commas, of which a domain must use one\n"
             "  --append         follow each domain name with its name servers\n"
-            "  --line-limit N   stop after N lines (default 2000000; 0 reads the whole file)\n"
+            "  --line-limit N   stop each zone after N lines (default 0: the whole file)\n"
             "  --lf             end output lines with LF alone (default CR LF)\n"
             "  --progress       show the progress line also when standard error is no terminal\n"
             "  --quiet          print nothing but errors (and the line-limit stop)\n"
             "  --new-since OLDER      write only the names of ZONE's list that the list of\n"
-            "                         the older zone file OLDER lacks (new names)\n"
+            "                         the older zone file OLDER lacks (new names); OLDER\n"
+            "                         may be a folder (yesterday's): each zone is compared\n"
+            "                         with the older zone of the same origin\n"
             "  --dropped-since OLDER  write only the names of OLDER's list that ZONE's list\n"
             "                         lacks (dropped names)\n"
+            "  --output-dir DIR one output per zone in DIR (created when missing)\n"
+            "  --jobs N         zones read side by side (default: the number of cores)\n"
+            "  --summary FILE   the summary as TSV: file, zone, layout, lines, names,\n"
+            "                   seconds, result (ok, line-limit, failed: REASON, no older\n"
+            "                   file, older file failed: REASON, only in the older folder)\n"
             "  --like TERMS     write only the domains whose names look like one of the\n"
             "                   terms, separated by commas (a brand, a product, a bank's\n"
             "                   name; paypal.com stands for paypal): typos, homoglyphs\n"
@@ -303,7 +360,8 @@ namespace plexor
             "  --format FORM    list (default: one entry a line), tsv (a header line and\n"
             "                   the columns name, servers, unicode and, with terms, term,\n"
             "                   kind, distance) or jsonl (one JSON object a line); the\n"
-            "                   table forms are UTF-8 with LF line ends\n"
+            "                   table forms are UTF-8 with LF line ends; over several\n"
+            "                   zones a zone column names each entry's zone\n"
             "  --count-by WHAT  instead of the list, a table of the domains per name server\n"
             "                   (server) or per DNS provider (provider: the server's\n"
             "                   registrable domain under the Public Suffix List, so\n"
@@ -328,30 +386,35 @@ namespace plexor
             "At the end the status line \"[N Lines]  [N Names]\" is printed.\n"
             "\n"
             "Exit codes:\n"
-            "  0    the whole zone file was read\n"
-            "  1    a file could not be opened, read or written\n"
-            "  2    usage error\n"
-            "  3    stopped at the line limit\n"
+            "  0    every zone file was read whole\n"
+            "  1    a file could not be opened, read or written (over several zones: any\n"
+            "       zone failed, or an older file failed)\n"
+            "  2    usage error (also: a folder without zone files, a zone given twice, an\n"
+            "       output inside an input folder)\n"
+            "  3    stopped at the line limit (any zone, when none failed)\n"
             "  130  interrupted (SIGINT; Ctrl-C or Ctrl-Break on Windows), 143 terminated\n"
             "       (SIGTERM; a closed console on Windows): the output holds whole lines\n"
             "\n"
             "Examples:\n"
-            "  # Domain names of a .COM zone file, with the default filters\n"
-            "  plexor2-extract --layout gtld --mode domains com.zone names.txt\n"
-            "  # All domain names of a gzip-compressed CZDS zone file, LF line ends\n"
-            "  plexor2-extract --layout master --mode domains --min 1 --max 63 \\\n"
-            "      --exclude \"\" --line-limit 0 --lf net.txt.gz net-domains.txt\n"
+            "  # Every domain name of a zone file, its layout recognised\n"
+            "  plexor2-extract com.zone names.txt\n"
+            "  # As the desktop program's first start filters them\n"
+            "  plexor2-extract --min 5 --max 18 --exclude xyz- --line-limit 2000000 \\\n"
+            "      com.zone names.txt\n"
+            "  # Every zone of a CZDS pull into one list, on every core, with a summary\n"
+            "  plexor2-extract --lf --summary summary.tsv czds/2026-12-10 all.txt\n"
+            "  # Each zone's new names since yesterday's pull, one output per zone\n"
+            "  plexor2-extract --lf --new-since czds/2026-12-09 --output-dir new \\\n"
+            "      czds/2026-12-10\n"
             "  # Today's new .COM domains: yesterday's and today's CZDS files in\n"
-            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
-            "      --lf --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz new.txt\n"
+            "  plexor2-extract --lf --new-since com-2026-12-09.txt.gz \\\n"
+            "      com-2026-12-10.txt.gz new.txt\n"
             "  # A daily brand watch: yesterday's and today's CZDS files in, today's new\n"
             "  # look-alikes of two brands out, as a table with the term and the kind\n"
-            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
-            "      --like paypal,amazon --like-except paypal.com,amazon.com --format tsv \\\n"
+            "  plexor2-extract --like paypal,amazon --like-except paypal.com,amazon.com --format tsv \\\n"
             "      --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz lookalikes.tsv\n"
             "  # The providers of today's new .COM domains, as a table\n"
-            "  plexor2-extract --layout master --mode domains --min 1 --max 63 --exclude \"\" \\\n"
-            "      --count-by provider --format tsv \\\n"
+            "  plexor2-extract --count-by provider --format tsv \\\n"
             "      --new-since com-2026-12-09.txt.gz com-2026-12-10.txt.gz providers.tsv\n"
             "  # Name servers of a zone fetched over the network, through a pipe\n"
             "  curl -sf https://example.net/se.zone.gz |\n"

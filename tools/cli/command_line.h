@@ -36,14 +36,29 @@ namespace plexor
 
     struct ExtractCommand
     {
+        // The layout given with --layout; without it (or with --layout
+        // auto) each zone file's layout is recognised.
         ZoneType layout = ZoneType::Gtld;
+        bool layoutAuto = true;
         ExtractMode mode = ExtractMode::Domains;
+        // Without filter options: no length bound, no excluded character,
+        // no line limit (the window's first-start values are --min 5
+        // --max 18 --exclude xyz- --line-limit 2000000).
         RunFilters filters;
         LineEnd lineEnd = LineEnd::CrLf;
         bool progress = false; // --progress: show it also when stderr is no terminal
         bool quiet = false;    // --quiet: errors only
+        // ZONE... as given (a folder stands for its zone files), and OUTPUT
+        // (empty with --output-dir). `zone` is the first ZONE.
+        std::vector<std::string> zones;
         std::string zone;
         std::string output;
+        // --output-dir DIR: one output per zone.
+        std::string outputDir;
+        // --jobs N: zones read side by side; 0 means the number of cores.
+        unsigned jobs = 0;
+        // --summary FILE: the summary of a run over many zones as TSV.
+        std::string summaryFile;
         // --new-since OLDER / --dropped-since OLDER: a comparison with the
         // older zone file, a named file.
         ZoneChanges changes = ZoneChanges::None;
@@ -58,6 +73,10 @@ namespace plexor
         std::string providerMap;
         bool ZoneIsStandardInput() const { return zone == kStandardStreamArgument; }
         bool OutputIsStandardOutput() const { return output == kStandardStreamArgument; }
+        // Anything beyond one zone file into one output: several zones (or
+        // a folder, which only the file system tells), an output folder or a
+        // summary file.
+        bool ManyZonesAsked() const { return zones.size() > 1 || !outputDir.empty() || !summaryFile.empty(); }
     };
 
     struct ParsedCommandLine

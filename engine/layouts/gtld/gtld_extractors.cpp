@@ -29,17 +29,13 @@ namespace plexor
         constexpr std::string_view kNsKey = " NS ";
         constexpr std::string_view kAddressKey = " A ";
 
-        // Lives for the whole process: a later file without an $ORIGIN line
-        // keeps the suffix of the last one that had it.
-        std::string g_originSuffix;
-        // Its first bytes in a block of fixed size, for block copies.
-        std::array<char, Batch::kBlockBytes> g_suffixBlock {};
+        static_assert(std::tuple_size_v<decltype(GtldOrigin::block)> == Batch::kBlockBytes);
 
-        void SetOriginSuffix(std::string suffix)
+        void SetOriginSuffix(GtldOrigin& origin, std::string suffix)
         {
-            g_originSuffix = std::move(suffix);
-            g_suffixBlock.fill('\0');
-            std::memcpy(g_suffixBlock.data(), g_originSuffix.data(), std::min(g_originSuffix.size(), g_suffixBlock.size()));
+            origin.suffix = std::move(suffix);
+            origin.block.fill('\0');
+            std::memcpy(origin.block.data(), origin.suffix.data(), std::min(origin.suffix.size(), origin.block.size()));
         }
 
         bool IsOriginWordEnd(char c)
@@ -111,7 +107,7 @@ namespace plexor
         // domain's entry, the batch's last (held back by the worker across
         // calls). An absolute server goes in without its final dot, a
         // relative one with the origin suffix.
-        void MergeServer(Batch& batch, std::string_view server, const std::string& suffix)
+        void MergeServer(Batch& batch, std::string_view server, std::string_view suffix)
         {
             if (batch.empty())
                 return;
@@ -143,12 +139,12 @@ namespace plexor
 
     const std::string& GtldOriginSuffix()
     {
-        return g_originSuffix;
+        return CurrentRun().gtldOrigin.suffix;
     }
 
     void SetGtldOriginSuffix(std::string suffix)
     {
-        SetOriginSuffix(std::move(suffix));
+        SetOriginSuffix(CurrentRun().gtldOrigin, std::move(suffix));
     }
 
     namespace
@@ -180,6 +176,7 @@ namespace plexor
             // part of every line.
             bool Shortcuts() const { return m_patterns.empty(); }
             bool Append() const { return m_append; }
+            RunState& State() { return m_state; }
 
             // Any line.
             LineOutcome Apply(std::string_view line)
@@ -189,7 +186,8 @@ namespace plexor
                 if (!line.starts_with(kOriginKey))
                     return ApplyRecord(line, FindNsKey(line));
 
-                SetOriginSuffix(OriginSuffixOf(line));
+                SetOriginSuffix(m_origin, OriginSuffixOf(line));
+                m_suffix = m_origin.suffix;
                 // The $ORIGIN line itself is a candidate when it holds " NS ".
                 const std::size_t p = FindNsKey(line);
                 if (p == std::string_view::npos || (!m_patterns.empty() && !HoldsAnyPattern(line, m_patterns)))
@@ -227,7 +225,7 @@ namespace plexor
             void ApplyRepeat(std::string_view line, std::size_t prefixLength, LineOutcome before)
             {
                 if (m_append && before != LineOutcome::Skipped)
-                    MergeServer(m_batch, line.substr(prefixLength), g_originSuffix);
+                    MergeServer(m_batch, line.substr(prefixLength), m_suffix);
             }
 
             // Keeps the name accepted last in the run state for the calls
@@ -261,30 +259,30 @@ namespace plexor
             // The label and server of a candidate line, the label not empty.
             LineOutcome ApplyName(std::string_view label, std::string_view server)
             {
-                if (IsPreviousName(PreviousName(), label, g_originSuffix))
+                if (IsPreviousName(PreviousName(), label, m_suffix))
                 {
                     if (m_append)
-                        MergeServer(m_batch, server, g_originSuffix);
+                        MergeServer(m_batch, server, m_suffix);
                     return LineOutcome::Merged;
                 }
 
                 // The candidate: label + origin suffix, through the name
                 // filter (PassesNameFilter). The length test needs no copy of
                 // the name; the other tests look at it in the batch.
-                const std::string& suffix = g_originSuffix;
+                const std::string_view suffix = m_suffix;
                 const std::size_t nameLength = label.size() + suffix.size();
-                if (!detail::PassesNameLength(nameLength))
+                if (!detail::PassesNameLength(m_settings, nameLength))
                     return LineOutcome::Skipped;
                 const std::size_t offset = m_batch.ByteSize();
                 // Lines from the reader are followed by enough readable bytes
                 // for a block copy of a short label.
                 static_assert(Batch::kBlockBytes <= kLineProbeBytes);
                 if (label.size() <= Batch::kBlockBytes && suffix.size() <= Batch::kBlockBytes)
-                    m_batch.PushBackBlocks(label.data(), label.size(), g_suffixBlock.data(), suffix.size());
+                    m_batch.PushBackBlocks(label.data(), label.size(), m_block, suffix.size());
                 else
                     m_batch.push_back(label, suffix);
-                if (detail::HasWordOrCharacterTests()
-                    && !detail::PassesWordAndCharacterTests(std::string_view(m_batch.Bytes() + offset, nameLength)))
+                if (detail::HasWordOrCharacterTests(m_settings)
+                    && !detail::PassesWordAndCharacterTests(m_settings, std::string_view(m_batch.Bytes() + offset, nameLength)))
                 {
                     m_batch.pop_back();
                     return LineOutcome::Skipped;
@@ -297,14 +295,20 @@ namespace plexor
                     if (!server.empty() && server.back() == '.')
                         m_batch.AppendToBack(": ", server.substr(0, server.size() - 1));
                     else
-                        m_batch.AppendToBack(": ", server, g_originSuffix);
+                        m_batch.AppendToBack(": ", server, m_suffix);
                 }
-                CountNameExtracted();
+                CountNameExtracted(m_state);
                 return LineOutcome::Added;
             }
 
-            const ExtractionSettings& m_settings = g_extractionSettings;
-            RunState& m_state = g_runState;
+            EngineRun& m_run = CurrentRun();
+            const ExtractionSettings& m_settings = m_run.settings;
+            RunState& m_state = m_run.state;
+            GtldOrigin& m_origin = m_run.gtldOrigin;
+            // The suffix and its block, looked up once per call (the
+            // $ORIGIN rule renews the view).
+            std::string_view m_suffix = m_origin.suffix;
+            const char* const m_block = m_origin.block.data();
             Batch& m_batch;
             const bool m_append = m_settings.appendNameServers != 0;
             std::vector<std::string> m_patterns;
@@ -325,6 +329,7 @@ namespace plexor
             LineGroups(ZoneLineReader& zoneFile, DomainLineRules& rules)
                 : m_zoneFile(zoneFile)
                 , m_rules(rules)
+                , m_state(rules.State())
             {
             }
 
@@ -368,7 +373,7 @@ namespace plexor
                 // test finds neither, so a pause or abort stops the run right
                 // after the last line looked at, as a test before every line
                 // would. linesRead counts each line before its rules run.
-                std::atomic<std::uint64_t>& linesRead = g_runState.linesRead;
+                std::atomic<std::uint64_t>& linesRead = m_state.linesRead;
                 const std::uint64_t linesBefore = linesRead.load(std::memory_order_relaxed);
                 std::size_t taken = n;
                 std::size_t lastTaken = 0; // lines up to the last one looked at
@@ -435,11 +440,11 @@ namespace plexor
             ZoneLineReader& m_zoneFile;
             DomainLineRules& m_rules;
             RecordScanState m_scan; // the last line classified here
-            static bool StopRequested()
+            RunState& m_state;
+            bool StopRequested() const
             {
-                const RunState& state = g_runState;
-                return state.abortRequested.load(std::memory_order_relaxed)
-                    || state.paused.load(std::memory_order_relaxed);
+                return m_state.abortRequested.load(std::memory_order_relaxed)
+                    || m_state.paused.load(std::memory_order_relaxed);
             }
 
             // The outcome of the last line not passed over.
@@ -456,13 +461,14 @@ namespace plexor
             return 0;
 
         DomainLineRules rules(batch);
+        RunState& state = rules.State();
         std::string_view line;
         if (rules.Shortcuts())
         {
             // The reading thread can tell a domain's further lines ahead.
             zoneFile.FindChunkFindings(RecordClassChunkScan());
             LineGroups groups(zoneFile, rules);
-            while (count < limit && detail::ContinueBeforeLine())
+            while (count < limit && detail::ContinueBeforeLine(state))
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
                 if (run.count > 0)
@@ -474,7 +480,7 @@ namespace plexor
                 // LF.
                 if (!zoneFile.ReadLine(line))
                     break;
-                CountLineRead();
+                CountLineRead(state);
                 groups.Interrupt();
                 if (rules.Apply(line) == LineOutcome::Added)
                     ++count;
@@ -482,9 +488,9 @@ namespace plexor
             rules.Finish();
             return count;
         }
-        while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
+        while (detail::ContinueBeforeLine(state) && zoneFile.ReadLine(line))
         {
-            CountLineRead();
+            CountLineRead(state);
             if (rules.Apply(line) == LineOutcome::Added && ++count >= limit)
                 break;
         }
@@ -498,17 +504,18 @@ namespace plexor
         if (limit == 0)
             return 0;
 
+        RunState& state = CurrentRunState();
         std::string_view line;
-        while (detail::ContinueBeforeLine() && zoneFile.ReadLine(line))
+        while (detail::ContinueBeforeLine(state) && zoneFile.ReadLine(line))
         {
-            CountLineRead();
+            CountLineRead(state);
             if (line.empty() || line.front() == ';' || line.front() == ' ')
                 continue;
             const std::size_t p = line.find(kAddressKey);
             if (p == std::string_view::npos || p == 0)
                 continue;
             batch.push_back(line.substr(0, p));
-            CountNameExtracted();
+            CountNameExtracted(state);
             if (++count >= limit)
                 break;
         }

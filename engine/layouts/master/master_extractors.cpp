@@ -91,7 +91,7 @@ namespace plexor
         // reached limit); false when the run is used up or the run halted
         // before a line (pause or abort).
         template <typename Apply, typename TakeRecord>
-        bool ReadBufferedLines(const ZoneLineReader::LineRun& run, MasterFileReader& reader,
+        bool ReadBufferedLines(RunState& state, const ZoneLineReader::LineRun& run, MasterFileReader& reader,
                                ZoneLineReader& zoneFile, std::uint32_t limit, bool passOver, Apply& apply,
                                TakeRecord& takeRecord, std::uint32_t& count)
         {
@@ -99,7 +99,7 @@ namespace plexor
             // counts as read once the next line looked at has been
             // polled, so that a pause or abort stops the run right after
             // the last line looked at.
-            auto& linesRead = g_runState.linesRead; // whatever width the counter has
+            auto& linesRead = state.linesRead; // whatever width the counter has
             using LineCount = decltype(linesRead.load());
             const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
             const bool plain = FoundPlain(run);
@@ -123,7 +123,7 @@ namespace plexor
                     start = end + 1;
                     if (passOver && reader.RepeatsLastNsRecord(line, plain))
                         continue;
-                    if (next > 0 && !detail::ContinueBeforeLine())
+                    if (next > 0 && !detail::ContinueBeforeLine(state))
                     {
                         halted = true;
                         return;
@@ -149,7 +149,7 @@ namespace plexor
                 for (; entry != simple.entries.end(); ++entry)
                 {
                     const std::size_t at = entry->line - first;
-                    if (at > 0 && !detail::ContinueBeforeLine())
+                    if (at > 0 && !detail::ContinueBeforeLine(state))
                     {
                         halted = true;
                         return;
@@ -207,14 +207,15 @@ namespace plexor
             std::uint32_t count = 0;
             if (limit == 0)
                 return 0;
+            RunState& state = CurrentRunState();
             // The reading thread can tell plain stretches of the file ahead.
             FindPlainLines(zoneFile, passOver);
-            while (detail::ContinueBeforeLine())
+            while (detail::ContinueBeforeLine(state))
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
                 if (run.count != 0)
                 {
-                    if (ReadBufferedLines(run, reader, zoneFile, limit, passOver, apply, takeRecord, count))
+                    if (ReadBufferedLines(state, run, reader, zoneFile, limit, passOver, apply, takeRecord, count))
                         break;
                     continue;
                 }
@@ -226,7 +227,7 @@ namespace plexor
                     reader.EndOfFile();
                     break;
                 }
-                CountLineRead();
+                CountLineRead(state);
                 if (apply(line, false) && ++count >= limit)
                     break;
             }
@@ -336,11 +337,12 @@ namespace plexor
     std::uint32_t ExtractMasterDomains(MasterRunState& run, ZoneLineReader& zoneFile, Batch& batch,
                                        std::uint32_t limit)
     {
-        const ExtractionSettings& settings = g_extractionSettings;
-        RunState& state = g_runState;
+        EngineRun& engineRun = CurrentRun();
+        const ExtractionSettings& settings = engineRun.settings;
+        RunState& state = engineRun.state;
         const bool append = settings.appendNameServers != 0;
         const std::vector<std::string>& listed = settings.nameServers;
-        const bool wordOrCharacterTests = detail::HasWordOrCharacterTests();
+        const bool wordOrCharacterTests = detail::HasWordOrCharacterTests(settings);
         MasterFileReader& reader = run.reader;
         std::string upper;
 
@@ -375,14 +377,14 @@ namespace plexor
                     batch.AppendToBack(",", record.server);
                 return false;
             }
-            if (!detail::PassesNameLength(record.owner.size()))
+            if (!detail::PassesNameLength(settings, record.owner.size()))
                 return false;
             if (wordOrCharacterTests)
             {
                 upper.assign(record.owner);
                 for (char& c : upper)
                     c = UpperAscii(c);
-                if (!detail::PassesWordAndCharacterTests(upper))
+                if (!detail::PassesWordAndCharacterTests(settings, upper))
                     return false;
             }
             previousOffset = batch.ByteSize();
@@ -394,7 +396,7 @@ namespace plexor
                 batch.PushBackBlock(record.owner.data(), record.owner.size()); // 64 bytes readable
             else
                 batch.push_back(record.owner);
-            CountNameExtracted();
+            CountNameExtracted(state);
             return true;
         };
         const std::uint32_t count = ReadLines(
@@ -410,6 +412,7 @@ namespace plexor
                                            std::uint32_t limit)
     {
         MasterFileReader& reader = run.reader;
+        RunState& state = CurrentRunState();
         return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, bool plain) {
             if (!reader.ReadLine(line, plain))
                 return false;
@@ -417,7 +420,7 @@ namespace plexor
             if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))
                 return false;
             batch.push_back(record.server);
-            CountNameExtracted();
+            CountNameExtracted(state);
             return true;
         }, [](const MasterNsRecord&) { return false; }); // no simple lines without passOver
     }

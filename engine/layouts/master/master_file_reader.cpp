@@ -390,7 +390,8 @@ namespace plexor
 
     void MasterFileReader::CountUnreadable()
     {
-        auto& counter = g_runState.unreadableRecords;
+        // Rare: the current run is looked up each time.
+        auto& counter = CurrentRunState().unreadableRecords;
         counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     }
 

@@ -38,13 +38,14 @@ namespace plexor
         // only the first line. Returns false at the end of the file, also
         // inside a record; `name` is then meaningless. `isRecord` tells
         // whether name and detailLine were filled.
-        bool ReadRecord(ZoneLineReader& zoneFile, std::string& name, std::string_view& detailLine, bool& isRecord)
+        bool ReadRecord(RunState& state, ZoneLineReader& zoneFile, std::string& name, std::string_view& detailLine,
+                        bool& isRecord)
         {
             std::string_view line;
             isRecord = false;
             if (!zoneFile.ReadLine(line))
                 return false;
-            CountLineRead();
+            CountLineRead(state);
             if (!line.starts_with(kHeadKey))
                 return true;
             const std::string_view headName = line.substr(kHeadKey.size());
@@ -61,8 +62,9 @@ namespace plexor
 
     std::uint32_t ExtractSeDomains(ZoneLineReader& zoneFile, Batch& batch, std::uint32_t limit)
     {
-        const ExtractionSettings& settings = g_extractionSettings;
-        RunState& state = g_runState;
+        EngineRun& run = CurrentRun();
+        const ExtractionSettings& settings = run.settings;
+        RunState& state = run.state;
         const bool append = settings.appendNameServers != 0;
         const std::size_t listSize = settings.nameServers.size();
 
@@ -74,7 +76,7 @@ namespace plexor
         std::string upperServer;
         std::string_view detailLine;
         bool isRecord = false;
-        while (detail::ContinueBeforeLine() && ReadRecord(zoneFile, name, detailLine, isRecord))
+        while (detail::ContinueBeforeLine(state) && ReadRecord(state, zoneFile, name, detailLine, isRecord))
         {
             if (!isRecord)
                 continue;
@@ -104,14 +106,14 @@ namespace plexor
                 continue;
             }
 
-            if (!PassesNameFilter(ToUpperAscii(name)))
+            if (!PassesNameFilter(settings, ToUpperAscii(name)))
                 continue;
 
             batch.push_back(name);
             if (append)
                 batch.AppendToBack(": ", server);
             state.previousName = name;
-            CountNameExtracted();
+            CountNameExtracted(state);
             if (++count >= limit)
                 break;
         }
@@ -124,15 +126,16 @@ namespace plexor
         if (limit == 0)
             return 0;
 
+        RunState& state = CurrentRunState();
         std::string name;
         std::string_view detailLine;
         bool isRecord = false;
-        while (detail::ContinueBeforeLine() && ReadRecord(zoneFile, name, detailLine, isRecord))
+        while (detail::ContinueBeforeLine(state) && ReadRecord(state, zoneFile, name, detailLine, isRecord))
         {
             if (!isRecord || detailLine.find(kAddressKey) == std::string_view::npos)
                 continue;
             batch.push_back(name);
-            CountNameExtracted();
+            CountNameExtracted(state);
             if (++count >= limit)
                 break;
         }

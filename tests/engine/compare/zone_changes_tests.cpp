@@ -159,7 +159,7 @@ namespace plexor::test
             const HeadlessRunResult result =
                 RunHeadless(zonePath, output, settings.mode, settings.layout, settings.filters, options);
             EXPECT_FALSE(result.error) << *result.error;
-            lines = LinesRead();
+            lines = result.linesRead;
             return SplitLf(ReadFile(output));
         }
 
@@ -198,6 +198,7 @@ namespace plexor::test
         {
             std::string output;
             HeadlessRunContext context(settings.mode, settings.layout, LineEnd::Lf);
+            context.ShareRun(CurrentRun());
             context.changes = changes;
             context.zoneFile.OpenMemory(zone, "today");
             context.olderZoneFile.OpenMemory(older, "yesterday");
@@ -268,8 +269,8 @@ namespace plexor::test
                 ASSERT_FALSE(result.error) << *result.error;
                 EXPECT_FALSE(result.comparisonAborted);
                 EXPECT_EQ(SplitLf(ReadFile(output)), expected);
-                EXPECT_EQ(result.statusText, FormatStatusText(LinesRead(), expected.size()));
-                EXPECT_EQ(LinesRead(), olderLines + todayLines)
+                EXPECT_EQ(result.statusText, FormatStatusText(result.linesRead, expected.size()));
+                EXPECT_EQ(result.linesRead, olderLines + todayLines)
                     << "the status counts the lines of both files";
                 if (round % 4 == 0)
                 {

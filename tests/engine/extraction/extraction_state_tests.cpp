@@ -27,7 +27,7 @@ namespace
     {
         const SplitCase& c = GetParam();
         ApplyFilterSettings(10, 1, "", c.typed, 0);
-        EXPECT_EQ(g_extractionSettings.includeWords, c.words);
+        EXPECT_EQ(CurrentSettings().includeWords, c.words);
     }
 
     INSTANTIATE_TEST_SUITE_P(Cases, IncludeWordsSplit,
@@ -40,7 +40,7 @@ namespace
     TEST(ApplyFilterSettings, StoresValuesUnchangedAndUpperCasesAsciiOnly)
     {
         ApplyFilterSettings(3, 10, "xyz-é", "ümlaut,shop", 1);
-        const ExtractionSettings& s = g_extractionSettings;
+        const ExtractionSettings& s = CurrentSettings();
         EXPECT_EQ(s.maxChars, 3); // a maximum below the minimum is kept as it is
         EXPECT_EQ(s.minChars, 10);
         EXPECT_EQ(s.appendNameServers, 1);
@@ -52,24 +52,24 @@ namespace
         EXPECT_FALSE(s.excludedBytes[0xC3]) << "a byte of a multi-byte character is not excluded alone";
 
         ApplyFilterSettings(18, 5, "", "", 0);
-        EXPECT_TRUE(g_extractionSettings.excludedChars.empty());
-        EXPECT_TRUE(g_extractionSettings.excludedSequences.empty());
-        EXPECT_FALSE(g_extractionSettings.excludedBytes['X']);
+        EXPECT_TRUE(CurrentSettings().excludedChars.empty());
+        EXPECT_TRUE(CurrentSettings().excludedSequences.empty());
+        EXPECT_FALSE(CurrentSettings().excludedBytes['X']);
     }
 
     TEST(ApplyFilterSettings, InvalidUtf8BytesAreCharactersOfTheirOwn)
     {
         ApplyFilterSettings(18, 5, "\xC3" "a\xA9", "", 0);
-        EXPECT_TRUE(g_extractionSettings.excludedBytes[0xC3]);
-        EXPECT_TRUE(g_extractionSettings.excludedBytes[0xA9]);
-        EXPECT_TRUE(g_extractionSettings.excludedSequences.empty());
+        EXPECT_TRUE(CurrentSettings().excludedBytes[0xC3]);
+        EXPECT_TRUE(CurrentSettings().excludedBytes[0xA9]);
+        EXPECT_TRUE(CurrentSettings().excludedSequences.empty());
     }
 
     TEST(RunState, ResetClearsCountersFlagsAndPreviousName)
     {
-        g_runState.linesRead = 7;
-        g_runState.namesExtracted = 3;
-        g_runState.previousName = "EXAMPLE.COM";
+        CurrentRunState().linesRead = 7;
+        CurrentRunState().namesExtracted = 3;
+        CurrentRunState().previousName = "EXAMPLE.COM";
         SetPaused(true);
         SetAbortRequested(true);
         EXPECT_TRUE(IsPaused());
@@ -83,7 +83,7 @@ namespace
         EXPECT_EQ(names, 0u);
         EXPECT_FALSE(IsPaused());
         EXPECT_FALSE(IsAbortRequested());
-        EXPECT_TRUE(g_runState.previousName.empty());
+        EXPECT_TRUE(CurrentRunState().previousName.empty());
     }
 
     TEST(CSerStringArray, StartsEmptyUniqueIgnoringCase)
@@ -144,10 +144,10 @@ namespace
         filters.includeWordsText = "shop";
         PrepareRun(filters);
         EXPECT_FALSE(IsPaused()) << "a pause left from the last run is cleared";
-        EXPECT_EQ(g_extractionSettings.maxChars, 18);
-        EXPECT_EQ(g_extractionSettings.minChars, 5);
-        EXPECT_EQ(g_extractionSettings.excludedChars, "XYZ-");
-        EXPECT_EQ(g_extractionSettings.includeWords, std::vector<std::string> {"SHOP"});
-        EXPECT_EQ(g_extractionSettings.nameServers, (std::vector<std::string> {"NS.A", "NS.B"}));
+        EXPECT_EQ(CurrentSettings().maxChars, 18);
+        EXPECT_EQ(CurrentSettings().minChars, 5);
+        EXPECT_EQ(CurrentSettings().excludedChars, "XYZ-");
+        EXPECT_EQ(CurrentSettings().includeWords, std::vector<std::string> {"SHOP"});
+        EXPECT_EQ(CurrentSettings().nameServers, (std::vector<std::string> {"NS.A", "NS.B"}));
     }
 }

@@ -144,7 +144,7 @@ namespace
         filters.maxChars = 6;
         EXPECT_EQ(ExtractAll(&ExtractGtldDomains, zone, filters),
                   (std::vector<std::string> {"A.COM: N1", "B.COM: N2", "A.COM: N3,N5"}));
-        EXPECT_EQ(g_runState.previousName, "A.COM");
+        EXPECT_EQ(CurrentRunState().previousName, "A.COM");
     }
 
     TEST_F(GtldDomains, RejectedDomainIsTestedOnEachLineAndNeverBecomesPrevious)
@@ -153,7 +153,7 @@ namespace
         RunFilters filters = Filters();
         filters.excludedChars = "x";
         EXPECT_TRUE(ExtractAll(&ExtractGtldDomains, "XA NS N1.\nXA NS N2.\n", filters).empty());
-        EXPECT_TRUE(g_runState.previousName.empty());
+        EXPECT_TRUE(CurrentRunState().previousName.empty());
     }
 
     TEST_F(GtldDomains, LimitStopsRightAfterTheEntryThatReachesIt)

@@ -146,7 +146,7 @@ namespace
         for (const RuleCase& c : kRuleCases)
         {
             EXPECT_EQ(ExtractAll(&ExtractMasterDomains, c.zone, AppendFilters()), c.entries) << c.rule;
-            EXPECT_EQ(g_runState.unreadableRecords.load(), c.unreadable) << c.rule;
+            EXPECT_EQ(CurrentRunState().unreadableRecords.load(), c.unreadable) << c.rule;
             EXPECT_EQ(LinesRead(), PhysicalLines(c.zone)) << c.rule;
         }
     }
@@ -190,10 +190,10 @@ namespace
         {
             PrepareRun(OpenFilters());
             const auto rules = ReadRecords(c.zone, false);
-            EXPECT_EQ(g_runState.unreadableRecords.load(), c.unreadable) << c.rule;
+            EXPECT_EQ(CurrentRunState().unreadableRecords.load(), c.unreadable) << c.rule;
             PrepareRun(OpenFilters());
             const auto shortcuts = ReadRecords(c.zone, true);
-            EXPECT_EQ(g_runState.unreadableRecords.load(), c.unreadable) << c.rule;
+            EXPECT_EQ(CurrentRunState().unreadableRecords.load(), c.unreadable) << c.rule;
             ASSERT_EQ(shortcuts.size(), rules.size()) << c.rule;
             for (std::size_t i = 0; i < rules.size(); ++i)
             {
@@ -229,7 +229,7 @@ namespace
         const std::string longOwner = std::string(3 << 20, 'a');
         EXPECT_EQ(ExtractAll(&ExtractMasterDomains, longOwner + " NS n.\n", OpenFilters()), Entries {longOwner});
         ExtractAll(&ExtractMasterDomains, std::string(100000, '('), OpenFilters());
-        EXPECT_EQ(g_runState.unreadableRecords.load(), 1u);
+        EXPECT_EQ(CurrentRunState().unreadableRecords.load(), 1u);
     }
 
     const char* const kZone = "; zone transfer\n"
@@ -251,7 +251,7 @@ namespace
                   (Entries {"alpha.example", "shop-beta.example", "alpha.example", "xray.example"}))
             << "an owner separated by another accepted domain is written again";
         EXPECT_EQ(LinesRead(), 12u);
-        EXPECT_EQ(g_runState.unreadableRecords.load(), 0u);
+        EXPECT_EQ(CurrentRunState().unreadableRecords.load(), 0u);
 
         struct FilterCase
         {
@@ -461,12 +461,12 @@ namespace
                 for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
                 {
                     const auto a = RunWorker(plain, mode, kMaster, filters);
-                    const std::uint64_t unreadableA = g_runState.unreadableRecords.load();
+                    const std::uint64_t unreadableA = CurrentRunState().unreadableRecords.load();
                     const auto b = RunWorker(decorated, mode, kMaster, filters);
                     ASSERT_EQ(a.output, b.output) << "round " << round << "\n" << decorated;
                     ASSERT_FALSE(a.output.empty());
                     EXPECT_EQ(unreadableA, 0u);
-                    EXPECT_EQ(g_runState.unreadableRecords.load(), 0u);
+                    EXPECT_EQ(CurrentRunState().unreadableRecords.load(), 0u);
                 }
             }
         }
@@ -699,7 +699,7 @@ namespace
             for (const ExtractMode mode : {ExtractMode::Domains, ExtractMode::NameServers})
             {
                 const auto memory = RunWorker(zone, mode, kMaster, filters);
-                const std::uint64_t unreadable = g_runState.unreadableRecords.load();
+                const std::uint64_t unreadable = CurrentRunState().unreadableRecords.load();
                 const HeadlessRunResult file = RunHeadless(zonePath, outputPath, mode, kMaster, filters);
                 EXPECT_FALSE(file.error);
                 EXPECT_EQ(test::ReadFile(outputPath), memory.output);

@@ -419,7 +419,8 @@ namespace plexor
         const std::size_t dot = m_lower.find('.');
         const std::string_view parent =
             dot == std::string::npos ? std::string_view() : std::string_view(m_lower).substr(dot + 1);
-        if (m_lastParentKept && dot != std::string::npos && parent == m_lastParent && !m_list->IsPublicSuffix(m_lower))
+        if (m_lastParentKept && dot != std::string::npos && parent == m_lastParent
+            && (!m_lastParentReached || !m_list->IsPublicSuffix(m_lower)))
             return m_lastParentProvider;
         // The registrable domain is the end of the server's own name.
         const std::size_t start = m_list->RegistrableStart(m_lower);
@@ -431,6 +432,7 @@ namespace plexor
         {
             m_lastParent.assign(parent);
             m_lastParentProvider = provider;
+            m_lastParentReached = m_list->Reaches(m_lastParent);
         }
         return provider;
     }

@@ -83,7 +83,7 @@ namespace plexor
             std::unique_ptr<Block> block = std::move(m_waiting.front());
             m_waiting.pop_front();
             m_changed.notify_all();
-            const bool failed = m_failed;
+            bool failed = m_failed;
             lock.unlock();
             if (!failed)
             {
@@ -94,26 +94,26 @@ namespace plexor
                     entries.push_back(std::string_view(block->bytes).substr(begin, end - begin));
                     begin = end;
                 }
+                // Out of memory, or past the tally's four thousand million
+                // names: the count is lost, the run goes on to its end and
+                // fails there (WriteResult).
                 try
                 {
                     m_tally.AddEntries(entries);
                 }
                 catch (const std::bad_alloc&)
                 {
-                    lock.lock();
-                    m_failed = true;
-                    lock.unlock();
+                    failed = true;
                 }
                 catch (const std::length_error&)
                 {
-                    lock.lock();
-                    m_failed = true;
-                    lock.unlock();
+                    failed = true;
                 }
             }
             block->bytes.clear();
             block->ends.clear();
             lock.lock();
+            m_failed = m_failed || failed;
             m_spare.push_back(std::move(block));
         }
     }

@@ -430,10 +430,11 @@ namespace plexor
         // (ns1.example.net, ns2.example.net), and a host below a parent with
         // a registrable domain R has R too, unless the host is a public
         // suffix itself (a rule for it, or "*." before its parent).
+        // (A name that begins with a dot has none: it is no host name.)
         const std::size_t dot = m_lower.find('.');
-        const std::string_view parent =
-            dot == std::string::npos ? std::string_view() : std::string_view(m_lower).substr(dot + 1);
-        if (m_lastParentKept && dot != std::string::npos && parent == m_lastParent
+        const bool hasParent = dot != std::string::npos && dot != 0;
+        const std::string_view parent = hasParent ? std::string_view(m_lower).substr(dot + 1) : std::string_view();
+        if (m_lastParentKept && hasParent && parent == m_lastParent
             && (!m_lastParentReached || !m_list->IsPublicSuffix(m_lower)))
             return m_lastParentProvider;
         // The registrable domain is the end of the server's own name.
@@ -441,7 +442,7 @@ namespace plexor
         const std::uint32_t provider = start == std::string::npos
                                            ? ProviderNamed(m_lower, server)
                                            : ProviderNamed(std::string_view(m_lower).substr(start), m_names.Suffix(server, start));
-        m_lastParentKept = dot != std::string::npos && start != std::string::npos && start > dot;
+        m_lastParentKept = hasParent && start != std::string::npos && start > dot;
         if (m_lastParentKept)
         {
             m_lastParent.assign(parent);

@@ -21,16 +21,6 @@ namespace plexor
             return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
         }
 
-        // Lower case into `out`, one final dot dropped when `dropDot`.
-        void Lower(std::string_view text, bool dropDot, std::string& out)
-        {
-            if (dropDot && !text.empty() && text.back() == '.')
-                text.remove_suffix(1);
-            out.resize(text.size());
-            for (std::size_t i = 0; i < text.size(); ++i)
-                out[i] = LowerAscii(text[i]);
-        }
-
         // A 32-bit hash of a name: eight bytes at a time, multiplied and
         // folded. The table compares whole names, so it need only spread.
         std::uint64_t HashStart(std::size_t size)
@@ -104,6 +94,22 @@ namespace plexor
                 h = HashWord(h, word);
             }
             return HashEnd(h);
+        }
+
+        // The name lowered into `out`, eight bytes at a time.
+        void LowerInto(std::string_view name, std::string& out)
+        {
+            out.resize(name.size());
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
+            {
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                word = LowerWord(word);
+                std::memcpy(out.data() + i, &word, 8);
+            }
+            for (; i < name.size(); ++i)
+                out[i] = LowerAscii(name[i]);
         }
 
         void Prefetch([[maybe_unused]] const void* address)
@@ -333,7 +339,7 @@ namespace plexor
     // A new domain unless the name is the one before, in any case.
     void ServerTally::StageDomain(std::string_view name)
     {
-        Lower(name, false, m_lower);
+        LowerInto(name, m_lower);
         if (m_haveDomain && m_lower == m_previousDomain)
             return; // a further entry of the domain before
         m_haveDomain = true;

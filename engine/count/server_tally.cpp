@@ -500,15 +500,32 @@ namespace plexor
         }
         counted.reset();
         ReturnFreedMemory();
-        std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+        // First on the keys alone; then each run of keys that tie there,
+        // on the whole names: a run's names are read while they are in the
+        // cache, not again in every pass of the whole sort.
+        const auto sameKey = [](const Key& a, const Key& b) {
+            return a.domains == b.domains && a.prefix == b.prefix && a.nextPrefix == b.nextPrefix;
+        };
+        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
             if (a.domains != b.domains)
                 return a.domains > b.domains;
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;
-            if (a.nextPrefix != b.nextPrefix)
-                return a.nextPrefix < b.nextPrefix;
-            return m_names.Get(a.name) < m_names.Get(b.name);
+            return a.nextPrefix < b.nextPrefix;
         });
+        for (auto run = keys.begin(); run != keys.end();)
+        {
+            auto end = run + 1;
+            while (end != keys.end() && sameKey(*run, *end))
+                ++end;
+            if (end - run > 1)
+            {
+                for (auto k = run; k != end; ++k)
+                    Prefetch(m_names.Get(k->name).data());
+                std::sort(run, end, [this](const Key& a, const Key& b) { return m_names.Get(a.name) < m_names.Get(b.name); });
+            }
+            run = end;
+        }
 
         CountFigures figures;
         figures.domainsCounted = m_domains;

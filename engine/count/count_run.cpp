@@ -26,21 +26,35 @@ namespace plexor
         StopTally();
     }
 
+    // The batch's bytes in one piece, line ends and all.
     void CountSink::TakeBatch(const Batch& batch, std::size_t count)
     {
+        if (count == 0)
+            return;
+        Block& block = Filling();
+        const std::size_t base = block.bytes.size();
+        block.bytes.append(batch.Bytes(), batch.Offset(count));
         for (std::size_t i = 0; i < count; ++i)
-            Append(batch[i]);
+        {
+            const std::size_t start = base + batch.Offset(i);
+            block.bounds.push_back(static_cast<std::uint32_t>(start));
+            block.bounds.push_back(static_cast<std::uint32_t>(start + batch[i].size()));
+        }
         HandOver();
     }
 
     void CountSink::TakeEntry(const Batch& batch, std::size_t i)
     {
-        Append(batch[i]);
-        if (m_filling->ends.size() >= kBlockEntries)
+        Block& block = Filling();
+        const std::string_view entry = batch[i];
+        block.bounds.push_back(static_cast<std::uint32_t>(block.bytes.size()));
+        block.bytes.append(entry);
+        block.bounds.push_back(static_cast<std::uint32_t>(block.bytes.size()));
+        if (block.size() >= kBlockEntries)
             HandOver();
     }
 
-    void CountSink::Append(std::string_view entry)
+    CountSink::Block& CountSink::Filling()
     {
         if (!m_filling)
         {
@@ -53,13 +67,12 @@ namespace plexor
         }
         if (!m_filling)
             m_filling = std::make_unique<Block>();
-        m_filling->bytes.append(entry);
-        m_filling->ends.push_back(static_cast<std::uint32_t>(m_filling->bytes.size()));
+        return *m_filling;
     }
 
     void CountSink::HandOver()
     {
-        if (!m_filling || m_filling->ends.empty())
+        if (!m_filling || m_filling->size() == 0)
             return;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_thread.joinable())
@@ -83,37 +96,34 @@ namespace plexor
             std::unique_ptr<Block> block = std::move(m_waiting.front());
             m_waiting.pop_front();
             m_changed.notify_all();
-            const bool failed = m_failed;
+            bool failed = m_failed;
             lock.unlock();
             if (!failed)
             {
                 entries.clear();
-                std::size_t begin = 0;
-                for (const std::uint32_t end : block->ends)
-                {
-                    entries.push_back(std::string_view(block->bytes).substr(begin, end - begin));
-                    begin = end;
-                }
+                const std::string_view bytes = block->bytes;
+                for (std::size_t k = 0; k < block->bounds.size(); k += 2)
+                    entries.push_back(bytes.substr(block->bounds[k], block->bounds[k + 1] - block->bounds[k]));
+                // Out of memory, or past the tally's four thousand million
+                // names: the count is lost, the run goes on to its end and
+                // fails there (WriteResult).
                 try
                 {
                     m_tally.AddEntries(entries);
                 }
                 catch (const std::bad_alloc&)
                 {
-                    lock.lock();
-                    m_failed = true;
-                    lock.unlock();
+                    failed = true;
                 }
                 catch (const std::length_error&)
                 {
-                    lock.lock();
-                    m_failed = true;
-                    lock.unlock();
+                    failed = true;
                 }
             }
             block->bytes.clear();
-            block->ends.clear();
+            block->bounds.clear();
             lock.lock();
+            m_failed = m_failed || failed;
             m_spare.push_back(std::move(block));
         }
     }

@@ -66,14 +66,16 @@ namespace plexor
         const CountFigures& Figures() const { return m_figures; }
 
     private:
-        // Entries back to back, and where each ends.
+        // Entries, with whatever lay between them in their batch, and where
+        // each begins and ends (two numbers an entry).
         struct Block
         {
             std::string bytes;
-            std::vector<std::uint32_t> ends;
+            std::vector<std::uint32_t> bounds;
+            std::size_t size() const { return bounds.size() / 2; }
         };
 
-        void Append(std::string_view entry);
+        Block& Filling();
         void HandOver();
         void CountBlocks();
         // Waits until the tally has counted every block handed over, and

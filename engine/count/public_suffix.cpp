@@ -49,6 +49,11 @@ namespace plexor
         return m_rules->IsPublicSuffix(host);
     }
 
+    bool PublicSuffixList::Reaches(const std::string& name) const
+    {
+        return m_rules->Reaches(name);
+    }
+
     const char* PublicSuffixList::Source() const
     {
         return m_loaded ? "system list" : "built-in";

@@ -32,6 +32,10 @@ namespace plexor
         // or by the default rule (a single label).
         bool IsPublicSuffix(const std::string& host) const;
 
+        // Whether a rule is `name` (lower case) or ends with it: otherwise no
+        // host one label below it is a public suffix (SuffixRules::Reaches).
+        bool Reaches(const std::string& name) const;
+
         // Where the rules come from: "system list" or "built-in".
         const char* Source() const;
 

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
 
@@ -15,16 +19,6 @@ namespace plexor
         char LowerAscii(char c)
         {
             return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-        }
-
-        // Lower case into `out`, one final dot dropped when `dropDot`.
-        void Lower(std::string_view text, bool dropDot, std::string& out)
-        {
-            if (dropDot && !text.empty() && text.back() == '.')
-                text.remove_suffix(1);
-            out.resize(text.size());
-            for (std::size_t i = 0; i < text.size(); ++i)
-                out[i] = LowerAscii(text[i]);
         }
 
         // A 32-bit hash of a name: eight bytes at a time, multiplied and
@@ -102,6 +96,22 @@ namespace plexor
             return HashEnd(h);
         }
 
+        // The name lowered into `out`, eight bytes at a time.
+        void LowerInto(std::string_view name, std::string& out)
+        {
+            out.resize(name.size());
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
+            {
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                word = LowerWord(word);
+                std::memcpy(out.data() + i, &word, 8);
+            }
+            for (; i < name.size(); ++i)
+                out[i] = LowerAscii(name[i]);
+        }
+
         void Prefetch([[maybe_unused]] const void* address)
         {
 #if defined(__GNUC__) || defined(__clang__)
@@ -111,6 +121,16 @@ namespace plexor
 
         // Bytes `from` to `from + 8` of the name as a number that orders as
         // they do, zeros past the end.
+        // Gives the pages of freed tables back to the system before the
+        // finish takes memory of its own: the C library keeps freed blocks
+        // of a thread's heap for later, and the peak would hold both.
+        void ReturnFreedMemory()
+        {
+#ifdef __GLIBC__
+            malloc_trim(0);
+#endif
+        }
+
         std::uint64_t NamePrefix(std::string_view name, std::size_t from)
         {
             unsigned char bytes[8] = {};
@@ -319,7 +339,7 @@ namespace plexor
     // A new domain unless the name is the one before, in any case.
     void ServerTally::StageDomain(std::string_view name)
     {
-        Lower(name, false, m_lower);
+        LowerInto(name, m_lower);
         if (m_haveDomain && m_lower == m_previousDomain)
             return; // a further entry of the domain before
         m_haveDomain = true;
@@ -416,21 +436,24 @@ namespace plexor
         // (ns1.example.net, ns2.example.net), and a host below a parent with
         // a registrable domain R has R too, unless the host is a public
         // suffix itself (a rule for it, or "*." before its parent).
+        // (A name that begins with a dot has none: it is no host name.)
         const std::size_t dot = m_lower.find('.');
-        const std::string_view parent =
-            dot == std::string::npos ? std::string_view() : std::string_view(m_lower).substr(dot + 1);
-        if (m_lastParentKept && dot != std::string::npos && parent == m_lastParent && !m_list->IsPublicSuffix(m_lower))
+        const bool hasParent = dot != std::string::npos && dot != 0;
+        const std::string_view parent = hasParent ? std::string_view(m_lower).substr(dot + 1) : std::string_view();
+        if (m_lastParentKept && hasParent && parent == m_lastParent
+            && (!m_lastParentReached || !m_list->IsPublicSuffix(m_lower)))
             return m_lastParentProvider;
         // The registrable domain is the end of the server's own name.
         const std::size_t start = m_list->RegistrableStart(m_lower);
         const std::uint32_t provider = start == std::string::npos
                                            ? ProviderNamed(m_lower, server)
                                            : ProviderNamed(std::string_view(m_lower).substr(start), m_names.Suffix(server, start));
-        m_lastParentKept = dot != std::string::npos && start != std::string::npos && start > dot;
+        m_lastParentKept = hasParent && start != std::string::npos && start > dot;
         if (m_lastParentKept)
         {
             m_lastParent.assign(parent);
             m_lastParentProvider = provider;
+            m_lastParentReached = m_list->Reaches(m_lastParent);
         }
         return provider;
     }
@@ -455,6 +478,7 @@ namespace plexor
         m_servers = std::make_unique<Table>();
         m_providers = std::make_unique<Table>();
         counted->DropIndex();
+        ReturnFreedMemory();
         // Sorted on (domains, first twelve bytes of the name) first, which
         // settles nearly all ties without reading the names: names in a
         // zone often share their first bytes ("ns1."). 24 bytes a key.
@@ -475,15 +499,33 @@ namespace plexor
                             static_cast<std::uint32_t>(NamePrefix(name, 8) >> 32)});
         }
         counted.reset();
-        std::sort(keys.begin(), keys.end(), [this](const Key& a, const Key& b) {
+        ReturnFreedMemory();
+        // First on the keys alone; then each run of keys that tie there,
+        // on the whole names: a run's names are read while they are in the
+        // cache, not again in every pass of the whole sort.
+        const auto sameKey = [](const Key& a, const Key& b) {
+            return a.domains == b.domains && a.prefix == b.prefix && a.nextPrefix == b.nextPrefix;
+        };
+        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
             if (a.domains != b.domains)
                 return a.domains > b.domains;
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;
-            if (a.nextPrefix != b.nextPrefix)
-                return a.nextPrefix < b.nextPrefix;
-            return m_names.Get(a.name) < m_names.Get(b.name);
+            return a.nextPrefix < b.nextPrefix;
         });
+        for (auto run = keys.begin(); run != keys.end();)
+        {
+            auto end = run + 1;
+            while (end != keys.end() && sameKey(*run, *end))
+                ++end;
+            if (end - run > 1)
+            {
+                for (auto k = run; k != end; ++k)
+                    Prefetch(m_names.Get(k->name).data());
+                std::sort(run, end, [this](const Key& a, const Key& b) { return m_names.Get(a.name) < m_names.Get(b.name); });
+            }
+            run = end;
+        }
 
         CountFigures figures;
         figures.domainsCounted = m_domains;

@@ -129,6 +129,9 @@ namespace plexor
         std::string m_lastParent;
         std::uint32_t m_lastParentProvider = 0;
         bool m_lastParentKept = false;
+        // Whether a suffix rule reaches the parent: only then can a server
+        // below it be a public suffix itself.
+        bool m_lastParentReached = false;
         std::uint32_t m_serial = 0;   // of the current domain, from 1
         std::uint64_t m_domains = 0;
         std::uint64_t m_singleProvider = 0;

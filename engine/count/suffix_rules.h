@@ -54,6 +54,11 @@ namespace plexor
             return !host.empty() && host.front() != '.' && host != "." && RegistrableStart(host) == std::string_view::npos;
         }
 
+        // Whether a rule is the name or ends with it (its last labels). Only
+        // then can a host one label below the name be a public suffix: a
+        // rule for that host, or "*." before the name, would end with it.
+        bool Reaches(std::string_view name) const { return Find(name) != nullptr; }
+
         // The number of rules, the "xn--" forms of rules beyond ASCII
         // included.
         std::size_t size() const { return m_rules; }

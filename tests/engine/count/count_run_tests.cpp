@@ -2,7 +2,8 @@
 // counted with plain maps over the list that a domain run in append mode
 // writes (or a comparison's list of new names), on generated zones of every
 // layout, plain and gzip, with shared, own, upper-case, relative and
-// repeated servers, a provider map and the run's filters.
+// repeated servers, a provider map and the run's filters (look-alike terms
+// among them).
 
 #include <algorithm>
 #include <map>
@@ -18,6 +19,11 @@
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
 #include "engine_test_support.h"
+
+#ifdef PLEXOR_HAVE_LOOKALIKE
+#include "lookalike/matcher.h"
+#include "lookalike/watch_list.h"
+#endif
 
 namespace plexor::test
 {
@@ -260,6 +266,18 @@ namespace plexor::test
                 settings.filters.nameServerText = "ns1.hosta.net,co.uk";
             if (random() % 3 == 0)
                 settings.changes = ZoneChanges::NewNames;
+#ifdef PLEXOR_HAVE_LOOKALIKE
+            // Look-alikes of terms the short random labels often come near.
+            if (random() % 4 == 0)
+            {
+                lookalike::LookalikeSettings terms;
+                terms.terms = {"abc", "xyz"};
+                terms.maxDistance = 2;
+                std::string error;
+                settings.filters.lookalike = lookalike::Matcher::Create(terms, error);
+                EXPECT_NE(settings.filters.lookalike, nullptr) << error;
+            }
+#endif
             return settings;
         }
 

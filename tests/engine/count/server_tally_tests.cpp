@@ -223,9 +223,12 @@ namespace plexor
         ServerTally tally;
         tally.AddEntry("x.com: ns1.amazonaws.com,s3.amazonaws.com,ns2.amazonaws.com,a.s3.amazonaws.com");
         tally.AddEntry("y.com: ns1.example.co.uk,co.uk.example.co.uk,ns1.co.uk,ns2.co.uk");
+        // Not host names, whatever the server before them: their own providers.
+        tally.AddEntry("z.com: ns1.example.net,.example.net");
         const CountTable table = tally.Finish(CountBy::Provider);
-        const Rows expected = {{"a.s3.amazonaws.com", 1}, {"amazonaws.com", 1}, {"example.co.uk", 1},
-                               {"ns1.co.uk", 1}, {"ns2.co.uk", 1}, {"s3.amazonaws.com", 1}};
+        const Rows expected = {{".example.net", 1},   {"a.s3.amazonaws.com", 1}, {"amazonaws.com", 1},
+                               {"example.co.uk", 1}, {"example.net", 1},        {"ns1.co.uk", 1},
+                               {"ns2.co.uk", 1},     {"s3.amazonaws.com", 1}};
         EXPECT_EQ(RowsOf(table), expected);
     }
 

@@ -509,7 +509,10 @@ namespace plexor
         }
         JobOptions options;
         options.workers = setup.jobs;
-        options.largestFirst = true;
+        // The largest zone first bounds the wall time of several workers;
+        // one worker reads the zones in list order, each straight into the
+        // combined output, with no temporary file.
+        options.largestFirst = setup.jobs > 1;
         if (!setup.outputToStandardOutput && setup.output.folder.empty())
             options.spillFolder = fs::absolute(setup.output.file).parent_path();
         const JobsOutcome jobsOutcome = RunWatched(run, jobs, options, combined.afterHeader.get(), setup);

@@ -32,6 +32,12 @@ namespace plexor::control_id
     inline constexpr int kChangesCombo = 1019;
     inline constexpr int kOpenOlderZoneButton = 1020;
     inline constexpr int kOlderZoneFileName = 1021;
+    // The look-alike row: the watched terms, the distance, the names never
+    // written, and the form of the output.
+    inline constexpr int kLookalikeTermsEdit = 1022;
+    inline constexpr int kLookalikeDistanceCombo = 1023;
+    inline constexpr int kLookalikeExceptionsEdit = 1024;
+    inline constexpr int kOutputFormCombo = 1025;
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;

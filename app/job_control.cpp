@@ -47,35 +47,23 @@ namespace plexor
         }
 
         m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
-        if (!PromptForFile(false, m_outputPath, QString::fromLatin1(kOutputFileFilter),
-                           QString::fromLatin1(kOutputFileExtension), QString::fromLatin1(kOutputDialogTitle)))
+        // Bad terms are refused before the output is asked for, so that
+        // nothing is created or truncated.
+        const Lookalike watch = CurrentLookalike();
+        std::shared_ptr<const lookalike::Matcher> matcher;
+        if (!MakeRunMatcher(watch, m_runMode, matcher))
+            return;
+        // A table is offered as a .tsv file, which spreadsheets open as one.
+        const bool table = watch.form == OutputForm::Tsv;
+        const QString outputExtension = QString::fromLatin1(table ? kTableFileExtension : kOutputFileExtension);
+        if (!PromptForFile(false, m_outputPath, QString::fromLatin1(table ? kTableFileFilter : kOutputFileFilter),
+                           outputExtension, QString::fromLatin1(kOutputDialogTitle)))
             return;
 
-        if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
-        {
-            ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
-            return;
-        }
         const Comparison comparison = CurrentComparison();
-        if (comparison.enabled && !OpenOlderZoneForRun(comparison))
-        {
-            m_zoneFile.Close();
+        if (!OpenRunFiles(comparison))
             return;
-        }
-        // Creating the output truncates it; if it is a zone file of the run
-        // (also through a link) that would destroy the input before a line
-        // is read, so it is refused like any output that cannot be opened.
-        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath)
-                              || (comparison.enabled && RefersToSameFile(comparison.olderZoneFileName, m_outputPath));
-        if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
-        {
-            m_zoneFile.Close();
-            m_olderZoneFile.Close();
-            ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
-                                                            : SystemReason(m_outputFile.Error())));
-            return;
-        }
-        RememberFolderOf(m_outputPath, QString::fromLatin1(kOutputFileExtension));
+        RememberFolderOf(m_outputPath, outputExtension);
         settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
 
         RunFilters filters;
@@ -88,6 +76,7 @@ namespace plexor
         // A comparison reads both files whole: a cut list would make every
         // name past the cut look new or dropped.
         filters.lineLimit = comparison.enabled ? 0 : settings::ReadLineLimit(m_settings);
+        filters.lookalike = std::move(matcher);
         PrepareRun(filters);
 
         m_statusLine->setText(QString());
@@ -96,6 +85,7 @@ namespace plexor
         m_activeRunLineLimit = filters.lineLimit;
         m_activeRunZoneFile = m_fields.zoneFileName;
         m_activeRunChanges = comparison.enabled ? comparison.writes : ZoneChanges::None;
+        m_activeRunForm = watch.form;
         m_runFailure.reset();
 
         // The reference is set before the thread exists, so that even a run
@@ -118,6 +108,34 @@ namespace plexor
         }
         BeginRunProgress();
         RefreshRunControls();
+    }
+
+    bool MainDialog::OpenRunFiles(const Comparison& comparison)
+    {
+        if (!m_zoneFile.Open(ToFilesystemPath(m_fields.zoneFileName)))
+        {
+            ShowWarning(UnableToOpen(m_fields.zoneFileName, SystemReason(m_zoneFile.Error())));
+            return false;
+        }
+        if (comparison.enabled && !OpenOlderZoneForRun(comparison))
+        {
+            m_zoneFile.Close();
+            return false;
+        }
+        // Creating the output truncates it; if it is a zone file of the run
+        // (also through a link) that would destroy the input before a line
+        // is read, so it is refused like any output that cannot be opened.
+        const bool sameFile = RefersToSameFile(m_fields.zoneFileName, m_outputPath)
+                              || (comparison.enabled && RefersToSameFile(comparison.olderZoneFileName, m_outputPath));
+        if (sameFile || !m_outputFile.Create(ToFilesystemPath(m_outputPath)))
+        {
+            m_zoneFile.Close();
+            m_olderZoneFile.Close();
+            ShowWarning(UnableToOpen(m_outputPath, sameFile ? std::string(kOutputIsZoneFileReason)
+                                                            : SystemReason(m_outputFile.Error())));
+            return false;
+        }
+        return true;
     }
 
     void MainDialog::TogglePause()
@@ -214,10 +232,10 @@ namespace plexor
         }
     }
 
-    // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType and
-    // the two files are used on that thread directly; everything that
-    // touches the window is queued to the dialog's thread, where it runs in
-    // the order the worker made the calls.
+    // The worker thread's side. Only IsWindowAlive, RunMode, RunZoneType,
+    // RunOutputForm and the two files are used on that thread directly;
+    // everything that touches the window is queued to the dialog's thread,
+    // where it runs in the order the worker made the calls.
 
     bool MainDialog::IsWindowAlive() const
     {
@@ -232,6 +250,11 @@ namespace plexor
     std::int32_t MainDialog::RunZoneType() const
     {
         return m_activeRunZoneType;
+    }
+
+    OutputForm MainDialog::RunOutputForm() const
+    {
+        return m_activeRunForm;
     }
 
     ZoneLineReader& MainDialog::ZoneFile()

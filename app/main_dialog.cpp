@@ -1,6 +1,7 @@
 // The main dialog's assembly: its blocks of controls, each made in its own
 // unit (zone_file_row.cpp, length_block.cpp, filter_block.cpp,
-// run_buttons.cpp, window_commands.cpp, progress_row.cpp, comparison_row.cpp),
+// run_buttons.cpp, window_commands.cpp, progress_row.cpp, comparison_row.cpp,
+// lookalike_row.cpp),
 // one tab order across them, and the exchange of the fields between the
 // members, the controls and the settings.
 
@@ -34,12 +35,12 @@ namespace plexor
 
         constexpr int kDialogWidth = 283;
         // Below the progress row (y 240 to 250) the comparison rows
-        // (comparison_row.cpp).
-        constexpr int kDialogHeight = 289;
+        // (comparison_row.cpp), then the look-alike rows (lookalike_row.cpp).
+        constexpr int kDialogHeight = 348;
         constexpr int kDialogFontPoints = 8;
 
         // The tab order of the blocks' controls that take the focus; the
-        // comparison row follows the last.
+        // comparison row follows the last, and the look-alike row that.
         constexpr std::array kTabOrder {
             id::kOpenZoneButton,       id::kMinCharsEdit,     id::kMaxCharsEdit,
             id::kExcludeCharsEdit,     id::kIncludeWordsEdit, id::kNameServersEdit,
@@ -151,6 +152,10 @@ namespace plexor
         m_comparison.enabled = Read(m_settings, kCompareWithOlder) != 0;
         m_comparison.olderZoneFileName = Read(m_settings, kOlderZoneFileName);
         m_comparison.writes = ReadComparisonWrites(m_settings);
+        m_lookalike.terms = Read(m_settings, kLookalikeTerms);
+        m_lookalike.exceptions = Read(m_settings, kLookalikeExceptions);
+        m_lookalike.distance = ReadLookalikeDistance(m_settings);
+        m_lookalike.form = ReadOutputForm(m_settings);
     }
 
     void MainDialog::CreateControls()
@@ -177,6 +182,7 @@ namespace plexor
             previousFocusable = widget;
         }
         CreateComparisonControls(units, previousFocusable);
+        CreateLookalikeControls(units, ControlById(id::kOpenOlderZoneButton));
 
         // The group boxes only frame; they stay behind the controls they
         // frame.
@@ -283,6 +289,7 @@ namespace plexor
         Write(m_settings, kAppendNameServers, m_fields.appendNameServers);
         Write(m_settings, kZoneType, m_fields.zoneType);
         SaveComparisonSettings();
+        SaveLookalikeSettings();
         QDialog::reject();
     }
 

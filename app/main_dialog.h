@@ -10,12 +10,13 @@
 // main_dialog.cpp assembles the window from its blocks, each of which makes
 // its controls and handles them in a unit of its own: zone_file_row.cpp,
 // length_block.cpp, filter_block.cpp, run_buttons.cpp, window_commands.cpp,
-// progress_row.cpp, comparison_row.cpp. A new row is a new unit of that kind
+// progress_row.cpp, comparison_row.cpp, lookalike_row.cpp. A new row is a new unit of that kind
 // with its Create function called from CreateControls.
 
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -24,6 +25,7 @@
 #include <QString>
 
 #include "compare/zone_changes.h"
+#include "output/entry_rows.h"
 #include "run/extraction_worker.h"
 #include "run/run_progress.h"
 #include "output/output_writer.h"
@@ -91,6 +93,10 @@ namespace plexor
         static constexpr char kOutputFileFilter[] = "Text Files (*.txt) | *.txt | All Files (*.*) | *.* ||";
         static constexpr char kZoneFileExtension[] = "zone";
         static constexpr char kOutputFileExtension[] = "TXT";
+        // The Save dialog of a run that writes a table.
+        static constexpr char kTableFileFilter[] =
+            "Tab-separated Files (*.tsv) | *.tsv | Text Files (*.txt) | *.txt | All Files (*.*) | *.* ||";
+        static constexpr char kTableFileExtension[] = "tsv";
         static constexpr char kOutputDialogTitle[] = "Save Output To";
         static constexpr char kAboutMenuText[] = "&About Plexor2...";
         static constexpr char kLineLimitMenuText[] = "Line Limit...";
@@ -177,6 +183,19 @@ namespace plexor
         // The comparison as the controls show it.
         Comparison CurrentComparison() const;
 
+        // The look-alike row (lookalike_row.cpp): the watched terms and the
+        // names never written, as typed (comma-separated), the distance
+        // (-1 automatic, else 0 to 3), and the output form for every run.
+        struct Lookalike
+        {
+            QString terms;
+            QString exceptions;
+            std::int32_t distance = -1;
+            OutputForm form = OutputForm::List;
+        };
+        // The look-alike row as the controls show it.
+        Lookalike CurrentLookalike() const;
+
         const Fields& CurrentFields() const { return m_fields; }
         QString OutputPath() const { return m_outputPath; }
         // The "&About Plexor2..." entry of the window's context menu.
@@ -190,6 +209,7 @@ namespace plexor
         bool IsWindowAlive() const override;
         ExtractMode RunMode() const override;
         std::int32_t RunZoneType() const override;
+        OutputForm RunOutputForm() const override;
         ZoneLineReader& ZoneFile() override;
         OutputWriter& OutputFile() override;
         ZoneChanges RunChanges() const override;
@@ -266,10 +286,23 @@ namespace plexor
         // order after `previousFocusable`; filled from m_comparison.
         void CreateComparisonControls(const DialogUnits& units, QWidget* previousFocusable);
         void SaveComparisonSettings();
+        // The look-alike row below the comparison row, last in the tab
+        // order after `previousFocusable`; filled from m_lookalike.
+        void CreateLookalikeControls(const DialogUnits& units, QWidget* previousFocusable);
+        void SaveLookalikeSettings();
+        // The watched terms of a run in `mode`: null without terms. Shows
+        // why and returns false when the terms cannot be used (a bad term,
+        // or terms with the name-server mode); nothing is opened then.
+        bool MakeRunMatcher(const Lookalike& watch, ExtractMode mode,
+                            std::shared_ptr<const lookalike::Matcher>& matcher);
         // Opens the older zone file of a comparison for the run about to
         // start; shows why not and returns false when it cannot be opened
         // or is the output file.
         bool OpenOlderZoneForRun(const Comparison& comparison);
+        // Opens the zone file, the older zone file of a comparison and the
+        // output for the run about to start; shows why not, closes what it
+        // opened and returns false when one of them cannot be opened.
+        bool OpenRunFiles(const Comparison& comparison);
         void ShowWarning(const QString& text);
         // Runs on the dialog's thread once the worker has ended the run.
         void FinishRun();
@@ -304,6 +337,9 @@ namespace plexor
         // plain run.
         ZoneChanges m_activeRunChanges = ZoneChanges::None;
         ZoneLineReader m_olderZoneFile;
+        Lookalike m_lookalike;
+        // The output form of the run in progress (or the last run).
+        OutputForm m_activeRunForm = OutputForm::List;
 
         Fields m_fields;
         QIcon m_icon;
@@ -320,6 +356,10 @@ namespace plexor
         QCheckBox* m_compareCheck = nullptr;
         QComboBox* m_changesCombo = nullptr;
         ElidedLabel* m_olderZoneFileLabel = nullptr;
+        QLineEdit* m_lookalikeTermsEdit = nullptr;
+        QLineEdit* m_lookalikeExceptionsEdit = nullptr;
+        QComboBox* m_lookalikeDistanceCombo = nullptr;
+        QComboBox* m_outputFormCombo = nullptr;
         QAction* m_aboutAction = nullptr;
         QAction* m_lineLimitAction = nullptr;
         QTimer* m_refreshTimer = nullptr;

@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include "output/entry_rows.h"
 #include "run/run_setup.h"
 #include "settings_store.h"
 
@@ -53,13 +54,23 @@ namespace plexor::settings
     inline constexpr IntegerSetting kCompareWithOlder {kSettingsSection, "Compare With Older Zone", 0};
     inline constexpr StringSetting kOlderZoneFileName {kSettingsSection, "Older Zone File Name", ""};
     inline constexpr IntegerSetting kComparisonWrites {kSettingsSection, "Comparison Writes", 1};
+    // The look-alike row: the watched terms and the names never written
+    // (comma-separated, as on the command line), the distance (-1 for
+    // automatic, else 0 to 3) and the output form ("list" or "tsv").
+    inline constexpr StringSetting kLookalikeTerms {kSettingsSection, "Lookalike Terms", ""};
+    inline constexpr StringSetting kLookalikeExceptions {kSettingsSection, "Lookalike Exceptions", ""};
+    inline constexpr IntegerSetting kLookalikeDistance {kSettingsSection, "Lookalike Distance", -1};
+    inline constexpr StringSetting kOutputForm {kSettingsSection, "Output Form", "list"};
     // Written at the start of every run, never read.
     inline constexpr StringSetting kZoneOutputFile {kSettingsSection, "Zone Output File", ""};
 
-    inline constexpr std::array kIntegerSettings {kMaxChars, kMinChars,        kAppendNameServers, kZoneType,
-                                                  kLineLimit, kCompareWithOlder, kComparisonWrites};
-    inline constexpr std::array kStringSettings {kNameServerList, kIncludeWords, kExcludeChars,     kZoneFileName,
-                                                 kOutputFile,     kZoneOutputFile, kOlderZoneFileName};
+    inline constexpr std::array kIntegerSettings {kMaxChars,         kMinChars,         kAppendNameServers,
+                                                  kZoneType,         kLineLimit,        kCompareWithOlder,
+                                                  kComparisonWrites, kLookalikeDistance};
+    inline constexpr std::array kStringSettings {kNameServerList,    kIncludeWords,        kExcludeChars,
+                                                 kZoneFileName,      kOutputFile,          kZoneOutputFile,
+                                                 kOlderZoneFileName, kLookalikeTerms,      kLookalikeExceptions,
+                                                 kOutputForm};
 
     inline std::int32_t Read(const SettingsStore& store, const IntegerSetting& setting)
     {
@@ -97,6 +108,28 @@ namespace plexor::settings
         return Read(store, kComparisonWrites) == static_cast<std::int32_t>(ZoneChanges::DroppedNames)
                  ? ZoneChanges::DroppedNames
                  : ZoneChanges::NewNames;
+    }
+
+    // The stored look-alike distance; a value outside 0 to 3 gives
+    // automatic (-1).
+    inline std::int32_t ReadLookalikeDistance(const SettingsStore& store)
+    {
+        const std::int32_t distance = Read(store, kLookalikeDistance);
+        return distance >= 0 && distance <= 3 ? distance : -1;
+    }
+
+    // The stored output form: the table for "tsv" (in any case), the list
+    // for anything else.
+    inline OutputForm ReadOutputForm(const SettingsStore& store)
+    {
+        return Read(store, kOutputForm).trimmed().compare(QLatin1String("tsv"), Qt::CaseInsensitive) == 0
+                 ? OutputForm::Tsv
+                 : OutputForm::List;
+    }
+
+    inline QString OutputFormText(OutputForm form)
+    {
+        return QString::fromLatin1(OutputFormName(form));
     }
 
     // The remembered location of the file dialog for a default extension,

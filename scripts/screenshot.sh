@@ -65,15 +65,20 @@ for _ in $(seq 1 100); do
 done
 DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 || { echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
 
-# Settings of a user who has chosen a zone file before.
+# Settings of a user who watches two brands in today's new names.
 mkdir -p "$work/home" "$work/config/Velmora Technologies"
 cat >"$work/config/Velmora Technologies/Plexor2.conf" <<'CONF'
 [Settings]
 Zone%20File%20Name=/home/user/zones/com-2026-12-10.txt.gz
 Zone%20Type=2
-Include%20Words=shop,store
+Min%20Chars=1
+Max%20Chars=63
+Exclude%20Chars=
 Compare%20With%20Older%20Zone=1
 Older%20Zone%20File%20Name=/home/user/zones/com-2026-12-09.txt.gz
+Lookalike%20Terms="paypal,amazon"
+Lookalike%20Exceptions="paypal.com,amazon.com"
+Output%20Form=tsv
 CONF
 
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" DISPLAY=":$display" QT_QPA_PLATFORM=xcb \

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -126,6 +127,7 @@ private slots:
     void sharedMnemonicMovesFocusWithoutActing();
     void closeMnemonicClosesTheDialog();
     void runControlsReachableFromKeyboard();
+    void lookalikeRowReachableFromKeyboard();
 };
 
 void KeyboardAccessTests::init()
@@ -287,6 +289,48 @@ void KeyboardAccessTests::runControlsReachableFromKeyboard()
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsRunActive(), kRunTimeoutMs);
     QVERIFY(fixture.messages.messages.empty());
 #endif
+}
+
+void KeyboardAccessTests::lookalikeRowReachableFromKeyboard()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    auto* terms = qobject_cast<QLineEdit*>(dialog.ControlById(id::kLookalikeTermsEdit));
+    auto* distance = qobject_cast<QComboBox*>(dialog.ControlById(id::kLookalikeDistanceCombo));
+    auto* exceptions = qobject_cast<QLineEdit*>(dialog.ControlById(id::kLookalikeExceptionsEdit));
+    auto* form = qobject_cast<QComboBox*>(dialog.ControlById(id::kOutputFormCombo));
+
+    // After the comparison row, in reading order: the terms, the distance,
+    // the exceptions, the output form.
+    QVERIFY(TabTo(dialog, id::kCompareCheck));
+    QVERIFY(TabTo(dialog, id::kLookalikeTermsEdit));
+    QTest::keyClicks(terms, QStringLiteral("paypal"));
+    QTest::keyClick(terms, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), distance);
+    QTest::keyClick(distance, Qt::Key_Down);
+    QCOMPARE(distance->currentText(), QStringLiteral("0"));
+    QTest::keyClick(distance, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), exceptions);
+    QTest::keyClicks(exceptions, QStringLiteral("paypal.com"));
+    QTest::keyClick(exceptions, Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), form);
+    QTest::keyClick(form, Qt::Key_Down);
+    QCOMPARE(form->currentText(), QStringLiteral("Table (TSV)"));
+
+#ifndef Q_OS_MACOS
+    // Alt+L goes back to the terms field from anywhere.
+    QVERIFY(TabTo(dialog, id::kOpenZoneButton));
+    PressMnemonic(dialog, Qt::Key_L);
+    QCOMPARE(FocusedControl(dialog), terms);
+#endif
+    QVERIFY(TabTo(dialog, id::kCloseButton));
+    PressSpace(dialog);
+    QVERIFY(!dialog.isVisible());
+    const auto saved = fixture.Reopened();
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Lookalike Terms")), QStringLiteral("paypal"));
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Lookalike Exceptions")), QStringLiteral("paypal.com"));
+    QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Lookalike Distance"), -9), 0);
+    QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Output Form")), QStringLiteral("tsv"));
 }
 
 QTEST_MAIN(KeyboardAccessTests)

@@ -565,7 +565,8 @@ void MainDialogTests::tabOrderFollowsTemplate()
                                id::kPauseButton,           id::kAbortButton,       id::kViewOutputButton,
                                id::kCloseButton,           id::kAboutButton,       id::kAppendNameServersCheck,
                                id::kZoneTypeCombo,         id::kCompareCheck,      id::kChangesCombo,
-                               id::kOpenOlderZoneButton};
+                               id::kOpenOlderZoneButton,   id::kLookalikeTermsEdit, id::kLookalikeDistanceCombo,
+                               id::kLookalikeExceptionsEdit, id::kOutputFormCombo};
     QList<int> order;
     QWidget* first = dialog.ControlById(id::kOpenZoneButton);
     QWidget* widget = first;

@@ -38,6 +38,8 @@ namespace plexor::control_id
     inline constexpr int kLookalikeDistanceCombo = 1023;
     inline constexpr int kLookalikeExceptionsEdit = 1024;
     inline constexpr int kOutputFormCombo = 1025;
+    // Open Folder: a folder stands for its zone files.
+    inline constexpr int kOpenFolderButton = 1026;
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;

@@ -107,7 +107,8 @@ namespace plexor
 
     RunBytes ZoneListRun::Progress(const ZoneLineReader& zoneFile) const
     {
-        return {m_bytesDone.load() + zoneFile.RawBytesRead(), m_totalSize};
+        const std::uint64_t current = m_inZone.load() ? zoneFile.RawBytesRead() : 0;
+        return {m_bytesDone.load() + current, m_totalSize};
     }
 
     std::optional<std::string> ZoneListRun::OutputFailure() const
@@ -213,6 +214,7 @@ namespace plexor
             return std::nullopt;
         }
         row.read = true;
+        m_inZone.store(true);
 
         // A fresh start, as the zone's own run would make.
         EngineRun& run = CurrentRun();
@@ -232,6 +234,7 @@ namespace plexor
         const ZoneReadEnd end = ReadZoneEntries(zoneFile, reading, [&](const Batch& batch, std::size_t count) {
             return entries.WriteBatch(batch, count);
         });
+        m_inZone.store(false);
         const bool readOk = (end.limitReached || !zoneFile.Failed()) && !end.outOfMemory;
         const std::error_code readError =
             end.outOfMemory ? std::make_error_code(std::errc::not_enough_memory) : zoneFile.Error();
@@ -266,8 +269,10 @@ namespace plexor
         std::size_t failed = 0;
         for (const ZoneRow& row : rows)
         {
-            names += row.names;
-            failed += row.result == ZoneResult::Failed ? 1 : 0;
+            // A failed zone's names were taken back.
+            const bool failure = row.result == ZoneResult::Failed;
+            names += failure ? 0 : row.names;
+            failed += failure ? 1 : 0;
         }
         std::string text = std::to_string(rows.size()) + (rows.size() == 1 ? " zone file: " : " zone files: ")
                            + std::to_string(rows.size() - failed) + " read, " + std::to_string(failed)

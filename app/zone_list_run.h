@@ -90,6 +90,8 @@ namespace plexor
         std::string m_outputName;
         std::vector<ZoneRow> m_rows;
         std::atomic<std::uint64_t> m_bytesDone {0};
+        // A zone is being read: the zone reader's count is of that zone.
+        std::atomic<bool> m_inZone {false};
         std::atomic<bool> m_stopRequested {false};
     };
 

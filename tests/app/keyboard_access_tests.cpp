@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -128,6 +129,7 @@ private slots:
     void closeMnemonicClosesTheDialog();
     void runControlsReachableFromKeyboard();
     void lookalikeRowReachableFromKeyboard();
+    void openFolderReachableFromKeyboard();
 };
 
 void KeyboardAccessTests::init()
@@ -331,6 +333,30 @@ void KeyboardAccessTests::lookalikeRowReachableFromKeyboard()
     QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Lookalike Exceptions")), QStringLiteral("paypal.com"));
     QCOMPARE(saved->ReadSettingInt(kSettings, QStringLiteral("Lookalike Distance"), -9), 0);
     QCOMPARE(saved->ReadSettingString(kSettings, QStringLiteral("Output Form")), QStringLiteral("tsv"));
+}
+
+void KeyboardAccessTests::openFolderReachableFromKeyboard()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    QVERIFY(QDir().mkpath(fixture.Path(QStringLiteral("zones"))));
+    QVERIFY(WriteFile(fixture.Path(QStringLiteral("zones/com.zone")), "x"));
+
+    // Next after Open Zone in the tab order; Space opens the folder dialog.
+    QVERIFY(TabTo(dialog, id::kOpenZoneButton));
+    QTest::keyClick(FocusedControl(dialog), Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), dialog.ControlById(id::kOpenFolderButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.files.folderRequests.size(), std::size_t {1});
+
+#ifndef Q_OS_MACOS
+    // Alt+F from anywhere, here with the folder chosen.
+    QVERIFY(TabTo(dialog, id::kMinCharsEdit));
+    fixture.files.folderAnswers.push_back(fixture.Path(QStringLiteral("zones")));
+    PressMnemonic(dialog, Qt::Key_F);
+    QTRY_COMPARE(fixture.files.folderRequests.size(), std::size_t {2});
+    QTRY_VERIFY(dialog.CurrentZoneChoice().IsList());
+#endif
 }
 
 QTEST_MAIN(KeyboardAccessTests)

@@ -242,7 +242,11 @@ namespace plexor
         row.lines = run.state.linesRead.load() - linesBefore;
         row.names = run.state.namesExtracted.load() - namesBefore;
         if (!outputFile.Close() || end.outputFailed)
-            return OutputFailure();
+        {
+            const std::optional<std::string> failure = OutputFailure();
+            Fail(row, FailureReason(*failure));
+            return failure;
+        }
 
         if (end.limitReached)
         {

@@ -159,6 +159,7 @@ private slots:
     void abortInTheMiddleKeepsTheZonesReadWhole();
     void tableHasOneHeaderAndTheZoneColumn();
     void refusalsCreateNoOutput();
+    void writeFailureEndsTheRun();
     void summaryNamesFailuresFirst();
 };
 
@@ -469,6 +470,24 @@ void ZoneListTests::refusalsCreateNoOutput()
     QCOMPARE(fixture.files.requests.size(), asked);
     QCOMPARE(fixture.messages.messages.size(), std::size_t {2});
     QVERIFY(fixture.messages.reports.empty());
+}
+
+void ZoneListTests::writeFailureEndsTheRun()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this system");
+    DialogFixture fixture;
+    MainDialog& dialog = fixture.Open();
+    ChooseSeveral(fixture, {Sample("se-sample.zone"), Sample("com-sample.zone")});
+    QVERIFY(RunInto(fixture, QStringLiteral("/dev/full")));
+
+    // Shown as for one zone, and no zone after it is read.
+    QCOMPARE(fixture.messages.Texts(),
+             QStringList {QStringLiteral("Error: Unable to write '/dev/full'\nNo space left on device")});
+    QCOMPARE(Results(dialog.ZoneListRows()),
+             (QStringList {QStringLiteral("failed: Unable to write '/dev/full': No space left on device"),
+                           QStringLiteral("failed: not read: the output failed")}));
+    QCOMPARE(fixture.messages.reports.size(), std::size_t {1});
 }
 
 void ZoneListTests::summaryNamesFailuresFirst()

@@ -44,6 +44,8 @@ namespace plexor::control_id
     inline constexpr int kProviderMapEdit = 1027;
     inline constexpr int kOpenProviderMapButton = 1028;
     inline constexpr int kCountServersButton = 1029;
+    // Open Folder: a folder stands for its zone files.
+    inline constexpr int kOpenFolderButton = 1030;
 
     // Command id of the About entry in the window's system menu.
     inline constexpr unsigned kAboutSystemCommand = 16;

@@ -35,6 +35,12 @@ namespace plexor
         virtual ~FileDialogs() = default;
         // The chosen file, or nothing when the user cancelled.
         virtual std::optional<QString> ChooseFile(QWidget* owner, const FileDialogRequest& request) = 0;
+        // The open form that takes several files at once: the chosen files
+        // (at least one), or nothing when the user cancelled.
+        virtual std::optional<QStringList> ChooseFiles(QWidget* owner, const FileDialogRequest& request) = 0;
+        // An existing folder (the request's filters and suffix do not
+        // apply), or nothing when the user cancelled.
+        virtual std::optional<QString> ChooseFolder(QWidget* owner, const FileDialogRequest& request) = 0;
     };
 
     // The dialog's small modal windows: messages, questions and the input of
@@ -45,6 +51,8 @@ namespace plexor
         virtual ~MessageBoxes() = default;
         // A message with one OK button and the warning icon, owned by `owner`.
         virtual void ShowWarning(QWidget* owner, const QString& caption, const QString& text) = 0;
+        // The same with the information icon: a report, not a warning.
+        virtual void ShowInformation(QWidget* owner, const QString& caption, const QString& text) = 0;
         // A question with Yes and No buttons, No being the default; true for
         // Yes.
         virtual bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) = 0;

@@ -14,26 +14,68 @@
 
 namespace plexor
 {
+    namespace
+    {
+        FileDialogRequest MakeRequest(const SettingsStore& store, bool openForm, const QString& filter,
+                                      const QString& defaultExtension, const QString& title)
+        {
+            FileDialogRequest request;
+            request.openForm = openForm;
+            request.title = title;
+            request.nameFilters = NameFiltersFromPairs(filter);
+            request.defaultSuffix = defaultExtension;
+            request.initialLocation = settings::ReadRememberedLocation(store, defaultExtension);
+            // A folder remembered before such folders were refused: a file
+            // dialog opened there may hang for good.
+            if (IsInSystemFolder(SplitRememberedLocation(request.initialLocation).directory))
+                request.initialLocation.clear();
+            return request;
+        }
+
+        QString FullNativePath(const QString& chosen)
+        {
+            return QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath());
+        }
+    }
+
+    bool MainDialog::PromptForFiles(QStringList& paths, const QString& filter, const QString& defaultExtension)
+    {
+        const FileDialogRequest request = MakeRequest(m_settings, true, filter, defaultExtension, QString());
+        const std::optional<QStringList> chosen = m_fileDialogs.ChooseFiles(this, request);
+        if (!chosen)
+            return false;
+        QStringList full;
+        for (const QString& path : *chosen)
+        {
+            if (!path.isEmpty() && !full.contains(FullNativePath(path)))
+                full.append(FullNativePath(path));
+        }
+        if (full.isEmpty())
+            return false;
+        paths = full;
+        return true;
+    }
+
+    bool MainDialog::PromptForFolder(QString& folder, const QString& defaultExtension)
+    {
+        const FileDialogRequest request =
+            MakeRequest(m_settings, true, QString(), defaultExtension, QStringLiteral("Open a Folder of Zone Files"));
+        const std::optional<QString> chosen = m_fileDialogs.ChooseFolder(this, request);
+        if (!chosen || chosen->isEmpty())
+            return false;
+        folder = FullNativePath(*chosen);
+        return true;
+    }
+
     bool MainDialog::PromptForFile(bool openForm, QString& path, const QString& filter,
                                    const QString& defaultExtension, const QString& title, QWidget* owner)
     {
-        QWidget* const dialogOwner = owner != nullptr ? owner : this;
-        FileDialogRequest request;
-        request.openForm = openForm;
-        request.title = title;
-        request.nameFilters = NameFiltersFromPairs(filter);
-        request.defaultSuffix = defaultExtension;
-        request.initialLocation = settings::ReadRememberedLocation(m_settings, defaultExtension);
-        // A folder remembered before such folders were refused: a file
-        // dialog opened there may hang for good.
-        if (IsInSystemFolder(SplitRememberedLocation(request.initialLocation).directory))
-            request.initialLocation.clear();
-
-        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(dialogOwner, request);
+        const FileDialogRequest request = MakeRequest(m_settings, openForm, filter, defaultExtension, title);
+        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(owner != nullptr ? owner : this, request);
         if (!chosen || chosen->isEmpty())
             return false;
 
-        QString fullPath = QDir::toNativeSeparators(QFileInfo(*chosen).absoluteFilePath());
+        QString fullPath = FullNativePath(*chosen);
         if (!openForm && !defaultExtension.isEmpty() && QFileInfo(fullPath).suffix().isEmpty()
             && !QFileInfo::exists(fullPath))
         {

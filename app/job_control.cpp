@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include "run_notes.h"
 #include "run/run_setup.h"
 #include "settings_keys.h"
+#include "zone_list_run.h"
+#include "zones/zone_set.h"
 
 namespace plexor
 {
@@ -51,6 +54,14 @@ namespace plexor
             return;
         }
 
+        const bool zoneList = m_zoneChoice.IsList();
+        if (zoneList && CurrentComparison().enabled)
+        {
+            ShowWarning(QStringLiteral("A comparison reads one zone file and its older one: open one zone file, "
+                                       "or clear \"Compare with an older zone file\"."));
+            return;
+        }
+
         m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
         // Bad terms are refused before the output is asked for, so that
         // nothing is created or truncated.
@@ -71,7 +82,9 @@ namespace plexor
             return;
 
         const Comparison comparison = CurrentComparison();
-        if (!OpenRunFiles(comparison))
+        if (!zoneList)
+            m_zoneList.reset();
+        if (zoneList ? !OpenZoneListFiles() : !OpenRunFiles(comparison))
             return;
         RememberFolderOf(m_outputPath, outputExtension);
         settings::Write(m_settings, settings::kZoneOutputFile, m_outputPath);
@@ -109,12 +122,15 @@ namespace plexor
         try
         {
             // The window chooses the run's worker: a comparison's or a plain one.
-            const auto worker = m_activeRunChanges != ZoneChanges::None ? &ComparisonWorker : &ExtractionWorker;
+            auto worker = m_activeRunChanges != ZoneChanges::None ? &ComparisonWorker : &ExtractionWorker;
+            if (zoneList)
+                worker = +[](RunContext* context) { return RunWithBody(context, &MainDialog::ReadZoneList); };
             m_worker = std::thread(worker, static_cast<RunContext*>(this));
         }
         catch (const std::system_error&)
         {
             m_runActive = false;
+            m_zoneList.reset();
             m_zoneFile.Close();
             m_olderZoneFile.Close();
             m_outputFile.Close();
@@ -153,6 +169,51 @@ namespace plexor
         return true;
     }
 
+    bool MainDialog::OpenZoneListFiles()
+    {
+        std::vector<std::filesystem::path> arguments;
+        if (!m_zoneChoice.folder.isEmpty())
+            arguments.push_back(ToFilesystemPath(m_zoneChoice.folder));
+        else
+        {
+            for (const QString& file : m_zoneChoice.files)
+                arguments.push_back(ToFilesystemPath(file));
+        }
+        // Listed again now: a folder holds today's files. Refused, before
+        // the output is created: an output that is one of the zones or lies
+        // in the chosen folder (the next run over it would read it), and a
+        // zone chosen twice.
+        ZoneOutputTarget target;
+        target.file = ToFilesystemPath(m_outputPath);
+        ZoneSet set = BuildZoneSet(arguments, target);
+        if (set.error)
+        {
+            ShowWarning(QStringLiteral("Error: %1").arg(QString::fromStdString(set.error->message)));
+            return false;
+        }
+        std::string failure;
+        m_zoneList = ZoneListRun::Open(std::move(set.zones), target.file, m_outputPath.toStdString(), failure);
+        if (!m_zoneList)
+        {
+            ShowWarning(QString::fromStdString(failure));
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<std::string> MainDialog::ReadZoneList(RunContext& context, const ZoneReading& reading)
+    {
+        // Only the window starts this body, with itself as the context.
+        auto& dialog = static_cast<MainDialog&>(context);
+        return dialog.m_zoneList->Read(dialog.m_zoneFile, dialog.m_outputFile, reading);
+    }
+
+    const std::vector<ZoneRow>& MainDialog::ZoneListRows() const
+    {
+        static const std::vector<ZoneRow> kNone;
+        return m_zoneList && !IsRunActive() ? m_zoneList->Rows() : kNone;
+    }
+
     void MainDialog::TogglePause()
     {
         if (IsPaused())
@@ -171,6 +232,8 @@ namespace plexor
     {
         if (!IsRunActive())
             return;
+        if (m_zoneList)
+            m_zoneList->RequestStop();
         // Clearing the pause lets a paused run go on to its end.
         SetAbortRequested(true);
         SetPaused(false);
@@ -205,6 +268,11 @@ namespace plexor
             m_worker.join();
         m_runActive = false;
         RefreshRunControls();
+        if (m_zoneList)
+        {
+            FinishZoneListRun();
+            return;
+        }
         // The window's runs are the process's default run.
         const RunState& state = CurrentRunState();
         EndRunProgress(!m_runFailure && !IsAbortRequested() && !state.stoppedAtLineLimit.load());
@@ -239,11 +307,27 @@ namespace plexor
             ShowCountChart();
     }
 
+    void MainDialog::FinishZoneListRun()
+    {
+        const std::vector<ZoneRow>& rows = m_zoneList->Rows();
+        bool allRead = true;
+        for (const ZoneRow& row : rows)
+            allRead = allRead && row.result == ZoneResult::Ok;
+        EndRunProgress(!m_runFailure && !IsAbortRequested() && allRead);
+        if (m_runFailure)
+            ShowWarning(*m_runFailure);
+        m_runFailure.reset();
+        m_messageBoxes.ShowInformation(this, QCoreApplication::applicationName(),
+                                       QString::fromStdString(ZoneListSummary(rows)));
+    }
+
     MainDialog::~MainDialog()
     {
         m_windowAlive = false;
         if (m_worker.joinable())
         {
+            if (m_zoneList)
+                m_zoneList->RequestStop();
             SetAbortRequested(true);
             SetPaused(false);
             m_worker.join();

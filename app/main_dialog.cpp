@@ -26,6 +26,8 @@
 #include "integer_field.h"
 #include "program_icon.h"
 #include "settings_keys.h"
+#include "zone_choice.h"
+#include "zone_list_run.h"
 
 namespace plexor
 {
@@ -44,7 +46,7 @@ namespace plexor
         // comparison row follows the last, the look-alike row that, and the
         // count row the look-alike row.
         constexpr std::array kTabOrder {
-            id::kOpenZoneButton,       id::kMinCharsEdit,     id::kMaxCharsEdit,
+            id::kOpenZoneButton,       id::kOpenFolderButton, id::kMinCharsEdit,     id::kMaxCharsEdit,
             id::kExcludeCharsEdit,     id::kIncludeWordsEdit, id::kNameServersEdit,
             id::kExtractDomainsButton, id::kExtractNameServersButton,
             id::kPauseButton,          id::kAbortButton,      id::kViewOutputButton,
@@ -57,7 +59,8 @@ namespace plexor
             Integer,    // decimal text of a number field
             Text,       // text of an edit field or a static text
             Check,      // 0 not ticked, 1 ticked
-            ComboIndex  // index of the selected item, -1 for none
+            ComboIndex, // index of the selected item, -1 for none
+            ZonePath    // the zone path: the one zone file, or what stands for several
         };
 
         using Fields = MainDialog::Fields;
@@ -78,7 +81,7 @@ namespace plexor
             FieldExchange {id::kIncludeWordsEdit, ExchangeKind::Text, nullptr, &Fields::includeWordsText},
             FieldExchange {id::kExcludeCharsEdit, ExchangeKind::Text, nullptr, &Fields::excludedChars},
             FieldExchange {id::kStatusLine, ExchangeKind::Text, nullptr, &Fields::statusText},
-            FieldExchange {id::kZoneFileName, ExchangeKind::Text, nullptr, &Fields::zoneFileName},
+            FieldExchange {id::kZoneFileName, ExchangeKind::ZonePath, nullptr, &Fields::zoneFileName},
             FieldExchange {id::kAppendNameServersCheck, ExchangeKind::Check, &Fields::appendNameServers, nullptr},
             FieldExchange {id::kZoneTypeCombo, ExchangeKind::ComboIndex, &Fields::zoneType, nullptr},
         };
@@ -148,6 +151,7 @@ namespace plexor
         m_fields.includeWordsText = Read(m_settings, kIncludeWords);
         m_fields.excludedChars = Read(m_settings, kExcludeChars);
         m_fields.zoneFileName = Read(m_settings, kZoneFileName);
+        m_zoneChoice = ReadZoneChoice(m_settings);
         m_fields.appendNameServers = Read(m_settings, kAppendNameServers);
         m_fields.zoneType = Read(m_settings, kZoneType);
         m_outputPath = Read(m_settings, kOutputFile);
@@ -232,6 +236,12 @@ namespace plexor
             case ExchangeKind::Text:
                 m_fields.*field.text = ControlText(control);
                 break;
+            case ExchangeKind::ZonePath:
+                // With several zone files the path shows their count; the
+                // member keeps the first.
+                if (!m_zoneChoice.IsList())
+                    m_fields.*field.text = ControlText(control);
+                break;
             case ExchangeKind::Check:
                 m_fields.*field.number = qobject_cast<QCheckBox*>(control)->isChecked() ? 1 : 0;
                 break;
@@ -255,6 +265,9 @@ namespace plexor
                 break;
             case ExchangeKind::Text:
                 SetControlText(control, m_fields.*field.text);
+                break;
+            case ExchangeKind::ZonePath:
+                SetControlText(control, ZonePathText());
                 break;
             case ExchangeKind::Check:
                 qobject_cast<QCheckBox*>(control)->setChecked(m_fields.*field.number != 0);

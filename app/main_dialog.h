@@ -18,7 +18,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <QDialog>
 #include <QIcon>
@@ -33,6 +35,7 @@
 #include "run/run_progress.h"
 #include "output/output_writer.h"
 #include "input/zone_line_reader.h"
+#include "zone_choice.h"
 
 class QAction;
 class QCheckBox;
@@ -56,6 +59,8 @@ namespace plexor
     class MessageBoxes;
     class SettingsStore;
     class UpDownControl;
+    class ZoneListRun;
+    struct ZoneRow;
 
     // The seams of the dialog: where it keeps its settings and how it reaches
     // the desktop. All must outlive the dialog.
@@ -136,7 +141,16 @@ namespace plexor
         // Copies the members into the controls.
         void WriteFields();
 
+        // Open Zone: one zone file or several.
         void OpenZone();
+        // Open Folder: a folder's zone files; a folder that holds none is
+        // refused with a message.
+        void OpenZoneFolder();
+        // What Open Zone or Open Folder chose last (or the settings kept).
+        const ZoneChoice& CurrentZoneChoice() const { return m_zoneChoice; }
+        // The summary rows of the last run over several zones (none after a
+        // run over one).
+        const std::vector<ZoneRow>& ZoneListRows() const;
         // The zone file a drop would give: the full path of the one local
         // file dropped. Nothing while a run is active, or when the drop holds
         // more than one item, a folder, or anything that is not a local file.
@@ -147,6 +161,11 @@ namespace plexor
         // The dialogs belong to `owner`, the main dialog when it is null.
         bool PromptForFile(bool openForm, QString& path, const QString& filter, const QString& defaultExtension,
                            const QString& title, QWidget* owner = nullptr);
+        // The same open dialog taking several files (full paths, at least
+        // one), and the folder dialog, which opens where the files of
+        // `defaultExtension` were chosen last.
+        bool PromptForFiles(QStringList& paths, const QString& filter, const QString& defaultExtension);
+        bool PromptForFolder(QString& folder, const QString& defaultExtension);
         void ShowAbout();
         // The "Line Limit..." entry: asks for the line limit of the runs to
         // come and stores it. Letters, a negative number or one past the
@@ -301,6 +320,19 @@ namespace plexor
         // Open Zone's work once a path is chosen (also by a drop): the fields
         // are read, the path shown and stored, its folder remembered.
         void TakeZoneFile(const QString& path);
+        // Several files or a folder: shown and stored.
+        void TakeZoneChoice(const ZoneChoice& choice);
+        // The zone path and the fields after the choice changed.
+        void ShowZoneChoice();
+        // The zone path's text (zone_choice.h).
+        QString ZonePathText() const;
+        // Lists the chosen zones (a folder again), checks them against the
+        // output and creates the output; shows why not and returns false.
+        bool OpenZoneListFiles();
+        // The run body of a run over several zones.
+        static std::optional<std::string> ReadZoneList(RunContext& context, const ZoneReading& reading);
+        // After such a run: its failure, then its summary.
+        void FinishZoneListRun();
         // Accepts a drag or drop that gives a zone file and returns its path;
         // refuses any other.
         std::optional<QString> AcceptZoneFileDrag(QDropEvent* event) const;
@@ -391,6 +423,10 @@ namespace plexor
         QPointer<CountChartDialog> m_countChart;
 
         Fields m_fields;
+        ZoneChoice m_zoneChoice;
+        // The run over several zones in progress (or the last one); null
+        // when the last run read one zone.
+        std::unique_ptr<ZoneListRun> m_zoneList;
         QIcon m_icon;
 
         std::map<int, QWidget*> m_controls;

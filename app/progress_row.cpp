@@ -12,6 +12,7 @@
 #include "control_template.h"
 #include "elided_label.h"
 #include "main_dialog.h"
+#include "zone_list_run.h"
 
 namespace plexor
 {
@@ -64,7 +65,10 @@ namespace plexor
     RunBytes MainDialog::RunProgressBytes() const
     {
         // Read while the worker reads: the counts are atomics, and the sizes
-        // were set when the files were opened on this thread.
+        // were set when the files were opened on this thread (for several
+        // zones, when their list was made).
+        if (m_zoneList)
+            return m_zoneList->Progress(m_zoneFile);
         return ReadProgress(m_zoneFile, m_activeRunChanges != ZoneChanges::None ? &m_olderZoneFile : nullptr);
     }
 

@@ -42,39 +42,80 @@ namespace plexor
         }
     }
 
+    namespace
+    {
+        // The request's form, filters and starting place on the dialog.
+        void Prepare(QFileDialog& dialog, const FileDialogRequest& request, QFileDialog::FileMode openMode)
+        {
+            dialog.setAcceptMode(request.openForm ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+            dialog.setFileMode(request.openForm ? openMode : QFileDialog::AnyFile);
+            dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+            if (openMode == QFileDialog::Directory)
+                dialog.setOption(QFileDialog::ShowDirsOnly, true);
+            else
+                dialog.setNameFilters(request.nameFilters);
+            // The save form adds the default extension in the main dialog,
+            // which then asks before an existing file of that name is
+            // replaced: some native dialogs check the name for an existing
+            // file before they add the extension.
+            if (request.openForm && openMode != QFileDialog::Directory)
+                dialog.setDefaultSuffix(request.defaultSuffix);
+
+            // Without a remembered folder the dialog would start in the
+            // working folder, which must not be one where it may hang.
+            if (IsInSystemFolder(QDir::currentPath()))
+                dialog.setDirectory(QDir::homePath());
+            if (!request.initialLocation.isEmpty())
+            {
+                const InitialLocation initial = SplitRememberedLocation(request.initialLocation);
+                if (!initial.directory.isEmpty())
+                    dialog.setDirectory(initial.directory);
+                if (openMode == QFileDialog::Directory)
+                    return;
+                if (HasWildcard(initial.fileName))
+                    SelectFilterFor(dialog, initial.fileName);
+                else if (!initial.fileName.isEmpty())
+                    dialog.selectFile(initial.fileName);
+            }
+        }
+
+        // The files (or folder) the user confirmed; empty when cancelled.
+        QStringList Chosen(QFileDialog& dialog)
+        {
+            if (dialog.exec() != QDialog::Accepted)
+                return {};
+            QStringList chosen = dialog.selectedFiles();
+            chosen.removeAll(QString());
+            return chosen;
+        }
+    }
+
     std::optional<QString> QtFileDialogs::ChooseFile(QWidget* owner, const FileDialogRequest& request)
     {
         QFileDialog dialog(owner, request.title);
-        dialog.setAcceptMode(request.openForm ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-        dialog.setFileMode(request.openForm ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-        dialog.setNameFilters(request.nameFilters);
-        // The save form adds the default extension in the main dialog, which
-        // then asks before an existing file of that name is replaced: some
-        // native dialogs check the name for an existing file before they add
-        // the extension.
-        if (request.openForm)
-            dialog.setDefaultSuffix(request.defaultSuffix);
-
-        // Without a remembered folder the dialog would start in the working
-        // folder, which must not be one where it may hang.
-        if (IsInSystemFolder(QDir::currentPath()))
-            dialog.setDirectory(QDir::homePath());
-        if (!request.initialLocation.isEmpty())
-        {
-            const InitialLocation initial = SplitRememberedLocation(request.initialLocation);
-            if (!initial.directory.isEmpty())
-                dialog.setDirectory(initial.directory);
-            if (HasWildcard(initial.fileName))
-                SelectFilterFor(dialog, initial.fileName);
-            else if (!initial.fileName.isEmpty())
-                dialog.selectFile(initial.fileName);
-        }
-
-        if (dialog.exec() != QDialog::Accepted)
+        Prepare(dialog, request, QFileDialog::ExistingFile);
+        const QStringList chosen = Chosen(dialog);
+        if (chosen.isEmpty())
             return std::nullopt;
-        const QStringList chosen = dialog.selectedFiles();
-        if (chosen.isEmpty() || chosen.first().isEmpty())
+        return chosen.first();
+    }
+
+    std::optional<QStringList> QtFileDialogs::ChooseFiles(QWidget* owner, const FileDialogRequest& request)
+    {
+        QFileDialog dialog(owner, request.title);
+        Prepare(dialog, request, QFileDialog::ExistingFiles);
+        QStringList chosen = Chosen(dialog);
+        if (chosen.isEmpty())
+            return std::nullopt;
+        return chosen;
+    }
+
+    std::optional<QString> QtFileDialogs::ChooseFolder(QWidget* owner, const FileDialogRequest& request)
+    {
+        QFileDialog dialog(owner, request.title);
+        Prepare(dialog, request, QFileDialog::Directory);
+        const QStringList chosen = Chosen(dialog);
+        if (chosen.isEmpty())
             return std::nullopt;
         return chosen.first();
     }
@@ -82,6 +123,13 @@ namespace plexor
     void QtMessageBoxes::ShowWarning(QWidget* owner, const QString& caption, const QString& text)
     {
         QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+
+    void QtMessageBoxes::ShowInformation(QWidget* owner, const QString& caption, const QString& text)
+    {
+        QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }

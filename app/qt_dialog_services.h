@@ -11,12 +11,15 @@ namespace plexor
     {
     public:
         std::optional<QString> ChooseFile(QWidget* owner, const FileDialogRequest& request) override;
+        std::optional<QStringList> ChooseFiles(QWidget* owner, const FileDialogRequest& request) override;
+        std::optional<QString> ChooseFolder(QWidget* owner, const FileDialogRequest& request) override;
     };
 
     class QtMessageBoxes final : public MessageBoxes
     {
     public:
         void ShowWarning(QWidget* owner, const QString& caption, const QString& text) override;
+        void ShowInformation(QWidget* owner, const QString& caption, const QString& text) override;
         bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) override;
         std::optional<QString> AskForText(QWidget* owner, const QString& caption, const QString& label,
                                           const QString& text) override;

@@ -43,6 +43,11 @@ namespace plexor::settings
     inline constexpr StringSetting kIncludeWords {kSettingsSection, "Include Words", ""};
     inline constexpr StringSetting kExcludeChars {kSettingsSection, "Exclude Chars", kDefaultExcludedChars.data()};
     inline constexpr StringSetting kZoneFileName {kSettingsSection, "Zone File Name", ""};
+    // Several zone files chosen at once: their paths, one a line, the first
+    // being the one "Zone File Name" holds (empty after one file was
+    // chosen); and a folder chosen for its zone files (empty otherwise).
+    inline constexpr StringSetting kZoneFileNames {kSettingsSection, "Zone File Names", ""};
+    inline constexpr StringSetting kZoneFolder {kSettingsSection, "Zone Folder", ""};
     inline constexpr IntegerSetting kAppendNameServers {kSettingsSection, "Append Name Servers", 0};
     inline constexpr IntegerSetting kZoneType {kSettingsSection, "Zone Type", 0};
     inline constexpr StringSetting kOutputFile {kSettingsSection, "Output File", ""};
@@ -75,7 +80,8 @@ namespace plexor::settings
     inline constexpr std::array kStringSettings {kNameServerList,    kIncludeWords,        kExcludeChars,
                                                  kZoneFileName,      kOutputFile,          kZoneOutputFile,
                                                  kOlderZoneFileName, kLookalikeTerms,      kLookalikeExceptions,
-                                                 kOutputForm,        kCountBy,             kProviderMapFile};
+                                                 kOutputForm,        kCountBy,             kProviderMapFile,
+                                                 kZoneFileNames,     kZoneFolder};
 
     inline std::int32_t Read(const SettingsStore& store, const IntegerSetting& setting)
     {

@@ -1,9 +1,11 @@
-// The main dialog's zone file row: the path of the zone file, Open Zone, and
-// the zone layout box beneath it.
+// The main dialog's zone file row: the path of the zone file (or what stands
+// for several), Open Zone (one file or several), Open Folder (a folder's zone
+// files), and the zone layout box beneath Open Zone.
 
 #include <array>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
 
@@ -13,6 +15,7 @@
 #include "elided_label.h"
 #include "main_dialog.h"
 #include "settings_keys.h"
+#include "zone_choice.h"
 
 namespace plexor
 {
@@ -25,6 +28,7 @@ namespace plexor
             {id::kZoneFileName, ControlKind::ZoneFileText, 6, 6, 270, 10, "Zone File Name", nullptr, "Zone file"},
             {id::kOpenZoneButton, ControlKind::PushButton, 193, 22, 84, 13, "Open Zone", nullptr, "Open zone file"},
             {id::kZoneTypeCombo, ControlKind::ComboBox, 193, 39, 84, 12, nullptr, nullptr, "Zone layout"},
+            {id::kOpenFolderButton, ControlKind::PushButton, 231, 163, 46, 25, "Open\n&Folder", nullptr, "Open a folder of zone files"},
         };
         // clang-format on
 
@@ -42,6 +46,8 @@ namespace plexor
         m_zoneFileLabel = qobject_cast<ElidedLabel*>(ControlById(id::kZoneFileName));
         connect(qobject_cast<QPushButton*>(ControlById(id::kOpenZoneButton)), &QPushButton::clicked, this,
                 &MainDialog::OpenZone);
+        connect(qobject_cast<QPushButton*>(ControlById(id::kOpenFolderButton)), &QPushButton::clicked, this,
+                &MainDialog::OpenZoneFolder);
 
         m_zoneTypeCombo = qobject_cast<QComboBox*>(ControlById(id::kZoneTypeCombo));
         QComboBox* combo = m_zoneTypeCombo;
@@ -70,12 +76,35 @@ namespace plexor
 
     void MainDialog::OpenZone()
     {
-        QString path;
-        if (!PromptForFile(true, path, QString::fromLatin1(kZoneFileFilter), QString::fromLatin1(kZoneFileExtension),
-                           QString()))
+        QStringList paths;
+        if (!PromptForFiles(paths, QString::fromLatin1(kZoneFileFilter), QString::fromLatin1(kZoneFileExtension)))
             return;
+        if (paths.size() == 1)
+        {
+            TakeZoneFile(paths.front());
+            return;
+        }
+        TakeZoneChoice(ZoneChoice {paths, QString()});
+    }
 
-        TakeZoneFile(path);
+    void MainDialog::OpenZoneFolder()
+    {
+        QString folder;
+        if (!PromptForFolder(folder, QString::fromLatin1(kZoneFileExtension)))
+            return;
+        QString error;
+        const QStringList files = ListZoneFolderFiles(folder, error);
+        if (files.isEmpty())
+        {
+            ShowWarning(QStringLiteral("Error: %1").arg(error));
+            return;
+        }
+        TakeZoneChoice(ZoneChoice {files, folder});
+    }
+
+    QString MainDialog::ZonePathText() const
+    {
+        return m_zoneChoice.IsList() ? ZoneChoiceText(m_zoneChoice) : m_fields.zoneFileName;
     }
 
     void MainDialog::TakeZoneFile(const QString& path)
@@ -85,9 +114,29 @@ namespace plexor
         const QFileInfo chosen(path);
         if (chosen.isFile() && chosen.isReadable())
             RememberFolderOf(path, QString::fromLatin1(kZoneFileExtension));
+        const bool wasList = m_zoneChoice.IsList();
+        m_zoneChoice = ZoneChoice {QStringList {path}, QString()};
+        ShowZoneChoice();
+        settings::Write(m_settings, settings::kZoneFileName, path);
+        // Only after several were chosen, so that one file's choice writes
+        // what it always wrote.
+        if (wasList)
+            WriteZoneChoice(m_settings, m_zoneChoice);
+    }
 
+    void MainDialog::TakeZoneChoice(const ZoneChoice& choice)
+    {
+        m_zoneChoice = choice;
+        // The file dialog opens next where the files are.
+        RememberFolderOf(choice.files.front(), QString::fromLatin1(kZoneFileExtension));
+        ShowZoneChoice();
+        WriteZoneChoice(m_settings, m_zoneChoice);
+    }
+
+    void MainDialog::ShowZoneChoice()
+    {
         const bool fieldsRead = ReadFields();
-        m_fields.zoneFileName = path;
+        m_fields.zoneFileName = m_zoneChoice.files.value(0);
         if (fieldsRead)
         {
             WriteFields();
@@ -97,8 +146,7 @@ namespace plexor
             // A field that does not hold an integer keeps what the user
             // typed, and so do the fields after it; only the zone file
             // changes.
-            SetControlText(m_zoneFileLabel, path);
+            SetControlText(m_zoneFileLabel, ZonePathText());
         }
-        settings::Write(m_settings, settings::kZoneFileName, path);
     }
 }

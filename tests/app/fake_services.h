@@ -44,8 +44,40 @@ namespace plexor::test
             return path;
         }
 
+        // The open form for several files: the next list of fileLists when
+        // there is one, otherwise the next answer as a list of one.
+        std::optional<QStringList> ChooseFiles(QWidget* owner, const FileDialogRequest& request) override
+        {
+            if (fileLists.empty())
+            {
+                const std::optional<QString> one = ChooseFile(owner, request);
+                return one ? std::optional<QStringList>(QStringList {*one}) : std::nullopt;
+            }
+            owners.append(owner);
+            requests.push_back(request);
+            const QStringList chosen = fileLists.front();
+            fileLists.pop_front();
+            return chosen;
+        }
+
+        // Takes the next folder answer; cancel when none is left.
+        std::optional<QString> ChooseFolder(QWidget* owner, const FileDialogRequest& request) override
+        {
+            owners.append(owner);
+            requests.push_back(request);
+            folderRequests.push_back(request);
+            if (folderAnswers.empty())
+                return std::nullopt;
+            const std::optional<QString> answer = folderAnswers.front();
+            folderAnswers.pop_front();
+            return answer;
+        }
+
         // Each call takes the next answer; nothing (cancel) when none is left.
         std::deque<std::optional<QString>> answers;
+        std::deque<QStringList> fileLists;
+        std::deque<std::optional<QString>> folderAnswers;
+        std::vector<FileDialogRequest> folderRequests;
         std::vector<FileDialogRequest> requests;
         QList<QPointer<QWidget>> owners;
     };
@@ -63,6 +95,11 @@ namespace plexor::test
         void ShowWarning(QWidget* owner, const QString& caption, const QString& text) override
         {
             messages.push_back({owner, caption, text});
+        }
+
+        void ShowInformation(QWidget* owner, const QString& caption, const QString& text) override
+        {
+            reports.push_back({owner, caption, text});
         }
 
         // Records the question and takes the next answer; No when none is
@@ -99,6 +136,8 @@ namespace plexor::test
         }
 
         std::vector<RecordedMessage> messages;
+        // The information messages (a run's summary), apart from warnings.
+        std::vector<RecordedMessage> reports;
         std::vector<RecordedMessage> questions;
         std::deque<bool> yesNoAnswers;
         std::vector<RecordedMessage> prompts;

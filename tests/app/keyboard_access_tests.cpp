@@ -130,6 +130,7 @@ private slots:
     void runControlsReachableFromKeyboard();
     void lookalikeRowReachableFromKeyboard();
     void countRowReachableFromKeyboard();
+    void openFolderReachableFromKeyboard();
 };
 
 void KeyboardAccessTests::init()
@@ -385,6 +386,30 @@ void KeyboardAccessTests::countRowReachableFromKeyboard()
     QFile table(outputPath);
     QVERIFY(table.open(QIODevice::ReadOnly));
     QCOMPARE(table.readAll(), QByteArray("ns1.host.net 1 50.00%\nns2.host.net 1 50.00%\n"));
+#endif
+}
+
+void KeyboardAccessTests::openFolderReachableFromKeyboard()
+{
+    DialogFixture fixture;
+    MainDialog& dialog = OpenActive(fixture, QString());
+    QVERIFY(QDir().mkpath(fixture.Path(QStringLiteral("zones"))));
+    QVERIFY(WriteFile(fixture.Path(QStringLiteral("zones/com.zone")), "x"));
+
+    // Next after Open Zone in the tab order; Space opens the folder dialog.
+    QVERIFY(TabTo(dialog, id::kOpenZoneButton));
+    QTest::keyClick(FocusedControl(dialog), Qt::Key_Tab);
+    QCOMPARE(FocusedControl(dialog), dialog.ControlById(id::kOpenFolderButton));
+    PressSpace(dialog);
+    QCOMPARE(fixture.files.folderRequests.size(), std::size_t {1});
+
+#ifndef Q_OS_MACOS
+    // Alt+F from anywhere, here with the folder chosen.
+    QVERIFY(TabTo(dialog, id::kMinCharsEdit));
+    fixture.files.folderAnswers.push_back(fixture.Path(QStringLiteral("zones")));
+    PressMnemonic(dialog, Qt::Key_F);
+    QTRY_COMPARE(fixture.files.folderRequests.size(), std::size_t {2});
+    QTRY_VERIFY(dialog.CurrentZoneChoice().IsList());
 #endif
 }
 

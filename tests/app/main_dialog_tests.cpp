@@ -559,7 +559,7 @@ void MainDialogTests::tabOrderFollowsTemplate()
     DialogFixture fixture;
     const MainDialog& dialog = fixture.Open();
 
-    const QList<int> expected {id::kOpenZoneButton,        id::kMinCharsEdit,      id::kMaxCharsEdit,
+    const QList<int> expected {id::kOpenZoneButton,        id::kOpenFolderButton,  id::kMinCharsEdit,      id::kMaxCharsEdit,
                                id::kExcludeCharsEdit,      id::kIncludeWordsEdit,  id::kNameServersEdit,
                                id::kExtractDomainsButton,  id::kExtractNameServersButton,
                                id::kPauseButton,           id::kAbortButton,       id::kViewOutputButton,

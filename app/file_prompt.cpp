@@ -70,8 +70,9 @@ namespace plexor
     bool MainDialog::PromptForFile(bool openForm, QString& path, const QString& filter,
                                    const QString& defaultExtension, const QString& title, QWidget* owner)
     {
+        QWidget* const dialogOwner = owner != nullptr ? owner : this;
         const FileDialogRequest request = MakeRequest(m_settings, openForm, filter, defaultExtension, title);
-        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(owner != nullptr ? owner : this, request);
+        const std::optional<QString> chosen = m_fileDialogs.ChooseFile(dialogOwner, request);
         if (!chosen || chosen->isEmpty())
             return false;
 

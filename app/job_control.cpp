@@ -61,6 +61,11 @@ namespace plexor
                                        "or clear \"Compare with an older zone file\"."));
             return;
         }
+        if (zoneList && count)
+        {
+            ShowWarning(QStringLiteral("A count reads one zone file: open one zone file to count its servers."));
+            return;
+        }
 
         m_pauseButton->setText(QString::fromLatin1(kPauseCaption));
         // Bad terms are refused before the output is asked for, so that

@@ -469,6 +469,13 @@ void ZoneListTests::refusalsCreateNoOutput()
     QVERIFY(!dialog.IsRunActive());
     QCOMPARE(fixture.files.requests.size(), asked);
     QCOMPARE(fixture.messages.messages.size(), std::size_t {2});
+
+    // So does a count.
+    Control<QCheckBox>(dialog, id::kCompareCheck)->setChecked(false);
+    Button(dialog, id::kCountServersButton)->click();
+    QVERIFY(!dialog.IsRunActive());
+    QCOMPARE(fixture.files.requests.size(), asked);
+    QCOMPARE(fixture.messages.messages.size(), std::size_t {3});
     QVERIFY(fixture.messages.reports.empty());
 }
 

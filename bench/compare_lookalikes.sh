@@ -86,9 +86,12 @@ Row "domain run, gzip" "$t_gz" "$rss_gz" "$bytes" "$lines"
 Row "1,000 terms, gzip" "$t_gz1000" "$rss_gz1000" "$bytes" "$lines"
 echo "$names names; look-alikes written: $(grep -c '' "$WORK/like-100.txt" || true) of 100 terms, $(grep -c '' "$WORK/like-1000.txt" || true) of 1,000"
 awk -v n="$names" -v t="$t_1000" 'BEGIN { printf "matcher: %.0f million name-term pairs a second (1,000 terms, whole run)\n", n * 1000 / t / 1e6 }'
-if python3 -c 'import Levenshtein' 2>/dev/null; then
+# Debian's python3-levenshtein is for the system's Python.
+python=/usr/bin/python3
+[[ -x $python ]] || python=python3
+if "$python" -c 'import Levenshtein' 2>/dev/null; then
     head -n 200000 "$WORK/plain.txt" >"$WORK/sample.txt"
-    python3 - "$WORK/sample.txt" "$WORK/terms-100.txt" <<'PY'
+    "$python" - "$WORK/sample.txt" "$WORK/terms-100.txt" <<'PY'
 import sys, time, Levenshtein
 names = [line.split(".")[0] for line in open(sys.argv[1])]
 terms = [line.strip() for line in open(sys.argv[2])]

@@ -9,11 +9,13 @@ packages=(
     zlib1g-dev
     libisal-dev  # ISA-L, the fast gzip inflater (zlib is used where it is missing)
     libpsl-dev publicsuffix  # providers of name servers; the list the built-in rules are made from
+    libicu-dev  # look-alike forms: UTS #39 skeletons, IDNA, normalisation
     libgtest-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     libbotan-2-dev
     mawk
     python3-dnspython  # scripts/master-reference.py, the oracle of the master-file samples
+    python3-levenshtein  # the plain distance loop bench/compare_lookalikes.sh compares with
     isal               # igzip, the inflate speed the gzip benchmarks compare with
     time               # /usr/bin/time, peak memory in the comparison benchmarks
     appstream desktop-file-utils  # validators of the desktop entry and metainfo

@@ -112,6 +112,10 @@ namespace plexor
         {
             std::mutex mutex; // the fields up to `failure`
             bool direct = false;
+            // What the job wrote while it waited, in memory while the jobs'
+            // waiting bytes together stay within kPendingBudget, then in its
+            // spill file (after these bytes).
+            std::string pending;
             std::unique_ptr<SpillFile> spill;
             std::string failure; // why writing failed; empty while it works
             bool outputFailed = false; // writing the combined output failed
@@ -151,11 +155,21 @@ namespace plexor
                     state.outputFailed = true;
                     return false;
                 }
+                if (!state.spill && state.pending.size() + bytes.size() <= kPendingPerJob
+                    && m_pendingBytes.load() + bytes.size() <= kPendingBudget)
+                {
+                    state.pending.append(bytes);
+                    m_pendingBytes += bytes.size();
+                    return true;
+                }
                 if (!state.spill)
                 {
+                    // Past what a job may keep in memory: everything from
+                    // its first byte on goes to its spill file.
                     state.spill = std::make_unique<SpillFile>();
-                    if (!state.spill->Open(m_folder, state.failure))
+                    if (!state.spill->Open(m_folder, state.failure) || !state.spill->Write(state.pending, state.failure))
                         return false;
+                    DropPending(state);
                 }
                 return state.spill->Write(bytes, state.failure);
             }
@@ -207,16 +221,37 @@ namespace plexor
                     else if (!state.failure.empty())
                         Fail(state.failure);
                 }
-                else if (result.ok && state.spill && m_output != nullptr)
+                else if (result.ok && m_output != nullptr)
                 {
                     std::string failure;
-                    if (!state.spill->CopyTo(*m_output, m_written, failure))
+                    if (!WritePending(state, failure) || (state.spill && !state.spill->CopyTo(*m_output, m_written, failure)))
                     {
                         result = {false, failure};
                         Fail(failure);
                     }
                 }
+                DropPending(state);
                 state.spill.reset();
+            }
+
+            // The job's bytes kept in memory, to the combined output.
+            bool WritePending(JobState& state, std::string& failure)
+            {
+                if (state.pending.empty())
+                    return true;
+                if (!m_output->Write(state.pending))
+                {
+                    failure = "writing the output failed: " + m_output->Failure();
+                    return false;
+                }
+                m_written += state.pending.size();
+                return true;
+            }
+
+            void DropPending(JobState& state)
+            {
+                m_pendingBytes -= state.pending.size();
+                std::string().swap(state.pending);
             }
 
             // The new head, if it is still running, writes straight through
@@ -232,8 +267,9 @@ namespace plexor
                 // Direct even when the copy fails: the job fails then, and
                 // what the copy wrote is taken back with the rest.
                 state.directStart = m_written;
-                if (state.spill && state.failure.empty())
+                if (state.failure.empty() && WritePending(state, state.failure) && state.spill)
                     state.spill->CopyTo(*m_output, m_written, state.failure);
+                DropPending(state);
                 state.spill.reset();
                 state.direct = true;
             }
@@ -254,6 +290,14 @@ namespace plexor
             // over through a mutex.
             std::uint64_t m_written = 0;
             std::optional<std::string> m_outputFailure;
+            // The waiting jobs' bytes in memory: at most kPendingPerJob a
+            // job and kPendingBudget together. A job past either writes to
+            // its spill file, so that memory stays near the runs' own
+            // however many zones wait for the head, while the many small
+            // zones of a pull need no file each.
+            static constexpr std::size_t kPendingPerJob = std::size_t {256} << 10;
+            static constexpr std::size_t kPendingBudget = std::size_t {4} << 20;
+            std::atomic<std::size_t> m_pendingBytes {0};
         };
 
         class CombinerOutput final : public JobOutput

@@ -306,10 +306,13 @@ namespace plexor
 
     TEST(ZoneJobs, ATemporaryFileThatCannotBeMadeFailsItsJobOnly)
     {
+        // Jobs that wait keep a few hundred KiB in memory; these write more.
+        const std::string big(std::size_t {1} << 20, 'x');
         std::vector<ZoneJob> jobs;
         for (int j = 0; j < 3; ++j)
-            jobs.push_back({[j](JobOutput& output) {
-                                return output.Write(std::to_string(j)) ? JobResult {} : JobResult {false, "stopped"};
+            jobs.push_back({[j, &big](JobOutput& output) {
+                                return output.Write(std::to_string(j)) && output.Write(big) ? JobResult {}
+                                                                                              : JobResult {false, "stopped"};
                             },
                             0});
         MemoryOutput output(false); // every job goes through a temporary file
@@ -323,5 +326,28 @@ namespace plexor
             EXPECT_TRUE(result.failure.starts_with("a temporary file could not be created: ")) << result.failure;
         }
         EXPECT_FALSE(outcome.outputFailure);
+    }
+
+    TEST(ZoneJobs, SmallWaitingOutputsNeedNoTemporaryFile)
+    {
+        // Many small zones waiting behind a large one, as in a pull: their
+        // bytes wait in memory, and no file is made for them.
+        std::vector<ZoneJob> jobs;
+        for (int j = 0; j < 200; ++j)
+            jobs.push_back({[j](JobOutput& output) {
+                                return output.Write(std::to_string(j) + "\n") ? JobResult {} : JobResult {false, "stopped"};
+                            },
+                            0});
+        MemoryOutput output(false);
+        JobOptions options;
+        options.workers = 2;
+        options.spillFolder = test::TempPath("no-such-folder");
+        const JobsOutcome outcome = RunZoneJobs(jobs, options, &output);
+        std::string expected;
+        for (int j = 0; j < 200; ++j)
+            expected += std::to_string(j) + "\n";
+        EXPECT_EQ(output.text, expected);
+        for (const JobResult& result : outcome.results)
+            EXPECT_TRUE(result.ok) << result.failure;
     }
 }

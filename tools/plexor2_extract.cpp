@@ -99,6 +99,146 @@ namespace
         }
         return plexor::ToZoneType(*found.layout);
     }
+
+    // What a run needs beyond its command: the look-alike matcher and the
+    // count, both checked before any file is opened.
+    struct RunExtras
+    {
+        plexor::ProviderMap providerMap;
+        std::optional<plexor::CountSink> count;
+    };
+
+    // Builds the matcher and the count of the command; a usage error's
+    // message when they cannot be made.
+    std::optional<std::string> PrepareExtras(plexor::ExtractCommand& command, RunExtras& extras)
+    {
+        // Bad terms are a usage error, found before any file is opened.
+        plexor::LookalikeSetup lookalike = plexor::MakeLookalikeMatcher(command.lookalike);
+        if (!lookalike.error.empty())
+            return lookalike.error;
+        command.filters.lookalike = std::move(lookalike.matcher);
+        // So is a provider map that cannot be read or holds a bad line.
+        if (!command.providerMap.empty())
+        {
+            const std::filesystem::path map = plexor::PathFromArgument(command.providerMap);
+            if (std::optional<std::string> problem = extras.providerMap.Load(map))
+                return problem;
+        }
+        if (command.countBy)
+            extras.count.emplace(*command.countBy, CountFormOf(command.form),
+                                 command.providerMap.empty() ? nullptr : &extras.providerMap);
+        return std::nullopt;
+    }
+
+    // The end of a run over one zone on the terminal: its status line, the
+    // count's figures and notes, and the exit code.
+    int ReportSingleRun(const plexor::ExtractCommand& command, const plexor::HeadlessRunResult& result,
+                        const RunExtras& extras, std::FILE* statusStream)
+    {
+        const std::optional<plexor::CountSink>& count = extras.count;
+        if (result.error)
+        {
+            std::fprintf(stderr, "%s\n", result.error->c_str());
+            if (!result.statusText.empty() && !command.quiet)
+                std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+            return 1;
+        }
+        if (!command.quiet)
+        {
+            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
+            if (count)
+            {
+                // Only statusStream's lines may share its buffer; stderr's
+                // must follow them.
+                std::fflush(statusStream);
+                for (const std::string& line : count->SummaryLines())
+                    std::fprintf(stderr, "%s\n", line.c_str());
+            }
+            if (result.unreadableRecords > 0)
+                std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
+                             static_cast<unsigned long long>(result.unreadableRecords));
+            if (result.layoutHint)
+                std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
+        }
+        if (std::fflush(stdout) != 0)
+            return 1;
+        if (const int signal = plexor::StopSignal(); signal != 0)
+        {
+            // An aborted comparison is never a result, not even with --quiet.
+            if (result.comparisonAborted)
+                std::fprintf(stderr, "%s: %s; %s\n", kProgram, signal == SIGINT ? "interrupted" : "terminated",
+                             std::string(plexor::kComparisonAbortedMessage).c_str());
+            else if (!command.quiet)
+                std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
+                             signal == SIGINT ? "interrupted" : "terminated");
+            return plexor::StopExitCode(signal);
+        }
+        if (result.comparisonAborted)
+        {
+            std::fprintf(stderr, "%s: %s\n", kProgram, std::string(plexor::kComparisonAbortedMessage).c_str());
+            return 1;
+        }
+        if (result.stoppedAtLineLimit)
+        {
+            std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
+                         plexor::LineLimitMessage(command.filters.lineLimit).c_str());
+            return 3;
+        }
+        return 0;
+    }
+
+    // A run over one zone file, as the window carries it.
+    int RunSingleZone(plexor::ExtractCommand command, RunExtras& extras)
+    {
+        std::optional<plexor::CountSink>& count = extras.count;
+        if (command.layoutAuto)
+        {
+            std::string reason;
+            const std::optional<plexor::ZoneType> layout =
+                RecognisedLayout(plexor::PathFromArgument(command.zone), reason);
+            if (!layout)
+            {
+                std::fprintf(stderr, "%s: %s: %s; name it with --layout\n", kProgram, command.zone.c_str(),
+                             reason.c_str());
+                return 1;
+            }
+            command.layout = *layout;
+        }
+        // With the names on standard output, everything else goes to
+        // standard error.
+        std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
+
+        plexor::HeadlessRunOptions options;
+        options.zoneFromStandardInput = command.ZoneIsStandardInput();
+        options.outputToStandardOutput = command.OutputIsStandardOutput();
+        options.lineEnd = command.lineEnd;
+        options.form = command.form;
+        options.changes = command.changes;
+        options.olderZonePath = plexor::PathFromArgument(command.olderZone);
+        options.comparisonBody = &plexor::CompareZones;
+        options.entrySink = count ? &*count : nullptr;
+        plexor::ProgressLine progressLine(stderr);
+        const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
+        const auto start = std::chrono::steady_clock::now();
+        options.watch = [&](const plexor::HeadlessRunProgress& progress) {
+            // A signal that came before the run had started found the abort
+            // flag still to be reset; ask again.
+            if (plexor::StopSignal() != 0)
+                plexor::SetAbortRequested(true);
+            if (showProgress)
+            {
+                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+                progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
+            }
+        };
+
+        plexor::InstallStopHandlers();
+        const plexor::HeadlessRunResult result =
+            plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output),
+                                command.mode, static_cast<std::int32_t>(command.layout), command.filters, options);
+        progressLine.Clear();
+        return ReportSingleRun(command, result, extras, statusStream);
+    }
 }
 
 // The whole program, given the arguments after the program name as UTF-8
@@ -123,21 +263,9 @@ static int Run(const std::vector<std::string>& argumentTexts)
         break;
     }
     plexor::ExtractCommand command = parsed.command;
-    // Bad terms are a usage error, found before any file is opened.
-    plexor::LookalikeSetup lookalike = plexor::MakeLookalikeMatcher(command.lookalike);
-    if (!lookalike.error.empty())
-        return UsageError(lookalike.error);
-    command.filters.lookalike = std::move(lookalike.matcher);
-    // So is a provider map that cannot be read or holds a bad line.
-    plexor::ProviderMap providerMap;
-    if (!command.providerMap.empty())
-    {
-        if (const std::optional<std::string> problem = providerMap.Load(plexor::PathFromArgument(command.providerMap)))
-            return UsageError(*problem);
-    }
-    std::optional<plexor::CountSink> count;
-    if (command.countBy)
-        count.emplace(*command.countBy, CountFormOf(command.form), command.providerMap.empty() ? nullptr : &providerMap);
+    RunExtras extras;
+    if (std::optional<std::string> problem = PrepareExtras(command, extras))
+        return UsageError(*problem);
     // Zone text typed by hand is never what is meant.
     if (command.ZoneIsStandardInput() && IsTerminal(stdin))
         return UsageError("ZONE is - but standard input is a terminal: pipe a zone file in, or name it");
@@ -154,101 +282,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
             return UsageError("--count-by counts one ZONE, not several zones or a folder");
         return plexor::RunManyZones(command, IsTerminal(stderr), IsTerminal(stdout));
     }
-    if (command.layoutAuto)
-    {
-        std::string reason;
-        const std::optional<plexor::ZoneType> layout = RecognisedLayout(plexor::PathFromArgument(command.zone), reason);
-        if (!layout)
-        {
-            std::fprintf(stderr, "%s: %s: %s; name it with --layout\n", kProgram, command.zone.c_str(),
-                         reason.c_str());
-            return 1;
-        }
-        command.layout = *layout;
-    }
-    // With the names on standard output, everything else goes to standard
-    // error.
-    std::FILE* const statusStream = command.OutputIsStandardOutput() ? stderr : stdout;
-
-    plexor::HeadlessRunOptions options;
-    options.zoneFromStandardInput = command.ZoneIsStandardInput();
-    options.outputToStandardOutput = command.OutputIsStandardOutput();
-    options.lineEnd = command.lineEnd;
-    options.form = command.form;
-    options.changes = command.changes;
-    options.olderZonePath = plexor::PathFromArgument(command.olderZone);
-    options.comparisonBody = &plexor::CompareZones;
-    options.entrySink = count ? &*count : nullptr;
-    plexor::ProgressLine progressLine(stderr);
-    const bool showProgress = plexor::ShowsProgress(command, IsTerminal(stderr), IsTerminal(stdout));
-    const auto start = std::chrono::steady_clock::now();
-    options.watch = [&](const plexor::HeadlessRunProgress& progress) {
-        // A signal that came before the run had started found the abort flag
-        // still to be reset; ask again.
-        if (plexor::StopSignal() != 0)
-            plexor::SetAbortRequested(true);
-        if (showProgress)
-        {
-            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            progressLine.Show(plexor::FormatProgressLine(progress, elapsed.count()));
-        }
-    };
-
-    plexor::InstallStopHandlers();
-    const plexor::HeadlessRunResult result =
-        plexor::RunHeadless(plexor::PathFromArgument(command.zone), plexor::PathFromArgument(command.output),
-                            command.mode, static_cast<std::int32_t>(command.layout), command.filters, options);
-    progressLine.Clear();
-
-    if (result.error)
-    {
-        std::fprintf(stderr, "%s\n", result.error->c_str());
-        if (!result.statusText.empty() && !command.quiet)
-            std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-        return 1;
-    }
-    if (!command.quiet)
-    {
-        std::fprintf(statusStream, "%s\n", result.statusText.c_str());
-        if (count)
-        {
-            // Only statusStream's lines may share its buffer; stderr's must
-            // follow them.
-            std::fflush(statusStream);
-            for (const std::string& line : count->SummaryLines())
-                std::fprintf(stderr, "%s\n", line.c_str());
-        }
-        if (result.unreadableRecords > 0)
-            std::fprintf(stderr, "%s: %llu records could not be read and were skipped\n", kProgram,
-                         static_cast<unsigned long long>(result.unreadableRecords));
-        if (result.layoutHint)
-            std::fprintf(stderr, "%s: %s\n", kProgram, result.layoutHint->c_str());
-    }
-    if (std::fflush(stdout) != 0)
-        return 1;
-    if (const int signal = plexor::StopSignal(); signal != 0)
-    {
-        // An aborted comparison is never a result, not even with --quiet.
-        if (result.comparisonAborted)
-            std::fprintf(stderr, "%s: %s; %s\n", kProgram, signal == SIGINT ? "interrupted" : "terminated",
-                         std::string(plexor::kComparisonAbortedMessage).c_str());
-        else if (!command.quiet)
-            std::fprintf(stderr, "%s: %s; the output holds the names found up to there\n", kProgram,
-                         signal == SIGINT ? "interrupted" : "terminated");
-        return plexor::StopExitCode(signal);
-    }
-    if (result.comparisonAborted)
-    {
-        std::fprintf(stderr, "%s: %s\n", kProgram, std::string(plexor::kComparisonAbortedMessage).c_str());
-        return 1;
-    }
-    if (result.stoppedAtLineLimit)
-    {
-        std::fprintf(stderr, "%s: %s The option is --line-limit N.\n", kProgram,
-                     plexor::LineLimitMessage(command.filters.lineLimit).c_str());
-        return 3;
-    }
-    return 0;
+    return RunSingleZone(std::move(command), extras);
 }
 
 #ifdef _WIN32

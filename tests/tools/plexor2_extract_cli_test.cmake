@@ -79,6 +79,7 @@ endif()
 # it was.
 set(open_filters --min 1 --max 63 --exclude "#")
 file(WRITE "${WORK_DIR}/keep.txt" "kept\n")
+file(WRITE "${WORK_DIR}/other.zone" "$ORIGIN COM.\nALPHA NS NS1.HOST.NET.\n")
 file(WRITE "${WORK_DIR}/bad.map" "# a map\nns*.example.net example\nlonely-pattern\n")
 foreach(case
         "--jobs needs a whole number from 1 to 1024|--jobs;0"
@@ -90,7 +91,8 @@ foreach(case
         "unknown count 'owner'|--layout;gtld;--mode;domains;--count-by;owner"
         "a count .--count-by. counts the domains of a domain run|--layout;gtld;--mode;nameservers;--count-by;server"
         "Provider map '${WORK_DIR}/bad.map', line 3: expected a host pattern and a provider|--layout;gtld;--mode;domains;--count-by;provider;--provider-map;${WORK_DIR}/bad.map"
-        "Unable to read the provider map '${WORK_DIR}/no.map'|--layout;gtld;--mode;domains;--count-by;provider;--provider-map;${WORK_DIR}/no.map")
+        "Unable to read the provider map '${WORK_DIR}/no.map'|--layout;gtld;--mode;domains;--count-by;provider;--provider-map;${WORK_DIR}/no.map"
+        "--count-by counts one ZONE, not several zones or a folder|--count-by;server;${WORK_DIR}/other.zone")
     string(FIND "${case}" "|" bar)
     string(SUBSTRING "${case}" 0 ${bar} reason)
     math(EXPR bar "${bar} + 1")

@@ -28,8 +28,10 @@ namespace plexor
 #endif
         }
 
-        // A job's output while it waits for its turn: a temporary file,
-        // removed when the object goes.
+        // A job's output while it waits for its turn: a temporary file whose
+        // name is removed as soon as it is open (on Windows the file is
+        // deleted when it is closed), so that it goes with the object, and a
+        // process that is killed leaves no temporary file behind.
         class SpillFile
         {
         public:
@@ -38,11 +40,8 @@ namespace plexor
             SpillFile() = default;
             ~SpillFile()
             {
-                if (m_file == nullptr)
-                    return;
-                std::fclose(m_file);
-                std::error_code ignored;
-                std::filesystem::remove(m_path, ignored);
+                if (m_file != nullptr)
+                    std::fclose(m_file);
             }
 
             bool Open(const std::filesystem::path& folder, std::string& failure)
@@ -54,8 +53,17 @@ namespace plexor
                 const std::uint64_t token = (std::uint64_t {random()} << 32) ^ random() ^ ++counter;
                 char name[48];
                 std::snprintf(name, sizeof name, ".plexor-part-%016llx.tmp", static_cast<unsigned long long>(token));
-                m_path = folder / name;
-                m_file = OpenFile(m_path, "w+b");
+                const std::filesystem::path path = folder / name;
+#ifdef _WIN32
+                m_file = OpenFile(path, "w+bD");
+#else
+                m_file = OpenFile(path, "w+b");
+                if (m_file != nullptr)
+                {
+                    std::error_code ignored;
+                    std::filesystem::remove(path, ignored);
+                }
+#endif
                 if (m_file == nullptr)
                     failure = "a temporary file could not be created: " + SystemReason(errno);
                 return m_file != nullptr;
@@ -105,7 +113,6 @@ namespace plexor
 
         private:
             std::FILE* m_file = nullptr;
-            std::filesystem::path m_path;
         };
 
         struct JobState

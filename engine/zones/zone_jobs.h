@@ -79,8 +79,9 @@ namespace plexor
         // time); the output is combined in list order either way.
         bool largestFirst = false;
         // The folder of the temporary files; empty: the system's temporary
-        // folder. Their names start with ".", and each is removed when
-        // appended or when its job fails.
+        // folder. Their names start with "." and are removed as soon as the
+        // file is open (on Windows: when it is closed), so that a killed
+        // process leaves none behind.
         std::filesystem::path spillFolder;
     };
 

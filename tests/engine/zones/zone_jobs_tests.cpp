@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <random>
 #include <set>
@@ -327,6 +328,40 @@ namespace plexor
         }
         EXPECT_FALSE(outcome.outputFailure);
     }
+
+#ifndef _WIN32
+    TEST(ZoneJobs, AWaitingJobsTemporaryFileHasNoNameWhileItIsUsed)
+    {
+        // A killed process must leave nothing behind: the second job's
+        // large output waits in a file that the folder no longer lists.
+        const fs::path spill = EmptyFolder("spill-unnamed");
+        const std::string big(std::size_t {1} << 20, 'x');
+        std::promise<void> written;
+        std::shared_future<void> writtenFuture = written.get_future().share();
+        bool listedWhileWaiting = true;
+        std::vector<ZoneJob> jobs;
+        jobs.push_back({[&](JobOutput& output) {
+                            writtenFuture.wait();
+                            listedWhileWaiting = !fs::is_empty(spill);
+                            return output.Write("head\n") ? JobResult {} : JobResult {false, "stopped"};
+                        },
+                        0});
+        jobs.push_back({[&](JobOutput& output) {
+                            const bool ok = output.Write(big);
+                            written.set_value();
+                            return ok ? JobResult {} : JobResult {false, "stopped"};
+                        },
+                        0});
+        MemoryOutput output(true);
+        JobOptions options;
+        options.workers = 2;
+        options.spillFolder = spill;
+        const JobsOutcome outcome = RunZoneJobs(jobs, options, &output);
+        EXPECT_TRUE(outcome.results[0].ok && outcome.results[1].ok);
+        EXPECT_EQ(output.text, "head\n" + big);
+        EXPECT_FALSE(listedWhileWaiting);
+    }
+#endif
 
     TEST(ZoneJobs, SmallWaitingOutputsNeedNoTemporaryFile)
     {

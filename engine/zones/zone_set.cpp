@@ -5,18 +5,14 @@
 #include <map>
 #include <system_error>
 
+#include "scan/path_text.h"
+
 namespace plexor
 {
     namespace fs = std::filesystem;
 
     namespace
     {
-        std::string PathText(const fs::path& path)
-        {
-            const std::u8string text = path.u8string();
-            return std::string(text.begin(), text.end());
-        }
-
         std::string Lower(std::string text)
         {
             for (char& c : text)

@@ -16,16 +16,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "control_ids.h"
 #include "count_chart.h"
 #include "extraction/extraction_state.h"
 #include "fake_services.h"
+#include "zone_pipe.h"
 
 using namespace plexor;
 using namespace plexor::test;
@@ -108,36 +103,6 @@ namespace
         return widget->fontMetrics().horizontalAdvance(text) + margin <= widget->width();
     }
 
-#ifdef Q_OS_UNIX
-    // A named pipe as the zone file, held open for writing: the run waits
-    // for more lines until it is closed or aborted.
-    class ZonePipe final
-    {
-    public:
-        ZonePipe(const QString& path, const QByteArray& firstLines)
-        {
-            const QByteArray name = QFile::encodeName(path);
-            if (::mkfifo(name.constData(), 0600) == 0)
-                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
-            if (m_fd >= 0 && ::write(m_fd, firstLines.constData(), firstLines.size()) != firstLines.size())
-                Close();
-        }
-        ~ZonePipe() { Close(); }
-        ZonePipe(const ZonePipe&) = delete;
-        ZonePipe& operator=(const ZonePipe&) = delete;
-
-        bool IsOpen() const { return m_fd >= 0; }
-        void Close()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_fd = -1;
-        }
-
-    private:
-        int m_fd = -1;
-    };
-#endif
 }
 
 class CountRowTests final : public QObject

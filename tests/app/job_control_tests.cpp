@@ -15,15 +15,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "control_ids.h"
 #include "extraction/extraction_state.h"
 #include "fake_services.h"
+#include "zone_pipe.h"
 #include "extraction/run_messages.h"
 #include "run_notes.h"
 #include "settings_keys.h"
@@ -80,55 +75,8 @@ namespace
         fixture.files.answers.push_back(outputPath);
     }
 
+
 #ifdef Q_OS_UNIX
-    // A named pipe as the zone file: the run reads what the test writes into
-    // it and waits for more, so it stays active until the test lets it end.
-    class ZonePipe final
-    {
-    public:
-        explicit ZonePipe(const QString& path)
-        {
-            const QByteArray name = QFile::encodeName(path);
-            if (::mkfifo(name.constData(), 0600) == 0)
-                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
-        }
-
-        ~ZonePipe() { Close(); }
-        ZonePipe(const ZonePipe&) = delete;
-        ZonePipe& operator=(const ZonePipe&) = delete;
-
-        bool IsOpen() const { return m_fd >= 0; }
-
-        void Queue(const QByteArray& bytes) { m_pending += bytes; }
-
-        // Writes as much as the pipe takes now; true once all is written.
-        bool Pump()
-        {
-            while (m_fd >= 0 && m_written < m_pending.size())
-            {
-                const ssize_t count = ::write(m_fd, m_pending.constData() + m_written,
-                                              static_cast<std::size_t>(m_pending.size() - m_written));
-                if (count <= 0)
-                    return false;
-                m_written += count;
-            }
-            return m_fd >= 0;
-        }
-
-        // The reader then sees the end of the file.
-        void Close()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_fd = -1;
-        }
-
-    private:
-        int m_fd = -1;
-        QByteArray m_pending;
-        qsizetype m_written = 0;
-    };
-
     // Comment lines: they are counted but yield nothing.
     QByteArray FillerLines(int count)
     {

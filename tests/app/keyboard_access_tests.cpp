@@ -13,15 +13,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "control_ids.h"
 #include "extraction/extraction_state.h"
 #include "fake_services.h"
+#include "zone_pipe.h"
 
 using namespace plexor;
 using namespace plexor::test;
@@ -81,39 +76,6 @@ namespace
         return dialog;
     }
 
-#ifdef Q_OS_UNIX
-    // A named pipe as the zone file, held open for writing: after one
-    // comment line the run waits for more until the pipe is closed.
-    class IdleZonePipe final
-    {
-    public:
-        explicit IdleZonePipe(const QString& path)
-        {
-            const QByteArray name = QFile::encodeName(path);
-            if (::mkfifo(name.constData(), 0600) == 0)
-                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
-            static constexpr char kFirstLine[] = "; waiting for more\n";
-            if (m_fd >= 0 && ::write(m_fd, kFirstLine, sizeof kFirstLine - 1) != sizeof kFirstLine - 1)
-                Close();
-        }
-        ~IdleZonePipe() { Close(); }
-        IdleZonePipe(const IdleZonePipe&) = delete;
-        IdleZonePipe& operator=(const IdleZonePipe&) = delete;
-
-        bool IsOpen() const { return m_fd >= 0; }
-
-        // The run then sees the end of the file.
-        void Close()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_fd = -1;
-        }
-
-    private:
-        int m_fd = -1;
-    };
-#endif
 }
 
 class KeyboardAccessTests final : public QObject
@@ -252,7 +214,7 @@ void KeyboardAccessTests::runControlsReachableFromKeyboard()
 #else
     DialogFixture fixture;
     const QString zonePath = fixture.Path(QStringLiteral("zone.pipe"));
-    IdleZonePipe pipe(zonePath);
+    ZonePipe pipe(zonePath, QByteArrayLiteral("; waiting for more\n"));
     QVERIFY(pipe.IsOpen());
     MainDialog& dialog = OpenActive(fixture, zonePath);
     auto* pause = qobject_cast<QPushButton*>(dialog.ControlById(id::kPauseButton));

@@ -15,15 +15,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "control_ids.h"
 #include "extraction/extraction_state.h"
 #include "fake_services.h"
+#include "zone_pipe.h"
 #include "settings_keys.h"
 #include "zone_choice.h"
 #include "zone_list_run.h"
@@ -108,36 +103,6 @@ namespace
         return results;
     }
 
-#ifdef Q_OS_UNIX
-    // A named pipe held open for writing: the run waits on it for more.
-    class ZonePipe final
-    {
-    public:
-        explicit ZonePipe(const QString& path)
-        {
-            const QByteArray name = QFile::encodeName(path);
-            if (::mkfifo(name.constData(), 0600) == 0)
-                m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
-        }
-        ~ZonePipe() { Close(); }
-        ZonePipe(const ZonePipe&) = delete;
-        ZonePipe& operator=(const ZonePipe&) = delete;
-
-        bool Write(const QByteArray& bytes)
-        {
-            return m_fd >= 0 && ::write(m_fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == bytes.size();
-        }
-        void Close()
-        {
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_fd = -1;
-        }
-
-    private:
-        int m_fd = -1;
-    };
-#endif
 }
 
 class ZoneListTests final : public QObject

@@ -115,6 +115,13 @@ namespace plexor::lookalike
                 m_asciiExactTerms[term.lower.size()].push_back(i);
             }
         }
+        for (const WatchedTerm& term : list)
+        {
+            std::vector<std::uint8_t> codes(term.form.size());
+            for (std::size_t p = 0; p < codes.size(); ++p)
+                codes[p] = CharClasses::Code(m_classes.Class(term.form[p]));
+            m_termBags.emplace_back(codes.data(), codes.size());
+        }
         const std::size_t classes = m_classes.Count();
         m_termPositions.assign(list.size() * classes, 0);
         for (std::size_t i = 0; i < list.size(); ++i)
@@ -258,10 +265,18 @@ namespace plexor::lookalike
         const auto& terms = m_terms.Terms();
         const std::size_t n = view.codes.length;
         Best best;
+        std::optional<CharacterBag> bag;
         const auto tryTerm = [&](std::size_t i, bool exactAnyway) {
             const WatchedTerm& term = terms[i];
             if ((best.found && best.term == i) || !best.CouldBeat(Difference(n, term.form.size()), i))
                 return;
+            if (!exactAnyway)
+            {
+                if (!bag)
+                    bag.emplace(view.codes.codes, n);
+                if (!CharacterBag::Within(*bag, m_termBags[i], term.maxDistance))
+                    return;
+            }
             MakeChars(view);
             const std::size_t d = Distance(view, i);
             if (d <= term.maxDistance || exactAnyway)

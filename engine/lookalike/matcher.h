@@ -109,6 +109,8 @@ namespace plexor::lookalike
         // hold the class (forms up to 64 characters), for the bit-parallel
         // distance.
         std::vector<std::uint64_t> m_termPositions;
+        // Per term, its characters' counts, checked before a distance.
+        std::vector<CharacterBag> m_termBags;
         // Terms whose lower case is ASCII but whose form is not that of
         // their lower case: an ASCII label can be their exact match at a
         // distance above k. By the length of their lower case.

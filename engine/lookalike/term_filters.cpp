@@ -91,8 +91,8 @@ namespace plexor::lookalike
                 std::memcpy(&bytes, codes.data() + pieces[j].offset, sizeof bytes);
                 const std::uint64_t key = Key(bytes & MaskOf(pieces[j].length), TagHash(anchor, pieces[j].length, place));
                 entries.push_back({key,
-                                   {signature, static_cast<std::uint32_t>(key), i, static_cast<std::uint16_t>(lowest),
-                                    static_cast<std::uint16_t>(m + k), static_cast<std::uint32_t>(k)}});
+                                   {signature, i, static_cast<std::uint16_t>(lowest), static_cast<std::uint8_t>(m + k - lowest),
+                                    static_cast<std::uint8_t>(k)}});
             };
             for (std::size_t j = 0; j < pieces.size(); ++j)
             {
@@ -155,25 +155,35 @@ namespace plexor::lookalike
         };
         std::sort(entries.begin(), entries.end(), before);
         entries.erase(std::unique(entries.begin(), entries.end(), sameTermAndKey), entries.end());
-        std::size_t slots = 16;
-        while (slots < 2 * entries.size())
-            slots *= 2;
-        m_slots.assign(slots, Entry{0, 0, kEmpty, 0, 0, 0});
-        m_slotMask = slots - 1;
+        m_entries.reserve(entries.size());
+        std::vector<KeySlot> keys;
         for (const KeyedEntry& keyed : entries)
         {
-            std::size_t slot = SlotOf(keyed.key, m_slotMask);
-            while (m_slots[slot].term != kEmpty)
+            if (keys.empty() || keys.back().key != keyed.key)
+                keys.push_back({keyed.key, static_cast<std::uint32_t>(m_entries.size()), 0});
+            ++keys.back().count;
+            m_entries.push_back(keyed.entry);
+        }
+        std::size_t slots = 16;
+        while (slots < 2 * keys.size())
+            slots *= 2;
+        m_keys.assign(slots, KeySlot{});
+        m_slotMask = slots - 1;
+        for (const KeySlot& key : keys)
+        {
+            std::size_t slot = SlotOf(key.key, m_slotMask);
+            while (m_keys[slot].count != 0)
                 slot = (slot + 1) & m_slotMask;
-            m_slots[slot] = keyed.entry;
-            const std::uint64_t bit = keyed.key >> (64 - kBitmapBits);
+            m_keys[slot] = key;
+            const std::uint64_t bit = key.key >> (64 - kBitmapBits);
             m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
         }
     }
 
     std::size_t PieceFilter::MemoryBytes() const
     {
-        std::size_t bytes = sizeof(*this) + m_slots.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t);
+        std::size_t bytes = sizeof(*this) + m_keys.size() * sizeof(KeySlot) + m_entries.size() * sizeof(Entry) +
+                            m_bitmap.size() * sizeof(std::uint64_t);
         for (const LabelLength& places : m_byLength)
             bytes += sizeof(places) + places.unpieced.size() * sizeof(Unpieced) + places.probes.size() * sizeof(Probe);
         return bytes;
@@ -187,21 +197,28 @@ namespace plexor::lookalike
             if (!terms[i].combo)
                 continue;
             std::vector<std::uint8_t> codes = CodesOf(terms[i].form, classes);
-            std::uint32_t gram = 0;
-            std::memcpy(&gram, codes.data(), sizeof gram);
-            m_entries.push_back({gram, i});
-            const std::uint32_t bit = Slot(gram);
+            const std::size_t length = terms[i].form.size();
+            const std::uint64_t mask = length >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
+            std::uint64_t head = 0;
+            std::memcpy(&head, codes.data(), sizeof head);
+            m_entries.push_back({head & mask, mask, i, static_cast<std::uint32_t>(length)});
+            const std::uint32_t bit = Slot(m_entries.back());
             m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-            codes.resize(terms[i].form.size());
-            m_codes[i] = std::move(codes);
+            if (length > sizeof head)
+            {
+                codes.resize(length);
+                m_codes[i] = std::move(codes);
+            }
         }
-        // Terms in the order given within a word, so that f sees ties in
-        // that order (the matcher ranks them itself anyway).
-        std::stable_sort(m_entries.begin(), m_entries.end(),
-                         [](const Entry& a, const Entry& b) { return (Slot(a.gram) >> 6) < (Slot(b.gram) >> 6); });
+        // By bitmap word, and within a word by length, so that a window
+        // stops at the first term too long for the rest of the label (the
+        // matcher ranks the terms it is given itself).
+        std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
+            return (Slot(a) >> 6) != (Slot(b) >> 6) ? (Slot(a) >> 6) < (Slot(b) >> 6) : a.length < b.length;
+        });
         m_wordStart.assign(m_bitmap.size() + 1, 0);
         for (const Entry& entry : m_entries)
-            ++m_wordStart[(Slot(entry.gram) >> 6) + 1];
+            ++m_wordStart[(Slot(entry) >> 6) + 1];
         for (std::size_t w = 1; w < m_wordStart.size(); ++w)
             m_wordStart[w] += m_wordStart[w - 1];
     }

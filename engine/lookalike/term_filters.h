@@ -28,6 +28,7 @@
 // proof that the term cannot match.
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,10 @@
 #include <vector>
 
 #include "lookalike/watch_list.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace plexor::lookalike
 {
@@ -116,6 +121,64 @@ namespace plexor::lookalike
         return AtMostBits(term & ~label, k) && AtMostBits(label & ~term, k);
     }
 
+    // How many times each character occurs in a form, by code mod 32 and
+    // capped at 255. An edit adds at most one character and removes at
+    // most one (a swap neither), so a label within k of a term has at most
+    // k characters more than the term in every count taken together, and
+    // at most k fewer: the bag distance, a lower bound of the distance that
+    // costs a few instructions. Folding codes together and capping counts
+    // only lower it, so it stays a bound.
+    class CharacterBag
+    {
+    public:
+        CharacterBag() = default;
+        CharacterBag(const std::uint8_t* codes, std::size_t length)
+        {
+            for (std::size_t i = 0; i < length; ++i)
+            {
+                std::uint8_t& count = m_counts[codes[i] & 31];
+                count = static_cast<std::uint8_t>(count + (count != 255));
+            }
+        }
+
+        // max(characters of a not in b, characters of b not in a) <= k.
+        static bool Within(const CharacterBag& a, const CharacterBag& b, std::size_t k)
+        {
+#ifdef __SSE2__
+            // Saturating differences summed by eight: the same sums as the
+            // loop below, in a few instructions.
+            const auto load = [](const CharacterBag& bag, std::size_t half) {
+                return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bag.m_counts.data() + 16 * half));
+            };
+            const __m128i a0 = load(a, 0), a1 = load(a, 1), b0 = load(b, 0), b1 = load(b, 1);
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i more = _mm_add_epi64(_mm_sad_epu8(_mm_subs_epu8(a0, b0), zero),
+                                               _mm_sad_epu8(_mm_subs_epu8(a1, b1), zero));
+            const __m128i fewer = _mm_add_epi64(_mm_sad_epu8(_mm_subs_epu8(b0, a0), zero),
+                                                _mm_sad_epu8(_mm_subs_epu8(b1, a1), zero));
+            const auto total = [](__m128i sums) {
+                return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                       static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+            };
+            return total(more) <= k && total(fewer) <= k;
+#else
+            unsigned more = 0;
+            unsigned fewer = 0;
+            for (std::size_t i = 0; i < 32; ++i)
+            {
+                const unsigned x = a.m_counts[i];
+                const unsigned y = b.m_counts[i];
+                more += x > y ? x - y : 0;
+                fewer += y > x ? y - x : 0;
+            }
+            return more <= k && fewer <= k;
+#endif
+        }
+
+    private:
+        std::array<std::uint8_t, 32> m_counts{};
+    };
+
     class PieceFilter
     {
     public:
@@ -147,12 +210,17 @@ namespace plexor::lookalike
                 const std::uint64_t key = Key(bytes & probe.mask, probe.tagHash);
                 if (!MayHold(key))
                     continue;
-                for (std::size_t slot = SlotOf(key, m_slotMask); m_slots[slot].term != kEmpty; slot = (slot + 1) & m_slotMask)
+                for (std::size_t slot = SlotOf(key, m_slotMask); m_keys[slot].count != 0; slot = (slot + 1) & m_slotMask)
                 {
-                    const Entry& entry = m_slots[slot];
-                    if (entry.key == static_cast<std::uint32_t>(key) && entry.lowestLength <= n &&
-                        n <= entry.highestLength && SignaturesWithin(label.signature, entry.signature, entry.maxDistance))
-                        f(entry.term);
+                    const KeySlot& keySlot = m_keys[slot];
+                    if (keySlot.key != key)
+                        continue;
+                    const Entry* const end = m_entries.data() + keySlot.first + keySlot.count;
+                    for (const Entry* entry = m_entries.data() + keySlot.first; entry != end; ++entry)
+                        if (n - entry->lowestLength <= entry->lengthSpan &&
+                            SignaturesWithin(label.signature, entry->signature, entry->maxDistance))
+                            f(entry->term);
+                    break;
                 }
             }
         }
@@ -189,26 +257,30 @@ namespace plexor::lookalike
             std::vector<Unpieced> unpieced;  // terms without pieces within their k of this length
             std::vector<Probe> probes;
         };
-        // A piece of a term at one place (the low half of its key: the
-        // whole key picked the slot, and a match is verified anyway), with
-        // the label lengths the term allows (form length -/+ k), its k and
-        // its signature.
+        // A piece of a term at one place, with the label lengths the term
+        // allows (form length - k to form length + k), its k and its
+        // signature. The entries of one key stand side by side.
         struct Entry
         {
             std::uint64_t signature = 0;
-            std::uint32_t key = 0;
             std::uint32_t term = 0;
             std::uint16_t lowestLength = 0;
-            std::uint16_t highestLength = 0;
-            std::uint32_t maxDistance = 0;
+            std::uint8_t lengthSpan = 0;  // highest allowed length - lowest
+            std::uint8_t maxDistance = 0;
         };
-        // An entry with its whole key, while the table is built.
+        // A key (a piece's codes at one place) and where its entries are.
+        struct KeySlot
+        {
+            std::uint64_t key = 0;
+            std::uint32_t first = 0;
+            std::uint32_t count = 0;  // 0: an empty slot
+        };
+        // An entry with its key, while the table is built.
         struct KeyedEntry
         {
             std::uint64_t key = 0;
             Entry entry;
         };
-        static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
         static constexpr unsigned kBitmapBits = 16;  // 8 KiB
 
         // The hash of a piece's first (up to) eight codes and its tag: one
@@ -241,9 +313,11 @@ namespace plexor::lookalike
         void AddEntries(std::vector<KeyedEntry> entries);
 
         std::vector<LabelLength> m_byLength;  // by label form length
-        // Open addressing by the key's middle bits, at most half full.
-        std::vector<Entry> m_slots;
+        // The keys by open addressing on their middle bits, at most half
+        // full, and their entries.
+        std::vector<KeySlot> m_keys;
         std::size_t m_slotMask = 0;
+        std::vector<Entry> m_entries;
         std::vector<std::uint64_t> m_bitmap;
     };
 
@@ -253,8 +327,8 @@ namespace plexor::lookalike
         ComboFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes);
 
         // Calls f(term, start) for every combo term whose codes occur in the
-        // label's codes at start (never a term longer than the label); the
-        // caller compares the characters.
+        // label's codes at start (never a term longer than the label), in
+        // no particular order; the caller compares the characters.
         template <typename F>
         void ForEachCombo(const LabelChars& label, F&& f) const
         {
@@ -268,14 +342,18 @@ namespace plexor::lookalike
                 const std::uint32_t bit = Slot(gram);
                 if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
                     continue;
+                std::uint64_t head = 0;
+                std::memcpy(&head, label.codes + start, sizeof head);
                 for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
                 {
-                    const Entry* entry = &m_entries[e];
-                    if (entry->gram != gram)
+                    const Entry& entry = m_entries[e];
+                    if (start + entry.length > n)
+                        break;  // the word's entries are by length: none after it fits
+                    if ((head & entry.mask) != entry.head)
                         continue;
-                    const std::vector<std::uint8_t>& codes = m_codes[entry->term];
-                    if (start + codes.size() <= n && std::memcmp(label.codes + start, codes.data(), codes.size()) == 0)
-                        f(entry->term, start);
+                    if (entry.length <= sizeof head ||
+                        std::memcmp(label.codes + start, m_codes[entry.term].data(), entry.length) == 0)
+                        f(entry.term, start);
                 }
             }
         }
@@ -283,18 +361,24 @@ namespace plexor::lookalike
         std::size_t MemoryBytes() const;
 
     private:
+        // A combo term: its first (up to) eight codes and their mask, so
+        // that nearly every window that merely starts like a term is told
+        // apart without reading the term's codes elsewhere.
         struct Entry
         {
-            std::uint32_t gram = 0;
+            std::uint64_t head = 0;
+            std::uint64_t mask = 0;
             std::uint32_t term = 0;
+            std::uint32_t length = 0;
         };
         static constexpr unsigned kBitmapBits = 15;  // 4 KiB
 
         static std::uint32_t Slot(std::uint32_t gram) { return (gram * 0x9E3779B1u) >> (32 - kBitmapBits); }
+        static std::uint32_t Slot(const Entry& entry) { return Slot(static_cast<std::uint32_t>(entry.head)); }
 
         std::vector<Entry> m_entries;  // by bitmap word, then term
         std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries
         std::vector<std::uint64_t> m_bitmap;
-        std::vector<std::vector<std::uint8_t>> m_codes;  // per term (combo terms only)
+        std::vector<std::vector<std::uint8_t>> m_codes;  // per term (combo terms of more than eight codes only)
     };
 }

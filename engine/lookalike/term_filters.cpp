@@ -189,8 +189,7 @@ namespace plexor::lookalike
         return bytes;
     }
 
-    ComboFilter::ComboFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes)
-        : m_bitmap((std::size_t{1} << kBitmapBits) / 64, 0), m_codes(terms.size())
+    ComboFilter::ComboFilter(const std::vector<WatchedTerm>& terms, const CharClasses& classes) : m_codes(terms.size())
     {
         for (std::uint32_t i = 0; i < terms.size(); ++i)
         {
@@ -201,19 +200,45 @@ namespace plexor::lookalike
             const std::uint64_t mask = length >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * length)) - 1;
             std::uint64_t head = 0;
             std::memcpy(&head, codes.data(), sizeof head);
-            m_entries.push_back({head & mask, mask, i, static_cast<std::uint32_t>(length)});
-            const std::uint32_t bit = Slot(m_entries.back());
-            m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+            (length >= 8 ? m_long : m_short).Add({head & mask, mask, i, static_cast<std::uint32_t>(length)});
             if (length > sizeof head)
             {
                 codes.resize(length);
                 m_codes[i] = std::move(codes);
             }
         }
-        // By bitmap word, and within a word by length, so that a window
-        // stops at the first term too long for the rest of the label (the
-        // matcher ranks the terms it is given itself).
-        std::stable_sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
+        m_short.Finish();
+        m_long.Finish();
+    }
+
+    std::size_t ComboFilter::MemoryBytes() const
+    {
+        std::size_t bytes = sizeof(*this) + m_short.MemoryBytes() + m_long.MemoryBytes();
+        for (const auto& codes : m_codes)
+            bytes += sizeof(codes) + codes.size();
+        return bytes;
+    }
+
+    ComboFilter::GramIndex::GramIndex(std::size_t width)
+        : m_width(width),
+          m_gramMask(width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1),
+          m_bitmap((std::size_t{1} << kBitmapBits) / 64, 0)
+    {
+    }
+
+    void ComboFilter::GramIndex::Add(const Entry& entry)
+    {
+        m_entries.push_back(entry);
+        const std::uint32_t bit = Slot(entry);
+        m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
+
+    // By bitmap word, and within a word by length, so that a window stops at
+    // the first term too long for the rest of the label (the matcher ranks
+    // the terms it is given itself).
+    void ComboFilter::GramIndex::Finish()
+    {
+        std::stable_sort(m_entries.begin(), m_entries.end(), [this](const Entry& a, const Entry& b) {
             return (Slot(a) >> 6) != (Slot(b) >> 6) ? (Slot(a) >> 6) < (Slot(b) >> 6) : a.length < b.length;
         });
         m_wordStart.assign(m_bitmap.size() + 1, 0);
@@ -223,12 +248,9 @@ namespace plexor::lookalike
             m_wordStart[w] += m_wordStart[w - 1];
     }
 
-    std::size_t ComboFilter::MemoryBytes() const
+    std::size_t ComboFilter::GramIndex::MemoryBytes() const
     {
-        std::size_t bytes = sizeof(*this) + m_entries.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t) +
-                            m_wordStart.size() * sizeof(std::uint32_t);
-        for (const auto& codes : m_codes)
-            bytes += sizeof(codes) + codes.size();
-        return bytes;
+        return m_entries.size() * sizeof(Entry) + m_bitmap.size() * sizeof(std::uint64_t) +
+               m_wordStart.size() * sizeof(std::uint32_t);
     }
 }

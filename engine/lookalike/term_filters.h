@@ -111,9 +111,21 @@ namespace plexor::lookalike
     // nothing (no popcount instruction is assumed of the target).
     inline bool AtMostBits(std::uint64_t x, std::size_t k)
     {
-        for (; k > 0 && x != 0; --k)
-            x &= x - 1;
-        return x == 0;
+        // Up to three without a branch on x (k is at most three in a run).
+        const std::uint64_t less1 = x & (x - 1);
+        const std::uint64_t less2 = less1 & (less1 - 1);
+        const std::uint64_t less3 = less2 & (less2 - 1);
+        switch (k)
+        {
+        case 0: return x == 0;
+        case 1: return less1 == 0;
+        case 2: return less2 == 0;
+        case 3: return less3 == 0;
+        default:
+            for (x = less3, k -= 3; k > 0 && x != 0; --k)
+                x &= x - 1;
+            return x == 0;
+        }
     }
 
     inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)
@@ -332,30 +344,8 @@ namespace plexor::lookalike
         template <typename F>
         void ForEachCombo(const LabelChars& label, F&& f) const
         {
-            const std::size_t n = label.length;
-            if (m_entries.empty() || n < kMinComboLength)
-                return;
-            for (std::size_t start = 0; start + kMinComboLength <= n; ++start)
-            {
-                std::uint32_t gram = 0;
-                std::memcpy(&gram, label.codes + start, sizeof gram);
-                const std::uint32_t bit = Slot(gram);
-                if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
-                    continue;
-                std::uint64_t head = 0;
-                std::memcpy(&head, label.codes + start, sizeof head);
-                for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
-                {
-                    const Entry& entry = m_entries[e];
-                    if (start + entry.length > n)
-                        break;  // the word's entries are by length: none after it fits
-                    if ((head & entry.mask) != entry.head)
-                        continue;
-                    if (entry.length <= sizeof head ||
-                        std::memcmp(label.codes + start, m_codes[entry.term].data(), entry.length) == 0)
-                        f(entry.term, start);
-                }
-            }
+            m_short.ForEach(label, m_codes, f);
+            m_long.ForEach(label, m_codes, f);
         }
 
         std::size_t MemoryBytes() const;
@@ -371,14 +361,67 @@ namespace plexor::lookalike
             std::uint32_t term = 0;
             std::uint32_t length = 0;
         };
-        static constexpr unsigned kBitmapBits = 15;  // 4 KiB
 
-        static std::uint32_t Slot(std::uint32_t gram) { return (gram * 0x9E3779B1u) >> (32 - kBitmapBits); }
-        static std::uint32_t Slot(const Entry& entry) { return Slot(static_cast<std::uint32_t>(entry.head)); }
+        // The terms of at least `width` codes by their first `width` codes:
+        // a label's windows of that width are looked up in a bitmap small
+        // enough for L1, and only a hit reads the terms of its bitmap word.
+        // Terms of eight codes or more are kept by all eight, so that the
+        // many labels that merely begin like a long term (four codes are
+        // two syllables) seldom hit.
+        class GramIndex
+        {
+        public:
+            explicit GramIndex(std::size_t width);
+            void Add(const Entry& entry);
+            void Finish();
 
-        std::vector<Entry> m_entries;  // by bitmap word, then term
-        std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries
-        std::vector<std::uint64_t> m_bitmap;
+            template <typename F>
+            void ForEach(const LabelChars& label, const std::vector<std::vector<std::uint8_t>>& codes, F& f) const
+            {
+                const std::size_t n = label.length;
+                if (m_entries.empty() || n < m_width)
+                    return;
+                for (std::size_t start = 0; start + m_width <= n; ++start)
+                {
+                    std::uint64_t head = 0;
+                    std::memcpy(&head, label.codes + start, sizeof head);
+                    const std::uint32_t bit = Slot(head & m_gramMask);
+                    if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
+                        continue;
+                    for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
+                    {
+                        const Entry& entry = m_entries[e];
+                        if (start + entry.length > n)
+                            break;  // the word's entries are by length: none after it fits
+                        if ((head & entry.mask) != entry.head)
+                            continue;
+                        if (entry.length <= sizeof head ||
+                            std::memcmp(label.codes + start, codes[entry.term].data(), entry.length) == 0)
+                            f(entry.term, start);
+                    }
+                }
+            }
+
+            std::size_t MemoryBytes() const;
+
+        private:
+            static constexpr unsigned kBitmapBits = 15;  // 4 KiB
+
+            static std::uint32_t Slot(std::uint64_t gram)
+            {
+                return static_cast<std::uint32_t>((gram * 0x9E3779B97F4A7C15ull) >> (64 - kBitmapBits));
+            }
+            std::uint32_t Slot(const Entry& entry) const { return Slot(entry.head & m_gramMask); }
+
+            std::size_t m_width;
+            std::uint64_t m_gramMask;
+            std::vector<Entry> m_entries;            // by bitmap word, then length
+            std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries
+            std::vector<std::uint64_t> m_bitmap;
+        };
+
+        GramIndex m_short{kMinComboLength};  // terms of fewer than eight codes
+        GramIndex m_long{8};
         std::vector<std::vector<std::uint8_t>> m_codes;  // per term (combo terms of more than eight codes only)
     };
 }

@@ -36,11 +36,19 @@ namespace plexor::lookalike
         if (formLength < k + 2 * pieces)
             return {};
         const std::size_t covered = formLength - k;
+        // The characters left over go to the middle pieces first: a middle
+        // piece is looked for at several shifts, an end piece at one, so a
+        // longer middle piece saves more chance hits than a longer end.
+        std::vector<std::size_t> lengths(pieces, covered / pieces);
+        std::size_t extra = covered % pieces;
+        for (std::size_t p = 1; p + 1 < pieces && extra > 0; ++p, --extra)
+            ++lengths[p];
+        for (std::size_t p = 0; extra > 0; ++p, --extra)
+            ++lengths[p];
         std::vector<Piece> out;
         std::size_t offset = 0;
-        for (std::size_t p = 0; p < pieces; ++p)
+        for (const std::size_t length : lengths)
         {
-            const std::size_t length = covered / pieces + (p < covered % pieces ? 1 : 0);
             out.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
             offset += length + 1;
         }

@@ -8,9 +8,10 @@
 //   labels (no ICU, no allocation), with each character's class and byte
 //   code; IDN, other UTF-8 and invalid labels take the ICU path.
 // - PieceFilter names the few terms whose pieces stand where a label
-//   within k must hold one (see term_filters.h); only those are compared,
-//   with the bit-parallel distance, and only when they could still beat
-//   the best match so far.
+//   within k must hold one (see term_filters.h); only those whose
+//   characters' counts allow it (CharacterBag) are compared, with the
+//   bit-parallel distance, and only when they could still beat the best
+//   match so far.
 // - When no term is near, ComboFilter names the terms whose form occurs in
 //   the label's form, and the nearest of them is the combo.
 // - Exact matches beyond k (lower case equal, forms apart) are looked up

@@ -99,8 +99,8 @@ namespace plexor::lookalike
                 std::memcpy(&bytes, codes.data() + pieces[j].offset, sizeof bytes);
                 const std::uint64_t key = Key(bytes & MaskOf(pieces[j].length), TagHash(anchor, pieces[j].length, place));
                 entries.push_back({key,
-                                   {signature, i, static_cast<std::uint16_t>(lowest), static_cast<std::uint8_t>(m + k - lowest),
-                                    static_cast<std::uint8_t>(k)}});
+                                   {signature, i, static_cast<std::uint16_t>(m), static_cast<std::uint8_t>(k),
+                                    static_cast<std::uint8_t>(key >> 24)}});
             };
             for (std::size_t j = 0; j < pieces.size(); ++j)
             {
@@ -155,42 +155,38 @@ namespace plexor::lookalike
 
     void PieceFilter::AddEntries(std::vector<KeyedEntry> entries)
     {
-        const auto before = [](const KeyedEntry& a, const KeyedEntry& b) {
-            return a.key != b.key ? a.key < b.key : a.entry.term < b.entry.term;
+        const auto bitOf = [](const KeyedEntry& keyed) { return keyed.key >> (64 - kBitmapBits); };
+        const auto before = [&](const KeyedEntry& a, const KeyedEntry& b) {
+            if (bitOf(a) != bitOf(b))
+                return bitOf(a) < bitOf(b);
+            return a.entry.term != b.entry.term ? a.entry.term < b.entry.term : a.key < b.key;
         };
-        const auto sameTermAndKey = [](const KeyedEntry& a, const KeyedEntry& b) {
+        const auto same = [](const KeyedEntry& a, const KeyedEntry& b) {
             return a.key == b.key && a.entry.term == b.entry.term;
         };
         std::sort(entries.begin(), entries.end(), before);
-        entries.erase(std::unique(entries.begin(), entries.end(), sameTermAndKey), entries.end());
+        entries.erase(std::unique(entries.begin(), entries.end(), same), entries.end());
         m_entries.reserve(entries.size());
-        std::vector<KeySlot> keys;
-        for (const KeyedEntry& keyed : entries)
+        for (std::size_t e = 0; e < entries.size(); ++e)
         {
-            if (keys.empty() || keys.back().key != keyed.key)
-                keys.push_back({keyed.key, static_cast<std::uint32_t>(m_entries.size()), 0});
-            ++keys.back().count;
-            m_entries.push_back(keyed.entry);
+            const std::uint64_t bit = bitOf(entries[e]);
+            if (e == 0 || bit != bitOf(entries[e - 1]))
+            {
+                m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+                m_bitStart.push_back(static_cast<std::uint32_t>(m_entries.size()));
+            }
+            m_entries.push_back(entries[e].entry);
         }
-        std::size_t slots = 16;
-        while (slots < 2 * keys.size())
-            slots *= 2;
-        m_keys.assign(slots, KeySlot{});
-        m_slotMask = slots - 1;
-        for (const KeySlot& key : keys)
-        {
-            std::size_t slot = SlotOf(key.key, m_slotMask);
-            while (m_keys[slot].count != 0)
-                slot = (slot + 1) & m_slotMask;
-            m_keys[slot] = key;
-            const std::uint64_t bit = key.key >> (64 - kBitmapBits);
-            m_bitmap[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-        }
+        m_bitStart.push_back(static_cast<std::uint32_t>(m_entries.size()));
+        m_wordRank.assign(m_bitmap.size() + 1, 0);
+        for (std::size_t w = 0; w < m_bitmap.size(); ++w)
+            m_wordRank[w + 1] = m_wordRank[w] + static_cast<std::uint32_t>(std::popcount(m_bitmap[w]));
     }
 
     std::size_t PieceFilter::MemoryBytes() const
     {
-        std::size_t bytes = sizeof(*this) + m_keys.size() * sizeof(KeySlot) + m_entries.size() * sizeof(Entry) +
+        std::size_t bytes = sizeof(*this) + m_entries.size() * sizeof(Entry) +
+                            (m_bitStart.size() + m_wordRank.size()) * sizeof(std::uint32_t) +
                             m_bitmap.size() * sizeof(std::uint64_t);
         for (const LabelLength& places : m_byLength)
             bytes += sizeof(places) + places.unpieced.size() * sizeof(Unpieced) + places.probes.size() * sizeof(Probe);
@@ -228,8 +224,7 @@ namespace plexor::lookalike
     }
 
     ComboFilter::GramIndex::GramIndex(std::size_t width)
-        : m_width(width),
-          m_gramMask(width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1),
+        : m_gramMask(width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1),
           m_bitmap((std::size_t{1} << kBitmapBits) / 64, 0)
     {
     }

@@ -111,26 +111,23 @@ namespace plexor::lookalike
     // nothing (no popcount instruction is assumed of the target).
     inline bool AtMostBits(std::uint64_t x, std::size_t k)
     {
-        // Up to three without a branch on x (k is at most three in a run).
-        const std::uint64_t less1 = x & (x - 1);
-        const std::uint64_t less2 = less1 & (less1 - 1);
-        const std::uint64_t less3 = less2 & (less2 - 1);
-        switch (k)
+        if (k > 3)
         {
-        case 0: return x == 0;
-        case 1: return less1 == 0;
-        case 2: return less2 == 0;
-        case 3: return less3 == 0;
-        default:
-            for (x = less3, k -= 3; k > 0 && x != 0; --k)
+            for (; k > 0 && x != 0; --k)
                 x &= x - 1;
             return x == 0;
         }
+        // Up to three without a branch (k is at most three in a run).
+        const std::uint64_t less1 = x & (x - 1);
+        const std::uint64_t less2 = less1 & (less1 - 1);
+        const std::uint64_t less3 = less2 & (less2 - 1);
+        const std::array<std::uint64_t, 4> left{x, less1, less2, less3};
+        return left[k] == 0;
     }
 
     inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)
     {
-        return AtMostBits(term & ~label, k) && AtMostBits(label & ~term, k);
+        return AtMostBits(term & ~label, k) & AtMostBits(label & ~term, k);
     }
 
     // How many times each character occurs in a form, by code mod 32 and
@@ -220,20 +217,20 @@ namespace plexor::lookalike
                 std::uint64_t bytes = 0;
                 std::memcpy(&bytes, label.codes + probe.start, sizeof bytes);
                 const std::uint64_t key = Key(bytes & probe.mask, probe.tagHash);
-                if (!MayHold(key))
+                const auto bit = static_cast<std::uint32_t>(key >> (64 - kBitmapBits));
+                const std::uint64_t word = m_bitmap[bit >> 6];
+                if (((word >> (bit & 63)) & 1) == 0)
                     continue;
-                for (std::size_t slot = SlotOf(key, m_slotMask); m_keys[slot].count != 0; slot = (slot + 1) & m_slotMask)
-                {
-                    const KeySlot& keySlot = m_keys[slot];
-                    if (keySlot.key != key)
-                        continue;
-                    const Entry* const end = m_entries.data() + keySlot.first + keySlot.count;
-                    for (const Entry* entry = m_entries.data() + keySlot.first; entry != end; ++entry)
-                        if (n - entry->lowestLength <= entry->lengthSpan &&
-                            SignaturesWithin(label.signature, entry->signature, entry->maxDistance))
-                            f(entry->term);
-                    break;
-                }
+                // The bit's rank among the set bits names its entries.
+                const std::uint64_t below = word & ((std::uint64_t{1} << (bit & 63)) - 1);
+                const std::size_t rank = m_wordRank[bit >> 6] + static_cast<std::size_t>(std::popcount(below));
+                const auto tag = static_cast<std::uint8_t>(key >> 24);
+                const Entry* const end = m_entries.data() + m_bitStart[rank + 1];
+                for (const Entry* entry = m_entries.data() + m_bitStart[rank]; entry != end; ++entry)
+                    if ((entry->keyTag == tag) &
+                        (n + entry->maxDistance - entry->formLength <= 2 * std::size_t{entry->maxDistance}) &
+                        SignaturesWithin(label.signature, entry->signature, entry->maxDistance))
+                        f(entry->term);
             }
         }
 
@@ -269,23 +266,17 @@ namespace plexor::lookalike
             std::vector<Unpieced> unpieced;  // terms without pieces within their k of this length
             std::vector<Probe> probes;
         };
-        // A piece of a term at one place, with the label lengths the term
-        // allows (form length - k to form length + k), its k and its
-        // signature. The entries of one key stand side by side.
+        // A piece of a term at one place: the term, its form length and k
+        // (a label's form length must lie within k of it), its signature,
+        // and eight more bits of the key, which tell apart nearly all the
+        // other keys that share the bitmap bit.
         struct Entry
         {
             std::uint64_t signature = 0;
             std::uint32_t term = 0;
-            std::uint16_t lowestLength = 0;
-            std::uint8_t lengthSpan = 0;  // highest allowed length - lowest
+            std::uint16_t formLength = 0;
             std::uint8_t maxDistance = 0;
-        };
-        // A key (a piece's codes at one place) and where its entries are.
-        struct KeySlot
-        {
-            std::uint64_t key = 0;
-            std::uint32_t first = 0;
-            std::uint32_t count = 0;  // 0: an empty slot
+            std::uint8_t keyTag = 0;
         };
         // An entry with its key, while the table is built.
         struct KeyedEntry
@@ -297,7 +288,7 @@ namespace plexor::lookalike
 
         // The hash of a piece's first (up to) eight codes and its tag: one
         // multiplication, whose top bits pick the bitmap's bit and middle
-        // bits the slot.
+        // bits the entry's tag.
         static std::uint64_t Key(std::uint64_t bytes, std::uint64_t tagHash)
         {
             return (bytes ^ tagHash) * 0x9E3779B97F4A7C15ull;
@@ -311,13 +302,6 @@ namespace plexor::lookalike
             return (static_cast<std::uint64_t>(anchor) << 32 | std::uint64_t{pieceLength} << 16 | place) *
                    0xC2B2AE3D27D4EB4Full;
         }
-        static std::size_t SlotOf(std::uint64_t key, std::size_t mask) { return (key >> 24) & mask; }
-
-        bool MayHold(std::uint64_t key) const
-        {
-            const std::uint64_t bit = key >> (64 - kBitmapBits);
-            return (m_bitmap[bit >> 6] >> (bit & 63)) & 1;
-        }
 
         // The places a label of each length m - k to m + k is probed at
         // for terms of form length m.
@@ -325,11 +309,12 @@ namespace plexor::lookalike
         void AddEntries(std::vector<KeyedEntry> entries);
 
         std::vector<LabelLength> m_byLength;  // by label form length
-        // The keys by open addressing on their middle bits, at most half
-        // full, and their entries.
-        std::vector<KeySlot> m_keys;
-        std::size_t m_slotMask = 0;
+        // The entries by the bitmap bit of their key: those of the i-th set
+        // bit are m_entries[m_bitStart[i]] to m_entries[m_bitStart[i + 1]];
+        // m_wordRank[w] counts the set bits before bitmap word w.
         std::vector<Entry> m_entries;
+        std::vector<std::uint32_t> m_bitStart;
+        std::vector<std::uint32_t> m_wordRank;
         std::vector<std::uint64_t> m_bitmap;
     };
 
@@ -344,8 +329,19 @@ namespace plexor::lookalike
         template <typename F>
         void ForEachCombo(const LabelChars& label, F&& f) const
         {
-            m_short.ForEach(label, m_codes, f);
-            m_long.ForEach(label, m_codes, f);
+            const std::size_t n = label.length;
+            if (n < kMinComboLength)
+                return;
+            // One pass over the label's windows for both indexes: each
+            // window's codes are read once.
+            for (std::size_t start = 0; start + kMinComboLength <= n; ++start)
+            {
+                std::uint64_t head = 0;
+                std::memcpy(&head, label.codes + start, sizeof head);
+                m_short.Visit(label, start, head, m_codes, f);
+                if (start + 8 <= n)
+                    m_long.Visit(label, start, head, m_codes, f);
+            }
         }
 
         std::size_t MemoryBytes() const;
@@ -364,7 +360,8 @@ namespace plexor::lookalike
 
         // The terms of at least `width` codes by their first `width` codes:
         // a label's windows of that width are looked up in a bitmap small
-        // enough for L1, and only a hit reads the terms of its bitmap word.
+        // enough for L1 (empty when no term is kept), and only a hit reads
+        // the terms of its bitmap word.
         // Terms of eight codes or more are kept by all eight, so that the
         // many labels that merely begin like a long term (four codes are
         // two syllables) seldom hit.
@@ -375,30 +372,26 @@ namespace plexor::lookalike
             void Add(const Entry& entry);
             void Finish();
 
+            // The terms that stand at `start`, whose first eight codes
+            // (or fewer, those of the label's end padded with zeros) are
+            // `head`. The caller keeps start + width within the label.
             template <typename F>
-            void ForEach(const LabelChars& label, const std::vector<std::vector<std::uint8_t>>& codes, F& f) const
+            void Visit(const LabelChars& label, std::size_t start, std::uint64_t head,
+                       const std::vector<std::vector<std::uint8_t>>& codes, F& f) const
             {
-                const std::size_t n = label.length;
-                if (m_entries.empty() || n < m_width)
+                const std::uint32_t bit = Slot(head & m_gramMask);
+                if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
                     return;
-                for (std::size_t start = 0; start + m_width <= n; ++start)
+                for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
                 {
-                    std::uint64_t head = 0;
-                    std::memcpy(&head, label.codes + start, sizeof head);
-                    const std::uint32_t bit = Slot(head & m_gramMask);
-                    if (((m_bitmap[bit >> 6] >> (bit & 63)) & 1) == 0)
+                    const Entry& entry = m_entries[e];
+                    if (start + entry.length > label.length)
+                        break;  // the word's entries are by length: none after it fits
+                    if ((head & entry.mask) != entry.head)
                         continue;
-                    for (std::uint32_t e = m_wordStart[bit >> 6]; e < m_wordStart[(bit >> 6) + 1]; ++e)
-                    {
-                        const Entry& entry = m_entries[e];
-                        if (start + entry.length > n)
-                            break;  // the word's entries are by length: none after it fits
-                        if ((head & entry.mask) != entry.head)
-                            continue;
-                        if (entry.length <= sizeof head ||
-                            std::memcmp(label.codes + start, codes[entry.term].data(), entry.length) == 0)
-                            f(entry.term, start);
-                    }
+                    if (entry.length <= sizeof head ||
+                        std::memcmp(label.codes + start, codes[entry.term].data(), entry.length) == 0)
+                        f(entry.term, start);
                 }
             }
 
@@ -413,7 +406,6 @@ namespace plexor::lookalike
             }
             std::uint32_t Slot(const Entry& entry) const { return Slot(entry.head & m_gramMask); }
 
-            std::size_t m_width;
             std::uint64_t m_gramMask;
             std::vector<Entry> m_entries;            // by bitmap word, then length
             std::vector<std::uint32_t> m_wordStart;  // per bitmap word + 1: its entries

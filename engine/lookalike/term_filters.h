@@ -19,11 +19,14 @@
 // the whole label.
 //
 // ComboFilter: the terms whose form has at least kMinComboLength
-// characters, by their first four; a label's four-character windows are
-// looked up in a bitmap small enough for L1, and only a hit reads the terms
-// that begin so.
+// characters, by their first four (or, from eight characters, their first
+// eight); a label's windows are looked up in bitmaps small enough for L1,
+// and only a hit reads the terms that begin so.
 //
-// Both are filters: a hit is only a candidate, which the matcher verifies
+// CharacterBag: a label's and a term's character counts, a lower bound of
+// their distance, checked before the distance itself.
+//
+// All are filters: a hit is only a candidate, which the matcher verifies
 // on the characters themselves (codes may collide, hashes too); a miss is
 // proof that the term cannot match.
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -478,6 +479,12 @@ namespace plexor
             for (const ZoneFile& older : setup.olderZones)
                 files.push_back(&older);
         }
+        // The combined output is opened while the layouts are recognised:
+        // emptying a large file left by an earlier run takes the system a
+        // while, which need not hold up the zones.
+        std::future<Combined> opening;
+        if (setup.output.folder.empty())
+            opening = std::async(std::launch::async, [&setup] { return OpenCombined(setup); });
         const std::vector<LayoutRecognition> found = RecogniseAll(files, setup.jobs);
 
         std::vector<ZonePlan> plans;
@@ -490,9 +497,9 @@ namespace plexor
             onlyOlder = PlanOlder(plans, setup.olderZones, olderFound, setup);
 
         Combined combined;
-        if (setup.output.folder.empty())
+        if (opening.valid())
         {
-            combined = OpenCombined(setup);
+            combined = opening.get();
             if (combined.failure)
             {
                 outcome.outputFailure = combined.failure;

@@ -364,16 +364,6 @@ namespace plexor
             }
         }
 
-        std::vector<std::size_t> StartOrder(const std::vector<ZoneJob>& jobs, bool largestFirst)
-        {
-            std::vector<std::size_t> order(jobs.size());
-            std::iota(order.begin(), order.end(), std::size_t {0});
-            if (largestFirst)
-                std::stable_sort(order.begin(), order.end(),
-                                 [&](std::size_t a, std::size_t b) { return jobs[a].size > jobs[b].size; });
-            return order;
-        }
-
         class FileCombinedOutput final : public CombinedOutput
         {
         public:
@@ -409,6 +399,23 @@ namespace plexor
         };
     }
 
+    std::vector<std::size_t> JobStartOrder(const std::vector<std::uint64_t>& sizes, unsigned workers)
+    {
+        const long double others = std::max(workers, 1u) - 1;
+        std::vector<std::size_t> early;
+        std::vector<std::size_t> inOrder;
+        long double after = std::accumulate(sizes.begin(), sizes.end(), 0.0L);
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+        {
+            const long double size = static_cast<long double>(sizes[i]);
+            after -= size;
+            (others * size > after ? early : inOrder).push_back(i);
+        }
+        std::stable_sort(early.begin(), early.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+        early.insert(early.end(), inOrder.begin(), inOrder.end());
+        return early;
+    }
+
     std::unique_ptr<CombinedOutput> MakeFileCombinedOutput(const std::filesystem::path& path, std::string& failure)
     {
         std::FILE* file = OpenFile(path, "wb");
@@ -429,7 +436,13 @@ namespace plexor
             folder = std::filesystem::temp_directory_path(error);
         }
         Combiner combiner(output, folder, jobs.size());
-        const std::vector<std::size_t> order = StartOrder(jobs, options.largestFirst);
+        std::vector<std::uint64_t> sizes;
+        for (const ZoneJob& job : jobs)
+            sizes.push_back(job.size);
+        std::vector<std::size_t> order(jobs.size());
+        std::iota(order.begin(), order.end(), std::size_t {0});
+        if (options.longJobsEarly)
+            order = JobStartOrder(sizes, options.workers);
         std::atomic<std::size_t> next {0};
         const auto work = [&] {
             for (std::size_t taken = next++; taken < order.size(); taken = next++)

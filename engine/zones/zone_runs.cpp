@@ -516,10 +516,10 @@ namespace plexor
         }
         JobOptions options;
         options.workers = setup.jobs;
-        // The largest zone first bounds the wall time of several workers;
-        // one worker reads the zones in list order, each straight into the
-        // combined output, with no temporary file.
-        options.largestFirst = setup.jobs > 1;
+        // Zones in list order, each read straight into the combined output
+        // when its turn comes while it is read; a zone that would end after
+        // the others that way (a large one late in the list) first.
+        options.longJobsEarly = true;
         if (!setup.outputToStandardOutput && setup.output.folder.empty())
             options.spillFolder = fs::absolute(setup.output.file).parent_path();
         const JobsOutcome jobsOutcome = RunWatched(run, jobs, options, combined.afterHeader.get(), setup);

@@ -441,8 +441,10 @@ namespace plexor
             sizes.push_back(job.size);
         std::vector<std::size_t> order(jobs.size());
         std::iota(order.begin(), order.end(), std::size_t {0});
-        if (options.longJobsEarly)
+        if (options.start == JobStart::LongJobsEarly)
             order = JobStartOrder(sizes, options.workers);
+        else if (options.start == JobStart::LargestFirst)
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
         std::atomic<std::size_t> next {0};
         const auto work = [&] {
             for (std::size_t taken = next++; taken < order.size(); taken = next++)

@@ -44,7 +44,7 @@ namespace plexor
     struct ZoneJob
     {
         std::function<JobResult(JobOutput&)> body;
-        // The job's expected size (a zone file's size), for longJobsEarly.
+        // The job's expected size (a zone file's size), for the start order.
         std::uint64_t size = 0;
     };
 
@@ -71,14 +71,26 @@ namespace plexor
     // bytes back. Null with `failure` set when it cannot be opened.
     std::unique_ptr<CombinedOutput> MakeFileCombinedOutput(const std::filesystem::path& path, std::string& failure);
 
+    // The order in which the jobs start; the output is combined in list
+    // order whatever it is.
+    enum class JobStart
+    {
+        InListOrder,
+        // List order, but the jobs that would run past the others that way
+        // first (JobStartOrder): for a combined output that takes jobs
+        // straight through while they are the head.
+        LongJobsEarly,
+        // The largest jobs first: where every job's output waits anyway (an
+        // output that cannot take bytes back, or none), so that the order
+        // only decides when the last job ends.
+        LargestFirst
+    };
+
     struct JobOptions
     {
         // Worker threads; 0 counts as 1. More than the jobs are not started.
         unsigned workers = 1;
-        // Start early the jobs that would end after the others in list
-        // order (JobStartOrder); otherwise the jobs start in list order.
-        // The output is combined in list order either way.
-        bool longJobsEarly = false;
+        JobStart start = JobStart::InListOrder;
         // The folder of the temporary files; empty: the system's temporary
         // folder. Their names start with "." and are removed as soon as the
         // file is open (on Windows: when it is closed), so that a killed

@@ -516,10 +516,13 @@ namespace plexor
         }
         JobOptions options;
         options.workers = setup.jobs;
-        // Zones in list order, each read straight into the combined output
-        // when its turn comes while it is read; a zone that would end after
-        // the others that way (a large one late in the list) first.
-        options.longJobsEarly = true;
+        // Into a combined file: zones in list order, so that each is read
+        // straight into it when its turn comes while it is read, and a zone
+        // that would end after the others that way (a large one late in
+        // the list) first. Into a folder or a pipe no zone's output waits
+        // for another's, or every one does: the largest first.
+        const bool straightThrough = setup.output.folder.empty() && !setup.outputToStandardOutput;
+        options.start = straightThrough ? JobStart::LongJobsEarly : JobStart::LargestFirst;
         if (!setup.outputToStandardOutput && setup.output.folder.empty())
             options.spillFolder = fs::absolute(setup.output.file).parent_path();
         const JobsOutcome jobsOutcome = RunWatched(run, jobs, options, combined.afterHeader.get(), setup);

@@ -220,7 +220,7 @@ namespace plexor
                 CombinedOutput* output = trial % 3 == 2 ? file.get() : &memory;
                 JobOptions options;
                 options.workers = workers;
-                options.longJobsEarly = trial % 2 == 1;
+                options.start = static_cast<JobStart>(trial / 3 % 3);
                 options.spillFolder = spill;
 
                 JobsOutcome outcome;
@@ -269,7 +269,7 @@ namespace plexor
             EXPECT_EQ(JobStartOrder(c.sizes, c.workers), c.order) << c.sizes.size() << " jobs, " << c.workers << " workers";
     }
 
-    TEST(ZoneJobs, OneWorkerStartsTheJobsInListOrder)
+    TEST(ZoneJobs, TheStartOrderIsTheOneAskedForAndTheOutputStaysInListOrder)
     {
         std::mutex mutex;
         std::vector<std::size_t> started;
@@ -287,14 +287,21 @@ namespace plexor
                             sizes[j]});
         MemoryOutput output(true);
         JobOptions options;
-        options.longJobsEarly = true;
-        options.workers = 1;
+        options.start = JobStart::LargestFirst;
+        RunZoneJobs(jobs, options, &output);
+        EXPECT_EQ(started, (std::vector<std::size_t> {1, 3, 4, 0, 2}));
+        EXPECT_EQ(output.text, "01234");
+
+        // One worker: no job runs past the others.
+        started.clear();
+        output.text.clear();
+        options.start = JobStart::LongJobsEarly;
         RunZoneJobs(jobs, options, &output);
         EXPECT_EQ(started, (std::vector<std::size_t> {0, 1, 2, 3, 4}));
         EXPECT_EQ(output.text, "01234");
 
         started.clear();
-        options.longJobsEarly = false;
+        options.start = JobStart::InListOrder;
         const JobsOutcome dropped = RunZoneJobs(jobs, options, nullptr);
         EXPECT_EQ(started, (std::vector<std::size_t> {0, 1, 2, 3, 4}));
         EXPECT_EQ(dropped.results.size(), 5u);

@@ -411,7 +411,8 @@ namespace plexor
             after -= size;
             (others * size > after ? early : inOrder).push_back(i);
         }
-        std::stable_sort(early.begin(), early.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+        std::stable_sort(early.begin(), early.end(),
+                         [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
         early.insert(early.end(), inOrder.begin(), inOrder.end());
         return early;
     }
@@ -444,7 +445,8 @@ namespace plexor
         if (options.start == JobStart::LongJobsEarly)
             order = JobStartOrder(sizes, options.workers);
         else if (options.start == JobStart::LargestFirst)
-            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
         std::atomic<std::size_t> next {0};
         const auto work = [&] {
             for (std::size_t taken = next++; taken < order.size(); taken = next++)

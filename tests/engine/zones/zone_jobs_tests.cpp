@@ -266,7 +266,8 @@ namespace plexor
             {{}, 2, {}},
         };
         for (const Case& c : cases)
-            EXPECT_EQ(JobStartOrder(c.sizes, c.workers), c.order) << c.sizes.size() << " jobs, " << c.workers << " workers";
+            EXPECT_EQ(JobStartOrder(c.sizes, c.workers), c.order)
+                << c.sizes.size() << " jobs, " << c.workers << " workers";
     }
 
     TEST(ZoneJobs, TheStartOrderIsTheOneAskedForAndTheOutputStaysInListOrder)

@@ -382,9 +382,9 @@ namespace plexor
         class GzipSource final : public ByteSource
         {
         public:
-            explicit GzipSource(std::unique_ptr<ByteSource> raw)
+            GzipSource(std::unique_ptr<ByteSource> raw, std::size_t inputBytes)
                 : m_raw(std::move(raw))
-                , m_input(kInputSize)
+                , m_input(std::max<std::size_t>(inputBytes, 2))
             {
                 m_ok = m_inflater.Ok();
             }
@@ -451,8 +451,6 @@ namespace plexor
             std::error_code Error() const override { return m_raw->Error(); }
 
         private:
-            static constexpr std::size_t kInputSize = 256 * 1024;
-
             // True when the pending input begins with 1F 8B. The first byte of
             // the magic may be the last of the input buffer; then the second
             // is fetched.
@@ -544,7 +542,8 @@ namespace plexor
         return std::make_unique<MemorySource>(std::move(bytes));
     }
 
-    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw, Inflater inflater)
+    std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw, Inflater inflater,
+                                                   std::size_t gzipInputBytes)
     {
         // Sniff the gzip magic; the bytes read go back in front of the data.
         char magic[2];
@@ -565,10 +564,12 @@ namespace plexor
             return WithoutByteOrderMark(std::move(prefixed));
 #ifdef PLEXOR_HAVE_ISAL
         if (inflater == Inflater::Isal)
-            return WithoutByteOrderMark(std::make_unique<GzipSource<IsalMemberInflater>>(std::move(prefixed)));
+            return WithoutByteOrderMark(
+                std::make_unique<GzipSource<IsalMemberInflater>>(std::move(prefixed), gzipInputBytes));
 #else
         (void)inflater;
 #endif
-        return WithoutByteOrderMark(std::make_unique<GzipSource<ZlibMemberInflater>>(std::move(prefixed)));
+        return WithoutByteOrderMark(
+            std::make_unique<GzipSource<ZlibMemberInflater>>(std::move(prefixed), gzipInputBytes));
     }
 }

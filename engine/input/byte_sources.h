@@ -51,6 +51,12 @@ namespace plexor
     // mark in front of the text. Returns null when even the first bytes
     // cannot be read. `inflater` chooses the library (one this build does
     // not have means zlib); both check every member's CRC-32 and length.
+    // Gzip data is read from `raw` in reads of up to `gzipInputBytes`: the
+    // default suits reading whole files; a reader of a file's first
+    // kilobytes asks for less, so as not to read and hold far more than it
+    // inflates.
+    inline constexpr std::size_t kGzipInputBytes = 256 * 1024;
     std::unique_ptr<ByteSource> MakeDecodingSource(std::unique_ptr<ByteSource> raw,
-                                                   Inflater inflater = DefaultInflater());
+                                                   Inflater inflater = DefaultInflater(),
+                                                   std::size_t gzipInputBytes = kGzipInputBytes);
 }

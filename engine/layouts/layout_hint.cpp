@@ -1,5 +1,6 @@
 #include "layouts/layout_hint.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -175,7 +176,12 @@ namespace plexor
 #endif
         if (file == nullptr)
             return fail(std::error_code(errno, std::generic_category()));
-        const std::unique_ptr<ByteSource> source = MakeDecodingSource(MakeFileSource(file));
+        // Compressed zone text takes a quarter of its size or less: reads
+        // of that size fetch the head in a few reads, and no more of the
+        // file than it needs.
+        const std::size_t readSize = std::clamp<std::size_t>(maxBytes / 4, 4096, kGzipInputBytes);
+        const std::unique_ptr<ByteSource> source =
+            MakeDecodingSource(MakeFileSource(file), DefaultInflater(), readSize);
         if (!source)
             return fail(std::make_error_code(std::errc::io_error));
         // One byte more than asked for tells whether the file goes on.

@@ -59,8 +59,8 @@ namespace plexor
 
         bool IsClass(std::string_view text)
         {
-            static constexpr std::array kClasses {"IN", "CH", "HS", "CS", "NONE", "ANY"};
-            for (const char* name : kClasses)
+            static constexpr std::array<std::string_view, 6> kClasses {"IN", "CH", "HS", "CS", "NONE", "ANY"};
+            for (const std::string_view name : kClasses)
             {
                 if (EqualsNoCase(text, name))
                     return true;
@@ -72,7 +72,7 @@ namespace plexor
         {
             // The mnemonics of the IANA DNS parameters registry, obsolete and
             // experimental ones too: a zone may still carry them.
-            static constexpr std::array kTypes {
+            static constexpr std::string_view kTypes[] {
                 "A",      "NS",       "MD",       "MF",     "CNAME",      "SOA",    "MB",         "MG",
                 "MR",     "NULL",     "WKS",      "PTR",    "HINFO",      "MINFO",  "MX",         "TXT",
                 "RP",     "AFSDB",    "X25",      "ISDN",   "RT",         "NSAP",   "NSAP-PTR",   "SIG",
@@ -84,7 +84,7 @@ namespace plexor
                 "UINFO",  "UID",      "GID",      "UNSPEC", "NID",        "L32",    "L64",        "LP",
                 "EUI48",  "EUI64",    "URI",      "CAA",    "AVC",        "DOA",    "AMTRELAY",   "RESINFO",
                 "WALLET", "TA",       "DLV"};
-            for (const char* name : kTypes)
+            for (const std::string_view name : kTypes)
             {
                 if (EqualsNoCase(text, name))
                     return true;
@@ -258,26 +258,36 @@ namespace plexor
         private:
             // Adds the line's fields to the record's; false on a parenthesis
             // closed that was not open, or a string not closed on its line.
+            // A field is the bytes of the line from its first to its last, as
+            // written (quotes and escapes kept), so it is kept as a view of
+            // the line, which outlives the record.
             bool Split(std::string_view line)
             {
-                std::string field;
+                std::size_t fieldStart = 0;
                 bool inField = false;
-                const auto end = [&] {
+                const auto end = [&](std::size_t at) {
                     if (inField)
-                        m_fields.push_back(std::move(field));
-                    field.clear();
+                        m_fields.push_back(line.substr(fieldStart, at - fieldStart));
                     inField = false;
+                };
+                const auto begin = [&](std::size_t at) {
+                    if (!inField)
+                        fieldStart = at;
+                    inField = true;
                 };
                 for (std::size_t i = 0; i < line.size(); ++i)
                 {
                     const char c = line[i];
                     if (c == ';')
-                        break;
+                    {
+                        end(i);
+                        return true;
+                    }
                     if (c == ' ' || c == '\t')
-                        end();
+                        end(i);
                     else if (c == '(' || c == ')')
                     {
-                        end();
+                        end(i);
                         if (c == '(')
                             ++m_depth;
                         else if (m_depth-- == 0)
@@ -288,19 +298,17 @@ namespace plexor
                         const std::size_t close = ClosingQuote(line, i + 1);
                         if (close == std::string_view::npos)
                             return false;
-                        field.append(line.substr(i, close + 1 - i));
-                        inField = true;
+                        begin(i);
                         i = close;
                     }
                     else
                     {
-                        field.push_back(c);
-                        inField = true;
+                        begin(i);
                         if (c == '\\' && i + 1 < line.size())
-                            field.push_back(line[++i]);
+                            ++i;
                     }
                 }
-                end();
+                end(line.size());
                 return true;
             }
 
@@ -318,7 +326,7 @@ namespace plexor
 
             bool TakeDirective()
             {
-                const std::string& name = m_fields[0];
+                const std::string_view name = m_fields[0];
                 const std::size_t arguments = m_fields.size() - 1;
                 if (EqualsNoCase(name, "$ORIGIN"))
                 {
@@ -345,7 +353,10 @@ namespace plexor
                 {
                     if (!IsMasterName(m_fields[0]))
                         return false;
-                    m_owner = Absolute(m_fields[0]);
+                    // The owner is made absolute only for the one SOA record
+                    // that names the origin, with the origin in force now.
+                    m_ownerName = m_fields[0];
+                    m_ownerOrigin = m_origin;
                     i = 1;
                 }
                 bool ttl = false;
@@ -363,27 +374,37 @@ namespace plexor
                 if (i + 1 >= m_fields.size() || !IsRecordType(m_fields[i]))
                     return false;
                 sawRecord = true;
-                if (!m_soaOwner && EqualsNoCase(m_fields[i], "SOA") && !m_owner.empty())
-                    m_soaOwner = LowerOrigin(m_owner);
+                if (!m_soaOwner && EqualsNoCase(m_fields[i], "SOA"))
+                {
+                    const std::string owner = Absolute(m_ownerName, m_ownerOrigin);
+                    if (!owner.empty())
+                        m_soaOwner = LowerOrigin(owner);
+                }
                 return true;
             }
 
-            // A name as written, taken with the origin in force.
-            std::string Absolute(const std::string& name) const
+            // A name as written (empty: no owner yet), taken with `origin`.
+            static std::string Absolute(std::string_view name, const std::string& origin)
             {
                 if (name == "@")
-                    return m_origin;
+                    return origin;
+                if (name.empty())
+                    return {};
                 const bool absolute = name.back() == '.' && (name.size() < 2 || name[name.size() - 2] != '\\');
-                if (absolute || m_origin.empty())
-                    return name;
-                return m_origin == "." ? name + "." : name + "." + m_origin;
+                if (absolute || origin.empty())
+                    return std::string(name);
+                return origin == "." ? std::string(name) + "." : std::string(name) + "." + origin;
             }
 
-            std::vector<std::string> m_fields;
+            std::string Absolute(std::string_view name) const { return Absolute(name, m_origin); }
+
+            std::vector<std::string_view> m_fields;
             bool m_blankOwner = false;
             int m_depth = 0;
             std::string m_origin; // absolute, as written; empty before any $ORIGIN
-            std::string m_owner;  // the last owner, absolute when an origin was known
+            // The last owner as written and the origin in force on its line.
+            std::string_view m_ownerName;
+            std::string m_ownerOrigin;
             std::optional<std::string> m_firstOrigin;
             std::optional<std::string> m_soaOwner;
         };
@@ -420,16 +441,32 @@ namespace plexor
             return result;
         }
 
-        // The lines looked at, split by the zone line reader itself.
-        std::vector<std::string> LinesOf(std::string_view head, bool& cutOff)
+        // The lines looked at, split by the zone line reader itself, one
+        // after the other in `text` (which the views point into).
+        std::vector<std::string_view> LinesOf(std::string_view head, std::string& text, bool& cutOff)
         {
             ZoneLineReader reader;
+            // A buffer the size of the head: the reader's default is sized
+            // for whole zones, and the head is read once.
+            reader.SetInitialBufferSize(head.size());
             reader.OpenMemory(std::string(head));
-            std::vector<std::string> lines;
-            std::string line;
-            while (lines.size() < kRecognitionLines && reader.ReadLine(line))
-                lines.push_back(line);
-            cutOff = lines.size() == kRecognitionLines && reader.ReadLine(line);
+            text.reserve(head.size());
+            std::vector<std::size_t> ends;
+            std::string_view line;
+            while (ends.size() < kRecognitionLines && reader.ReadLine(line))
+            {
+                text.append(line);
+                ends.push_back(text.size());
+            }
+            cutOff = ends.size() == kRecognitionLines && reader.ReadLine(line);
+            std::vector<std::string_view> lines;
+            lines.reserve(ends.size());
+            std::size_t start = 0;
+            for (const std::size_t end : ends)
+            {
+                lines.push_back(std::string_view(text).substr(start, end - start));
+                start = end;
+            }
             return lines;
         }
     }
@@ -472,7 +509,8 @@ namespace plexor
             ended = false;
         }
         bool cutOff = false;
-        const std::vector<std::string> lines = LinesOf(head, cutOff);
+        std::string text;
+        const std::vector<std::string_view> lines = LinesOf(head, text, cutOff);
         ended = ended && !cutOff;
         GtldGrammar gtld;
         SeGrammar se;
@@ -483,7 +521,7 @@ namespace plexor
         std::size_t masterFailed = 0;
         for (std::size_t n = 0; n < lines.size(); ++n)
         {
-            const std::string& line = lines[n];
+            const std::string_view line = lines[n];
             if (const auto byte = FindControlByte(line))
             {
                 char code[8];

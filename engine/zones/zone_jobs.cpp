@@ -183,7 +183,7 @@ namespace plexor
 
             void Finish(std::size_t index, JobResult result)
             {
-                std::lock_guard lock(m_mutex);
+                std::unique_lock lock(m_mutex);
                 JobState& state = *m_states[index];
                 {
                     // A job that could not write fails for that reason,
@@ -197,9 +197,26 @@ namespace plexor
                 }
                 state.done = true;
                 state.result = std::move(result);
+                // One thread at a time combines the ended heads, and does it
+                // outside the mutex: copying a waiting job's output can take
+                // a while, and the other workers' jobs end meanwhile without
+                // waiting for it (the combining thread takes them up too).
+                if (m_combining)
+                    return;
+                m_combining = true;
                 while (m_head < m_states.size() && m_states[m_head]->done)
-                    Combine(*m_states[m_head++]);
+                {
+                    JobState& head = *m_states[m_head];
+                    const bool outputFailed = m_outputFailure.has_value();
+                    lock.unlock();
+                    std::optional<std::string> failure = Combine(head, outputFailed);
+                    lock.lock();
+                    if (failure)
+                        Fail(*failure);
+                    ++m_head;
+                }
                 Promote();
+                m_combining = false;
             }
 
             JobsOutcome Outcome()
@@ -213,32 +230,41 @@ namespace plexor
 
         private:
             // The head has ended: its output joins the combined stream, or
-            // what it wrote there is taken back. Under m_mutex.
-            void Combine(JobState& state)
+            // what it wrote there is taken back. By the combining thread,
+            // outside m_mutex (no job writes to the combined output then:
+            // the next head is promoted afterwards); `outputFailed` tells
+            // whether writing the combined output has failed before.
+            // Returns the combined output's failure, if this brought one.
+            std::optional<std::string> Combine(JobState& state, bool outputFailed)
             {
                 JobResult& result = state.result;
-                if (result.ok && m_outputFailure)
+                std::optional<std::string> failure;
+                if (result.ok && outputFailed)
+                {
+                    const std::lock_guard lock(m_mutex);
                     result = {false, "writing the output failed: " + *m_outputFailure};
+                }
                 if (state.direct)
                 {
                     if (!result.ok && !m_output->TakeBackTo(state.directStart))
-                        Fail(m_output->Failure());
+                        failure = m_output->Failure();
                     else if (!result.ok)
                         m_written = state.directStart;
                     else if (!state.failure.empty())
-                        Fail(state.failure);
+                        failure = state.failure;
                 }
                 else if (result.ok && m_output != nullptr)
                 {
-                    std::string failure;
-                    if (!WritePending(state, failure) || (state.spill && !state.spill->CopyTo(*m_output, m_written, failure)))
+                    std::string reason;
+                    if (!WritePending(state, reason) || (state.spill && !state.spill->CopyTo(*m_output, m_written, reason)))
                     {
-                        result = {false, failure};
-                        Fail(failure);
+                        result = {false, reason};
+                        failure = reason;
                     }
                 }
                 DropPending(state);
                 state.spill.reset();
+                return failure;
             }
 
             // The job's bytes kept in memory, to the combined output.
@@ -292,6 +318,8 @@ namespace plexor
             std::vector<std::unique_ptr<JobState>> m_states;
             std::mutex m_mutex;
             std::size_t m_head = 0;
+            // A thread is combining the ended heads (Finish).
+            bool m_combining = false;
             // Bytes in the combined output; written by one thread at a
             // time (the head job, or the thread that combines), each handing
             // over through a mutex.
@@ -336,16 +364,6 @@ namespace plexor
             }
         }
 
-        std::vector<std::size_t> StartOrder(const std::vector<ZoneJob>& jobs, bool largestFirst)
-        {
-            std::vector<std::size_t> order(jobs.size());
-            std::iota(order.begin(), order.end(), std::size_t {0});
-            if (largestFirst)
-                std::stable_sort(order.begin(), order.end(),
-                                 [&](std::size_t a, std::size_t b) { return jobs[a].size > jobs[b].size; });
-            return order;
-        }
-
         class FileCombinedOutput final : public CombinedOutput
         {
         public:
@@ -381,6 +399,24 @@ namespace plexor
         };
     }
 
+    std::vector<std::size_t> JobStartOrder(const std::vector<std::uint64_t>& sizes, unsigned workers)
+    {
+        const long double others = std::max(workers, 1u) - 1;
+        std::vector<std::size_t> early;
+        std::vector<std::size_t> inOrder;
+        long double after = std::accumulate(sizes.begin(), sizes.end(), 0.0L);
+        for (std::size_t i = 0; i < sizes.size(); ++i)
+        {
+            const long double size = static_cast<long double>(sizes[i]);
+            after -= size;
+            (others * size > after ? early : inOrder).push_back(i);
+        }
+        std::stable_sort(early.begin(), early.end(),
+                         [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+        early.insert(early.end(), inOrder.begin(), inOrder.end());
+        return early;
+    }
+
     std::unique_ptr<CombinedOutput> MakeFileCombinedOutput(const std::filesystem::path& path, std::string& failure)
     {
         std::FILE* file = OpenFile(path, "wb");
@@ -401,7 +437,16 @@ namespace plexor
             folder = std::filesystem::temp_directory_path(error);
         }
         Combiner combiner(output, folder, jobs.size());
-        const std::vector<std::size_t> order = StartOrder(jobs, options.largestFirst);
+        std::vector<std::uint64_t> sizes;
+        for (const ZoneJob& job : jobs)
+            sizes.push_back(job.size);
+        std::vector<std::size_t> order(jobs.size());
+        std::iota(order.begin(), order.end(), std::size_t {0});
+        if (options.start == JobStart::LongJobsEarly)
+            order = JobStartOrder(sizes, options.workers);
+        else if (options.start == JobStart::LargestFirst)
+            std::stable_sort(order.begin(), order.end(),
+                             [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
         std::atomic<std::size_t> next {0};
         const auto work = [&] {
             for (std::size_t taken = next++; taken < order.size(); taken = next++)

@@ -44,7 +44,7 @@ namespace plexor
     struct ZoneJob
     {
         std::function<JobResult(JobOutput&)> body;
-        // The job's expected size (a zone file's size), for LargestFirst.
+        // The job's expected size (a zone file's size), for the start order.
         std::uint64_t size = 0;
     };
 
@@ -71,13 +71,26 @@ namespace plexor
     // bytes back. Null with `failure` set when it cannot be opened.
     std::unique_ptr<CombinedOutput> MakeFileCombinedOutput(const std::filesystem::path& path, std::string& failure);
 
+    // The order in which the jobs start; the output is combined in list
+    // order whatever it is.
+    enum class JobStart
+    {
+        InListOrder,
+        // List order, but the jobs that would run past the others that way
+        // first (JobStartOrder): for a combined output that takes jobs
+        // straight through while they are the head.
+        LongJobsEarly,
+        // The largest jobs first: where every job's output waits anyway (an
+        // output that cannot take bytes back, or none), so that the order
+        // only decides when the last job ends.
+        LargestFirst
+    };
+
     struct JobOptions
     {
         // Worker threads; 0 counts as 1. More than the jobs are not started.
         unsigned workers = 1;
-        // Start the largest jobs first (the largest zone bounds the wall
-        // time); the output is combined in list order either way.
-        bool largestFirst = false;
+        JobStart start = JobStart::InListOrder;
         // The folder of the temporary files; empty: the system's temporary
         // folder. Their names start with "." and are removed as soon as the
         // file is open (on Windows: when it is closed), so that a killed
@@ -94,6 +107,16 @@ namespace plexor
         // have failed.
         std::optional<std::string> outputFailure;
     };
+
+    // The order in which jobs of these sizes start on `workers` workers.
+    // In list order every job but the head waits for the jobs before it to
+    // be combined, and what it writes meanwhile is kept aside and copied
+    // later, so list order is kept where it costs no time: a job is moved
+    // to the front (the largest of those first) only when, started in list
+    // order, it would still run after the others have ended, that is when
+    // `workers` - 1 times its size exceeds the sizes of the jobs after it.
+    // One worker: list order.
+    std::vector<std::size_t> JobStartOrder(const std::vector<std::uint64_t>& sizes, unsigned workers);
 
     // Runs every job and combines their outputs into `output` (null: the
     // jobs' outputs are dropped, as when each job writes its own file).

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -478,6 +479,12 @@ namespace plexor
             for (const ZoneFile& older : setup.olderZones)
                 files.push_back(&older);
         }
+        // The combined output is opened while the layouts are recognised:
+        // emptying a large file left by an earlier run takes the system a
+        // while, which need not hold up the zones.
+        std::future<Combined> opening;
+        if (setup.output.folder.empty())
+            opening = std::async(std::launch::async, [&setup] { return OpenCombined(setup); });
         const std::vector<LayoutRecognition> found = RecogniseAll(files, setup.jobs);
 
         std::vector<ZonePlan> plans;
@@ -490,9 +497,9 @@ namespace plexor
             onlyOlder = PlanOlder(plans, setup.olderZones, olderFound, setup);
 
         Combined combined;
-        if (setup.output.folder.empty())
+        if (opening.valid())
         {
-            combined = OpenCombined(setup);
+            combined = opening.get();
             if (combined.failure)
             {
                 outcome.outputFailure = combined.failure;
@@ -509,10 +516,13 @@ namespace plexor
         }
         JobOptions options;
         options.workers = setup.jobs;
-        // The largest zone first bounds the wall time of several workers;
-        // one worker reads the zones in list order, each straight into the
-        // combined output, with no temporary file.
-        options.largestFirst = setup.jobs > 1;
+        // Into a combined file: zones in list order, so that each is read
+        // straight into it when its turn comes while it is read, and a zone
+        // that would end after the others that way (a large one late in
+        // the list) first. Into a folder or a pipe no zone's output waits
+        // for another's, or every one does: the largest first.
+        const bool straightThrough = setup.output.folder.empty() && !setup.outputToStandardOutput;
+        options.start = straightThrough ? JobStart::LongJobsEarly : JobStart::LargestFirst;
         if (!setup.outputToStandardOutput && setup.output.folder.empty())
             options.spillFolder = fs::absolute(setup.output.file).parent_path();
         const JobsOutcome jobsOutcome = RunWatched(run, jobs, options, combined.afterHeader.get(), setup);

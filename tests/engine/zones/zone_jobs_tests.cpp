@@ -220,7 +220,7 @@ namespace plexor
                 CombinedOutput* output = trial % 3 == 2 ? file.get() : &memory;
                 JobOptions options;
                 options.workers = workers;
-                options.largestFirst = trial % 2 == 1;
+                options.start = static_cast<JobStart>(trial / 3 % 3);
                 options.spillFolder = spill;
 
                 JobsOutcome outcome;
@@ -246,7 +246,31 @@ namespace plexor
         }
     }
 
-    TEST(ZoneJobs, LargestFirstStartsTheLargestAndStillCombinesInListOrder)
+    TEST(ZoneJobs, StartOrderMovesForwardOnlyTheJobsThatWouldRunPastTheOthers)
+    {
+        struct Case
+        {
+            std::vector<std::uint64_t> sizes;
+            unsigned workers;
+            std::vector<std::size_t> order;
+        };
+        const Case cases[] = {
+            {{5, 50, 1, 50, 20}, 2, {3, 4, 0, 1, 2}},
+            {{5, 50, 1, 50, 20}, 3, {1, 3, 4, 0, 2}},
+            {{5, 50, 1, 50, 20}, 1, {0, 1, 2, 3, 4}},
+            {{5, 50, 1, 50, 20}, 0, {0, 1, 2, 3, 4}},
+            // A pull: the largest zone early in the list keeps its place.
+            {{10, 57, 10, 30, 20, 1}, 2, {3, 4, 5, 0, 1, 2}},
+            {{1, 1, 1, 100}, 2, {3, 0, 1, 2}},
+            {{0, 0, 0}, 2, {0, 1, 2}},
+            {{}, 2, {}},
+        };
+        for (const Case& c : cases)
+            EXPECT_EQ(JobStartOrder(c.sizes, c.workers), c.order)
+                << c.sizes.size() << " jobs, " << c.workers << " workers";
+    }
+
+    TEST(ZoneJobs, TheStartOrderIsTheOneAskedForAndTheOutputStaysInListOrder)
     {
         std::mutex mutex;
         std::vector<std::size_t> started;
@@ -264,13 +288,21 @@ namespace plexor
                             sizes[j]});
         MemoryOutput output(true);
         JobOptions options;
-        options.largestFirst = true;
+        options.start = JobStart::LargestFirst;
         RunZoneJobs(jobs, options, &output);
         EXPECT_EQ(started, (std::vector<std::size_t> {1, 3, 4, 0, 2}));
         EXPECT_EQ(output.text, "01234");
 
+        // One worker: no job runs past the others.
         started.clear();
-        options.largestFirst = false;
+        output.text.clear();
+        options.start = JobStart::LongJobsEarly;
+        RunZoneJobs(jobs, options, &output);
+        EXPECT_EQ(started, (std::vector<std::size_t> {0, 1, 2, 3, 4}));
+        EXPECT_EQ(output.text, "01234");
+
+        started.clear();
+        options.start = JobStart::InListOrder;
         const JobsOutcome dropped = RunZoneJobs(jobs, options, nullptr);
         EXPECT_EQ(started, (std::vector<std::size_t> {0, 1, 2, 3, 4}));
         EXPECT_EQ(dropped.results.size(), 5u);

@@ -133,6 +133,16 @@ namespace plexor::lookalike
         return AtMostBits(term & ~label, k) & AtMostBits(label & ~term, k);
     }
 
+    // The set bits of x, inline: without a popcount instruction in the
+    // target, std::popcount is a call into the compiler's library.
+    inline std::size_t BitCount(std::uint64_t x)
+    {
+        x = x - ((x >> 1) & 0x5555555555555555ull);
+        x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+        return static_cast<std::size_t>((x * 0x0101010101010101ull) >> 56);
+    }
+
     // How many times each character occurs in a form, by code mod 32 and
     // capped at 255. An edit adds at most one character and removes at
     // most one (a swap neither), so a label within k of a term has at most
@@ -226,7 +236,7 @@ namespace plexor::lookalike
                     continue;
                 // The bit's rank among the set bits names its entries.
                 const std::uint64_t below = word & ((std::uint64_t{1} << (bit & 63)) - 1);
-                const std::size_t rank = m_wordRank[bit >> 6] + static_cast<std::size_t>(std::popcount(below));
+                const std::size_t rank = m_wordRank[bit >> 6] + BitCount(below);
                 const auto tag = static_cast<std::uint8_t>(key >> 24);
                 const Entry* const end = m_entries.data() + m_bitStart[rank + 1];
                 for (const Entry* entry = m_entries.data() + m_bitStart[rank]; entry != end; ++entry)

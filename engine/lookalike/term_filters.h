@@ -124,8 +124,8 @@ namespace plexor::lookalike
         const std::uint64_t less1 = x & (x - 1);
         const std::uint64_t less2 = less1 & (less1 - 1);
         const std::uint64_t less3 = less2 & (less2 - 1);
-        const std::array<std::uint64_t, 4> left{x, less1, less2, less3};
-        return left[k] == 0;
+        const std::uint64_t left = k == 0 ? x : k == 1 ? less1 : k == 2 ? less2 : less3;
+        return left == 0;
     }
 
     inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)

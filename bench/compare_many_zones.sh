@@ -34,7 +34,9 @@ bytes=$(du -cb "$new"/*.txt.gz | tail -n 1 | cut -f1)
 echo "CZDS-like folder: $(ls "$new" | wc -l) zones, $bytes gzip bytes, largest $lines lines; $rounds rounds, medians"
 cat "$old"/* "$new"/* >/dev/null
 
-Has() { "$RUNNER" --help 2>&1 | grep -q -- "$1"; }
+# grep reads the whole help: with -q it would stop at the first match, and the
+# runner, still writing, would die of SIGPIPE and fail the pipe (pipefail).
+Has() { "$RUNNER" --help 2>&1 | grep -- "$1" >/dev/null; }
 one=(--layout master --mode domains --line-limit 0 --quiet)
 single="'$RUNNER' ${one[*]} \"\$0\" '$WORK/single/'\$(basename \"\$0\").txt"
 mkdir -p "$WORK/single"

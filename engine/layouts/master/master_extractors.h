@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,13 @@ namespace plexor
         bool Insert(std::string_view name);
         std::size_t Size() const { return m_count; }
 
+        // Insert in two steps, for a caller that has further names to look
+        // at in between: Hash() gives the name's hash and asks for the slot
+        // where it is looked for, so that the slot is in the cache when
+        // InsertHashed(name, hash) comes a few names later.
+        std::uint64_t Hash(std::string_view name) const;
+        bool InsertHashed(std::string_view name, std::uint64_t hash);
+
     private:
         static constexpr std::size_t kBlockSize = std::size_t {1} << 20;
         static constexpr unsigned kPositionBits = 24;
@@ -46,9 +54,49 @@ namespace plexor
         std::size_t m_count = 0;
     };
 
+    // The name-server mode's servers on their way to the set within one
+    // extractor call: each is hashed when its line is read and goes into the
+    // set a few lines later (DistinctNames::Hash), in its order. Copies,
+    // since a line's bytes do not outlast the reading of later lines.
+    class PendingServers final
+    {
+    public:
+        static constexpr std::size_t kAhead = 8;
+
+        bool Full() const { return m_count == kAhead; }
+        bool Empty() const { return m_count == 0; }
+        std::size_t Size() const { return m_count; }
+        void Push(std::string_view server, std::uint64_t hash)
+        {
+            Slot& slot = m_slots[(m_first + m_count) % kAhead];
+            slot.name.assign(server);
+            slot.hash = hash;
+            ++m_count;
+        }
+        // The oldest, valid until the next Push.
+        std::string_view FrontName() const { return m_slots[m_first].name; }
+        std::uint64_t FrontHash() const { return m_slots[m_first].hash; }
+        void Pop()
+        {
+            m_first = (m_first + 1) % kAhead;
+            --m_count;
+        }
+
+    private:
+        struct Slot
+        {
+            std::string name;
+            std::uint64_t hash = 0;
+        };
+        Slot m_slots[kAhead];
+        std::size_t m_first = 0;
+        std::size_t m_count = 0;
+    };
+
     struct MasterRunState
     {
         MasterFileReader reader;
         DistinctNames servers;
+        PendingServers pending;
     };
 }

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -140,6 +142,99 @@ namespace plexor
             for (const unsigned char b : bytes)
                 prefix = (prefix << 8) | b;
             return prefix;
+        }
+        // A row's place in the table: most domains first, then by name. The
+        // domains and the name's first twelve bytes make one 128-bit number,
+        // compared without a branch, which settles most ties without reading
+        // the names (names in a zone often share their first bytes, "ns1.").
+        // 24 bytes a key.
+        struct SortKey
+        {
+            std::uint64_t high; // ~domains, then the name's first four bytes
+            std::uint64_t low;  // the name's next eight bytes
+            NameArena::Ref name;
+
+            std::uint32_t Domains() const { return ~static_cast<std::uint32_t>(high >> 32); }
+        };
+
+        bool Before(const SortKey& a, const SortKey& b)
+        {
+            return (a.high < b.high) | ((a.high == b.high) & (a.low < b.low));
+        }
+
+        bool SameKey(const SortKey& a, const SortKey& b)
+        {
+            return a.high == b.high && a.low == b.low;
+        }
+
+        SortKey MakeSortKey(std::string_view name, NameArena::Ref ref, std::uint32_t domains)
+        {
+            const std::uint64_t first = NamePrefix(name, 0);
+            const std::uint64_t next = NamePrefix(name, 8) >> 32;
+            return {(std::uint64_t {~domains} << 32) | (first >> 32), (first << 32) | next, ref};
+        }
+
+        // Sorts [begin, end) on the keys, then each run of keys that tie
+        // there on the whole names: a run's names are read while they are in
+        // the cache, not again in every pass of the whole sort, and the names
+        // of the keys a few dozen places on that tie with a neighbour are
+        // asked for meanwhile.
+        void SortRange(SortKey* begin, SortKey* end, const NameArena& names)
+        {
+            std::sort(begin, end, Before);
+            const auto ties = [&](const SortKey* k) {
+                return (k > begin && SameKey(k[-1], *k)) || (k + 1 < end && SameKey(*k, k[1]));
+            };
+            constexpr std::ptrdiff_t kAhead = 64;
+            const SortKey* asked = begin;
+            for (SortKey* run = begin; run != end;)
+            {
+                for (; asked != end && asked - run < kAhead; ++asked)
+                {
+                    if (ties(asked))
+                        Prefetch(names.Get(asked->name).data());
+                }
+                SortKey* last = run + 1;
+                while (last != end && SameKey(*run, *last))
+                    ++last;
+                if (last - run > 1)
+                    std::sort(run, last, [&names](const SortKey& a, const SortKey& b) { return names.Get(a.name) < names.Get(b.name); });
+                run = last;
+            }
+        }
+
+        // The keys in table order. A large table is split around the key in
+        // the middle of a sample (keys that tie go to one side together) and
+        // its two sides are sorted side by side on two threads: the zone's
+        // reading is over, both cores are free.
+        void SortKeys(std::vector<SortKey>& keys, const NameArena& names)
+        {
+            constexpr std::size_t kSplitFrom = 1u << 16;
+            constexpr std::size_t kSample = 1024;
+            SortKey* const begin = keys.data();
+            SortKey* const end = begin + keys.size();
+            if (keys.size() < kSplitFrom)
+                return SortRange(begin, end, names);
+            std::vector<SortKey> sample;
+            sample.reserve(kSample);
+            for (std::size_t i = 0; i < kSample; ++i)
+                sample.push_back(keys[i * (keys.size() / kSample)]);
+            std::nth_element(sample.begin(), sample.begin() + kSample / 2, sample.end(), Before);
+            const SortKey pivot = sample[kSample / 2];
+            SortKey* const middle = std::partition(begin, end, [&pivot](const SortKey& k) { return Before(k, pivot); });
+            std::thread other;
+            try
+            {
+                other = std::thread([=, &names] { SortRange(middle, end, names); });
+            }
+            catch (const std::system_error&)
+            {
+                // No thread to be had: both sides on this one.
+                SortRange(middle, end, names);
+            }
+            SortRange(begin, middle, names);
+            if (other.joinable())
+                other.join();
         }
     }
 
@@ -479,64 +574,28 @@ namespace plexor
         m_providers = std::make_unique<Table>();
         counted->DropIndex();
         ReturnFreedMemory();
-        // Sorted on (domains, first twelve bytes of the name) first, which
-        // settles nearly all ties without reading the names: names in a
-        // zone often share their first bytes ("ns1."). 24 bytes a key.
-        struct Key
-        {
-            std::uint64_t prefix;
-            NameArena::Ref name;
-            std::uint32_t domains;
-            std::uint32_t nextPrefix;
-        };
-        std::vector<Key> keys;
+        // Sorted on (domains, first twelve bytes of the name) first, then
+        // on the whole names where these tie (SortKeys).
+        std::vector<SortKey> keys;
         keys.reserve(counted->size());
         for (std::uint32_t i = 0; i < counted->size(); ++i)
         {
             const Record& record = (*counted)[i];
-            const std::string_view name = m_names.Get(record.Name());
-            keys.push_back({NamePrefix(name, 0), record.Name(), record.domains,
-                            static_cast<std::uint32_t>(NamePrefix(name, 8) >> 32)});
+            keys.push_back(MakeSortKey(m_names.Get(record.Name()), record.Name(), record.domains));
         }
         counted.reset();
         ReturnFreedMemory();
-        // First on the keys alone; then each run of keys that tie there,
-        // on the whole names: a run's names are read while they are in the
-        // cache, not again in every pass of the whole sort.
-        const auto sameKey = [](const Key& a, const Key& b) {
-            return a.domains == b.domains && a.prefix == b.prefix && a.nextPrefix == b.nextPrefix;
-        };
-        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-            if (a.domains != b.domains)
-                return a.domains > b.domains;
-            if (a.prefix != b.prefix)
-                return a.prefix < b.prefix;
-            return a.nextPrefix < b.nextPrefix;
-        });
-        for (auto run = keys.begin(); run != keys.end();)
-        {
-            auto end = run + 1;
-            while (end != keys.end() && sameKey(*run, *end))
-                ++end;
-            if (end - run > 1)
-            {
-                for (auto k = run; k != end; ++k)
-                    Prefetch(m_names.Get(k->name).data());
-                std::sort(run, end, [this](const Key& a, const Key& b) { return m_names.Get(a.name) < m_names.Get(b.name); });
-            }
-            run = end;
-        }
-
+        SortKeys(keys, m_names);
         CountFigures figures;
         figures.domainsCounted = m_domains;
         figures.singleProviderDomains = m_singleProvider;
         std::vector<CountTable::Row> rows;
         rows.reserve(keys.size());
         std::uint64_t sum = 0;
-        for (const Key& key : keys)
+        for (const SortKey& key : keys)
         {
-            rows.push_back({key.name, key.domains});
-            sum += key.domains;
+            rows.push_back({key.name, key.Domains()});
+            sum += key.Domains();
             if (m_domains != 0 && !figures.rowsFor50Percent && sum * 2 >= m_domains)
                 figures.rowsFor50Percent = rows.size();
             if (m_domains != 0 && !figures.rowsFor90Percent && sum * 10 >= m_domains * 9)

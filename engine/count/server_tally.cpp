@@ -292,7 +292,7 @@ namespace plexor
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
                 m_blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
-            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0, 0};
+            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
             Place(index, hash);
             ++m_count;
             return index;
@@ -475,18 +475,46 @@ namespace plexor
     void ServerTally::StartDomain()
     {
         EndDomain();
-        if (++m_serial == 0)
+        // A record counts at most one domain a domain: its count stays below
+        // the number of domains.
+        if (m_domains == 0xFFFFFFFFu)
             throw std::length_error("more than 4 294 967 295 domains to count");
         ++m_domains;
-        m_domainHasServer = false;
-        m_domainMixed = false;
     }
 
+    // Counts the domain once for each of its servers and providers.
     void ServerTally::EndDomain()
     {
-        if (m_domainHasServer && !m_domainMixed)
+        if (m_domainServers.empty())
+            return;
+        KeepDistinct(m_domainServers);
+        m_domainProviders.clear();
+        for (const std::uint32_t server : m_domainServers)
+        {
+            Record& record = (*m_servers)[server];
+            ++record.domains;
+            m_domainProviders.push_back(record.provider);
+        }
+        KeepDistinct(m_domainProviders);
+        for (const std::uint32_t provider : m_domainProviders)
+            ++(*m_providers)[provider].domains;
+        if (m_domainProviders.size() == 1)
             ++m_singleProvider;
-        m_domainHasServer = false;
+        m_domainServers.clear();
+    }
+
+    // Each index once. A domain has a few servers: sorting them costs less
+    // than a stamp in every record would in memory.
+    void ServerTally::KeepDistinct(std::vector<std::uint32_t>& indices)
+    {
+        if (indices.size() == 2)
+        {
+            if (indices[0] == indices[1])
+                indices.pop_back();
+            return;
+        }
+        std::sort(indices.begin(), indices.end());
+        indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     }
 
     void ServerTally::AddServer(std::string_view server, std::uint32_t hash)
@@ -500,24 +528,7 @@ namespace plexor
             index = m_servers->Insert(name, hash, m_names);
             (*m_servers)[index].provider = provider;
         }
-        Record& record = (*m_servers)[index];
-        if (record.stamp == m_serial)
-            return; // this domain has it already, and so its provider
-        record.stamp = m_serial;
-        ++record.domains;
-        Record& provider = (*m_providers)[record.provider];
-        if (provider.stamp != m_serial)
-        {
-            provider.stamp = m_serial;
-            ++provider.domains;
-        }
-        if (!m_domainHasServer)
-        {
-            m_domainHasServer = true;
-            m_domainProvider = record.provider;
-        }
-        else if (record.provider != m_domainProvider)
-            m_domainMixed = true;
+        m_domainServers.push_back(index);
     }
 
     // The provider of a new server, whose lowered name is in m_lower and in
@@ -608,11 +619,8 @@ namespace plexor
         m_previousDomain.clear();
         m_haveDomain = false;
         m_lastParentKept = false;
-        m_serial = 0;
         m_domains = 0;
         m_singleProvider = 0;
-        m_domainHasServer = false;
-        m_domainMixed = false;
         return result;
     }
 }

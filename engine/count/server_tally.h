@@ -78,13 +78,12 @@ namespace plexor
         // Bytes the tally holds for its tables and names.
         std::size_t BytesHeld() const;
 
-        // 20 bytes: the name's reference in two halves keeps it 4-aligned.
+        // 16 bytes: the name's reference in two halves keeps it 4-aligned.
         struct Record
         {
             std::uint32_t nameLow;
             std::uint32_t nameHigh;
             std::uint32_t domains;
-            std::uint32_t stamp;    // serial of the last domain counted
             std::uint32_t provider; // index in the provider table (servers only)
 
             NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
@@ -108,6 +107,7 @@ namespace plexor
         void CountStaged();
         void StartDomain();
         void AddServer(std::string_view server, std::uint32_t hash);
+        static void KeepDistinct(std::vector<std::uint32_t>& indices);
         std::uint32_t ProviderFor(NameArena::Ref server);
         std::uint32_t ProviderNamed(std::string_view name, std::optional<NameArena::Ref> stored);
         void EndDomain();
@@ -132,11 +132,12 @@ namespace plexor
         // Whether a suffix rule reaches the parent: only then can a server
         // below it be a public suffix itself.
         bool m_lastParentReached = false;
-        std::uint32_t m_serial = 0;   // of the current domain, from 1
         std::uint64_t m_domains = 0;
         std::uint64_t m_singleProvider = 0;
-        std::uint32_t m_domainProvider = 0; // the current domain's one provider, while it has one
-        bool m_domainHasServer = false;
-        bool m_domainMixed = false;
+        // The current domain's servers (indices in the server table), as
+        // often as its entries list them, and, while it is ended, their
+        // providers: each is counted once when the domain ends.
+        std::vector<std::uint32_t> m_domainServers;
+        std::vector<std::uint32_t> m_domainProviders;
     };
 }

@@ -13,6 +13,7 @@
 
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -282,6 +283,22 @@ namespace plexor
             Prefetch(&m_slots[s]);
         }
 
+        // Asks for the record of the first slot whose tag matches the hash,
+        // and, once the record is there, for its name: a later Find of the
+        // same name then finds both in the cache. Looks at the slots within
+        // one probe's reach only, and changes nothing.
+        void PrefetchRecord(std::uint32_t hash) const
+        {
+            if (const std::uint32_t index = Candidate(hash); index != kNone)
+                Prefetch(&(*this)[index]);
+        }
+
+        void PrefetchName(std::uint32_t hash, const NameArena& names) const
+        {
+            if (const std::uint32_t index = Candidate(hash); index != kNone)
+                Prefetch(names.Get((*this)[index].Name()).data());
+        }
+
         // Adds a record known to be absent.
         std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash, const NameArena& names)
         {
@@ -301,8 +318,8 @@ namespace plexor
         // Frees the slots: the records alone stay, for reading in order.
         void DropIndex()
         {
-            std::vector<std::uint32_t>().swap(m_slots);
-            std::vector<std::uint8_t>().swap(m_tags);
+            decltype(m_slots)().swap(m_slots);
+            decltype(m_tags)().swap(m_tags);
         }
 
         std::size_t BytesHeld() const
@@ -315,6 +332,24 @@ namespace plexor
         static constexpr std::uint32_t kBlockShift = 16;
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
+
+        std::uint32_t Candidate(std::uint32_t hash) const
+        {
+            constexpr std::size_t kReach = 8;
+            if (m_tags.empty())
+                return kNone;
+            const std::size_t mask = m_slots.size() - 1;
+            const std::uint8_t tag = TagOf(hash);
+            std::size_t s = hash & mask;
+            for (std::size_t k = 0; k < kReach; ++k, s = (s + 1) & mask)
+            {
+                if (m_tags[s] == 0)
+                    return kNone;
+                if (m_tags[s] == tag)
+                    return m_slots[s];
+            }
+            return kNone;
+        }
 
         static std::uint8_t TagOf(std::uint32_t hash)
         {
@@ -338,8 +373,8 @@ namespace plexor
         {
             const std::size_t size = std::max<std::size_t>(m_slots.size() * 2, 1024);
             // The old slots go before the new ones come.
-            std::vector<std::uint32_t>().swap(m_slots);
-            std::vector<std::uint8_t>().swap(m_tags);
+            decltype(m_slots)().swap(m_slots);
+            decltype(m_tags)().swap(m_tags);
             m_slots.resize(size);
             m_tags.assign(size, 0);
             // In groups: the group's names are hashed (read in the order
@@ -362,8 +397,8 @@ namespace plexor
             }
         }
 
-        std::vector<std::uint32_t> m_slots;
-        std::vector<std::uint8_t> m_tags;
+        std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> m_slots;
+        std::vector<std::uint8_t, LargePageAllocator<std::uint8_t>> m_tags;
         std::vector<std::unique_ptr<Record[]>> m_blocks;
         std::size_t m_count = 0;
     };
@@ -452,16 +487,26 @@ namespace plexor
         m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
     }
 
-    // The steps in order; the slots of the server a few steps on are asked
-    // for before each step, so that they are in the cache when it comes.
+    // The steps in order. A server's lookup reads its slot, then the
+    // record the slot names, then the record's name, each where the one
+    // before says: so the slots of the server sixteen steps on are asked for
+    // before each step, the record of the one eight steps on, the name of
+    // the one four steps on, and each is in the cache when its step comes.
     void ServerTally::CountStaged()
     {
-        constexpr std::size_t kAhead = 8;
+        constexpr std::size_t kSlotsAhead = 16;
+        constexpr std::size_t kRecordAhead = 8;
+        constexpr std::size_t kNameAhead = 4;
         const std::size_t count = m_steps.size();
+        const auto server = [&](std::size_t k) { return k < count && m_steps[k].length != kDomainStep; };
         for (std::size_t i = 0; i < count; ++i)
         {
-            if (i + kAhead < count && m_steps[i + kAhead].length != kDomainStep)
-                m_servers->PrefetchSlots(m_steps[i + kAhead].hash);
+            if (server(i + kSlotsAhead))
+                m_servers->PrefetchSlots(m_steps[i + kSlotsAhead].hash);
+            if (server(i + kRecordAhead))
+                m_servers->PrefetchRecord(m_steps[i + kRecordAhead].hash);
+            if (server(i + kNameAhead))
+                m_servers->PrefetchName(m_steps[i + kNameAhead].hash, m_names);
             const Step& step = m_steps[i];
             if (step.length == kDomainStep)
                 StartDomain();

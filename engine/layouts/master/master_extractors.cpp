@@ -294,7 +294,7 @@ namespace plexor
     void DistinctNames::Grow()
     {
         const std::size_t size = m_slots.empty() ? 1024 : m_slots.size() * 2;
-        std::vector<std::uint64_t>().swap(m_slots);
+        decltype(m_slots)().swap(m_slots);
         m_slots.assign(size, 0);
         const std::size_t mask = size - 1;
         constexpr std::size_t kGroup = 32;

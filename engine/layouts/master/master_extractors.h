@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "layouts/master/master_file_reader.h"
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -50,7 +51,7 @@ namespace plexor
         std::size_t m_blockUsed = kBlockSize; // bytes used of the last block
         // 0 for an empty slot; otherwise the name's location + 1, shifted
         // left by 16, with 16 bits of its hash below.
-        std::vector<std::uint64_t> m_slots;
+        std::vector<std::uint64_t, LargePageAllocator<std::uint64_t>> m_slots;
         std::size_t m_count = 0;
     };
 

@@ -430,36 +430,42 @@ namespace plexor
 
     void ServerTally::AddEntry(std::string_view entry)
     {
-        StageEntry(entry);
-        CountStaged();
+        m_stager.StageEntry(entry, m_staged);
+        CountStaged(m_staged);
     }
 
     void ServerTally::AddDomain(std::string_view name, std::span<const std::string_view> servers)
     {
-        StageDomain(name);
+        m_stager.StageDomain(name, m_staged);
         for (const std::string_view server : servers)
-            StageServer(server);
-        CountStaged();
+            m_stager.StageServer(server, m_staged);
+        CountStaged(m_staged);
     }
 
     void ServerTally::AddEntries(std::span<const std::string_view> entries)
     {
         for (const std::string_view entry : entries)
-            StageEntry(entry);
-        CountStaged();
+            m_stager.StageEntry(entry, m_staged);
+        CountStaged(m_staged);
     }
 
-    void ServerTally::StageEntry(std::string_view entry)
+    void ServerTally::AddStaged(StagedEntries& staged)
     {
+        CountStaged(staged);
+    }
+
+    void EntryStager::StageEntry(std::string_view entry, StagedEntries& into)
+    {
+        ++into.entries;
         const std::size_t colon = entry.find(": ");
-        StageDomain(entry.substr(0, colon));
+        StageDomain(entry.substr(0, colon), into);
         if (colon == std::string_view::npos)
             return;
         std::string_view servers = entry.substr(colon + 2);
         for (;;)
         {
             const std::size_t comma = servers.find(',');
-            StageServer(servers.substr(0, comma));
+            StageServer(servers.substr(0, comma), into);
             if (comma == std::string_view::npos)
                 break;
             servers.remove_prefix(comma + 1);
@@ -467,24 +473,24 @@ namespace plexor
     }
 
     // A new domain unless the name is the one before, in any case.
-    void ServerTally::StageDomain(std::string_view name)
+    void EntryStager::StageDomain(std::string_view name, StagedEntries& into)
     {
         LowerInto(name, m_lower);
         if (m_haveDomain && m_lower == m_previousDomain)
             return; // a further entry of the domain before
         m_haveDomain = true;
         m_previousDomain.assign(m_lower);
-        m_steps.push_back({0, kDomainStep, 0});
+        into.steps.push_back({0, StagedEntries::kDomainStep, 0});
     }
 
-    void ServerTally::StageServer(std::string_view server)
+    void EntryStager::StageServer(std::string_view server, StagedEntries& into)
     {
         if (!server.empty() && server.back() == '.')
             server.remove_suffix(1);
-        const std::size_t offset = m_staged.size();
-        m_staged.resize(offset + server.size());
-        const std::uint32_t hash = LowerAndHash(server, m_staged.data() + offset);
-        m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
+        const std::size_t offset = into.servers.size();
+        into.servers.resize(offset + server.size());
+        const std::uint32_t hash = LowerAndHash(server, into.servers.data() + offset);
+        into.steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
     }
 
     // The steps in order. A server's lookup reads its slot, then the
@@ -492,29 +498,29 @@ namespace plexor
     // before says: so the slots of the server sixteen steps on are asked for
     // before each step, the record of the one eight steps on, the name of
     // the one four steps on, and each is in the cache when its step comes.
-    void ServerTally::CountStaged()
+    void ServerTally::CountStaged(StagedEntries& staged)
     {
         constexpr std::size_t kSlotsAhead = 16;
         constexpr std::size_t kRecordAhead = 8;
         constexpr std::size_t kNameAhead = 4;
-        const std::size_t count = m_steps.size();
-        const auto server = [&](std::size_t k) { return k < count && m_steps[k].length != kDomainStep; };
+        const std::vector<StagedEntries::Step>& steps = staged.steps;
+        const std::size_t count = steps.size();
+        const auto server = [&](std::size_t k) { return k < count && steps[k].length != StagedEntries::kDomainStep; };
         for (std::size_t i = 0; i < count; ++i)
         {
             if (server(i + kSlotsAhead))
-                m_servers->PrefetchSlots(m_steps[i + kSlotsAhead].hash);
+                m_servers->PrefetchSlots(steps[i + kSlotsAhead].hash);
             if (server(i + kRecordAhead))
-                m_servers->PrefetchRecord(m_steps[i + kRecordAhead].hash);
+                m_servers->PrefetchRecord(steps[i + kRecordAhead].hash);
             if (server(i + kNameAhead))
-                m_servers->PrefetchName(m_steps[i + kNameAhead].hash, m_names);
-            const Step& step = m_steps[i];
-            if (step.length == kDomainStep)
+                m_servers->PrefetchName(steps[i + kNameAhead].hash, m_names);
+            const StagedEntries::Step& step = steps[i];
+            if (step.length == StagedEntries::kDomainStep)
                 StartDomain();
             else
-                AddServer(std::string_view(m_staged.data() + step.offset, step.length), step.hash);
+                AddServer(std::string_view(staged.servers.data() + step.offset, step.length), step.hash);
         }
-        m_steps.clear();
-        m_staged.clear();
+        staged.clear();
     }
 
     void ServerTally::StartDomain()
@@ -661,8 +667,7 @@ namespace plexor
 
         CountTable result(by, std::move(m_names), std::move(rows), figures);
         m_names = NameArena();
-        m_previousDomain.clear();
-        m_haveDomain = false;
+        m_stager.Reset();
         m_lastParentKept = false;
         m_domains = 0;
         m_singleProvider = 0;

@@ -26,7 +26,7 @@ namespace plexor
                 return AddLong(name);
             if (m_blocks.empty() || kBlockBytes - m_used < name.size())
             {
-                m_blocks.push_back(std::make_unique<char[]>(kBlockBytes));
+                m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockBytes));
                 m_sizes.push_back(kBlockBytes);
                 m_used = 0;
             }
@@ -80,7 +80,7 @@ namespace plexor
             // A block of its own, after which the next short name starts a
             // new block (the rest of the one before stays unused: long names
             // are rare).
-            auto bytes = std::make_unique<char[]>(name.size());
+            auto bytes = std::make_unique_for_overwrite<char[]>(name.size());
             std::memcpy(bytes.get(), name.data(), name.size());
             m_blocks.push_back(std::move(bytes));
             m_sizes.push_back(name.size());

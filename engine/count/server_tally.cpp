@@ -308,7 +308,7 @@ namespace plexor
                 Grow(names);
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
-                m_blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
+                m_blocks.push_back(std::make_unique_for_overwrite<Record[]>(kBlockRecords));
             (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
             Place(index, hash);
             ++m_count;

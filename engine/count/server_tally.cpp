@@ -13,6 +13,7 @@
 
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
+#include "scan/byte_scan.h"
 #include "scan/large_pages.h"
 
 namespace plexor
@@ -54,11 +55,7 @@ namespace plexor
                 h = HashWord(h, word);
             }
             if (i < name.size())
-            {
-                std::uint64_t word = 0;
-                std::memcpy(&word, name.data() + i, name.size() - i);
-                h = HashWord(h, word);
-            }
+                h = HashWord(h, scan::LoadTail(name.data() + i, name.size() - i));
             return HashEnd(h);
         }
 
@@ -90,10 +87,8 @@ namespace plexor
             }
             if (i < name.size())
             {
-                std::uint64_t word = 0;
-                std::memcpy(&word, name.data() + i, name.size() - i);
-                word = LowerWord(word);
-                std::memcpy(out + i, &word, name.size() - i);
+                const std::uint64_t word = LowerWord(scan::LoadTail(name.data() + i, name.size() - i));
+                scan::StoreTail(out + i, word, name.size() - i);
                 h = HashWord(h, word);
             }
             return HashEnd(h);
@@ -268,7 +263,8 @@ namespace plexor
                     continue;
                 const std::uint32_t index = m_slots[s];
                 const Record& record = (*this)[index];
-                if (names.Get(record.Name()) == name)
+                const std::string_view stored = names.Get(record.Name());
+                if (stored.size() == name.size() && scan::BytesEqual(stored.data(), name.data(), name.size()))
                     return index;
             }
         }

@@ -50,9 +50,7 @@ namespace plexor
             }
             if (i < name.size())
             {
-                std::uint64_t word = 0;
-                std::memcpy(&word, name.data() + i, name.size() - i);
-                hash = (hash ^ word) * 0xBF58476D1CE4E5B9ull;
+                hash = (hash ^ scan::LoadTail(name.data() + i, name.size() - i)) * 0xBF58476D1CE4E5B9ull;
                 hash ^= hash >> 31;
             }
             hash *= 0x94D049BB133111EBull;
@@ -355,7 +353,10 @@ namespace plexor
         for (; m_slots[i] != 0; i = (i + 1) & mask)
         {
             const std::uint64_t slot = m_slots[i];
-            if ((slot & 0xFFFF) == tag && NameAt((slot >> 16) - 1) == name)
+            if ((slot & 0xFFFF) != tag)
+                continue;
+            const std::string_view stored = NameAt((slot >> 16) - 1);
+            if (stored.size() == name.size() && scan::BytesEqual(stored.data(), name.data(), name.size()))
                 return false;
         }
         m_slots[i] = ((Store(name) + 1) << 16) | tag;

@@ -304,7 +304,8 @@ namespace plexor
                 Grow(names);
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
-                m_blocks.push_back(std::make_unique_for_overwrite<Record[]>(kBlockRecords));
+                m_blocks.push_back(RecordBlock(static_cast<Record*>(
+                    large_pages::Allocate(kBlockRecords * sizeof(Record), m_blocks.size() >= kLargePagesFrom))));
             (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
             Place(index, hash);
             ++m_count;
@@ -325,9 +326,18 @@ namespace plexor
         }
 
     private:
-        static constexpr std::uint32_t kBlockShift = 16;
+        // Blocks of 2 MiB, on huge pages from the fifth on (records are
+        // read at random); not zeroed, so the unused end of the last one
+        // takes no memory while it is on small pages.
+        static constexpr std::uint32_t kBlockShift = 17;
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
+        static constexpr std::size_t kLargePagesFrom = 4;
+        struct Free
+        {
+            void operator()(Record* records) const { std::free(records); }
+        };
+        using RecordBlock = std::unique_ptr<Record[], Free>;
 
         std::uint32_t Candidate(std::uint32_t hash) const
         {
@@ -395,7 +405,7 @@ namespace plexor
 
         std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> m_slots;
         std::vector<std::uint8_t, LargePageAllocator<std::uint8_t>> m_tags;
-        std::vector<std::unique_ptr<Record[]>> m_blocks;
+        std::vector<RecordBlock> m_blocks;
         std::size_t m_count = 0;
     };
 

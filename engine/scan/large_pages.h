@@ -32,11 +32,14 @@ namespace plexor
             return bytes >= kPageBytes && (bytes % kPageBytes == 0 || bytes >= 8 * kPageBytes);
         }
 
-        inline void* Allocate(std::size_t bytes)
+        // Memory for `bytes`, to be given back with std::free; on huge pages
+        // when `large` and Worth(bytes).
+        inline void* Allocate(std::size_t bytes, bool large = true)
         {
+            static_cast<void>(large); // not on every system
             void* memory = nullptr;
 #if defined(__linux__)
-            if (Worth(bytes))
+            if (large && Worth(bytes))
             {
                 const std::size_t rounded = (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
                 memory = std::aligned_alloc(kPageBytes, rounded);

@@ -263,13 +263,13 @@ namespace plexor
         {
             // A long name gets a block of its own, which the next name does
             // not share.
-            m_blocks.push_back(std::unique_ptr<char[]>(new char[needed])); // not zeroed: written before read
+            m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(needed, false)))); // not zeroed: written before read
             m_blockFill.push_back(0);
             m_blockUsed = kBlockSize;
         }
         else if (needed > kBlockSize - m_blockUsed)
         {
-            m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
+            m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(kBlockSize, m_blocks.size() >= kLargePagesFrom))));
             m_blockFill.push_back(0);
             m_blockUsed = 0;
         }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,14 +40,22 @@ namespace plexor
         bool InsertHashed(std::string_view name, std::uint64_t hash);
 
     private:
-        static constexpr std::size_t kBlockSize = std::size_t {1} << 20;
+        // Blocks of 2 MiB, on huge pages from the ninth on: a name is read
+        // at random whenever its slot's tag matches.
+        static constexpr std::size_t kBlockSize = std::size_t {2} << 20;
         static constexpr unsigned kPositionBits = 24;
+        static constexpr std::size_t kLargePagesFrom = 8;
+        struct Free
+        {
+            void operator()(char* bytes) const { std::free(bytes); }
+        };
+        using Block = std::unique_ptr<char[], Free>;
 
         std::string_view NameAt(std::uint64_t location) const;
         std::uint64_t Store(std::string_view name);
         void Grow();
 
-        std::vector<std::unique_ptr<char[]>> m_blocks;
+        std::vector<Block> m_blocks;
         std::vector<std::size_t> m_blockFill; // bytes of names in each block
         std::size_t m_blockUsed = kBlockSize; // bytes used of the last block
         // 0 for an empty slot; otherwise the name's location + 1, shifted

@@ -564,10 +564,20 @@ namespace plexor
     // than a stamp in every record would in memory.
     void ServerTally::KeepDistinct(std::vector<std::uint32_t>& indices)
     {
-        if (indices.size() == 2)
+        constexpr std::size_t kFew = 16;
+        if (indices.size() <= kFew)
         {
-            if (indices[0] == indices[1])
-                indices.pop_back();
+            // Each one compared with those kept before it.
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < indices.size(); ++i)
+            {
+                std::size_t k = 0;
+                while (k < kept && indices[k] != indices[i])
+                    ++k;
+                if (k == kept)
+                    indices[kept++] = indices[i];
+            }
+            indices.resize(kept);
             return;
         }
         std::sort(indices.begin(), indices.end());

@@ -26,31 +26,21 @@ namespace plexor
         StopTally();
     }
 
-    // The batch's bytes in one piece, line ends and all.
     void CountSink::TakeBatch(const Batch& batch, std::size_t count)
     {
         if (count == 0)
             return;
         Block& block = Filling();
-        const std::size_t base = block.bytes.size();
-        block.bytes.append(batch.Bytes(), batch.Offset(count));
         for (std::size_t i = 0; i < count; ++i)
-        {
-            const std::size_t start = base + batch.Offset(i);
-            block.bounds.push_back(static_cast<std::uint32_t>(start));
-            block.bounds.push_back(static_cast<std::uint32_t>(start + batch[i].size()));
-        }
+            m_stager.StageEntry(batch[i], block);
         HandOver();
     }
 
     void CountSink::TakeEntry(const Batch& batch, std::size_t i)
     {
         Block& block = Filling();
-        const std::string_view entry = batch[i];
-        block.bounds.push_back(static_cast<std::uint32_t>(block.bytes.size()));
-        block.bytes.append(entry);
-        block.bounds.push_back(static_cast<std::uint32_t>(block.bytes.size()));
-        if (block.size() >= kBlockEntries)
+        m_stager.StageEntry(batch[i], block);
+        if (block.entries >= kBlockEntries)
             HandOver();
     }
 
@@ -72,7 +62,7 @@ namespace plexor
 
     void CountSink::HandOver()
     {
-        if (!m_filling || m_filling->size() == 0)
+        if (!m_filling || m_filling->entries == 0)
             return;
         std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_thread.joinable())
@@ -86,7 +76,6 @@ namespace plexor
     // closes and none is left.
     void CountSink::CountBlocks()
     {
-        std::vector<std::string_view> entries;
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;)
         {
@@ -100,16 +89,12 @@ namespace plexor
             lock.unlock();
             if (!failed)
             {
-                entries.clear();
-                const std::string_view bytes = block->bytes;
-                for (std::size_t k = 0; k < block->bounds.size(); k += 2)
-                    entries.push_back(bytes.substr(block->bounds[k], block->bounds[k + 1] - block->bounds[k]));
                 // Out of memory, or past the tally's four thousand million
                 // names: the count is lost, the run goes on to its end and
                 // fails there (WriteResult).
                 try
                 {
-                    m_tally.AddEntries(entries);
+                    m_tally.AddStaged(*block);
                 }
                 catch (const std::bad_alloc&)
                 {
@@ -120,8 +105,7 @@ namespace plexor
                     failed = true;
                 }
             }
-            block->bytes.clear();
-            block->bounds.clear();
+            block->clear();
             lock.lock();
             m_failed = m_failed || failed;
             m_spare.push_back(std::move(block));

@@ -9,10 +9,10 @@
 // (appendNameServers); an entry without them is a domain without servers.
 //
 // The tally runs on a thread of its own, so that counting and reading the
-// zone go on side by side: the run's thread copies each batch's entries
-// into a block and hands it over (at most a few blocks wait, so memory stays
-// bounded and a slow tally holds the reading back), and the tally counts
-// the blocks in their order.
+// zone go on side by side: the run's thread stages each batch's entries
+// into a block (their servers lowered and hashed, EntryStager) and hands it
+// over (at most a few blocks wait, so memory stays bounded and a slow tally
+// holds the reading back), and the tally counts the blocks in their order.
 
 #include <condition_variable>
 #include <cstddef>
@@ -66,14 +66,7 @@ namespace plexor
         const CountFigures& Figures() const { return m_figures; }
 
     private:
-        // Entries, with whatever lay between them in their batch, and where
-        // each begins and ends (two numbers an entry).
-        struct Block
-        {
-            std::string bytes;
-            std::vector<std::uint32_t> bounds;
-            std::size_t size() const { return bounds.size() / 2; }
-        };
+        using Block = StagedEntries;
 
         Block& Filling();
         void HandOver();
@@ -85,6 +78,7 @@ namespace plexor
         CountBy m_by;
         CountForm m_form;
         ServerTally m_tally;
+        EntryStager m_stager; // the run's thread's
         std::unique_ptr<Block> m_filling;
         std::mutex m_mutex;
         std::condition_variable m_changed;

@@ -1,17 +1,23 @@
 #pragma once
 
-// Name storage for the count: names back to back in blocks of 1 MiB, each
+// Name storage for the count: names back to back in blocks of 2 MiB, each
 // named by one 64-bit reference (block, offset, length), so a table of
 // millions of names holds no string object per name. A name of a MiB or
 // more gets a block of its own, its reference marked as reaching the block's
 // end; a reference to the end of a name (a suffix) stays valid either way.
+// The names are read at random (each lookup compares one), so once the
+// arena is large its blocks go on huge pages (scan/large_pages.h); the first
+// ones do not, so that a small count is not rounded up to whole huge pages.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -26,7 +32,7 @@ namespace plexor
                 return AddLong(name);
             if (m_blocks.empty() || kBlockBytes - m_used < name.size())
             {
-                m_blocks.push_back(std::make_unique<char[]>(kBlockBytes));
+                m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(kBlockBytes, m_blocks.size() >= kLargePagesFrom))));
                 m_sizes.push_back(kBlockBytes);
                 m_used = 0;
             }
@@ -40,8 +46,8 @@ namespace plexor
 
         std::string_view Get(Ref ref) const
         {
-            const std::size_t block = static_cast<std::size_t>(ref >> 40);
-            const std::size_t offset = static_cast<std::size_t>((ref >> 20) & kToBlockEnd);
+            const std::size_t block = static_cast<std::size_t>(ref >> kBlockShift);
+            const std::size_t offset = static_cast<std::size_t>((ref >> kOffsetShift) & kOffsetMask);
             std::size_t length = static_cast<std::size_t>(ref & kToBlockEnd);
             if (length == kToBlockEnd)
                 length = m_sizes[block] - offset;
@@ -52,8 +58,8 @@ namespace plexor
         Ref Suffix(Ref ref, std::size_t from) const
         {
             const std::size_t length = static_cast<std::size_t>(ref & kToBlockEnd);
-            const std::size_t offset = static_cast<std::size_t>((ref >> 20) & kToBlockEnd);
-            return Pack(static_cast<std::size_t>(ref >> 40), offset + from,
+            const std::size_t offset = static_cast<std::size_t>((ref >> kOffsetShift) & kOffsetMask);
+            return Pack(static_cast<std::size_t>(ref >> kBlockShift), offset + from,
                         length == kToBlockEnd ? kToBlockEnd : length - from);
         }
 
@@ -66,12 +72,24 @@ namespace plexor
         }
 
     private:
-        static constexpr std::size_t kBlockBytes = std::size_t {1} << 20;
+        struct Free
+        {
+            void operator()(char* bytes) const { std::free(bytes); }
+        };
+        using Block = std::unique_ptr<char[], Free>;
+
+        // A reference: the block in its top 23 bits, the offset in the next
+        // 21, the length (or kToBlockEnd) in the low 20.
+        static constexpr std::size_t kBlockBytes = std::size_t {2} << 20;
         static constexpr std::size_t kToBlockEnd = (std::size_t {1} << 20) - 1;
+        static constexpr unsigned kOffsetShift = 20;
+        static constexpr unsigned kBlockShift = 41;
+        static constexpr std::size_t kOffsetMask = kBlockBytes - 1;
+        static constexpr std::size_t kLargePagesFrom = 8; // blocks
 
         static Ref Pack(std::size_t block, std::size_t offset, std::size_t length)
         {
-            return (static_cast<Ref>(block) << 40) | (static_cast<Ref>(offset & kToBlockEnd) << 20)
+            return (static_cast<Ref>(block) << kBlockShift) | (static_cast<Ref>(offset & kOffsetMask) << kOffsetShift)
                 | static_cast<Ref>(length);
         }
 
@@ -80,7 +98,7 @@ namespace plexor
             // A block of its own, after which the next short name starts a
             // new block (the rest of the one before stays unused: long names
             // are rare).
-            auto bytes = std::make_unique<char[]>(name.size());
+            Block bytes(static_cast<char*>(large_pages::Allocate(name.size(), false)));
             std::memcpy(bytes.get(), name.data(), name.size());
             m_blocks.push_back(std::move(bytes));
             m_sizes.push_back(name.size());
@@ -88,7 +106,7 @@ namespace plexor
             return Pack(m_blocks.size() - 1, 0, kToBlockEnd);
         }
 
-        std::vector<std::unique_ptr<char[]>> m_blocks;
+        std::vector<Block> m_blocks;
         std::vector<std::size_t> m_sizes;
         std::size_t m_used = 0; // bytes used in the last block
     };

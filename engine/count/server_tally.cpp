@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -11,6 +13,8 @@
 
 #include "count/provider_map.h"
 #include "count/public_suffix.h"
+#include "scan/byte_scan.h"
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -51,11 +55,7 @@ namespace plexor
                 h = HashWord(h, word);
             }
             if (i < name.size())
-            {
-                std::uint64_t word = 0;
-                std::memcpy(&word, name.data() + i, name.size() - i);
-                h = HashWord(h, word);
-            }
+                h = HashWord(h, scan::LoadTail(name.data() + i, name.size() - i));
             return HashEnd(h);
         }
 
@@ -87,10 +87,8 @@ namespace plexor
             }
             if (i < name.size())
             {
-                std::uint64_t word = 0;
-                std::memcpy(&word, name.data() + i, name.size() - i);
-                word = LowerWord(word);
-                std::memcpy(out + i, &word, name.size() - i);
+                const std::uint64_t word = LowerWord(scan::LoadTail(name.data() + i, name.size() - i));
+                scan::StoreTail(out + i, word, name.size() - i);
                 h = HashWord(h, word);
             }
             return HashEnd(h);
@@ -141,6 +139,99 @@ namespace plexor
                 prefix = (prefix << 8) | b;
             return prefix;
         }
+        // A row's place in the table: most domains first, then by name. The
+        // domains and the name's first twelve bytes make one 128-bit number,
+        // compared without a branch, which settles most ties without reading
+        // the names (names in a zone often share their first bytes, "ns1.").
+        // 24 bytes a key.
+        struct SortKey
+        {
+            std::uint64_t high; // ~domains, then the name's first four bytes
+            std::uint64_t low;  // the name's next eight bytes
+            NameArena::Ref name;
+
+            std::uint32_t Domains() const { return ~static_cast<std::uint32_t>(high >> 32); }
+        };
+
+        bool Before(const SortKey& a, const SortKey& b)
+        {
+            return (a.high < b.high) | ((a.high == b.high) & (a.low < b.low));
+        }
+
+        bool SameKey(const SortKey& a, const SortKey& b)
+        {
+            return a.high == b.high && a.low == b.low;
+        }
+
+        SortKey MakeSortKey(std::string_view name, NameArena::Ref ref, std::uint32_t domains)
+        {
+            const std::uint64_t first = NamePrefix(name, 0);
+            const std::uint64_t next = NamePrefix(name, 8) >> 32;
+            return {(std::uint64_t {~domains} << 32) | (first >> 32), (first << 32) | next, ref};
+        }
+
+        // Sorts [begin, end) on the keys, then each run of keys that tie
+        // there on the whole names: a run's names are read while they are in
+        // the cache, not again in every pass of the whole sort, and the names
+        // of the keys a few dozen places on that tie with a neighbour are
+        // asked for meanwhile.
+        void SortRange(SortKey* begin, SortKey* end, const NameArena& names)
+        {
+            std::sort(begin, end, Before);
+            const auto ties = [&](const SortKey* k) {
+                return (k > begin && SameKey(k[-1], *k)) || (k + 1 < end && SameKey(*k, k[1]));
+            };
+            constexpr std::ptrdiff_t kAhead = 64;
+            const SortKey* asked = begin;
+            for (SortKey* run = begin; run != end;)
+            {
+                for (; asked != end && asked - run < kAhead; ++asked)
+                {
+                    if (ties(asked))
+                        Prefetch(names.Get(asked->name).data());
+                }
+                SortKey* last = run + 1;
+                while (last != end && SameKey(*run, *last))
+                    ++last;
+                if (last - run > 1)
+                    std::sort(run, last, [&names](const SortKey& a, const SortKey& b) { return names.Get(a.name) < names.Get(b.name); });
+                run = last;
+            }
+        }
+
+        // The keys in table order. A large table is split around the key in
+        // the middle of a sample (keys that tie go to one side together) and
+        // its two sides are sorted side by side on two threads: the zone's
+        // reading is over, both cores are free.
+        void SortKeys(std::vector<SortKey>& keys, const NameArena& names)
+        {
+            constexpr std::size_t kSplitFrom = 1u << 16;
+            constexpr std::size_t kSample = 1024;
+            SortKey* const begin = keys.data();
+            SortKey* const end = begin + keys.size();
+            if (keys.size() < kSplitFrom)
+                return SortRange(begin, end, names);
+            std::vector<SortKey> sample;
+            sample.reserve(kSample);
+            for (std::size_t i = 0; i < kSample; ++i)
+                sample.push_back(keys[i * (keys.size() / kSample)]);
+            std::nth_element(sample.begin(), sample.begin() + kSample / 2, sample.end(), Before);
+            const SortKey pivot = sample[kSample / 2];
+            SortKey* const middle = std::partition(begin, end, [&pivot](const SortKey& k) { return Before(k, pivot); });
+            std::thread other;
+            try
+            {
+                other = std::thread([=, &names] { SortRange(middle, end, names); });
+            }
+            catch (const std::system_error&)
+            {
+                // No thread to be had: both sides on this one.
+                SortRange(middle, end, names);
+            }
+            SortRange(begin, middle, names);
+            if (other.joinable())
+                other.join();
+        }
     }
 
     // Open addressing with linear probing. Each slot has a tag byte (0:
@@ -172,7 +263,8 @@ namespace plexor
                     continue;
                 const std::uint32_t index = m_slots[s];
                 const Record& record = (*this)[index];
-                if (names.Get(record.Name()) == name)
+                const std::string_view stored = names.Get(record.Name());
+                if (stored.size() == name.size() && scan::BytesEqual(stored.data(), name.data(), name.size()))
                     return index;
             }
         }
@@ -187,6 +279,22 @@ namespace plexor
             Prefetch(&m_slots[s]);
         }
 
+        // Asks for the record of the first slot whose tag matches the hash,
+        // and, once the record is there, for its name: a later Find of the
+        // same name then finds both in the cache. Looks at the slots within
+        // one probe's reach only, and changes nothing.
+        void PrefetchRecord(std::uint32_t hash) const
+        {
+            if (const std::uint32_t index = Candidate(hash); index != kNone)
+                Prefetch(&(*this)[index]);
+        }
+
+        void PrefetchName(std::uint32_t hash, const NameArena& names) const
+        {
+            if (const std::uint32_t index = Candidate(hash); index != kNone)
+                Prefetch(names.Get((*this)[index].Name()).data());
+        }
+
         // Adds a record known to be absent.
         std::uint32_t Insert(NameArena::Ref name, std::uint32_t hash, const NameArena& names)
         {
@@ -196,8 +304,9 @@ namespace plexor
                 Grow(names);
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
-                m_blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
-            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0, 0};
+                m_blocks.push_back(RecordBlock(static_cast<Record*>(
+                    large_pages::Allocate(kBlockRecords * sizeof(Record), m_blocks.size() >= kLargePagesFrom))));
+            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
             Place(index, hash);
             ++m_count;
             return index;
@@ -206,8 +315,8 @@ namespace plexor
         // Frees the slots: the records alone stay, for reading in order.
         void DropIndex()
         {
-            std::vector<std::uint32_t>().swap(m_slots);
-            std::vector<std::uint8_t>().swap(m_tags);
+            decltype(m_slots)().swap(m_slots);
+            decltype(m_tags)().swap(m_tags);
         }
 
         std::size_t BytesHeld() const
@@ -217,9 +326,36 @@ namespace plexor
         }
 
     private:
-        static constexpr std::uint32_t kBlockShift = 16;
+        // Blocks of 2 MiB, on huge pages from the fifth on (records are
+        // read at random); not zeroed, so the unused end of the last one
+        // takes no memory while it is on small pages.
+        static constexpr std::uint32_t kBlockShift = 17;
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
+        static constexpr std::size_t kLargePagesFrom = 4;
+        struct Free
+        {
+            void operator()(Record* records) const { std::free(records); }
+        };
+        using RecordBlock = std::unique_ptr<Record[], Free>;
+
+        std::uint32_t Candidate(std::uint32_t hash) const
+        {
+            constexpr std::size_t kReach = 8;
+            if (m_tags.empty())
+                return kNone;
+            const std::size_t mask = m_slots.size() - 1;
+            const std::uint8_t tag = TagOf(hash);
+            std::size_t s = hash & mask;
+            for (std::size_t k = 0; k < kReach; ++k, s = (s + 1) & mask)
+            {
+                if (m_tags[s] == 0)
+                    return kNone;
+                if (m_tags[s] == tag)
+                    return m_slots[s];
+            }
+            return kNone;
+        }
 
         static std::uint8_t TagOf(std::uint32_t hash)
         {
@@ -243,8 +379,8 @@ namespace plexor
         {
             const std::size_t size = std::max<std::size_t>(m_slots.size() * 2, 1024);
             // The old slots go before the new ones come.
-            std::vector<std::uint32_t>().swap(m_slots);
-            std::vector<std::uint8_t>().swap(m_tags);
+            decltype(m_slots)().swap(m_slots);
+            decltype(m_tags)().swap(m_tags);
             m_slots.resize(size);
             m_tags.assign(size, 0);
             // In groups: the group's names are hashed (read in the order
@@ -267,9 +403,9 @@ namespace plexor
             }
         }
 
-        std::vector<std::uint32_t> m_slots;
-        std::vector<std::uint8_t> m_tags;
-        std::vector<std::unique_ptr<Record[]>> m_blocks;
+        std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> m_slots;
+        std::vector<std::uint8_t, LargePageAllocator<std::uint8_t>> m_tags;
+        std::vector<RecordBlock> m_blocks;
         std::size_t m_count = 0;
     };
 
@@ -300,36 +436,42 @@ namespace plexor
 
     void ServerTally::AddEntry(std::string_view entry)
     {
-        StageEntry(entry);
-        CountStaged();
+        m_stager.StageEntry(entry, m_staged);
+        CountStaged(m_staged);
     }
 
     void ServerTally::AddDomain(std::string_view name, std::span<const std::string_view> servers)
     {
-        StageDomain(name);
+        m_stager.StageDomain(name, m_staged);
         for (const std::string_view server : servers)
-            StageServer(server);
-        CountStaged();
+            m_stager.StageServer(server, m_staged);
+        CountStaged(m_staged);
     }
 
     void ServerTally::AddEntries(std::span<const std::string_view> entries)
     {
         for (const std::string_view entry : entries)
-            StageEntry(entry);
-        CountStaged();
+            m_stager.StageEntry(entry, m_staged);
+        CountStaged(m_staged);
     }
 
-    void ServerTally::StageEntry(std::string_view entry)
+    void ServerTally::AddStaged(StagedEntries& staged)
     {
+        CountStaged(staged);
+    }
+
+    void EntryStager::StageEntry(std::string_view entry, StagedEntries& into)
+    {
+        ++into.entries;
         const std::size_t colon = entry.find(": ");
-        StageDomain(entry.substr(0, colon));
+        StageDomain(entry.substr(0, colon), into);
         if (colon == std::string_view::npos)
             return;
         std::string_view servers = entry.substr(colon + 2);
         for (;;)
         {
             const std::size_t comma = servers.find(',');
-            StageServer(servers.substr(0, comma));
+            StageServer(servers.substr(0, comma), into);
             if (comma == std::string_view::npos)
                 break;
             servers.remove_prefix(comma + 1);
@@ -337,61 +479,109 @@ namespace plexor
     }
 
     // A new domain unless the name is the one before, in any case.
-    void ServerTally::StageDomain(std::string_view name)
+    void EntryStager::StageDomain(std::string_view name, StagedEntries& into)
     {
         LowerInto(name, m_lower);
         if (m_haveDomain && m_lower == m_previousDomain)
             return; // a further entry of the domain before
         m_haveDomain = true;
         m_previousDomain.assign(m_lower);
-        m_steps.push_back({0, kDomainStep, 0});
+        into.steps.push_back({0, StagedEntries::kDomainStep, 0});
     }
 
-    void ServerTally::StageServer(std::string_view server)
+    void EntryStager::StageServer(std::string_view server, StagedEntries& into)
     {
         if (!server.empty() && server.back() == '.')
             server.remove_suffix(1);
-        const std::size_t offset = m_staged.size();
-        m_staged.resize(offset + server.size());
-        const std::uint32_t hash = LowerAndHash(server, m_staged.data() + offset);
-        m_steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
+        const std::size_t offset = into.servers.size();
+        into.servers.resize(offset + server.size());
+        const std::uint32_t hash = LowerAndHash(server, into.servers.data() + offset);
+        into.steps.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(server.size()), hash});
     }
 
-    // The steps in order; the slots of the server a few steps on are asked
-    // for before each step, so that they are in the cache when it comes.
-    void ServerTally::CountStaged()
+    // The steps in order. A server's lookup reads its slot, then the
+    // record the slot names, then the record's name, each where the one
+    // before says: so the slots of the server sixteen steps on are asked for
+    // before each step, the record of the one eight steps on, the name of
+    // the one four steps on, and each is in the cache when its step comes.
+    void ServerTally::CountStaged(StagedEntries& staged)
     {
-        constexpr std::size_t kAhead = 8;
-        const std::size_t count = m_steps.size();
+        constexpr std::size_t kSlotsAhead = 16;
+        constexpr std::size_t kRecordAhead = 8;
+        constexpr std::size_t kNameAhead = 4;
+        const std::vector<StagedEntries::Step>& steps = staged.steps;
+        const std::size_t count = steps.size();
+        const auto server = [&](std::size_t k) { return k < count && steps[k].length != StagedEntries::kDomainStep; };
         for (std::size_t i = 0; i < count; ++i)
         {
-            if (i + kAhead < count && m_steps[i + kAhead].length != kDomainStep)
-                m_servers->PrefetchSlots(m_steps[i + kAhead].hash);
-            const Step& step = m_steps[i];
-            if (step.length == kDomainStep)
+            if (server(i + kSlotsAhead))
+                m_servers->PrefetchSlots(steps[i + kSlotsAhead].hash);
+            if (server(i + kRecordAhead))
+                m_servers->PrefetchRecord(steps[i + kRecordAhead].hash);
+            if (server(i + kNameAhead))
+                m_servers->PrefetchName(steps[i + kNameAhead].hash, m_names);
+            const StagedEntries::Step& step = steps[i];
+            if (step.length == StagedEntries::kDomainStep)
                 StartDomain();
             else
-                AddServer(std::string_view(m_staged.data() + step.offset, step.length), step.hash);
+                AddServer(std::string_view(staged.servers.data() + step.offset, step.length), step.hash);
         }
-        m_steps.clear();
-        m_staged.clear();
+        staged.clear();
     }
 
     void ServerTally::StartDomain()
     {
         EndDomain();
-        if (++m_serial == 0)
+        // A record counts at most one domain a domain: its count stays below
+        // the number of domains.
+        if (m_domains == 0xFFFFFFFFu)
             throw std::length_error("more than 4 294 967 295 domains to count");
         ++m_domains;
-        m_domainHasServer = false;
-        m_domainMixed = false;
     }
 
+    // Counts the domain once for each of its servers and providers.
     void ServerTally::EndDomain()
     {
-        if (m_domainHasServer && !m_domainMixed)
+        if (m_domainServers.empty())
+            return;
+        KeepDistinct(m_domainServers);
+        m_domainProviders.clear();
+        for (const std::uint32_t server : m_domainServers)
+        {
+            Record& record = (*m_servers)[server];
+            ++record.domains;
+            m_domainProviders.push_back(record.provider);
+        }
+        KeepDistinct(m_domainProviders);
+        for (const std::uint32_t provider : m_domainProviders)
+            ++(*m_providers)[provider].domains;
+        if (m_domainProviders.size() == 1)
             ++m_singleProvider;
-        m_domainHasServer = false;
+        m_domainServers.clear();
+    }
+
+    // Each index once. A domain has a few servers: sorting them costs less
+    // than a stamp in every record would in memory.
+    void ServerTally::KeepDistinct(std::vector<std::uint32_t>& indices)
+    {
+        constexpr std::size_t kFew = 16;
+        if (indices.size() <= kFew)
+        {
+            // Each one compared with those kept before it.
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < indices.size(); ++i)
+            {
+                std::size_t k = 0;
+                while (k < kept && indices[k] != indices[i])
+                    ++k;
+                if (k == kept)
+                    indices[kept++] = indices[i];
+            }
+            indices.resize(kept);
+            return;
+        }
+        std::sort(indices.begin(), indices.end());
+        indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
     }
 
     void ServerTally::AddServer(std::string_view server, std::uint32_t hash)
@@ -405,24 +595,7 @@ namespace plexor
             index = m_servers->Insert(name, hash, m_names);
             (*m_servers)[index].provider = provider;
         }
-        Record& record = (*m_servers)[index];
-        if (record.stamp == m_serial)
-            return; // this domain has it already, and so its provider
-        record.stamp = m_serial;
-        ++record.domains;
-        Record& provider = (*m_providers)[record.provider];
-        if (provider.stamp != m_serial)
-        {
-            provider.stamp = m_serial;
-            ++provider.domains;
-        }
-        if (!m_domainHasServer)
-        {
-            m_domainHasServer = true;
-            m_domainProvider = record.provider;
-        }
-        else if (record.provider != m_domainProvider)
-            m_domainMixed = true;
+        m_domainServers.push_back(index);
     }
 
     // The provider of a new server, whose lowered name is in m_lower and in
@@ -479,64 +652,28 @@ namespace plexor
         m_providers = std::make_unique<Table>();
         counted->DropIndex();
         ReturnFreedMemory();
-        // Sorted on (domains, first twelve bytes of the name) first, which
-        // settles nearly all ties without reading the names: names in a
-        // zone often share their first bytes ("ns1."). 24 bytes a key.
-        struct Key
-        {
-            std::uint64_t prefix;
-            NameArena::Ref name;
-            std::uint32_t domains;
-            std::uint32_t nextPrefix;
-        };
-        std::vector<Key> keys;
+        // Sorted on (domains, first twelve bytes of the name) first, then
+        // on the whole names where these tie (SortKeys).
+        std::vector<SortKey> keys;
         keys.reserve(counted->size());
         for (std::uint32_t i = 0; i < counted->size(); ++i)
         {
             const Record& record = (*counted)[i];
-            const std::string_view name = m_names.Get(record.Name());
-            keys.push_back({NamePrefix(name, 0), record.Name(), record.domains,
-                            static_cast<std::uint32_t>(NamePrefix(name, 8) >> 32)});
+            keys.push_back(MakeSortKey(m_names.Get(record.Name()), record.Name(), record.domains));
         }
         counted.reset();
         ReturnFreedMemory();
-        // First on the keys alone; then each run of keys that tie there,
-        // on the whole names: a run's names are read while they are in the
-        // cache, not again in every pass of the whole sort.
-        const auto sameKey = [](const Key& a, const Key& b) {
-            return a.domains == b.domains && a.prefix == b.prefix && a.nextPrefix == b.nextPrefix;
-        };
-        std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-            if (a.domains != b.domains)
-                return a.domains > b.domains;
-            if (a.prefix != b.prefix)
-                return a.prefix < b.prefix;
-            return a.nextPrefix < b.nextPrefix;
-        });
-        for (auto run = keys.begin(); run != keys.end();)
-        {
-            auto end = run + 1;
-            while (end != keys.end() && sameKey(*run, *end))
-                ++end;
-            if (end - run > 1)
-            {
-                for (auto k = run; k != end; ++k)
-                    Prefetch(m_names.Get(k->name).data());
-                std::sort(run, end, [this](const Key& a, const Key& b) { return m_names.Get(a.name) < m_names.Get(b.name); });
-            }
-            run = end;
-        }
-
+        SortKeys(keys, m_names);
         CountFigures figures;
         figures.domainsCounted = m_domains;
         figures.singleProviderDomains = m_singleProvider;
         std::vector<CountTable::Row> rows;
         rows.reserve(keys.size());
         std::uint64_t sum = 0;
-        for (const Key& key : keys)
+        for (const SortKey& key : keys)
         {
-            rows.push_back({key.name, key.domains});
-            sum += key.domains;
+            rows.push_back({key.name, key.Domains()});
+            sum += key.Domains();
             if (m_domains != 0 && !figures.rowsFor50Percent && sum * 2 >= m_domains)
                 figures.rowsFor50Percent = rows.size();
             if (m_domains != 0 && !figures.rowsFor90Percent && sum * 10 >= m_domains * 9)
@@ -546,14 +683,10 @@ namespace plexor
 
         CountTable result(by, std::move(m_names), std::move(rows), figures);
         m_names = NameArena();
-        m_previousDomain.clear();
-        m_haveDomain = false;
+        m_stager.Reset();
         m_lastParentKept = false;
-        m_serial = 0;
         m_domains = 0;
         m_singleProvider = 0;
-        m_domainHasServer = false;
-        m_domainMixed = false;
         return result;
     }
 }

@@ -47,6 +47,53 @@ namespace plexor
     class ProviderMap;
     class PublicSuffixList;
 
+    // Entries made ready for counting: each new domain marked, each server
+    // lowered (without a final dot) and hashed. An EntryStager makes them,
+    // on whatever thread reads the entries; ServerTally::AddStaged counts
+    // them, in their order.
+    struct StagedEntries
+    {
+        struct Step
+        {
+            std::uint32_t offset;
+            std::uint32_t length; // kDomainStep: a new domain
+            std::uint32_t hash;
+        };
+        static constexpr std::uint32_t kDomainStep = 0xFFFFFFFFu;
+
+        std::string servers; // the lowered servers of the steps
+        std::vector<Step> steps;
+        std::size_t entries = 0;
+
+        void clear()
+        {
+            servers.clear();
+            steps.clear();
+            entries = 0;
+        }
+    };
+
+    // Stages entries in their order. It remembers the domain of the entry
+    // before: entries of the same name that follow each other are one
+    // domain (see ServerTally).
+    class EntryStager final
+    {
+    public:
+        // One entry of a domain run: the name before ": ", the servers after
+        // it separated by ","; an entry without ": " is a domain without
+        // servers.
+        void StageEntry(std::string_view entry, StagedEntries& into);
+        void StageDomain(std::string_view name, StagedEntries& into);
+        void StageServer(std::string_view server, StagedEntries& into);
+        // Forgets the domain before.
+        void Reset() { m_haveDomain = false; }
+
+    private:
+        std::string m_lower;          // a lowered name
+        std::string m_previousDomain; // the domain of the entry before, lowered
+        bool m_haveDomain = false;    // m_previousDomain holds one
+    };
+
     class ServerTally final
     {
     public:
@@ -67,6 +114,9 @@ namespace plexor
         // first, then counted, each while the table slots of a server a few
         // steps on are being fetched from memory.
         void AddEntries(std::span<const std::string_view> entries);
+        // Entries staged by a stager of their own (that of the tally is
+        // left as it is), counted; `staged` is empty afterwards.
+        void AddStaged(StagedEntries& staged);
 
         // The table by server or by provider, with the figures; the tally
         // is empty afterwards, ready for another count.
@@ -78,13 +128,12 @@ namespace plexor
         // Bytes the tally holds for its tables and names.
         std::size_t BytesHeld() const;
 
-        // 20 bytes: the name's reference in two halves keeps it 4-aligned.
+        // 16 bytes: the name's reference in two halves keeps it 4-aligned.
         struct Record
         {
             std::uint32_t nameLow;
             std::uint32_t nameHigh;
             std::uint32_t domains;
-            std::uint32_t stamp;    // serial of the last domain counted
             std::uint32_t provider; // index in the provider table (servers only)
 
             NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
@@ -92,22 +141,10 @@ namespace plexor
         class Table;
 
     private:
-        // One step of counting, staged: a new domain, or a lowered server
-        // of m_staged with its hash.
-        struct Step
-        {
-            std::uint32_t offset;
-            std::uint32_t length; // kDomainStep: a new domain
-            std::uint32_t hash;
-        };
-        static constexpr std::uint32_t kDomainStep = 0xFFFFFFFFu;
-
-        void StageEntry(std::string_view entry);
-        void StageDomain(std::string_view name);
-        void StageServer(std::string_view server);
-        void CountStaged();
+        void CountStaged(StagedEntries& staged);
         void StartDomain();
         void AddServer(std::string_view server, std::uint32_t hash);
+        static void KeepDistinct(std::vector<std::uint32_t>& indices);
         std::uint32_t ProviderFor(NameArena::Ref server);
         std::uint32_t ProviderNamed(std::string_view name, std::optional<NameArena::Ref> stored);
         void EndDomain();
@@ -117,11 +154,9 @@ namespace plexor
         NameArena m_names;
         std::unique_ptr<Table> m_servers;
         std::unique_ptr<Table> m_providers;
-        std::string m_lower;          // a lowered name
-        std::string m_previousDomain; // the domain of the entry before, lowered
-        bool m_haveDomain = false;    // m_previousDomain holds one
-        std::string m_staged;         // the lowered servers of the steps
-        std::vector<Step> m_steps;
+        std::string m_lower;          // a new server's name, lowered
+        EntryStager m_stager;
+        StagedEntries m_staged;
         // The parent (all but the first label) of the last new server whose
         // provider is its registrable domain, and that provider, when the
         // domain lies within the parent: a further server below the same
@@ -132,11 +167,12 @@ namespace plexor
         // Whether a suffix rule reaches the parent: only then can a server
         // below it be a public suffix itself.
         bool m_lastParentReached = false;
-        std::uint32_t m_serial = 0;   // of the current domain, from 1
         std::uint64_t m_domains = 0;
         std::uint64_t m_singleProvider = 0;
-        std::uint32_t m_domainProvider = 0; // the current domain's one provider, while it has one
-        bool m_domainHasServer = false;
-        bool m_domainMixed = false;
+        // The current domain's servers (indices in the server table), as
+        // often as its entries list them, and, while it is ended, their
+        // providers: each is counted once when the domain ends.
+        std::vector<std::uint32_t> m_domainServers;
+        std::vector<std::uint32_t> m_domainProviders;
     };
 }

@@ -51,6 +51,66 @@ namespace plexor::scan
         return true;
     }
 
+    // The n bytes at p (n below 8) as memcpy into a zeroed word places them,
+    // read in at most two overlapping loads of fixed size: the bytes of a
+    // copy of variable length into a word cannot be forwarded to a load of
+    // the whole word right after it, which then waits for the copy to
+    // retire.
+    inline std::uint64_t LoadTail(const char* p, std::size_t n)
+    {
+        if constexpr (std::endian::native != std::endian::little)
+        {
+            std::uint64_t word = 0;
+            std::memcpy(&word, p, n);
+            return word;
+        }
+        else
+        {
+            if (n >= 4)
+            {
+                std::uint32_t low, high;
+                std::memcpy(&low, p, 4);
+                std::memcpy(&high, p + n - 4, 4);
+                return low | (std::uint64_t {high} << (8 * (n - 4)));
+            }
+            if (n >= 2)
+            {
+                std::uint16_t low, high;
+                std::memcpy(&low, p, 2);
+                std::memcpy(&high, p + n - 2, 2);
+                return low | (std::uint64_t {high} << (8 * (n - 2)));
+            }
+            return n == 1 ? static_cast<unsigned char>(*p) : 0;
+        }
+    }
+
+    // The n low bytes of a word (n below 8) stored at p, as memcpy from the
+    // word would store them, in at most two overlapping stores.
+    inline void StoreTail(char* p, std::uint64_t word, std::size_t n)
+    {
+        if constexpr (std::endian::native != std::endian::little)
+            std::memcpy(p, &word, n);
+        else
+        {
+            if (n >= 4)
+            {
+                const auto low = static_cast<std::uint32_t>(word);
+                const auto high = static_cast<std::uint32_t>(word >> (8 * (n - 4)));
+                std::memcpy(p + n - 4, &high, 4);
+                std::memcpy(p, &low, 4);
+            }
+            else if (n >= 2)
+            {
+                const auto low = static_cast<std::uint16_t>(word);
+                const auto high = static_cast<std::uint16_t>(word >> (8 * (n - 2)));
+                std::memcpy(p + n - 2, &high, 2);
+                std::memcpy(p, &low, 2);
+            }
+            else if (n == 1)
+                *p = static_cast<char>(word);
+        }
+    }
+
 #ifdef PLEXOR_HAVE_SSE2
     // Bit i set where byte i of the 32 bytes from a equals byte i of the 32
     // bytes from b.

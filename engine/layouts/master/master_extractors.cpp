@@ -32,16 +32,29 @@ namespace plexor
 {
     namespace
     {
+        // A 64-bit hash of a name, eight bytes at a time (a byte at a time
+        // would make a server's hash a chain of one multiplication per
+        // byte): each word mixed in and multiplied, the whole folded at the
+        // end so that the low bits (the slot) and the high bits (the tag)
+        // both depend on every byte.
         std::uint64_t HashName(std::string_view name)
         {
-            // FNV-1a, 64 bits.
-            std::uint64_t hash = 14695981039346656037ull;
-            for (const char c : name)
+            std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
+            std::size_t i = 0;
+            for (; i + 8 <= name.size(); i += 8)
             {
-                hash ^= static_cast<unsigned char>(c);
-                hash *= 1099511628211ull;
+                std::uint64_t word;
+                std::memcpy(&word, name.data() + i, 8);
+                hash = (hash ^ word) * 0xBF58476D1CE4E5B9ull;
+                hash ^= hash >> 31;
             }
-            return hash;
+            if (i < name.size())
+            {
+                hash = (hash ^ scan::LoadTail(name.data() + i, name.size() - i)) * 0xBF58476D1CE4E5B9ull;
+                hash ^= hash >> 31;
+            }
+            hash *= 0x94D049BB133111EBull;
+            return hash ^ (hash >> 29);
         }
 
         char UpperAscii(char c)
@@ -250,13 +263,13 @@ namespace plexor
         {
             // A long name gets a block of its own, which the next name does
             // not share.
-            m_blocks.push_back(std::unique_ptr<char[]>(new char[needed])); // not zeroed: written before read
+            m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(needed, false)))); // not zeroed: written before read
             m_blockFill.push_back(0);
             m_blockUsed = kBlockSize;
         }
         else if (needed > kBlockSize - m_blockUsed)
         {
-            m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
+            m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(kBlockSize, m_blocks.size() >= kLargePagesFrom))));
             m_blockFill.push_back(0);
             m_blockUsed = 0;
         }
@@ -279,7 +292,7 @@ namespace plexor
     void DistinctNames::Grow()
     {
         const std::size_t size = m_slots.empty() ? 1024 : m_slots.size() * 2;
-        std::vector<std::uint64_t>().swap(m_slots);
+        decltype(m_slots)().swap(m_slots);
         m_slots.assign(size, 0);
         const std::size_t mask = size - 1;
         constexpr std::size_t kGroup = 32;
@@ -315,18 +328,35 @@ namespace plexor
         place();
     }
 
+    std::uint64_t DistinctNames::Hash(std::string_view name) const
+    {
+        const std::uint64_t hash = HashName(name);
+#if defined(__GNUC__) || defined(__clang__)
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+#endif
+        return hash;
+    }
+
     bool DistinctNames::Insert(std::string_view name)
+    {
+        return InsertHashed(name, HashName(name));
+    }
+
+    bool DistinctNames::InsertHashed(std::string_view name, std::uint64_t hash)
     {
         if ((m_count + 1) * 2 > m_slots.size())
             Grow();
-        const std::uint64_t hash = HashName(name);
         const auto tag = static_cast<std::uint64_t>(hash >> 48);
         const std::size_t mask = m_slots.size() - 1;
         std::size_t i = hash & mask;
         for (; m_slots[i] != 0; i = (i + 1) & mask)
         {
             const std::uint64_t slot = m_slots[i];
-            if ((slot & 0xFFFF) == tag && NameAt((slot >> 16) - 1) == name)
+            if ((slot & 0xFFFF) != tag)
+                continue;
+            const std::string_view stored = NameAt((slot >> 16) - 1);
+            if (stored.size() == name.size() && scan::BytesEqual(stored.data(), name.data(), name.size()))
                 return false;
         }
         m_slots[i] = ((Store(name) + 1) << 16) | tag;
@@ -413,15 +443,43 @@ namespace plexor
     {
         MasterFileReader& reader = run.reader;
         RunState& state = CurrentRunState();
-        return ReadLines(reader, zoneFile, limit, false, [&](std::string_view line, bool plain) {
+        PendingServers& pending = run.pending;
+        // The oldest pending server: an entry when it is new.
+        const auto settle = [&] {
+            const std::string_view server = pending.FrontName();
+            const bool added = run.servers.InsertHashed(server, pending.FrontHash());
+            if (added)
+            {
+                batch.push_back(server);
+                CountNameExtracted(state);
+            }
+            pending.Pop();
+            return added;
+        };
+        // A call ends on the very line whose server is the limit-th new one,
+        // as if each were settled on its line: while all pending servers
+        // could still be new and reach the limit, they are settled at once.
+        // ReadLines ends on the first line for which the read returns true.
+        std::uint32_t count = 0;
+        if (limit == 0)
+            return 0;
+        ReadLines(reader, zoneFile, 1, false, [&](std::string_view line, bool plain) {
             if (!reader.ReadLine(line, plain))
                 return false;
             const MasterNsRecord& record = reader.Record();
-            if (record.owner.empty() || record.ownerIsApex || !run.servers.Insert(record.server))
+            if (record.owner.empty() || record.ownerIsApex)
                 return false;
-            batch.push_back(record.server);
-            CountNameExtracted(state);
-            return true;
+            if (pending.Full())
+                count += settle() ? 1 : 0;
+            pending.Push(record.server, run.servers.Hash(record.server));
+            if (count + pending.Size() < limit)
+                return false;
+            while (!pending.Empty())
+                count += settle() ? 1 : 0;
+            return count >= limit;
         }, [](const MasterNsRecord&) { return false; }); // no simple lines without passOver
+        while (!pending.Empty())
+            count += settle() ? 1 : 0;
+        return count;
     }
 }

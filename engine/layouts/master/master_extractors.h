@@ -7,11 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "layouts/master/master_file_reader.h"
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -29,20 +32,74 @@ namespace plexor
         bool Insert(std::string_view name);
         std::size_t Size() const { return m_count; }
 
+        // Insert in two steps, for a caller that has further names to look
+        // at in between: Hash() gives the name's hash and asks for the slot
+        // where it is looked for, so that the slot is in the cache when
+        // InsertHashed(name, hash) comes a few names later.
+        std::uint64_t Hash(std::string_view name) const;
+        bool InsertHashed(std::string_view name, std::uint64_t hash);
+
     private:
-        static constexpr std::size_t kBlockSize = std::size_t {1} << 20;
+        // Blocks of 2 MiB, on huge pages from the ninth on: a name is read
+        // at random whenever its slot's tag matches.
+        static constexpr std::size_t kBlockSize = std::size_t {2} << 20;
         static constexpr unsigned kPositionBits = 24;
+        static constexpr std::size_t kLargePagesFrom = 8;
+        struct Free
+        {
+            void operator()(char* bytes) const { std::free(bytes); }
+        };
+        using Block = std::unique_ptr<char[], Free>;
 
         std::string_view NameAt(std::uint64_t location) const;
         std::uint64_t Store(std::string_view name);
         void Grow();
 
-        std::vector<std::unique_ptr<char[]>> m_blocks;
+        std::vector<Block> m_blocks;
         std::vector<std::size_t> m_blockFill; // bytes of names in each block
         std::size_t m_blockUsed = kBlockSize; // bytes used of the last block
         // 0 for an empty slot; otherwise the name's location + 1, shifted
         // left by 16, with 16 bits of its hash below.
-        std::vector<std::uint64_t> m_slots;
+        std::vector<std::uint64_t, LargePageAllocator<std::uint64_t>> m_slots;
+        std::size_t m_count = 0;
+    };
+
+    // The name-server mode's servers on their way to the set within one
+    // extractor call: each is hashed when its line is read and goes into the
+    // set a few lines later (DistinctNames::Hash), in its order. Copies,
+    // since a line's bytes do not outlast the reading of later lines.
+    class PendingServers final
+    {
+    public:
+        static constexpr std::size_t kAhead = 8;
+
+        bool Full() const { return m_count == kAhead; }
+        bool Empty() const { return m_count == 0; }
+        std::size_t Size() const { return m_count; }
+        void Push(std::string_view server, std::uint64_t hash)
+        {
+            Slot& slot = m_slots[(m_first + m_count) % kAhead];
+            slot.name.assign(server);
+            slot.hash = hash;
+            ++m_count;
+        }
+        // The oldest, valid until the next Push.
+        std::string_view FrontName() const { return m_slots[m_first].name; }
+        std::uint64_t FrontHash() const { return m_slots[m_first].hash; }
+        void Pop()
+        {
+            m_first = (m_first + 1) % kAhead;
+            --m_count;
+        }
+
+    private:
+        struct Slot
+        {
+            std::string name;
+            std::uint64_t hash = 0;
+        };
+        Slot m_slots[kAhead];
+        std::size_t m_first = 0;
         std::size_t m_count = 0;
     };
 
@@ -50,5 +107,6 @@ namespace plexor
     {
         MasterFileReader reader;
         DistinctNames servers;
+        PendingServers pending;
     };
 }

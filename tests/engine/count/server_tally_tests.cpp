@@ -95,7 +95,7 @@ namespace plexor
 
         // Entries as a domain run can give them: shared servers in several
         // spellings (case, final dot), servers of the domain's own, a server
-        // twice in one entry, a domain's entries one after another with its
+        // twice in one entry, a domain with dozens of servers, a domain's entries one after another with its
         // name in another case, domains without servers.
         std::vector<std::pair<std::string, std::vector<std::string>>> MakeEntries(std::uint32_t seed)
         {
@@ -111,7 +111,9 @@ namespace plexor
             {
                 const std::string name = "domain" + std::to_string(random() % 300) + ".com";
                 std::vector<std::string> servers;
-                const int count = static_cast<int>(random() % 4);
+                // Now and then a domain with more servers than a few, most
+                // of them listed more than once.
+                const int count = random() % 40 == 0 ? 30 : static_cast<int>(random() % 4);
                 for (int s = 0; s < count; ++s)
                 {
                     if (random() % 3 == 0)

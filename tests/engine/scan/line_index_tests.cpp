@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "scan/byte_scan.h"
 #include "scan/line_index.h"
 #include "scan/record_lines.h"
 #include "engine_test_support.h"
@@ -221,4 +223,28 @@ namespace
         }
     }
     PLEXOR_INSTANTIATE_FOR_EACH_KERNEL(RecordLineClassification);
+}
+
+namespace
+{
+    // The tail of a word read and written in two overlapping pieces: the
+    // same bytes as a copy of that length, at every length and offset, and
+    // nothing written past the tail.
+    TEST(WordTail, SameAsCopyOfItsLength)
+    {
+        const std::string bytes = "\x01\x80\xff" "abcdefghijklmnop";
+        for (std::size_t start = 0; start < 4; ++start)
+        {
+            for (std::size_t n = 0; n < 8; ++n)
+            {
+                std::uint64_t expected = 0;
+                std::memcpy(&expected, bytes.data() + start, n);
+                const std::uint64_t word = scan::LoadTail(bytes.data() + start, n);
+                EXPECT_EQ(word, expected) << start << " " << n;
+                std::string out(12, '.');
+                scan::StoreTail(out.data() + 2, word, n);
+                EXPECT_EQ(out, std::string(2, '.') + bytes.substr(start, n) + std::string(10 - n, '.')) << start << " " << n;
+            }
+        }
+    }
 }

@@ -353,6 +353,19 @@ namespace
                 expected.push_back("s" + std::to_string(i));
         }
         EXPECT_EQ(ExtractAll(&ExtractMasterNameServers, zone, OpenFilters(), 2), expected);
+        // A call ends on the line of its limit-th new server, not later
+        // (the line limit is checked between calls): the first 7 lines
+        // bring s0 to s6, the repeats after them nothing.
+        for (const std::uint32_t limit : {1u, 3u, 7u, 8u})
+        {
+            PrepareRun(OpenFilters());
+            ZoneLineReader reader;
+            reader.OpenMemory(zone);
+            MasterRunState run;
+            Batch batch;
+            EXPECT_EQ(ExtractMasterNameServers(run, reader, batch, limit), std::min(limit, 7u)) << limit;
+            EXPECT_EQ(LinesRead(), limit <= 7 ? limit : 50u) << limit;
+        }
     }
 
     TEST(DistinctNames, GrowsWithDistinctNamesOnly)

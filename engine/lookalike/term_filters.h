@@ -130,7 +130,7 @@ namespace plexor::lookalike
 
     inline bool SignaturesWithin(std::uint64_t label, std::uint64_t term, std::size_t k)
     {
-        return AtMostBits(term & ~label, k) & AtMostBits(label & ~term, k);
+        return AtMostBits(term & ~label, k) && AtMostBits(label & ~term, k);
     }
 
     // The set bits of x, inline: without a popcount instruction in the
@@ -240,8 +240,8 @@ namespace plexor::lookalike
                 const auto tag = static_cast<std::uint8_t>(key >> 24);
                 const Entry* const end = m_entries.data() + m_bitStart[rank + 1];
                 for (const Entry* entry = m_entries.data() + m_bitStart[rank]; entry != end; ++entry)
-                    if ((entry->keyTag == tag) &
-                        (n + entry->maxDistance - entry->formLength <= 2 * std::size_t{entry->maxDistance}) &
+                    if (entry->keyTag == tag &&
+                        n + entry->maxDistance - entry->formLength <= 2 * std::size_t{entry->maxDistance} &&
                         SignaturesWithin(label.signature, entry->signature, entry->maxDistance))
                         f(entry->term);
             }

@@ -106,6 +106,29 @@ namespace plexor::test
         return names;
     }
 
+    std::vector<std::string> LfLines(const std::string& text)
+    {
+        std::vector<std::string> lines;
+        for (std::size_t start = 0; start < text.size();)
+        {
+            const std::size_t end = text.find('\n', start);
+            lines.push_back(text.substr(start, end - start));
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+        return lines;
+    }
+
+    std::string RandomLabel(std::mt19937& random)
+    {
+        static constexpr char kLetters[] = "abcdexyz019-";
+        std::string label(1 + random() % 10, 'a');
+        for (char& c : label)
+            c = kLetters[random() % (sizeof kLetters - 1)];
+        return label;
+    }
+
     std::vector<std::string> OutputLines(const std::string& output)
     {
         std::vector<std::string> lines;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,13 @@ namespace plexor::test
     std::vector<std::string> OutputLines(const std::string& output);
 
     std::string Gzip(std::string_view data);
+
+    // Splits text at LF, the LFs dropped (a last line without one kept).
+    std::vector<std::string> LfLines(const std::string& text);
+
+    // A label of 1 to 10 characters from a small alphabet with digits and
+    // hyphens, so that random zones hold both repeats and odd names.
+    std::string RandomLabel(std::mt19937& random);
 
     // Test parameters over the inflaters this build has, named by them.
     inline auto EachInflater()

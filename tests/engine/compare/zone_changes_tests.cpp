@@ -39,15 +39,6 @@ namespace plexor::test
         };
         using Day = std::vector<Domain>;
 
-        std::string RandomLabel(std::mt19937& random)
-        {
-            static constexpr char kLetters[] = "abcdexyz019-";
-            std::string label(1 + random() % 10, 'a');
-            for (char& c : label)
-                c = kLetters[random() % (sizeof kLetters - 1)];
-            return label;
-        }
-
         std::vector<std::string> RandomServers(std::mt19937& random)
         {
             static const char* const kServers[] = {"ns1.hosta.net", "ns2.hosta.net", "ns1.hostb.org",
@@ -84,13 +75,6 @@ namespace plexor::test
             return {older, today};
         }
 
-        std::string Upper(std::string text)
-        {
-            for (char& c : text)
-                c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-            return text;
-        }
-
         // The day in a layout's form: records in their order or shuffled,
         // and a few host records for the name-server mode.
         std::string Render(const Day& day, std::int32_t layout, std::mt19937& random)
@@ -101,18 +85,18 @@ namespace plexor::test
                 for (const std::string& server : domain.servers)
                 {
                     if (layout == kGtld)
-                        records.push_back(Upper(domain.label) + " NS " + Upper(server) + ".\n");
+                        records.push_back(ToUpperAscii(domain.label) + " NS " + ToUpperAscii(server) + ".\n");
                     else if (layout == kSe)
                         records.push_back("- Name=" + domain.label + ".se\nx\n    Name Server=" + server + "\n");
                     else
-                        records.push_back((random() % 5 == 0 ? Upper(domain.label) : domain.label) + " 86400 IN NS "
+                        records.push_back((random() % 5 == 0 ? ToUpperAscii(domain.label) : domain.label) + " 86400 IN NS "
                                           + server + ".\n");
                 }
                 if (random() % 4 == 0)
                 {
                     const std::string host = "ns" + std::to_string(random() % 3) + "." + domain.label;
                     if (layout == kGtld)
-                        records.push_back(Upper(host) + " A 192.0.2.1\n");
+                        records.push_back(ToUpperAscii(host) + " A 192.0.2.1\n");
                     else if (layout == kSe)
                         records.push_back("- Name=" + host + ".se\nx\n    IP Address=192.0.2.1\n");
                     else
@@ -127,18 +111,6 @@ namespace plexor::test
             for (const std::string& record : records)
                 zone += record;
             return zone;
-        }
-
-        Lines SplitLf(const std::string& text)
-        {
-            Lines lines;
-            for (std::size_t start = 0; start < text.size();)
-            {
-                const std::size_t end = text.find('\n', start);
-                lines.push_back(text.substr(start, end - start));
-                start = end + 1;
-            }
-            return lines;
         }
 
         struct Settings
@@ -160,7 +132,7 @@ namespace plexor::test
                 RunHeadless(zonePath, output, settings.mode, settings.layout, settings.filters, options);
             EXPECT_FALSE(result.error) << *result.error;
             lines = result.linesRead;
-            return SplitLf(ReadFile(output));
+            return LfLines(ReadFile(output));
         }
 
         // The model: the entries of `list` whose names `other` lacks, each
@@ -208,7 +180,7 @@ namespace plexor::test
             ComparisonWorker(&context);
             EXPECT_FALSE(context.Failure());
             EXPECT_FALSE(context.zoneFile.IsOpen() || context.olderZoneFile.IsOpen() || context.outputFile.IsOpen());
-            return SplitLf(output);
+            return LfLines(output);
         }
 
         std::string MasterZone(int first, int count)
@@ -268,7 +240,7 @@ namespace plexor::test
                 const HeadlessRunResult result = Compare(todayPath, olderPath, changes, settings, output);
                 ASSERT_FALSE(result.error) << *result.error;
                 EXPECT_FALSE(result.comparisonAborted);
-                EXPECT_EQ(SplitLf(ReadFile(output)), expected);
+                EXPECT_EQ(LfLines(ReadFile(output)), expected);
                 EXPECT_EQ(result.statusText, FormatStatusText(result.linesRead, expected.size()));
                 EXPECT_EQ(result.linesRead, olderLines + todayLines)
                     << "the status counts the lines of both files";
@@ -352,7 +324,7 @@ namespace plexor::test
         const std::string output = TempPath("new.txt");
         const HeadlessRunResult result = Compare(today.Path(), older, ZoneChanges::NewNames, settings, output);
         ASSERT_FALSE(result.error) << *result.error;
-        EXPECT_EQ(SplitLf(ReadFile(output)), (Lines {"name5000.com", "name5001.com"}));
+        EXPECT_EQ(LfLines(ReadFile(output)), (Lines {"name5000.com", "name5001.com"}));
     }
 
     // An abort while one file is still being written: the run ends as
@@ -372,7 +344,7 @@ namespace plexor::test
             const std::string& piped = inFirstFile ? heldText : fileText;
             const std::size_t cut = piped.find('\n', piped.size() / 2) + 1;
             FilledPipe pipe(piped.substr(0, cut), piped.substr(cut));
-            const std::uint64_t abortAfter = inFirstFile ? 10 : SplitLf(heldText).size() + 10;
+            const std::uint64_t abortAfter = inFirstFile ? 10 : LfLines(heldText).size() + 10;
 
             HeadlessRunOptions options;
             options.watchInterval = std::chrono::milliseconds(1);
@@ -389,12 +361,12 @@ namespace plexor::test
                         settings, output, options);
             EXPECT_FALSE(result.error);
             EXPECT_TRUE(result.comparisonAborted);
-            const Lines written = SplitLf(ReadFile(output));
+            const Lines written = LfLines(ReadFile(output));
             if (inFirstFile)
             {
                 EXPECT_TRUE(written.empty());
             }
-            Lines complete = SplitLf(MasterZone(4000, 2000));
+            Lines complete = LfLines(MasterZone(4000, 2000));
             complete.erase(complete.begin()); // $ORIGIN
             ASSERT_LE(written.size(), complete.size());
             for (std::size_t i = 0; i < written.size(); ++i)

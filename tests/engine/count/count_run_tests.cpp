@@ -41,13 +41,6 @@ namespace plexor::test
         };
         using Day = std::vector<Domain>;
 
-        std::string Upper(std::string text)
-        {
-            for (char& c : text)
-                c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-            return text;
-        }
-
         std::string Lower(std::string text)
         {
             for (char& c : text)
@@ -64,15 +57,6 @@ namespace plexor::test
             "ns.blogspot.com",    "x.ns.blogspot.com",     "co.uk",               "localhost",
             "ns1.xn--80ak6aa92e.com", "ns2.xn--80ak6aa92e.com", "a.b.c.hosta.net",
         };
-
-        std::string RandomLabel(std::mt19937& random)
-        {
-            static constexpr char kLetters[] = "abcdexyz019-";
-            std::string label(1 + random() % 10, 'a');
-            for (char& c : label)
-                c = kLetters[random() % (sizeof kLetters - 1)];
-            return label;
-        }
 
         std::vector<std::string> RandomServers(std::mt19937& random, const std::string& label, bool relativeAllowed)
         {
@@ -92,7 +76,7 @@ namespace plexor::test
                 {
                     std::string host = kSharedServers[random() % std::size(kSharedServers)];
                     if (random() % 4 == 0)
-                        host = Upper(host);
+                        host = ToUpperAscii(host);
                     servers.push_back(host + ".");
                 }
             }
@@ -142,14 +126,14 @@ namespace plexor::test
                 for (const std::string& server : domain.servers)
                 {
                     if (layout == kGtld)
-                        zone += Upper(domain.label) + " NS " + Upper(server) + "\n";
+                        zone += ToUpperAscii(domain.label) + " NS " + ToUpperAscii(server) + "\n";
                     else if (layout == kSe)
                     {
                         std::string absolute = server.substr(0, server.size() - 1);
                         zone += "- Name=" + domain.label + ".se\nx\n    Name Server=" + absolute + "\n";
                     }
                     else
-                        zone += (random() % 4 == 0 ? Upper(domain.label) : domain.label) + " 86400 IN NS " + server
+                        zone += (random() % 4 == 0 ? ToUpperAscii(domain.label) : domain.label) + " 86400 IN NS " + server
                                 + "\n";
                 }
                 if (random() % 4 == 0)
@@ -157,18 +141,6 @@ namespace plexor::test
                                           : "ns1." + domain.label + " IN A 192.0.2.1\n";
             }
             return zone;
-        }
-
-        Lines SplitLf(const std::string& text)
-        {
-            Lines lines;
-            for (std::size_t start = 0; start < text.size();)
-            {
-                const std::size_t end = text.find('\n', start);
-                lines.push_back(text.substr(start, end - start));
-                start = end + 1;
-            }
-            return lines;
         }
 
         struct Settings
@@ -306,7 +278,7 @@ namespace plexor::test
 
             const std::string listPath = TempPath("list.txt");
             ASSERT_FALSE(RunCount(todayPath, olderPath, settings, listPath, nullptr).error);
-            const Lines list = SplitLf(ReadFile(listPath));
+            const Lines list = LfLines(ReadFile(listPath));
 
             const CountBy by = round % 2 == 0 ? CountBy::Server : CountBy::Provider;
             const ProviderMap* const withMap = round % 4 < 2 ? &map : nullptr;

@@ -44,6 +44,8 @@ namespace
         bool simpleFound = false;
         std::uint32_t lastOwnerSize = 0;
         std::vector<std::uint32_t> simpleEntries; // line, offset, length of each
+        std::vector<std::uint32_t> simpleServers; // line, offset, length of each, searched with servers
+        std::vector<std::uint32_t> entriesWithServers; // the entries of that search
 
         bool operator==(const Findings&) const = default;
     };
@@ -97,6 +99,15 @@ namespace
             out.lastOwnerSize = simple.lastOwnerSize;
             for (const SimpleNsLines::Entry& e : simple.entries)
                 out.simpleEntries.insert(out.simpleEntries.end(), {e.line, e.ownerOffset, e.ownerLength});
+            SimpleNsLines withServers;
+            withServers.withServers = true;
+            kernel.findSimpleNsLines(data + from, chunk, withServers);
+            PLEXOR_FUZZ_CHECK(withServers.found == simple.found);
+            for (const SimpleNsLines::Entry& e : withServers.entries)
+                out.entriesWithServers.insert(out.entriesWithServers.end(), {e.line, e.ownerOffset, e.ownerLength});
+            PLEXOR_FUZZ_CHECK(out.entriesWithServers == out.simpleEntries);
+            for (const SimpleNsLines::Server& e : withServers.servers)
+                out.simpleServers.insert(out.simpleServers.end(), {e.line, e.offset, e.length});
         }
         return out;
     }

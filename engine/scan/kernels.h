@@ -11,7 +11,7 @@
 // - IsPlainMasterText / IndexPlainMasterText: see master_lines.h.
 // - ClassifyRecordLines: see record_lines.h.
 // - FindSimpleNsLines: the search of SimpleNsLines::Find, into a clear
-//   `out`.
+//   `out` whose withServers says whether the servers are wanted.
 
 #include <cstddef>
 #include <cstdint>

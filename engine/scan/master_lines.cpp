@@ -15,9 +15,10 @@ namespace plexor
         return scan::ActiveKernel().indexPlainMasterText(buffer, from, to, dotBefore, lineEnds);
     }
 
-    void SimpleNsLines::Find(const char* data, const LineEndIndex& lineEnds)
+    void SimpleNsLines::Find(const char* data, const LineEndIndex& lineEnds, bool servers)
     {
         Clear();
+        withServers = servers;
         scan::ActiveKernel().findSimpleNsLines(data, lineEnds, *this);
     }
 }

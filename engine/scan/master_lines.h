@@ -39,6 +39,18 @@ namespace plexor
             std::uint32_t ownerLength; // without its final dot
         };
         std::vector<Entry> entries;
+        // With `withServers`, every NS line from line 1 on, in order, with
+        // the server field as written (the first field after the type): the
+        // owner of each is that of the last entry at or before its line.
+        struct Server
+        {
+            std::uint32_t line;   // index among the chunk's line ends
+            std::uint32_t offset; // the field's position in the chunk's buffer
+            std::uint32_t length;
+        };
+        std::vector<Server> servers;
+        // Whether the servers are looked for too (set by Find).
+        bool withServers = false;
         // Every line from line 1 on is simple (line 0 may have begun in the
         // chunk before and is left to the reader). False when not looked for
         // or not so.
@@ -49,14 +61,17 @@ namespace plexor
         void Clear()
         {
             entries.clear();
+            servers.clear();
+            withServers = false;
             found = false;
             lastOwnerSize = 0;
         }
         // Finds the entries of the lines from line 1 on of `data` (plain
         // master-file text), or leaves `found` false when one of them is not
-        // simple. Every line start needs kLineProbeBytes readable bytes
-        // after it, and so does every position in a line.
-        void Find(const char* data, const LineEndIndex& lineEnds);
+        // simple; with `withServers` the servers as well. Every line start
+        // needs kLineProbeBytes readable bytes after it, and so does every
+        // position in a line.
+        void Find(const char* data, const LineEndIndex& lineEnds, bool withServers = false);
     };
 
     // Whether the bytes hold none of ( ) " \ ; and no two dots in a row,

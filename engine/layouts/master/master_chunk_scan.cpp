@@ -53,14 +53,15 @@ namespace plexor
     void MasterChunkScan::FindNsLines(const ChunkBytes& bytes, const LineEndIndex& lineEnds,
                                       MasterChunkFindings& found) const
     {
-        found.nsLines.Find(bytes.buffer, lineEnds);
+        found.nsLines.Find(bytes.buffer, lineEnds, m_servers);
         found.spareLineReading = found.nsLines.found;
     }
 
-    const ChunkScan& MasterPlainChunkScan(bool nsLines)
+    const ChunkScan& MasterPlainChunkScan(bool nsLines, bool servers)
     {
         static const MasterChunkScan plain(false);
         static const MasterChunkScan withNsLines(true);
-        return nsLines ? withNsLines : plain;
+        static const MasterChunkScan withServers(true, true);
+        return !nsLines ? plain : servers ? withServers : withNsLines;
     }
 }

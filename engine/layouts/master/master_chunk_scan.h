@@ -37,9 +37,11 @@ namespace plexor
     class MasterChunkScan final : public ChunkScan
     {
     public:
-        // `nsLines`: look for the NS lines of simple records too.
-        explicit MasterChunkScan(bool nsLines)
+        // `nsLines`: look for the NS lines of simple records too; with
+        // `servers`, for their servers as well (SimpleNsLines::servers).
+        explicit MasterChunkScan(bool nsLines, bool servers = false)
             : m_nsLines(nsLines)
+            , m_servers(servers)
         {
         }
 
@@ -53,17 +55,19 @@ namespace plexor
         void FindNsLines(const ChunkBytes& bytes, const LineEndIndex& lineEnds, MasterChunkFindings& found) const;
 
         bool m_nsLines;
+        bool m_servers;
     };
 
     // The scan the master-file extractors hand the zone line reader, with
-    // or without the NS lines of simple records.
-    const ChunkScan& MasterPlainChunkScan(bool nsLines);
+    // or without the NS lines of simple records (and their servers).
+    const ChunkScan& MasterPlainChunkScan(bool nsLines, bool servers = false);
 
     // Asks the reader (and its reading thread) to find plain text, and with
-    // `nsLines` the NS lines of simple records, in what it reads from now on.
-    inline void FindPlainLines(ZoneLineReader& zoneFile, bool nsLines)
+    // `nsLines` the NS lines of simple records (with `servers`, their
+    // servers too), in what it reads from now on.
+    inline void FindPlainLines(ZoneLineReader& zoneFile, bool nsLines, bool servers = false)
     {
-        zoneFile.FindChunkFindings(MasterPlainChunkScan(nsLines));
+        zoneFile.FindChunkFindings(MasterPlainChunkScan(nsLines, servers));
     }
 
     // What was found for the lines of `run`, null when nothing was asked.

@@ -105,8 +105,8 @@ namespace plexor
         // before a line (pause or abort).
         template <typename Apply, typename TakeRecord>
         bool ReadBufferedLines(RunState& state, const ZoneLineReader::LineRun& run, MasterFileReader& reader,
-                               ZoneLineReader& zoneFile, std::uint32_t limit, bool passOver, Apply& apply,
-                               TakeRecord& takeRecord, std::uint32_t& count)
+                               ZoneLineReader& zoneFile, std::uint32_t limit, bool passOver, bool servers,
+                               Apply& apply, TakeRecord& takeRecord, std::uint32_t& count)
         {
             // A line passed over is not polled for pause and abort: it
             // counts as read once the next line looked at has been
@@ -182,8 +182,61 @@ namespace plexor
                 next = run.count;
                 reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
             };
+            // The same with every NS line's record, its server included.
+            const auto takeSimpleServers = [&]() {
+                const SimpleNsLines& simple = *nsLines;
+                const std::size_t first = run.firstLine;
+                const std::size_t from = first + next;
+                auto server = std::lower_bound(
+                    simple.servers.begin(), simple.servers.end(), from,
+                    [](const SimpleNsLines::Server& e, std::size_t line) { return e.line < line; });
+                // A server's owner is that of the last entry at or before
+                // its line (there is one: the first NS line is an entry).
+                auto owner = simple.entries.begin();
+                if (server != simple.servers.end())
+                {
+                    owner = std::upper_bound(
+                                simple.entries.begin(), simple.entries.end(), std::size_t {server->line},
+                                [](std::size_t line, const SimpleNsLines::Entry& e) { return line < e.line; })
+                        - 1;
+                }
+                for (; server != simple.servers.end(); ++server)
+                {
+                    while (owner + 1 != simple.entries.end() && owner[1].line <= server->line)
+                        ++owner;
+                    const std::size_t at = server->line - first;
+                    if (at > 0 && !detail::ContinueBeforeLine(state))
+                    {
+                        halted = true;
+                        return;
+                    }
+                    taken = at + 1;
+                    next = at + 1;
+                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
+                    const char* ownerText = run.data + owner->ownerOffset;
+                    const std::string_view ownerName(ownerText, owner->ownerLength);
+                    const std::string_view serverName =
+                        reader.SimpleServer(std::string_view(run.data + server->offset, server->length));
+                    if (takeRecord(MasterNsRecord {ownerName, serverName, reader.IsApex(ownerName), true})
+                        && ++count >= limit)
+                    {
+                        full = true;
+                        reader.PassedSimpleLines(ownerText, owner->ownerLength + 1); // and its final dot
+                        return;
+                    }
+                }
+                next = run.count;
+                reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
+            };
 
-            if (passOver && nsLines != nullptr)
+            if (servers && nsLines != nullptr && nsLines->withServers)
+            {
+                if (run.firstLine == 0)
+                    readInFull(1);
+                if (!full && !halted && next < run.count && reader.BetweenRecords())
+                    takeSimpleServers();
+            }
+            else if (passOver && nsLines != nullptr)
             {
                 // The buffer's line 0 may have begun in the chunk before
                 // and is read in full; the simple lines after it need a
@@ -211,24 +264,27 @@ namespace plexor
         // them, and take the NS lines of simple records the reading thread
         // found (SimpleNsLines) without reading any of those lines:
         // `takeRecord` gets the NS record of each such entry, without its
-        // server, and returns whether it added an entry. `apply` gets each
-        // line read and returns whether it added an entry.
+        // server, and returns whether it added an entry. `servers` (without
+        // `passOver`) takes every NS line of the simple records that way,
+        // with its server. `apply` gets each line read and returns whether
+        // it added an entry.
         template <typename Apply, typename TakeRecord>
         std::uint32_t ReadLines(MasterFileReader& reader, ZoneLineReader& zoneFile, std::uint32_t limit,
-                                bool passOver, Apply&& apply, TakeRecord&& takeRecord)
+                                bool passOver, bool servers, Apply&& apply, TakeRecord&& takeRecord)
         {
             std::uint32_t count = 0;
             if (limit == 0)
                 return 0;
             RunState& state = CurrentRunState();
             // The reading thread can tell plain stretches of the file ahead.
-            FindPlainLines(zoneFile, passOver);
+            FindPlainLines(zoneFile, passOver || servers, servers);
             while (detail::ContinueBeforeLine(state))
             {
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
                 if (run.count != 0)
                 {
-                    if (ReadBufferedLines(state, run, reader, zoneFile, limit, passOver, apply, takeRecord, count))
+                    if (ReadBufferedLines(state, run, reader, zoneFile, limit, passOver, servers, apply, takeRecord,
+                                          count))
                         break;
                     continue;
                 }
@@ -430,7 +486,7 @@ namespace plexor
             return true;
         };
         const std::uint32_t count = ReadLines(
-            reader, zoneFile, limit, passOver,
+            reader, zoneFile, limit, passOver, !passOver,
             [&](std::string_view line, bool plain) { return reader.ReadLine(line, plain) && take(reader.Record()); },
             take);
         if (previousInBatch)
@@ -463,10 +519,7 @@ namespace plexor
         std::uint32_t count = 0;
         if (limit == 0)
             return 0;
-        ReadLines(reader, zoneFile, 1, false, [&](std::string_view line, bool plain) {
-            if (!reader.ReadLine(line, plain))
-                return false;
-            const MasterNsRecord& record = reader.Record();
+        const auto take = [&](const MasterNsRecord& record) {
             if (record.owner.empty() || record.ownerIsApex)
                 return false;
             if (pending.Full())
@@ -477,7 +530,10 @@ namespace plexor
             while (!pending.Empty())
                 count += settle() ? 1 : 0;
             return count >= limit;
-        }, [](const MasterNsRecord&) { return false; }); // no simple lines without passOver
+        };
+        ReadLines(reader, zoneFile, 1, false, true,
+                  [&](std::string_view line, bool plain) { return reader.ReadLine(line, plain) && take(reader.Record()); },
+                  take);
         while (!pending.Empty())
             count += settle() ? 1 : 0;
         return count;

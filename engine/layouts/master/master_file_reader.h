@@ -118,6 +118,9 @@ namespace plexor
         // them, the last of which is `line`, whose owner is written in its
         // first `ownerSize` bytes: they leave only their owner behind.
         void PassedSimpleLines(const char* line, std::size_t ownerSize);
+        // The server of a simple NS line taken that way (SimpleNsLines::
+        // servers), in the reader's form; valid until the next call.
+        std::string_view SimpleServer(std::string_view field);
 
         // Off: every line goes through the reading rules byte by byte
         // (ReadEscapedLine), none through the shortcuts; for the tests and

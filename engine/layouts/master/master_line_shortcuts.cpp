@@ -196,6 +196,13 @@ namespace plexor
         }
     }
 
+    std::string_view MasterFileReader::SimpleServer(std::string_view field)
+    {
+        // A simple line's server is plain, neither the root nor `@`: a name.
+        ResolvePlainName(field, m_origin, m_server, true);
+        return m_server;
+    }
+
     void MasterFileReader::SettleOwner()
     {
         if (m_pendingOwnerLength == 0)

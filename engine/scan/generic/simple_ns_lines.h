@@ -127,17 +127,20 @@ namespace plexor::scan::generic
         }
 
         // The kind of the line whose fields after the owner start at `head`:
-        // from the known heads, else read and remembered.
-        SimpleHead Classify(const char* head, std::size_t headSize)
+        // from the known heads, else read and remembered. For an NS line,
+        // `serverStart` is where its server begins in `head`.
+        SimpleHead Classify(const char* head, std::size_t headSize, std::size_t& serverStart)
         {
             if (IsNsLine(head, headSize))
+            {
+                serverStart = ns.length;
                 return SimpleHead::Ns;
+            }
             if (IsOtherLine(head, headSize))
                 return SimpleHead::Other;
             std::uint64_t separators = Masks::SeparatorMask64(head);
             if (headSize < 64)
                 separators |= ~std::uint64_t {0} << headSize; // past the line's end
-            std::size_t serverStart = 0;
             std::size_t typeEnd = 0;
             const SimpleHead kind = ReadSimpleHead(head, separators, 64, serverStart, typeEnd);
             if (kind == SimpleHead::Ns)
@@ -175,10 +178,20 @@ namespace plexor::scan::generic
         }
     };
 
-    // Finds the entries of the lines from line 1 on (see SimpleNsLines::Find;
-    // `out` is clear).
+    // The server field that begins at `field` on a line of `size` bytes from
+    // there (a CR at its end included): up to the next separator.
     template <class Masks>
-    PLEXOR_ALWAYS_INLINE void FindSimpleNsLines(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out)
+    PLEXOR_ALWAYS_INLINE void AddServer(SimpleNsLines& out, std::size_t line, const char* data, const char* field,
+                                        std::size_t size)
+    {
+        out.servers.push_back({static_cast<std::uint32_t>(line), static_cast<std::uint32_t>(field - data),
+                               static_cast<std::uint32_t>(Masks::FindSeparator(field, size))});
+    }
+
+    // Finds the entries (and with kServers the servers) of the lines from
+    // line 1 on (see SimpleNsLines::Find; `out` is clear).
+    template <class Masks, bool kServers>
+    PLEXOR_ALWAYS_INLINE void FindSimpleNsLinesOf(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out)
     {
         const std::size_t count = lineEnds.size();
         const char* entryOwner = nullptr; // of the last entry
@@ -192,7 +205,11 @@ namespace plexor::scan::generic
             std::size_t n = lineEnds[i] - start;
             const char* p = data + start;
             if (repeat.Repeats(p, n))
+            {
+                if constexpr (kServers)
+                    AddServer<Masks>(out, i, data, p + repeat.length, n - repeat.length);
                 continue; // same owner: ownerSize stays
+            }
             if (n > 0 && p[n - 1] == '\r')
                 --n;
             if (n == 0 || IsSeparator(p[0]) || p[0] == '$' || p[0] == '.')
@@ -202,7 +219,8 @@ namespace plexor::scan::generic
                 return;
             const char* head = p + ownerEnd;
             const std::size_t headSize = n - ownerEnd;
-            const SimpleHead kind = heads.Classify(head, headSize);
+            std::size_t serverStart = 0; // in head
+            const SimpleHead kind = heads.Classify(head, headSize, serverStart);
             if (kind == SimpleHead::NotSimple || (kind == SimpleHead::Ns && p[ownerEnd - 1] != '.'))
                 return; // a relative owner needs the origin
             ownerSize = ownerEnd;
@@ -222,8 +240,22 @@ namespace plexor::scan::generic
                 entryOwner = p;
                 entryOwnerLength = ownerLength;
             }
+            if constexpr (kServers)
+            {
+                if (kind == SimpleHead::Ns)
+                    AddServer<Masks>(out, i, data, head + serverStart, headSize - serverStart);
+            }
         }
         out.found = count > 1;
         out.lastOwnerSize = static_cast<std::uint32_t>(ownerSize);
+    }
+
+    template <class Masks>
+    PLEXOR_ALWAYS_INLINE void FindSimpleNsLines(const char* data, const LineEndIndex& lineEnds, SimpleNsLines& out)
+    {
+        if (out.withServers)
+            FindSimpleNsLinesOf<Masks, true>(data, lineEnds, out);
+        else
+            FindSimpleNsLinesOf<Masks, false>(data, lineEnds, out);
     }
 }

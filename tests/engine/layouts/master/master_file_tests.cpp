@@ -545,14 +545,14 @@ namespace
 
     // The lines from line 1 on of `text`, indexed as a chunk is, with room
     // for the probes past its end; every kernel's search must give what the
-    // reference kernel's gives.
-    SimpleNsLines FindSimple(const std::string& text)
+    // reference kernel's gives; with `servers`, the servers too.
+    SimpleNsLines FindSimple(const std::string& text, bool servers = false)
     {
         const std::string bytes = text + std::string(kLineProbeBytes, '\0');
         LineEndIndex lineEnds;
         lineEnds.Add(bytes.data(), 0, text.size());
         SimpleNsLines lines;
-        lines.Find(bytes.data(), lineEnds);
+        lines.Find(bytes.data(), lineEnds, servers);
         const auto same = [&](const SimpleNsLines& other) {
             return other.found == lines.found && other.lastOwnerSize == lines.lastOwnerSize
                 && other.entries.size() == lines.entries.size()
@@ -560,6 +560,11 @@ namespace
                               [](const SimpleNsLines::Entry& a, const SimpleNsLines::Entry& b) {
                                   return a.line == b.line && a.ownerOffset == b.ownerOffset
                                       && a.ownerLength == b.ownerLength;
+                              })
+                && other.servers.size() == lines.servers.size()
+                && std::equal(other.servers.begin(), other.servers.end(), lines.servers.begin(),
+                              [](const SimpleNsLines::Server& a, const SimpleNsLines::Server& b) {
+                                  return a.line == b.line && a.offset == b.offset && a.length == b.length;
                               });
         };
         for (const scan::Kernel kernel : scan::kAllKernels)
@@ -567,6 +572,7 @@ namespace
             if (const scan::KernelTable* table = scan::KernelFor(kernel))
             {
                 SimpleNsLines other;
+                other.withServers = servers;
                 table->findSimpleNsLines(bytes.data(), lineEnds, other);
                 EXPECT_TRUE(same(other)) << table->name;
             }
@@ -599,6 +605,29 @@ namespace
             {9, longOwner.substr(0, longOwner.size() - 1)}, {10, "example"}};
         EXPECT_EQ(entries, expected);
         EXPECT_EQ(lines.lastOwnerSize, 10u) << "Last.Owner, as written";
+        EXPECT_TRUE(lines.servers.empty()) << "not asked for";
+
+        // Asked for, every NS line's server field as written, none of its
+        // line end; the entries stay the same.
+        const SimpleNsLines withServers = FindSimple(text, true);
+        ASSERT_TRUE(withServers.found);
+        EXPECT_EQ(withServers.entries.size(), lines.entries.size());
+        std::vector<std::pair<std::uint32_t, std::string>> servers;
+        for (const SimpleNsLines::Server& e : withServers.servers)
+            servers.emplace_back(e.line, text.substr(e.offset, e.length));
+        const std::vector<std::pair<std::uint32_t, std::string>> expectedServers = {
+            {1, "ns1.host.net."}, {2, "ns2.host.net."}, {4, "ns3.host.net."}, {6, "ns1.host.net."},
+            {7, "ns.c.example."}, {8, "ns9.x"},         {9, "ns.x."},         {10, "ns.x."}};
+        EXPECT_EQ(servers, expectedServers);
+        // A further field after the server, and a repeated line with a CR.
+        const SimpleNsLines more = FindSimple(std::string("x\n") + "a.\t1\tin\tns\tn1.x. y\n"
+                                                  + "a.\t1\tin\tns\tn2.x.\r\n" + "a.\t1\tin\tns\tN3.X\tz\n",
+                                              true);
+        ASSERT_TRUE(more.found);
+        ASSERT_EQ(more.servers.size(), 3u);
+        EXPECT_EQ(more.servers[0].length, 5u);
+        EXPECT_EQ(more.servers[1].length, 5u);
+        EXPECT_EQ(more.servers[2].length, 4u);
     }
 
     // Any line from line 1 on that is not simple leaves the whole chunk to
@@ -634,18 +663,24 @@ namespace
 
     // Zones of simple lines, where the NS lines the reader finds ahead stand
     // for the lines themselves, give what the same records written so that
-    // every line is read in full give, in the modes and filters that use
-    // them and across batches and buffer refills; every line is counted.
+    // every line is read in full give, in both modes, with and without
+    // append mode and a server list, across batches and buffer refills;
+    // every line is counted. Servers in upper case and relative ones are
+    // resolved as the reader resolves them.
     TEST(MasterDomains, SimpleNsLinesTakenAheadSameAsFullReading)
     {
         std::mt19937 random(20261210);
-        const char* const servers[] = {"ns1.host.net.", "ns2.host.net.", "ns3.other.org."};
+        const char* const servers[] = {"ns1.host.net.", "ns2.host.net.", "ns3.other.org.", "NS4.Host.NET.", "ns5.rel"};
         const char* const heads[] = {"\t3600\tin\t", "\t3600\tIN\t", " 86400 in "};
         RunFilters filtered = OpenFilters();
         filtered.minChars = 11;
         filtered.maxChars = 11;
         filtered.excludedChars = "q";
-        for (int round = 0; round < 3; ++round)
+        RunFilters append = OpenFilters();
+        append.appendNameServers = 1;
+        RunFilters listed = filtered;
+        listed.nameServerText = "ns4.,ns3";
+        for (int round = 0; round < 2; ++round)
         {
             std::vector<Record> records;
             std::string simple = "example.\t3600\tin\tsoa\tns.example. host.example. 1 2 3 4 5\n";
@@ -662,23 +697,30 @@ namespace
                 };
                 for (int s = 0, count = 1 + static_cast<int>(random() % 4); s < count; ++s)
                 {
-                    add(owner, random() % 9 ? "ns" : "NS", servers[random() % 3]);
+                    add(owner, random() % 9 ? "ns" : "NS", servers[random() % 5]);
                     if (random() % 8 == 0)
                         add(owner, "ds", "1 8 2 ABCD");
                 }
                 if (random() % 6 == 0)
                     add("ns1." + owner, "a", "192.0.2.1");
                 if (random() % 50 == 0)
-                    add("example.", "ns", servers[random() % 3]);
+                    add("example.", "ns", servers[random() % 5]);
             }
             const std::string decorated = Decorated(records, random);
             const auto lines = static_cast<std::uint64_t>(std::count(simple.begin(), simple.end(), '\n'));
-            for (const RunFilters& filters : {OpenFilters(), filtered})
+            const std::pair<ExtractMode, RunFilters> runs[] = {
+                {ExtractMode::Domains, OpenFilters()}, {ExtractMode::Domains, filtered},
+                {ExtractMode::Domains, append},        {ExtractMode::Domains, listed},
+                {ExtractMode::NameServers, OpenFilters()}};
+            for (const auto& [mode, filters] : runs)
             {
-                const auto a = RunWorker(simple, ExtractMode::Domains, kMaster, filters);
-                const auto b = RunWorker(decorated, ExtractMode::Domains, kMaster, filters);
-                ASSERT_EQ(a.output, b.output) << "round " << round;
-                if (filters.maxChars != filtered.maxChars)
+                SCOPED_TRACE(testing::Message() << "round " << round << ", mode " << static_cast<int>(mode)
+                                                << ", append " << filters.appendNameServers << ", servers "
+                                                << filters.nameServerText);
+                const auto a = RunWorker(simple, mode, kMaster, filters);
+                const auto b = RunWorker(decorated, mode, kMaster, filters);
+                ASSERT_EQ(a.output, b.output);
+                if (filters.maxChars != filtered.maxChars && mode == ExtractMode::Domains)
                 {
                     ASSERT_GT(std::count(a.output.begin(), a.output.end(), '\n'), 1000) << "more than one batch";
                 }

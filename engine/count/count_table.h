@@ -20,7 +20,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,18 +65,27 @@ namespace plexor
             NameArena::Ref name;
             std::uint64_t domains;
         };
+        // The rows in memory from std::malloc or large_pages::Allocate,
+        // given back with std::free: the tally's finish writes them over
+        // its sort keys, in the same memory.
+        struct FreeRows
+        {
+            void operator()(Row* rows) const { std::free(rows); }
+        };
+        using Rows = std::unique_ptr<Row[], FreeRows>;
 
         CountTable() = default;
-        CountTable(CountBy by, NameArena names, std::vector<Row> rows, CountFigures figures)
+        CountTable(CountBy by, NameArena names, Rows rows, std::size_t rowCount, CountFigures figures)
             : m_by(by)
             , m_names(std::move(names))
             , m_rows(std::move(rows))
+            , m_rowCount(rowCount)
             , m_figures(figures)
         {
         }
 
         CountBy By() const { return m_by; }
-        std::size_t size() const { return m_rows.size(); }
+        std::size_t size() const { return m_rowCount; }
         std::string_view Name(std::size_t i) const { return m_names.Get(m_rows[i].name); }
         std::uint64_t Domains(std::size_t i) const { return m_rows[i].domains; }
         const CountFigures& Figures() const { return m_figures; }
@@ -82,7 +93,8 @@ namespace plexor
     private:
         CountBy m_by = CountBy::Server;
         NameArena m_names;
-        std::vector<Row> m_rows;
+        Rows m_rows;
+        std::size_t m_rowCount = 0;
         CountFigures m_figures;
     };
 

@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -40,6 +44,24 @@
 #ifndef PLEXOR_VERSION
 #define PLEXOR_VERSION "unknown"
 #endif
+
+namespace
+{
+    // Many zones are many runs one after another, each taking its buffers
+    // and freeing them at its end. The C library would give the freed pages
+    // back to the system and the next run would fault them in again, a
+    // page fault every 4 KiB (several microseconds each on a virtual
+    // machine: about a tenth of the CPU time of a folder of small zones).
+    // Kept, the next run reuses them; a single run keeps the library's
+    // defaults, which give a count's freed tables back before its finish.
+    void KeepFreedMemory()
+    {
+#ifdef __GLIBC__
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+        mallopt(M_MMAP_THRESHOLD, 4 << 20);
+#endif
+    }
+}
 
 namespace
 {
@@ -280,6 +302,7 @@ static int Run(const std::vector<std::string>& argumentTexts)
     {
         if (command.countBy)
             return UsageError("--count-by counts one ZONE, not several zones or a folder");
+        KeepFreedMemory();
         return plexor::RunManyZones(command, IsTerminal(stderr), IsTerminal(stdout));
     }
     return RunSingleZone(std::move(command), extras);

@@ -112,7 +112,7 @@ namespace
 
     // Random chunks of master-file lines, most of them simple, near misses
     // of every rule among them: each kernel's simple-NS-line search gives
-    // the reference kernel's entries.
+    // the reference kernel's entries, and its servers when asked.
     using SimpleNsLineSearch = test::EachKernel;
     TEST_P(SimpleNsLineSearch, SameAsReferenceOnRandomChunks)
     {
@@ -122,7 +122,7 @@ namespace
         const char* const heads[] = {"\t3600\tin\t", "\t3600\tIN\t", " 86400 in ", "\t1h\tin\t", "\tin\t3600\t",
                                      "\t3600\tch\t"};
         const char* const types[] = {"ns\t", "NS\t", "ds\t", "soa\t", "a\t", "ns  "};
-        const char* const data[] = {"ns1.host.net.", "ns2.host.net.", "@", ".", "", "1 8 2 AB"};
+        const char* const data[] = {"ns1.host.net.", "NS2.Host.net extra", "@", ".", "", "1 8 2 AB"};
         const char* const ends[] = {"\n", "\n", "\r\n"};
         for (int round = 0; round < 300; ++round)
         {
@@ -140,8 +140,10 @@ namespace
             LineEndIndex lineEnds;
             lineEnds.Add(bytes.data(), 0, text.size());
             SimpleNsLines expected;
+            expected.withServers = round % 2 == 0;
             scan::KernelFor(scan::Kernel::Reference)->findSimpleNsLines(bytes.data(), lineEnds, expected);
             SimpleNsLines found;
+            found.withServers = expected.withServers;
             Kernel().findSimpleNsLines(bytes.data(), lineEnds, found);
             SCOPED_TRACE(text);
             ASSERT_EQ(found.found, expected.found);
@@ -152,6 +154,13 @@ namespace
                 EXPECT_EQ(found.entries[i].line, expected.entries[i].line);
                 EXPECT_EQ(found.entries[i].ownerOffset, expected.entries[i].ownerOffset);
                 EXPECT_EQ(found.entries[i].ownerLength, expected.entries[i].ownerLength);
+            }
+            ASSERT_EQ(found.servers.size(), expected.servers.size());
+            for (std::size_t i = 0; i < found.servers.size(); ++i)
+            {
+                EXPECT_EQ(found.servers[i].line, expected.servers[i].line);
+                EXPECT_EQ(found.servers[i].offset, expected.servers[i].offset);
+                EXPECT_EQ(found.servers[i].length, expected.servers[i].length);
             }
         }
     }

@@ -1,7 +1,10 @@
 #include "compare/fingerprint_list.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+
+#include "scan/large_pages.h"
 
 namespace plexor
 {
@@ -31,7 +34,8 @@ namespace plexor
             if (m_size > 0 && At(m_size - 1) == fingerprint)
                 continue;
             if ((m_size & (kChunkSize - 1)) == 0)
-                m_chunks.push_back(std::make_unique_for_overwrite<NameFingerprint[]>(kChunkSize));
+                m_chunks.emplace_back(static_cast<NameFingerprint*>(
+                    large_pages::Allocate(kChunkSize * sizeof(NameFingerprint), !m_chunks.empty())));
             m_chunks.back()[m_size & (kChunkSize - 1)] = fingerprint;
             ++m_size;
         }
@@ -53,7 +57,13 @@ namespace plexor
         if (m_size >= 0xFFFFFFFFu)
             throw std::bad_alloc();
         m_slotCount = std::max<std::size_t>(16, m_size * 4 / 3 + 1);
-        m_slots = std::make_unique<std::uint64_t[]>(m_slotCount);
+        // Whole huge pages once the slots fill one.
+        const std::size_t bytes = m_slotCount * sizeof(std::uint64_t);
+        const std::size_t rounded = bytes < large_pages::kPageBytes
+            ? bytes
+            : (bytes + large_pages::kPageBytes - 1) / large_pages::kPageBytes * large_pages::kPageBytes;
+        m_slots.reset(static_cast<std::uint64_t*>(large_pages::Allocate(rounded)));
+        std::memset(m_slots.get(), 0, bytes);
         constexpr std::size_t kAhead = 16;
         for (std::size_t i = 0; i < std::min(kAhead, m_size); ++i)
             Prefetch(At(i));

@@ -13,10 +13,13 @@
 // per entry of the list plus at most 11 for the index. A name repeated in
 // the list right after itself is kept once; one repeated further on (the
 // records of one owner scattered over a file, unlike registry files and zone
-// transfers) takes 16 bytes again.
+// transfers) takes 16 bytes again. A long list and its index are on huge
+// pages (scan/large_pages.h): filling them on small pages took a page fault
+// every 4 KiB.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <span>
 #include <vector>
@@ -42,8 +45,15 @@ namespace plexor
         std::uint64_t InOrderLookups() const { return m_inOrder; }
 
     private:
-        static constexpr unsigned kChunkBits = 16;
+        // Chunks of 2 MiB; the first on small pages, so that a short list
+        // takes only the pages it fills.
+        static constexpr unsigned kChunkBits = 17;
         static constexpr std::size_t kChunkSize = std::size_t {1} << kChunkBits;
+        template <typename T>
+        struct Free
+        {
+            void operator()(T* memory) const { std::free(memory); }
+        };
 
         const NameFingerprint& At(std::size_t i) const { return m_chunks[i >> kChunkBits][i & (kChunkSize - 1)]; }
         std::size_t Home(const NameFingerprint& fingerprint) const;
@@ -52,11 +62,11 @@ namespace plexor
         // m_size when the list does not hold it.
         std::size_t Find(const NameFingerprint& fingerprint) const;
 
-        std::vector<std::unique_ptr<NameFingerprint[]>> m_chunks;
+        std::vector<std::unique_ptr<NameFingerprint[], Free<NameFingerprint>>> m_chunks;
         std::size_t m_size = 0;
         // 0 for an empty slot; otherwise the fingerprint's high 32 bits above
         // its position + 1.
-        std::unique_ptr<std::uint64_t[]> m_slots;
+        std::unique_ptr<std::uint64_t[], Free<std::uint64_t>> m_slots;
         std::size_t m_slotCount = 0;
         // Where the next name is looked for first.
         std::size_t m_next = 0;

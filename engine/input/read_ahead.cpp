@@ -26,7 +26,7 @@ namespace plexor
     {
         for (;;)
         {
-            std::vector<char> buffer;
+            ByteBuffer buffer;
             Chunk chunk;
             if (!TakeStorage(buffer, chunk))
                 return;
@@ -48,7 +48,7 @@ namespace plexor
         }
     }
 
-    bool ReadAhead::TakeStorage(std::vector<char>& buffer, Chunk& chunk)
+    bool ReadAhead::TakeStorage(ByteBuffer& buffer, Chunk& chunk)
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kDepth; });
@@ -67,7 +67,7 @@ namespace plexor
         return true;
     }
 
-    ReadAhead::ReadEnd ReadAhead::FillChunk(std::vector<char>& buffer, Chunk& chunk)
+    ReadAhead::ReadEnd ReadAhead::FillChunk(ByteBuffer& buffer, Chunk& chunk)
     {
         ReadEnd readEnd;
         while (chunk.size < kChunkSize)
@@ -86,7 +86,7 @@ namespace plexor
         return readEnd;
     }
 
-    void ReadAhead::FindChunkFindings(const std::vector<char>& buffer, Chunk& chunk)
+    void ReadAhead::FindChunkFindings(const ByteBuffer& buffer, Chunk& chunk)
     {
         // Index the line ends (and find what the layout's scan asks for)
         // here, in parallel with the reader's work on the chunks before, but
@@ -150,7 +150,7 @@ namespace plexor
         return false;
     }
 
-    std::ptrdiff_t ReadAhead::Next(std::vector<char>& buffer, Findings& findings)
+    std::ptrdiff_t ReadAhead::Next(ByteBuffer& buffer, Findings& findings)
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
@@ -165,7 +165,7 @@ namespace plexor
         return static_cast<std::ptrdiff_t>(chunk.size);
     }
 
-    void ReadAhead::Recycle(std::vector<char> buffer, Findings findings)
+    void ReadAhead::Recycle(ByteBuffer buffer, Findings findings)
     {
         std::lock_guard lock(m_mutex);
         if (buffer.size() == kBufferSize)

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "input/byte_buffer.h"
 #include "input/chunk_scan.h"
 #include "scan/line_index.h"
 
@@ -55,10 +56,10 @@ namespace plexor
         // [kHeadroom, kHeadroom + result), and what was found about it into
         // `findings`. Returns 0 at the end of the data and -1 once reading
         // failed (after every chunk read before the failure).
-        std::ptrdiff_t Next(std::vector<char>& buffer, Findings& findings);
+        std::ptrdiff_t Next(ByteBuffer& buffer, Findings& findings);
         // Hands a chunk's storage back for reuse once its bytes are no longer
         // needed; a buffer of another size is let go.
-        void Recycle(std::vector<char> buffer, Findings findings);
+        void Recycle(ByteBuffer buffer, Findings findings);
         // Once Next has returned -1: the system's error that ended reading,
         // or empty when the data itself was bad.
         std::error_code Error();
@@ -72,7 +73,7 @@ namespace plexor
     private:
         struct Chunk
         {
-            std::vector<char> buffer;
+            ByteBuffer buffer;
             Findings findings;
             std::size_t size = 0;
         };
@@ -91,11 +92,11 @@ namespace plexor
         void Run();
         // Waits for room among the ready chunks and takes storage to reuse
         // into `buffer` and `chunk`; false when the reader is going away.
-        bool TakeStorage(std::vector<char>& buffer, Chunk& chunk);
+        bool TakeStorage(ByteBuffer& buffer, Chunk& chunk);
         // Reads up to kChunkSize bytes into the buffer after kHeadroom.
-        ReadEnd FillChunk(std::vector<char>& buffer, Chunk& chunk);
+        ReadEnd FillChunk(ByteBuffer& buffer, Chunk& chunk);
         // What this thread finds out about the chunk's bytes for the reader.
-        void FindChunkFindings(const std::vector<char>& buffer, Chunk& chunk);
+        void FindChunkFindings(const ByteBuffer& buffer, Chunk& chunk);
         // Hands the chunk to the reader.
         void Publish(Chunk chunk, const ReadEnd& readEnd);
         bool HasReadyChunks();
@@ -114,7 +115,7 @@ namespace plexor
         std::mutex m_mutex;
         std::condition_variable m_changed;
         std::deque<Chunk> m_ready;
-        std::vector<std::vector<char>> m_free;
+        std::vector<ByteBuffer> m_free;
         std::vector<Findings> m_freeFindings;
         std::atomic<const ChunkScan*> m_scan {nullptr};
         bool m_lastByteDot = false; // of the chunk read last; reading thread only

@@ -178,7 +178,7 @@ namespace plexor
             // the worker's own thread, so that closing never waits for it.
             m_source = std::move(decoded);
             m_mayBlock = true;
-            m_buffer = std::vector<char>(m_initialBufferSize + kLineProbeBytes);
+            m_buffer = ByteBuffer(m_initialBufferSize + kLineProbeBytes);
         }
     }
 
@@ -194,14 +194,14 @@ namespace plexor
         m_rawBytesRead.store(0, std::memory_order_relaxed);
         m_source = MakeDecodingSource(
             std::make_unique<CountingSource>(MakeMemorySource(std::move(bytes)), m_rawBytesRead), m_inflater);
-        m_buffer = std::vector<char>(m_initialBufferSize + kLineProbeBytes);
+        m_buffer = ByteBuffer(m_initialBufferSize + kLineProbeBytes);
     }
 
     void ZoneLineReader::Close()
     {
         m_readAhead.reset();
         m_source.reset();
-        m_buffer = std::vector<char>();
+        m_buffer = ByteBuffer();
         m_lineEnds = LineEndIndex();
         m_scan = nullptr;
         m_findings.reset();
@@ -294,7 +294,7 @@ namespace plexor
     bool ZoneLineReader::RefillFromReadAhead()
     {
         const std::size_t partial = m_end - m_begin;
-        std::vector<char> chunk;
+        ByteBuffer chunk;
         ReadAhead::Findings findings;
         m_nextLineEnd = 0;
         const std::ptrdiff_t got = m_readAhead->Next(chunk, findings);

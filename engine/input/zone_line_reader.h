@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "input/byte_sources.h"
+#include "input/byte_buffer.h"
 #include "input/chunk_scan.h"
 #include "scan/line_index.h"
 
@@ -171,7 +172,7 @@ namespace plexor
         std::unique_ptr<ByteSource> m_source;
         std::unique_ptr<ReadAhead> m_readAhead;
         bool m_open = false;
-        std::vector<char> m_buffer;
+        ByteBuffer m_buffer;
         // The LFs in m_buffer; those from m_nextLineEnd on are unread.
         LineEndIndex m_lineEnds;
         // The layout's scan (FindChunkFindings), and what it found for

@@ -144,7 +144,7 @@ namespace
         std::size_t scanned = 0;
         for (std::size_t k = 0;; ++k)
         {
-            std::vector<char> buffer;
+            ByteBuffer buffer;
             ReadAhead::Findings findings;
             const std::ptrdiff_t got = readAhead.Next(buffer, findings);
             ASSERT_GE(got, 0);

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "scan/byte_scan.h"
 #include "extraction/extractor_support.h"
@@ -99,96 +101,145 @@ namespace plexor
         }
 
         // The lines of one run of whole lines already in memory, from its
-        // first, each read in full or passed over as ReadLines says; `count`
-        // goes up with each entry added. True when the batch is full (count
-        // reached limit); false when the run is used up or the run halted
-        // before a line (pause or abort).
+        // first, each read in full or passed over as ReadLines says (Take);
+        // `count` goes up with each entry added. A line passed over is not
+        // polled for pause and abort: it counts as read once the next line
+        // looked at has been polled, so that a pause or abort stops the run
+        // right after the last line looked at.
         template <typename Apply, typename TakeRecord>
-        bool ReadBufferedLines(RunState& state, const ZoneLineReader::LineRun& run, MasterFileReader& reader,
-                               ZoneLineReader& zoneFile, std::uint32_t limit, bool passOver, bool servers,
-                               Apply& apply, TakeRecord& takeRecord, std::uint32_t& count)
+        class BufferedRun final
         {
-            // A line passed over is not polled for pause and abort: it
-            // counts as read once the next line looked at has been
-            // polled, so that a pause or abort stops the run right after
-            // the last line looked at.
-            auto& linesRead = state.linesRead; // whatever width the counter has
-            using LineCount = decltype(linesRead.load());
-            const LineCount linesBefore = linesRead.load(std::memory_order_relaxed);
-            const bool plain = FoundPlain(run);
-            const SimpleNsLines* const nsLines = FoundNsLines(run);
-            std::size_t taken = 0; // lines counted as read
-            std::size_t next = 0;  // the next line to look at
-            bool full = false;
-            bool halted = false;
-            const auto lineStart = [&](std::size_t i) {
-                return i == 0 ? run.begin : static_cast<std::size_t>(run.ends[i - 1]) + 1;
-            };
-            // Lines from `next` up to `to`, each read (or passed over).
-            const auto readInFull = [&](std::size_t to) {
-                for (std::size_t start = lineStart(next); next < to; ++next)
+        public:
+            BufferedRun(RunState& state, const ZoneLineReader::LineRun& run, MasterFileReader& reader,
+                        std::uint32_t limit, Apply& apply, TakeRecord& takeRecord, std::uint32_t& count)
+                : m_state(state)
+                , m_run(run)
+                , m_reader(reader)
+                , m_limit(limit)
+                , m_apply(apply)
+                , m_takeRecord(takeRecord)
+                , m_count(count)
+                , m_linesBefore(state.linesRead.load(std::memory_order_relaxed))
+                , m_plain(FoundPlain(run))
+            {
+            }
+
+            // True when the batch is full (count reached limit); false when
+            // the run is used up or the run halted before a line (pause or
+            // abort). The lines taken are skipped in `zoneFile`.
+            bool Take(ZoneLineReader& zoneFile, bool passOver, bool servers)
+            {
+                const SimpleNsLines* const nsLines = FoundNsLines(m_run);
+                const bool withServers = servers && nsLines != nullptr && nsLines->withServers;
+                if (withServers || (passOver && nsLines != nullptr))
                 {
-                    const std::size_t end = run.ends[next];
-                    std::size_t length = end - start;
-                    if (length > 0 && run.data[end - 1] == '\r')
-                        --length;
-                    const std::string_view line(run.data + start, length);
-                    start = end + 1;
-                    if (passOver && reader.RepeatsLastNsRecord(line, plain))
-                        continue;
-                    if (next > 0 && !detail::ContinueBeforeLine(state))
+                    // The buffer's line 0 may have begun in the chunk before
+                    // and is read in full; the simple lines after it need a
+                    // reader that has no parenthesis open.
+                    if (m_run.firstLine == 0)
+                        ReadInFull(1, passOver);
+                    if (!m_full && !m_halted && m_next < m_run.count && m_reader.BetweenRecords())
                     {
-                        halted = true;
-                        return;
+                        if (withServers)
+                            TakeSimpleServers(*nsLines);
+                        else
+                            TakeSimpleLines(*nsLines);
                     }
-                    taken = next + 1;
-                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                    if (apply(line, plain) && ++count >= limit)
+                }
+                if (!m_full && !m_halted)
+                    ReadInFull(m_run.count, passOver);
+                if (m_next == m_run.count && !m_halted)
+                    m_taken = m_run.count; // lines passed over at the end
+                StoreLinesRead();
+                zoneFile.SkipBufferedLines(m_taken);
+                return m_full;
+            }
+
+        private:
+            using LineCount = decltype(std::declval<RunState&>().linesRead.load()); // whatever width it has
+
+            std::size_t LineStart(std::size_t i) const
+            {
+                return i == 0 ? m_run.begin : static_cast<std::size_t>(m_run.ends[i - 1]) + 1;
+            }
+            void StoreLinesRead()
+            {
+                m_state.linesRead.store(m_linesBefore + static_cast<LineCount>(m_taken), std::memory_order_relaxed);
+            }
+            // Before the line with index `at`: polls for pause and abort
+            // (not before the run's first line) and counts the lines up to
+            // it as read. False when the run halted.
+            bool Reach(std::size_t at)
+            {
+                if (at > 0 && !detail::ContinueBeforeLine(m_state))
+                {
+                    m_halted = true;
+                    return false;
+                }
+                m_taken = at + 1;
+                m_next = at + 1;
+                StoreLinesRead();
+                return true;
+            }
+            // An entry added: true when the batch is full.
+            bool Added() { return ++m_count >= m_limit; }
+
+            // Lines from the next one up to `to`, each read (or passed over).
+            void ReadInFull(std::size_t to, bool passOver)
+            {
+                for (std::size_t start = LineStart(m_next); m_next < to;)
+                {
+                    const std::size_t end = m_run.ends[m_next];
+                    std::size_t length = end - start;
+                    if (length > 0 && m_run.data[end - 1] == '\r')
+                        --length;
+                    const std::string_view line(m_run.data + start, length);
+                    start = end + 1;
+                    if (passOver && m_reader.RepeatsLastNsRecord(line, m_plain))
                     {
-                        full = true;
-                        ++next;
+                        ++m_next;
+                        continue;
+                    }
+                    if (!Reach(m_next))
+                        return;
+                    if (m_apply(line, m_plain) && Added())
+                    {
+                        m_full = true;
                         return;
                     }
                 }
-            };
-            // Lines from `next` to the end of the run, all simple
+            }
+
+            // Lines from the next one to the end of the run, all simple
             // records: only the entries' lines are looked at.
-            const auto takeSimpleLines = [&]() {
-                const SimpleNsLines& simple = *nsLines;
-                const std::size_t first = run.firstLine; // the buffer's index of line 0 here
+            void TakeSimpleLines(const SimpleNsLines& simple)
+            {
+                const std::size_t first = m_run.firstLine; // the buffer's index of line 0 here
                 auto entry = std::lower_bound(
-                    simple.entries.begin(), simple.entries.end(), first + next,
+                    simple.entries.begin(), simple.entries.end(), first + m_next,
                     [](const SimpleNsLines::Entry& e, std::size_t line) { return e.line < line; });
                 for (; entry != simple.entries.end(); ++entry)
                 {
-                    const std::size_t at = entry->line - first;
-                    if (at > 0 && !detail::ContinueBeforeLine(state))
-                    {
-                        halted = true;
+                    if (!Reach(entry->line - first))
                         return;
-                    }
-                    taken = at + 1;
-                    next = at + 1;
-                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                    const char* line = run.data + entry->ownerOffset;
+                    const char* line = m_run.data + entry->ownerOffset;
                     const std::string_view owner(line, entry->ownerLength);
-                    if (takeRecord(MasterNsRecord {owner, {}, reader.IsApex(owner), true}) && ++count >= limit)
+                    if (m_takeRecord(MasterNsRecord {owner, {}, m_reader.IsApex(owner), true}) && Added())
                     {
-                        full = true;
-                        reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
+                        m_full = true;
+                        m_reader.PassedSimpleLines(line, entry->ownerLength + 1); // and its final dot
                         return;
                     }
                 }
-                next = run.count;
-                reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
-            };
+                PassedToTheEnd(simple);
+            }
+
             // The same with every NS line's record, its server included.
-            const auto takeSimpleServers = [&]() {
-                const SimpleNsLines& simple = *nsLines;
-                const std::size_t first = run.firstLine;
-                const std::size_t from = first + next;
+            void TakeSimpleServers(const SimpleNsLines& simple)
+            {
+                const std::size_t first = m_run.firstLine;
                 auto server = std::lower_bound(
-                    simple.servers.begin(), simple.servers.end(), from,
+                    simple.servers.begin(), simple.servers.end(), first + m_next,
                     [](const SimpleNsLines::Server& e, std::size_t line) { return e.line < line; });
                 // A server's owner is that of the last entry at or before
                 // its line (there is one: the first NS line is an entry).
@@ -204,60 +255,49 @@ namespace plexor
                 {
                     while (owner + 1 != simple.entries.end() && owner[1].line <= server->line)
                         ++owner;
-                    const std::size_t at = server->line - first;
-                    if (at > 0 && !detail::ContinueBeforeLine(state))
-                    {
-                        halted = true;
+                    if (!Reach(server->line - first))
                         return;
-                    }
-                    taken = at + 1;
-                    next = at + 1;
-                    linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-                    const char* ownerText = run.data + owner->ownerOffset;
+                    const char* ownerText = m_run.data + owner->ownerOffset;
                     const std::string_view ownerName(ownerText, owner->ownerLength);
                     const std::string_view serverName =
-                        reader.SimpleServer(std::string_view(run.data + server->offset, server->length));
-                    if (takeRecord(MasterNsRecord {ownerName, serverName, reader.IsApex(ownerName), true})
-                        && ++count >= limit)
+                        m_reader.SimpleServer(std::string_view(m_run.data + server->offset, server->length));
+                    if (m_takeRecord(MasterNsRecord {ownerName, serverName, m_reader.IsApex(ownerName), true})
+                        && Added())
                     {
-                        full = true;
-                        reader.PassedSimpleLines(ownerText, owner->ownerLength + 1); // and its final dot
+                        m_full = true;
+                        m_reader.PassedSimpleLines(ownerText, owner->ownerLength + 1); // and its final dot
                         return;
                     }
                 }
-                next = run.count;
-                reader.PassedSimpleLines(run.data + lineStart(run.count - 1), simple.lastOwnerSize);
-            };
+                PassedToTheEnd(simple);
+            }
 
-            if (servers && nsLines != nullptr && nsLines->withServers)
+            // Every simple line of the run taken: the reader is left with
+            // the owner of its last line.
+            void PassedToTheEnd(const SimpleNsLines& simple)
             {
-                if (run.firstLine == 0)
-                    readInFull(1);
-                if (!full && !halted && next < run.count && reader.BetweenRecords())
-                    takeSimpleServers();
+                m_next = m_run.count;
+                m_reader.PassedSimpleLines(m_run.data + LineStart(m_run.count - 1), simple.lastOwnerSize);
             }
-            else if (passOver && nsLines != nullptr)
-            {
-                // The buffer's line 0 may have begun in the chunk before
-                // and is read in full; the simple lines after it need a
-                // reader that has no parenthesis open.
-                if (run.firstLine == 0)
-                    readInFull(1);
-                if (!full && !halted && next < run.count && reader.BetweenRecords())
-                    takeSimpleLines();
-            }
-            if (!full && !halted)
-                readInFull(run.count);
-            if (next == run.count && !halted)
-                taken = run.count; // lines passed over at the end
-            linesRead.store(linesBefore + static_cast<LineCount>(taken), std::memory_order_relaxed);
-            zoneFile.SkipBufferedLines(taken);
-            return full;
-        }
+
+            RunState& m_state;
+            const ZoneLineReader::LineRun& m_run;
+            MasterFileReader& m_reader;
+            const std::uint32_t m_limit;
+            Apply& m_apply;
+            TakeRecord& m_takeRecord;
+            std::uint32_t& m_count;
+            const LineCount m_linesBefore;
+            const bool m_plain;
+            std::size_t m_taken = 0; // lines counted as read
+            std::size_t m_next = 0;  // the next line to look at
+            bool m_full = false;
+            bool m_halted = false;
+        };
 
         // The lines of the zone file for one extractor call, through the
         // reader: from the runs of whole lines already in memory where there
-        // are some (ReadBufferedLines), line by line otherwise. Pause and
+        // are some (BufferedRun), line by line otherwise. Pause and
         // abort are tested before every line, and every line counts in
         // linesRead. `passOver` lets a caller skip the further NS lines of
         // one owner (MasterFileReader::RepeatsLastNsRecord) without reading
@@ -283,8 +323,9 @@ namespace plexor
                 const ZoneLineReader::LineRun run = zoneFile.BufferedLines();
                 if (run.count != 0)
                 {
-                    if (ReadBufferedLines(state, run, reader, zoneFile, limit, passOver, servers, apply, takeRecord,
-                                          count))
+                    if (BufferedRun<std::remove_reference_t<Apply>, std::remove_reference_t<TakeRecord>>(
+                            state, run, reader, limit, apply, takeRecord, count)
+                            .Take(zoneFile, passOver, servers))
                         break;
                     continue;
                 }

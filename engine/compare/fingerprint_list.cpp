@@ -59,10 +59,7 @@ namespace plexor
         m_slotCount = std::max<std::size_t>(16, m_size * 4 / 3 + 1);
         // Whole huge pages once the slots fill one.
         const std::size_t bytes = m_slotCount * sizeof(std::uint64_t);
-        const std::size_t rounded = bytes < large_pages::kPageBytes
-            ? bytes
-            : (bytes + large_pages::kPageBytes - 1) / large_pages::kPageBytes * large_pages::kPageBytes;
-        m_slots.reset(static_cast<std::uint64_t*>(large_pages::Allocate(rounded)));
+        m_slots.reset(static_cast<std::uint64_t*>(large_pages::Allocate(large_pages::WholePages(bytes))));
         std::memset(m_slots.get(), 0, bytes);
         constexpr std::size_t kAhead = 16;
         for (std::size_t i = 0; i < std::min(kAhead, m_size); ++i)

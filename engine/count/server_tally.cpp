@@ -670,9 +670,7 @@ namespace plexor
         // smaller than a key), so that the finish needs no second array.
         static_assert(sizeof(CountTable::Row) <= sizeof(SortKey));
         const std::size_t count = counted->size();
-        std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(SortKey);
-        if (bytes >= large_pages::kPageBytes)
-            bytes = (bytes + large_pages::kPageBytes - 1) / large_pages::kPageBytes * large_pages::kPageBytes;
+        const std::size_t bytes = large_pages::WholePages(std::max<std::size_t>(count, 1) * sizeof(SortKey));
         CountTable::Rows memory(static_cast<CountTable::Row*>(large_pages::Allocate(bytes)));
         auto* const keys = reinterpret_cast<SortKey*>(memory.get());
         for (std::uint32_t i = 0; i < count; ++i)

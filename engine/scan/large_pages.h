@@ -32,6 +32,14 @@ namespace plexor
             return bytes >= kPageBytes && (bytes % kPageBytes == 0 || bytes >= 8 * kPageBytes);
         }
 
+        // The size to ask Allocate for an array of `bytes` that should go on
+        // huge pages once it fills one: rounded up to whole pages from one
+        // page on, as it is below.
+        inline std::size_t WholePages(std::size_t bytes)
+        {
+            return bytes < kPageBytes ? bytes : (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+        }
+
         // Memory for `bytes`, to be given back with std::free; on huge pages
         // when `large` and Worth(bytes).
         inline void* Allocate(std::size_t bytes, bool large = true)

@@ -52,10 +52,10 @@ namespace
     // back to the system at once and the next run would fault them in
     // again, a page fault every 4 KiB (several microseconds each on a
     // virtual machine: about a tenth of the CPU time of a folder of
-    // zones). Up to 4 MiB a thread's heap
-    // is kept for the next run instead, which costs a folder run about
-    // 2 MiB more at its peak; a single run keeps the library's defaults,
-    // which give a count's freed tables back before its finish.
+    // zones). Up to 4 MiB a thread's heap is kept for the next run
+    // instead, which costs a folder run about 2 MiB more at its peak; a
+    // single run keeps the library's defaults, which give a count's freed
+    // tables back before its finish.
     void KeepFreedMemory()
     {
 #ifdef __GLIBC__

@@ -205,10 +205,12 @@ namespace plexor
         {
             if ((m_used + 1) * 2 > m_slots.size())
                 Grow();
-            Slot& slot = m_slots[SlotOf(name)];
+            const std::uint64_t hash = HashOf(name);
+            Slot& slot = m_slots[SlotOf(name, hash)];
             if (!slot.used)
             {
                 slot.used = true;
+                slot.hash = static_cast<std::uint32_t>(hash >> 32);
                 slot.offset = static_cast<std::uint32_t>(m_text.size());
                 slot.length = static_cast<std::uint16_t>(name.size());
                 m_text.append(name);
@@ -225,31 +227,52 @@ namespace plexor
 
     namespace
     {
-        std::uint64_t HashRuleName(std::string_view name)
+        // FNV-1a, fed with a name's bytes from its last one to its first.
+        constexpr std::uint64_t kHashBasis = 0xCBF29CE484222325ull;
+
+        std::uint64_t HashByte(std::uint64_t h, char c)
         {
-            std::uint64_t h = 0xCBF29CE484222325ull;
-            for (const char c : name)
-                h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+            return (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+        }
+
+        std::uint64_t HashDone(std::uint64_t h)
+        {
             return h ^ (h >> 29);
         }
     }
 
-    std::size_t SuffixRules::SlotOf(std::string_view name) const
+    std::uint64_t SuffixRules::HashOf(std::string_view name)
+    {
+        std::uint64_t h = kHashBasis;
+        for (std::size_t i = name.size(); i-- > 0;)
+            h = HashByte(h, name[i]);
+        return HashDone(h);
+    }
+
+    std::size_t SuffixRules::SlotOf(std::string_view name, std::uint64_t hash) const
     {
         const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t s = HashRuleName(name) & mask;; s = (s + 1) & mask)
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        for (std::size_t s = hash & mask;; s = (s + 1) & mask)
         {
             const Slot& slot = m_slots[s];
-            if (!slot.used || std::string_view(m_text.data() + slot.offset, slot.length) == name)
+            if (!slot.used
+                || (slot.hash == tag && slot.length == name.size()
+                    && std::string_view(m_text.data() + slot.offset, slot.length) == name))
                 return s;
         }
     }
 
     const SuffixRules::Slot* SuffixRules::Find(std::string_view name) const
     {
+        return Find(name, HashOf(name));
+    }
+
+    const SuffixRules::Slot* SuffixRules::Find(std::string_view name, std::uint64_t hash) const
+    {
         if (m_slots.empty())
             return nullptr;
-        const Slot& slot = m_slots[SlotOf(name)];
+        const Slot& slot = m_slots[SlotOf(name, hash)];
         return slot.used ? &slot : nullptr;
     }
 
@@ -260,7 +283,10 @@ namespace plexor
         for (const Slot& slot : old)
         {
             if (slot.used)
-                m_slots[SlotOf(std::string_view(m_text.data() + slot.offset, slot.length))] = slot;
+            {
+                const std::string_view name(m_text.data() + slot.offset, slot.length);
+                m_slots[SlotOf(name, HashOf(name))] = slot;
+            }
         }
     }
 
@@ -282,13 +308,20 @@ namespace plexor
         std::size_t labels = 0;       // of the end looked at
         std::size_t suffixLabels = 1; // of the public suffix found so far
         std::size_t exceptionLabels = 0;
-        // The dot before the end looked at; size() before the first label.
+        // The end looked at begins at `start`; its hash takes in one more
+        // label, and the dot after it, each step.
+        std::size_t start = host.size();
+        std::uint64_t h = kHashBasis;
         std::size_t dot = host.size();
         do
         {
-            dot = dot == 0 ? std::string_view::npos : host.rfind('.', dot - 1);
+            if (start != host.size())
+                h = HashByte(h, host[--start]); // the dot
+            while (start > 0 && host[start - 1] != '.')
+                h = HashByte(h, host[--start]);
+            dot = start == 0 ? std::string_view::npos : start - 1;
             ++labels;
-            const Slot* slot = Find(host.substr(dot == std::string_view::npos ? 0 : dot + 1));
+            const Slot* slot = Find(host.substr(start), HashDone(h));
             if (slot == nullptr)
                 break;
             if ((slot->flags & kException) != 0)

@@ -17,7 +17,7 @@
 // labels), each with what the rules say of it. A lookup walks the host's
 // labels from the last and stops at the first end that no rule has: most
 // hosts take two probes ("com", then "example.com", not there), with no
-// copy of the host and no allocation.
+// copy of the host, no allocation, and each byte hashed once.
 
 #include <cstddef>
 #include <cstdint>
@@ -77,6 +77,7 @@ namespace plexor
         struct Slot
         {
             std::uint32_t offset = 0; // of the name in m_text
+            std::uint32_t hash = 0;   // the name's HashOf, in part: most other names are passed over on it
             std::uint16_t length = 0;
             std::uint8_t flags = 0;
             bool used = false;
@@ -86,9 +87,14 @@ namespace plexor
         void Add(std::string_view rule);
         void AddForm(std::string_view rule);
         void Mark(std::string_view name, std::uint8_t flags);
-        // The slot of the name, or null.
+        // The slot of the name, or null; `hash` is HashOf(name).
         const Slot* Find(std::string_view name) const;
-        std::size_t SlotOf(std::string_view name) const;
+        const Slot* Find(std::string_view name, std::uint64_t hash) const;
+        std::size_t SlotOf(std::string_view name, std::uint64_t hash) const;
+        // A name's hash is taken from its last byte to its first, so that a
+        // walk from the last label on extends the hash of one end to the
+        // next instead of hashing each end anew.
+        static std::uint64_t HashOf(std::string_view name);
         void Grow();
 
         std::string m_text;        // every name of the table, back to back

@@ -9,6 +9,7 @@
 // arena is large its blocks go on huge pages (scan/large_pages.h); the first
 // ones do not, so that a small count is not rounded up to whole huge pages.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,8 +36,16 @@ namespace plexor
                 m_blocks.push_back(Block(static_cast<char*>(large_pages::Allocate(kBlockBytes, m_blocks.size() >= kLargePagesFrom))));
                 m_sizes.push_back(kBlockBytes);
                 m_used = 0;
+                m_prefaulted = 0;
             }
             const std::size_t block = m_blocks.size() - 1;
+            if (m_used + name.size() > m_prefaulted)
+            {
+                // The block's next pages in one go, not one fault each.
+                const std::size_t bytes = std::min(large_pages::kPrefaultBytes, kBlockBytes - m_prefaulted);
+                large_pages::Prefault(m_blocks[block].get() + m_prefaulted, bytes);
+                m_prefaulted += bytes;
+            }
             if (!name.empty())
                 std::memcpy(m_blocks[block].get() + m_used, name.data(), name.size());
             const Ref ref = Pack(block, m_used, name.size());
@@ -103,11 +112,13 @@ namespace plexor
             m_blocks.push_back(std::move(bytes));
             m_sizes.push_back(name.size());
             m_used = kBlockBytes;
+            m_prefaulted = kBlockBytes;
             return Pack(m_blocks.size() - 1, 0, kToBlockEnd);
         }
 
         std::vector<Block> m_blocks;
         std::vector<std::size_t> m_sizes;
-        std::size_t m_used = 0; // bytes used in the last block
+        std::size_t m_used = 0;       // bytes used in the last block
+        std::size_t m_prefaulted = 0; // bytes of the last block prefaulted
     };
 }

@@ -9,9 +9,14 @@ namespace plexor
 {
     namespace
     {
-        // Entries per block, and blocks that may wait for the tally.
+        // Entries per block, and blocks that may wait for the tally. A full
+        // queue holds the run's thread until the tally has taken all but
+        // one block: each wake-up is a system call on both sides, and the
+        // tally, the slower side in a zone of many servers, would otherwise
+        // wake the run's thread for every block it takes.
         constexpr std::size_t kBlockEntries = 1000;
-        constexpr std::size_t kWaitingBlocks = 4;
+        constexpr std::size_t kWaitingBlocks = 3;
+        constexpr std::size_t kWakeAt = 1;
     }
 
     CountSink::CountSink(CountBy by, CountForm form, const ProviderMap* map)
@@ -32,8 +37,10 @@ namespace plexor
             return;
         Block& block = Filling();
         for (std::size_t i = 0; i < count; ++i)
-            m_stager.StageEntry(batch[i], block);
-        HandOver();
+            m_stager.StageHeldEntry(batch[i], block);
+        m_stager.Release();
+        if (block.entries >= kBlockEntries)
+            HandOver();
     }
 
     void CountSink::TakeEntry(const Batch& batch, std::size_t i)
@@ -67,9 +74,15 @@ namespace plexor
         std::unique_lock<std::mutex> lock(m_mutex);
         if (!m_thread.joinable())
             m_thread = std::thread(&CountSink::CountBlocks, this);
-        m_changed.wait(lock, [this] { return m_waiting.size() < kWaitingBlocks; });
+        if (m_waiting.size() >= kWaitingBlocks)
+        {
+            m_runWaits = true;
+            m_roomMade.wait(lock, [this] { return m_waiting.size() <= kWakeAt; });
+            m_runWaits = false;
+        }
         m_waiting.push_back(std::move(m_filling));
-        m_changed.notify_all();
+        if (m_tallyWaits)
+            m_blockCame.notify_one();
     }
 
     // The tally's thread: counts the blocks in their order until the sink
@@ -79,12 +92,18 @@ namespace plexor
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;)
         {
-            m_changed.wait(lock, [this] { return m_closing || !m_waiting.empty(); });
+            if (!m_closing && m_waiting.empty())
+            {
+                m_tallyWaits = true;
+                m_blockCame.wait(lock, [this] { return m_closing || !m_waiting.empty(); });
+                m_tallyWaits = false;
+            }
             if (m_waiting.empty())
                 return;
             std::unique_ptr<Block> block = std::move(m_waiting.front());
             m_waiting.pop_front();
-            m_changed.notify_all();
+            if (m_runWaits && m_waiting.size() <= kWakeAt)
+                m_roomMade.notify_one();
             bool failed = m_failed;
             lock.unlock();
             if (!failed)
@@ -117,7 +136,7 @@ namespace plexor
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_closing = true;
-            m_changed.notify_all();
+            m_blockCame.notify_one();
         }
         if (m_thread.joinable())
             m_thread.join();

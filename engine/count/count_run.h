@@ -81,7 +81,10 @@ namespace plexor
         EntryStager m_stager; // the run's thread's
         std::unique_ptr<Block> m_filling;
         std::mutex m_mutex;
-        std::condition_variable m_changed;
+        std::condition_variable m_blockCame; // the tally waits for a block
+        std::condition_variable m_roomMade;  // the run's thread waits for room
+        bool m_tallyWaits = false;
+        bool m_runWaits = false;
         std::deque<std::unique_ptr<Block>> m_waiting; // handed over, in order
         std::vector<std::unique_ptr<Block>> m_spare;
         bool m_closing = false;

@@ -94,22 +94,6 @@ namespace plexor
             return HashEnd(h);
         }
 
-        // The name lowered into `out`, eight bytes at a time.
-        void LowerInto(std::string_view name, std::string& out)
-        {
-            out.resize(name.size());
-            std::size_t i = 0;
-            for (; i + 8 <= name.size(); i += 8)
-            {
-                std::uint64_t word;
-                std::memcpy(&word, name.data() + i, 8);
-                word = LowerWord(word);
-                std::memcpy(out.data() + i, &word, 8);
-            }
-            for (; i < name.size(); ++i)
-                out[i] = LowerAscii(name[i]);
-        }
-
         void Prefetch([[maybe_unused]] const void* address)
         {
 #if defined(__GNUC__) || defined(__clang__)
@@ -305,6 +289,8 @@ namespace plexor
             if ((index & kBlockMask) == 0)
                 m_blocks.push_back(RecordBlock(static_cast<Record*>(
                     large_pages::Allocate(kBlockRecords * sizeof(Record), m_blocks.size() >= kLargePagesFrom))));
+            if ((index & kPrefaultMask) == 0)
+                large_pages::Prefault(&(*this)[index], kPrefaultRecords * sizeof(Record));
             (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
             Place(index, hash);
             ++m_count;
@@ -342,6 +328,10 @@ namespace plexor
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
         static constexpr std::size_t kLargePagesFrom = 4;
+        // Records whose pages are asked for at once (a divisor of a block).
+        static constexpr std::uint32_t kPrefaultRecords = large_pages::kPrefaultBytes / sizeof(Record);
+        static constexpr std::uint32_t kPrefaultMask = kPrefaultRecords - 1;
+        static_assert((kBlockRecords & kPrefaultMask) == 0);
         struct Free
         {
             void operator()(Record* records) const { std::free(records); }
@@ -474,6 +464,33 @@ namespace plexor
         ++into.entries;
         const std::size_t colon = entry.find(": ");
         StageDomain(entry.substr(0, colon), into);
+        StageServers(entry, colon, into);
+    }
+
+    void EntryStager::StageHeldEntry(std::string_view entry, StagedEntries& into)
+    {
+        ++into.entries;
+        const std::size_t colon = entry.find(": ");
+        const std::string_view name = entry.substr(0, colon);
+        if (!SameAsBefore(name))
+            into.steps.push_back({0, StagedEntries::kDomainStep, 0});
+        m_haveDomain = true;
+        m_previous = name;
+        m_previousHeld = true;
+        StageServers(entry, colon, into);
+    }
+
+    void EntryStager::Release()
+    {
+        if (!m_previousHeld)
+            return;
+        m_previousDomain.assign(m_previous);
+        m_previous = m_previousDomain;
+        m_previousHeld = false;
+    }
+
+    void EntryStager::StageServers(std::string_view entry, std::size_t colon, StagedEntries& into)
+    {
         if (colon == std::string_view::npos)
             return;
         std::string_view servers = entry.substr(colon + 2);
@@ -490,12 +507,36 @@ namespace plexor
     // A new domain unless the name is the one before, in any case.
     void EntryStager::StageDomain(std::string_view name, StagedEntries& into)
     {
-        LowerInto(name, m_lower);
-        if (m_haveDomain && m_lower == m_previousDomain)
-            return; // a further entry of the domain before
+        if (!SameAsBefore(name))
+            into.steps.push_back({0, StagedEntries::kDomainStep, 0});
         m_haveDomain = true;
-        m_previousDomain.assign(m_lower);
-        into.steps.push_back({0, StagedEntries::kDomainStep, 0});
+        m_previousDomain.assign(name);
+        m_previous = m_previousDomain;
+        m_previousHeld = false;
+    }
+
+    // Neighbouring names mostly differ in length; those of one length are
+    // compared eight bytes at a time, lowered.
+    bool EntryStager::SameAsBefore(std::string_view name) const
+    {
+        if (!m_haveDomain || name.size() != m_previous.size())
+            return false;
+        std::size_t i = 0;
+        for (; i + 8 <= name.size(); i += 8)
+        {
+            std::uint64_t a;
+            std::uint64_t b;
+            std::memcpy(&a, name.data() + i, 8);
+            std::memcpy(&b, m_previous.data() + i, 8);
+            if (LowerWord(a) != LowerWord(b))
+                return false;
+        }
+        for (; i < name.size(); ++i)
+        {
+            if (LowerAscii(name[i]) != LowerAscii(m_previous[i]))
+                return false;
+        }
+        return true;
     }
 
     void EntryStager::StageServer(std::string_view server, StagedEntries& into)

@@ -85,13 +85,31 @@ namespace plexor
         void StageEntry(std::string_view entry, StagedEntries& into);
         void StageDomain(std::string_view name, StagedEntries& into);
         void StageServer(std::string_view server, StagedEntries& into);
+        // StageEntry for an entry whose bytes stay where they are until the
+        // next entry is staged or Release() is called: its name is compared
+        // with the next one where it stands, not copied first. A run's batch
+        // gives each of its entries so, and Release() before it changes.
+        void StageHeldEntry(std::string_view entry, StagedEntries& into);
+        // Copies the held name of the entry before, if any, so that its
+        // bytes may change.
+        void Release();
         // Forgets the domain before.
-        void Reset() { m_haveDomain = false; }
+        void Reset()
+        {
+            m_haveDomain = false;
+            m_previousHeld = false;
+        }
 
     private:
-        std::string m_lower;          // a lowered name
-        std::string m_previousDomain; // the domain of the entry before, lowered
-        bool m_haveDomain = false;    // m_previousDomain holds one
+        void StageServers(std::string_view entry, std::size_t colon, StagedEntries& into);
+        // Whether the name is the domain before, in any case; if not, it is
+        // counted as a new one.
+        bool SameAsBefore(std::string_view name) const;
+
+        std::string m_previousDomain; // the domain of the entry before, unless held
+        std::string_view m_previous;  // the domain of the entry before, where it is
+        bool m_haveDomain = false;    // m_previous is a domain
+        bool m_previousHeld = false;  // m_previous points into the caller's bytes
     };
 
     class ServerTally final

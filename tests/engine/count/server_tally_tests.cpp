@@ -304,3 +304,51 @@ namespace plexor
         }
     }
 }
+
+namespace plexor
+{
+    // A run's batch is staged in place: each name is compared with the one
+    // before where it stands, in any case, and the last one of a batch is
+    // kept once the batch's bytes change. Bytes that differ from a letter by
+    // the case bit alone ('@' and '`', '[' and '{') are not letters.
+    TEST(ServerTallyTest, HeldEntriesCompareTheirNamesInAnyCase)
+    {
+        struct Case
+        {
+            const char* before;
+            const char* next;
+            bool sameDomain;
+        };
+        const Case cases[] = {
+            {"Example.COM", "example.com", true},
+            {"example.com", "example.net", false},
+            {"abc@def.com", "abc`def.com", false},
+            {"[x].com", "{x}.com", false},
+            {"abcdefghijklmnop.q", "ABCDEFGHIJKLMNOP.Q", true},
+            {"abcdefghijklmnop.q", "ABCDEFGHIJKLMNOP.R", false},
+            {"a", "ab", false},
+        };
+        for (const Case& c : cases)
+        {
+            for (const bool acrossBatches : {false, true})
+            {
+                EntryStager stager;
+                StagedEntries staged;
+                std::string batch = std::string(c.before) + ": ns1.x.net";
+                stager.StageHeldEntry(batch, staged);
+                std::string second = std::string(c.next) + ": NS1.X.NET";
+                if (acrossBatches)
+                {
+                    stager.Release();
+                    batch.assign(batch.size(), 'Z'); // the batch's bytes change
+                }
+                stager.StageHeldEntry(second, staged);
+                const auto domains = std::count_if(staged.steps.begin(), staged.steps.end(), [](const StagedEntries::Step& step) {
+                    return step.length == StagedEntries::kDomainStep;
+                });
+                EXPECT_EQ(domains, c.sameDomain ? 1 : 2) << c.before << " / " << c.next << (acrossBatches ? " across batches" : "");
+                EXPECT_EQ(staged.entries, 2u);
+            }
+        }
+    }
+}

@@ -14,7 +14,7 @@ namespace plexor
         // one block: each wake-up is a system call on both sides, and the
         // tally, the slower side in a zone of many servers, would otherwise
         // wake the run's thread for every block it takes.
-        constexpr std::size_t kBlockEntries = 1000;
+        constexpr std::size_t kBlockEntries = 400;
         constexpr std::size_t kWaitingBlocks = 3;
         constexpr std::size_t kWakeAt = 1;
     }

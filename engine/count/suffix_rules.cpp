@@ -186,6 +186,28 @@ namespace plexor
         AddForm(encoded);
     }
 
+    namespace
+    {
+        // FNV-1a, fed with a name's bytes from its last one to its first.
+        constexpr std::uint64_t kHashBasis = 0xCBF29CE484222325ull;
+
+        std::uint64_t HashByte(std::uint64_t h, char c)
+        {
+            return (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+        }
+
+        std::uint64_t HashDone(std::uint64_t h)
+        {
+            return h ^ (h >> 29);
+        }
+
+        // The slot's tag: the hash's top bits (the low ones pick the slot).
+        std::uint8_t TagOf(std::uint64_t hash)
+        {
+            return static_cast<std::uint8_t>((hash >> 56) | 1);
+        }
+    }
+
     // The rule as listed, and what it says of the name it stands on: "*.b"
     // of "b", "!c.b" of "c.b".
     void SuffixRules::AddForm(std::string_view rule)
@@ -207,10 +229,9 @@ namespace plexor
                 Grow();
             const std::uint64_t hash = HashOf(name);
             Slot& slot = m_slots[SlotOf(name, hash)];
-            if (!slot.used)
+            if (!slot.Used())
             {
-                slot.used = true;
-                slot.hash = static_cast<std::uint32_t>(hash >> 32);
+                slot.tag = TagOf(hash);
                 slot.offset = static_cast<std::uint32_t>(m_text.size());
                 slot.length = static_cast<std::uint16_t>(name.size());
                 m_text.append(name);
@@ -225,22 +246,6 @@ namespace plexor
         }
     }
 
-    namespace
-    {
-        // FNV-1a, fed with a name's bytes from its last one to its first.
-        constexpr std::uint64_t kHashBasis = 0xCBF29CE484222325ull;
-
-        std::uint64_t HashByte(std::uint64_t h, char c)
-        {
-            return (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
-        }
-
-        std::uint64_t HashDone(std::uint64_t h)
-        {
-            return h ^ (h >> 29);
-        }
-    }
-
     std::uint64_t SuffixRules::HashOf(std::string_view name)
     {
         std::uint64_t h = kHashBasis;
@@ -252,12 +257,12 @@ namespace plexor
     std::size_t SuffixRules::SlotOf(std::string_view name, std::uint64_t hash) const
     {
         const std::size_t mask = m_slots.size() - 1;
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        const std::uint8_t tag = TagOf(hash);
         for (std::size_t s = hash & mask;; s = (s + 1) & mask)
         {
             const Slot& slot = m_slots[s];
-            if (!slot.used
-                || (slot.hash == tag && slot.length == name.size()
+            if (!slot.Used()
+                || (slot.tag == tag && slot.length == name.size()
                     && std::string_view(m_text.data() + slot.offset, slot.length) == name))
                 return s;
         }
@@ -273,7 +278,7 @@ namespace plexor
         if (m_slots.empty())
             return nullptr;
         const Slot& slot = m_slots[SlotOf(name, hash)];
-        return slot.used ? &slot : nullptr;
+        return slot.Used() ? &slot : nullptr;
     }
 
     void SuffixRules::Grow()
@@ -282,7 +287,7 @@ namespace plexor
         old.swap(m_slots);
         for (const Slot& slot : old)
         {
-            if (slot.used)
+            if (slot.Used())
             {
                 const std::string_view name(m_text.data() + slot.offset, slot.length);
                 m_slots[SlotOf(name, HashOf(name))] = slot;

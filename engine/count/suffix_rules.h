@@ -77,10 +77,13 @@ namespace plexor
         struct Slot
         {
             std::uint32_t offset = 0; // of the name in m_text
-            std::uint32_t hash = 0;   // the name's HashOf, in part: most other names are passed over on it
             std::uint16_t length = 0;
             std::uint8_t flags = 0;
-            bool used = false;
+            // 0: unused; else eight bits of the name's HashOf (never 0), on
+            // which most other names are passed over unread.
+            std::uint8_t tag = 0;
+
+            bool Used() const { return tag != 0; }
         };
 
         SuffixRules() = default;

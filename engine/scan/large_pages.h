@@ -69,8 +69,8 @@ namespace plexor
 
     namespace large_pages
     {
-        // Bytes that Prefault is best asked for at a time: 16 small pages.
-        inline constexpr std::size_t kPrefaultBytes = std::size_t {64} << 10;
+        // Bytes that Prefault is best asked for at a time: 8 small pages.
+        inline constexpr std::size_t kPrefaultBytes = std::size_t {32} << 10;
 
         // Makes the small pages within [memory, memory + bytes) present and
         // writable in one call, ahead of their first writes: on a virtual

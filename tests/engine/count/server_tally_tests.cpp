@@ -352,3 +352,46 @@ namespace plexor
         }
     }
 }
+
+namespace plexor
+{
+    // A table large enough to be sorted on two threads, with domain counts
+    // from one to hundreds and names that tie on their first bytes, are
+    // short, or end where another goes on (also with a zero byte): in the
+    // model's order, most domains first, then by name.
+    TEST(ServerTallyTest, LargeTableInTheModelsOrder)
+    {
+        std::mt19937 random(7);
+        const auto nameOf = [](std::uint32_t k) {
+            switch (k % 4)
+            {
+            case 0: return "ns1.examplecloud" + std::to_string(k / 4) + ".com";
+            case 1: return "ns" + std::to_string(k) + ".example.net";
+            case 2: return "x" + std::to_string(k / 4);
+            default: return "ns1.examplecloud" + std::to_string(k / 400) + std::string(k % 8 == 3 ? 1 : 0, '\0');
+            }
+        };
+        std::map<std::string, std::uint64_t> model;
+        ServerTally tally;
+        for (int d = 0; d < 60000; ++d)
+        {
+            std::set<std::string> servers;
+            std::vector<std::string> listed;
+            for (int s = 0; s < 6; ++s)
+            {
+                // Skewed: a few servers in many domains, most in a few.
+                const std::uint32_t k = random() % 8 == 0 ? random() % 64 : random() % 90000;
+                listed.push_back(nameOf(k));
+                servers.insert(listed.back());
+            }
+            for (const std::string& server : servers)
+                ++model[server];
+            const std::vector<std::string_view> views(listed.begin(), listed.end());
+            tally.AddDomain("d" + std::to_string(d) + ".com", views);
+        }
+        Rows expected(model.begin(), model.end());
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+        ASSERT_GT(expected.size(), 1u << 16); // two threads sort it
+        EXPECT_EQ(RowsOf(tally.Finish(CountBy::Server)), expected);
+    }
+}

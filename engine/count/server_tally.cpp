@@ -493,7 +493,8 @@ namespace plexor
             }
         }
 
-        std::vector<std::uint32_t, LargePageAllocator<std::uint32_t>> m_slots;
+        // A slot's index is read only where its tag is set: not zeroed.
+        std::vector<std::uint32_t, UninitializedLargePageAllocator<std::uint32_t>> m_slots;
         std::vector<std::uint8_t, LargePageAllocator<std::uint8_t>> m_tags;
         std::vector<RecordBlock> m_blocks;
         std::size_t m_count = 0;
@@ -751,7 +752,13 @@ namespace plexor
         // a registrable domain R has R too, unless the host is a public
         // suffix itself (a rule for it, or "*." before its parent).
         // (A name that begins with a dot has none: it is no host name.)
-        const std::size_t dot = m_lower.find('.');
+        // The first label is a few bytes long: a loop finds its end sooner
+        // than a call of find.
+        std::size_t dot = 0;
+        while (dot < m_lower.size() && m_lower[dot] != '.')
+            ++dot;
+        if (dot == m_lower.size())
+            dot = std::string::npos;
         const bool hasParent = dot != std::string::npos && dot != 0;
         const std::string_view parent = hasParent ? std::string_view(m_lower).substr(dot + 1) : std::string_view();
         if (m_lastParentKept && hasParent && parent == m_lastParent

@@ -342,12 +342,22 @@ namespace plexor
         const std::size_t registrableLabels = exceptionLabels != 0 ? exceptionLabels : suffixLabels + 1;
         if (registrableLabels < 2)
             return std::string_view::npos;
+        // Labels are a few bytes long: a loop finds the dot before one
+        // sooner than a call of rfind.
+        const auto dotBefore = [&host](std::size_t at) {
+            while (at > 0)
+            {
+                if (host[--at] == '.')
+                    return at;
+            }
+            return std::string_view::npos;
+        };
         dot = host.size();
         for (std::size_t i = 0; i < registrableLabels; ++i)
         {
             if (dot == std::string_view::npos)
                 return std::string_view::npos; // fewer labels: the host is a suffix itself
-            dot = dot == 0 ? std::string_view::npos : host.rfind('.', dot - 1);
+            dot = dotBefore(dot);
         }
         return dot == std::string_view::npos ? 0 : dot + 1;
     }

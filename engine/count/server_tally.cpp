@@ -15,6 +15,7 @@
 #include "count/public_suffix.h"
 #include "scan/byte_scan.h"
 #include "scan/large_pages.h"
+#include "scan/left_uninitialized.h"
 
 namespace plexor
 {
@@ -494,7 +495,7 @@ namespace plexor
         }
 
         // A slot's index is read only where its tag is set: not zeroed.
-        std::vector<std::uint32_t, UninitializedLargePageAllocator<std::uint32_t>> m_slots;
+        std::vector<std::uint32_t, LeftUninitialized<LargePageAllocator<std::uint32_t>>> m_slots;
         std::vector<std::uint8_t, LargePageAllocator<std::uint8_t>> m_tags;
         std::vector<RecordBlock> m_blocks;
         std::size_t m_count = 0;

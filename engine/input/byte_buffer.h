@@ -10,39 +10,11 @@
 // zones).
 
 #include <memory>
-#include <new>
-#include <utility>
 #include <vector>
+
+#include "scan/left_uninitialized.h"
 
 namespace plexor
 {
-    template <typename T>
-    struct UninitializedAllocator : std::allocator<T>
-    {
-        template <typename U>
-        struct rebind
-        {
-            using other = UninitializedAllocator<U>;
-        };
-
-        UninitializedAllocator() = default;
-        template <typename U>
-        UninitializedAllocator(const UninitializedAllocator<U>&) noexcept
-        {
-        }
-
-        // Default-initialised: bytes are left as they are.
-        template <typename U>
-        void construct(U* p) noexcept
-        {
-            ::new (static_cast<void*>(p)) U;
-        }
-        template <typename U, typename... Args>
-        void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-        }
-    };
-
-    using ByteBuffer = std::vector<char, UninitializedAllocator<char>>;
+    using ByteBuffer = std::vector<char, LeftUninitialized<std::allocator<char>>>;
 }

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
-#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -115,37 +114,6 @@ namespace plexor
         bool operator==(const LargePageAllocator<U>&) const noexcept
         {
             return true;
-        }
-    };
-
-    // LargePageAllocator for arrays whose elements are all written before
-    // they are read: a vector of it leaves the elements it makes as they
-    // are (default-initialised) instead of zeroing them, which for a table
-    // of MiBs is a pass over all of it.
-    template <typename T>
-    struct UninitializedLargePageAllocator : LargePageAllocator<T>
-    {
-        template <typename U>
-        struct rebind
-        {
-            using other = UninitializedLargePageAllocator<U>;
-        };
-
-        UninitializedLargePageAllocator() = default;
-        template <typename U>
-        UninitializedLargePageAllocator(const UninitializedLargePageAllocator<U>&) noexcept
-        {
-        }
-
-        template <typename U>
-        void construct(U* p) noexcept
-        {
-            ::new (static_cast<void*>(p)) U;
-        }
-        template <typename U, typename... Args>
-        void construct(U* p, Args&&... args)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
         }
     };
 }

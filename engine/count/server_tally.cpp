@@ -554,36 +554,21 @@ namespace plexor
 
     void EntryStager::StageEntry(std::string_view entry, StagedEntries& into)
     {
-        ++into.entries;
-        const std::size_t colon = entry.find(": ");
-        StageDomain(entry.substr(0, colon), into);
-        StageServers(entry, colon, into);
+        StageHeldEntry(entry, into);
+        Release();
+    }
+
+    void EntryStager::StageDomain(std::string_view name, StagedEntries& into)
+    {
+        HoldDomain(name, into);
+        Release();
     }
 
     void EntryStager::StageHeldEntry(std::string_view entry, StagedEntries& into)
     {
         ++into.entries;
         const std::size_t colon = entry.find(": ");
-        const std::string_view name = entry.substr(0, colon);
-        if (!SameAsBefore(name))
-            into.steps.push_back({0, StagedEntries::kDomainStep, 0});
-        m_haveDomain = true;
-        m_previous = name;
-        m_previousHeld = true;
-        StageServers(entry, colon, into);
-    }
-
-    void EntryStager::Release()
-    {
-        if (!m_previousHeld)
-            return;
-        m_previousDomain.assign(m_previous);
-        m_previous = m_previousDomain;
-        m_previousHeld = false;
-    }
-
-    void EntryStager::StageServers(std::string_view entry, std::size_t colon, StagedEntries& into)
-    {
+        HoldDomain(entry.substr(0, colon), into);
         if (colon == std::string_view::npos)
             return;
         std::string_view servers = entry.substr(colon + 2);
@@ -597,15 +582,24 @@ namespace plexor
         }
     }
 
-    // A new domain unless the name is the one before, in any case.
-    void EntryStager::StageDomain(std::string_view name, StagedEntries& into)
+    void EntryStager::Release()
+    {
+        if (!m_previousHeld)
+            return;
+        m_previousDomain.assign(m_previous);
+        m_previous = m_previousDomain;
+        m_previousHeld = false;
+    }
+
+    // A new domain unless the name is the one before, in any case; the name
+    // is held where it stands.
+    void EntryStager::HoldDomain(std::string_view name, StagedEntries& into)
     {
         if (!SameAsBefore(name))
             into.steps.push_back({0, StagedEntries::kDomainStep, 0});
         m_haveDomain = true;
-        m_previousDomain.assign(name);
-        m_previous = m_previousDomain;
-        m_previousHeld = false;
+        m_previous = name;
+        m_previousHeld = true;
     }
 
     // Neighbouring names mostly differ in length; those of one length are

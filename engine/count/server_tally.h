@@ -101,7 +101,7 @@ namespace plexor
         }
 
     private:
-        void StageServers(std::string_view entry, std::size_t colon, StagedEntries& into);
+        void HoldDomain(std::string_view name, StagedEntries& into);
         // Whether the name is the domain before, in any case; if not, it is
         // counted as a new one.
         bool SameAsBefore(std::string_view name) const;

@@ -65,10 +65,7 @@ namespace plexor
                 throw std::bad_alloc();
             return memory;
         }
-    }
 
-    namespace large_pages
-    {
         // Bytes that Prefault is best asked for at a time: 8 small pages.
         inline constexpr std::size_t kPrefaultBytes = std::size_t {32} << 10;
 

@@ -9,6 +9,8 @@
 // (its own accounting of tables and names, before the finish).
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -167,6 +169,21 @@ namespace
     {
         RegistrableDomain(state, plexor::SuffixRules::Builtin(), "built-in");
     }
+
+    // The rules made from the system's list file, as a count run's start
+    // does.
+    void BM_SuffixRulesFromListText(benchmark::State& state)
+    {
+        std::ifstream in("/usr/share/publicsuffix/public_suffix_list.dat", std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.empty())
+        {
+            state.SkipWithError("no /usr/share/publicsuffix/public_suffix_list.dat");
+            return;
+        }
+        for (auto _ : state)
+            benchmark::DoNotOptimize(plexor::SuffixRules::FromListText(text).size());
+    }
 }
 
 BENCHMARK(BM_TallyEntries)->Arg(600000)->Arg(6000000)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -174,4 +191,5 @@ BENCHMARK(BM_TallyEntriesNoSuffixList)->Arg(6000000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_TallyEntriesAndFinish)->Arg(6000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RegistrableDomain)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RegistrableDomainBuiltin)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SuffixRulesFromListText)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace plexor
 {
@@ -26,15 +27,15 @@ namespace plexor
 
         // Where the registrable domain of `host` (lower case, no final dot)
         // begins, or npos when it has none.
-        std::size_t RegistrableStart(const std::string& host) const;
+        std::size_t RegistrableStart(std::string_view host) const;
 
         // Whether `host` (lower case) is a public suffix itself, by a rule
         // or by the default rule (a single label).
-        bool IsPublicSuffix(const std::string& host) const;
+        bool IsPublicSuffix(std::string_view host) const;
 
         // Whether a rule is `name` (lower case) or ends with it: otherwise no
         // host one label below it is a public suffix (SuffixRules::Reaches).
-        bool Reaches(const std::string& name) const;
+        bool Reaches(std::string_view name) const;
 
         // Where the rules come from: "system list" or "built-in".
         const char* Source() const;

@@ -140,6 +140,9 @@ namespace plexor
     SuffixRules SuffixRules::FromListText(std::string_view text)
     {
         SuffixRules rules;
+        // A list has fewer names (rules and their ends) than lines: a table
+        // for that many is made once, not grown from small on.
+        rules.Reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
         while (!text.empty())
         {
             const std::size_t end = text.find('\n');
@@ -283,14 +286,33 @@ namespace plexor
 
     void SuffixRules::Grow()
     {
-        std::vector<Slot> old(std::max<std::size_t>(m_slots.size() * 2, 1024));
+        Rehash(std::max<std::size_t>(m_slots.size() * 2, 1024));
+    }
+
+    void SuffixRules::Reserve(std::size_t names)
+    {
+        std::size_t size = std::max<std::size_t>(m_slots.size(), 1024);
+        while (size < names * 2)
+            size *= 2;
+        if (size != m_slots.size())
+            Rehash(size);
+    }
+
+    // The names are distinct: each goes to the first free slot of its
+    // probe, none compared with another.
+    void SuffixRules::Rehash(std::size_t size)
+    {
+        std::vector<Slot> old(size);
         old.swap(m_slots);
+        const std::size_t mask = size - 1;
         for (const Slot& slot : old)
         {
             if (slot.Used())
             {
-                const std::string_view name(m_text.data() + slot.offset, slot.length);
-                m_slots[SlotOf(name, HashOf(name))] = slot;
+                std::size_t s = HashOf(std::string_view(m_text.data() + slot.offset, slot.length)) & mask;
+                while (m_slots[s].Used())
+                    s = (s + 1) & mask;
+                m_slots[s] = slot;
             }
         }
     }

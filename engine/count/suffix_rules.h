@@ -99,6 +99,9 @@ namespace plexor
         // next instead of hashing each end anew.
         static std::uint64_t HashOf(std::string_view name);
         void Grow();
+        // Room for that many names without growing.
+        void Reserve(std::size_t names);
+        void Rehash(std::size_t size);
 
         std::string m_text;        // every name of the table, back to back
         std::vector<Slot> m_slots; // open addressing, a power of two

@@ -1,7 +1,15 @@
 #include "count/count_table.h"
 
+#include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace plexor
 {
@@ -155,39 +163,163 @@ namespace plexor
         return text;
     }
 
-    void WriteCountTable(const CountTable& table, CountForm form, const std::function<void(std::string_view)>& write)
+    namespace
     {
-        static constexpr std::size_t kPieceBytes = 64 * 1024;
-        std::string out;
-        out.reserve(kPieceBytes + 4096);
-        if (form == CountForm::Tsv)
+        // Rows [first, last) appended to `out` in the form.
+        void AppendRows(std::string& out, const CountTable& table, std::size_t first, std::size_t last, CountForm form)
         {
-            out += RowKind(table.By());
-            out += "\tdomains\tshare\n";
-        }
-        const std::uint64_t total = table.Figures().domainsCounted;
-        // Rows come most domains first: the share changes only now and then.
-        std::string share;
-        // The names lie in the order they were first seen, not in the
-        // table's: each is asked for a few rows ahead.
-        constexpr std::size_t kAhead = 16;
-        for (std::size_t i = 0; i < table.size(); ++i)
-        {
-#if defined(__GNUC__) || defined(__clang__)
-            if (i + kAhead < table.size())
-                __builtin_prefetch(table.Name(i + kAhead).data());
-#endif
-            if (i == 0 || table.Domains(i) != table.Domains(i - 1))
-                share = FormatShare(table.Domains(i), total);
-            AppendRow(out, table, i, form, share);
-            if (out.size() >= kPieceBytes)
+            const std::uint64_t total = table.Figures().domainsCounted;
+            // Rows come most domains first: the share changes only now and then.
+            std::string share;
+            // The names lie in the order they were first seen, not in the
+            // table's: each is asked for a few rows ahead.
+            constexpr std::size_t kAhead = 16;
+            for (std::size_t i = first; i < last; ++i)
             {
-                write(out);
-                out.clear();
+#if defined(__GNUC__) || defined(__clang__)
+                if (i + kAhead < last)
+                    __builtin_prefetch(table.Name(i + kAhead).data());
+#endif
+                if (i == first || table.Domains(i) != table.Domains(i - 1))
+                    share = FormatShare(table.Domains(i), total);
+                AppendRow(out, table, i, form, share);
             }
         }
-        if (!out.empty())
+
+        // The rows in pieces of kPieceRows, the odd ones made on a second
+        // thread while this one makes the even ones and writes them all in
+        // their order. At most kWaiting pieces wait to be written, so the
+        // text of a table of millions of rows is never held whole.
+        class TwoThreadRows final
+        {
+        public:
+            static constexpr std::size_t kPieceRows = 2048;
+
+            TwoThreadRows(const CountTable& table, CountForm form)
+                : m_table(table)
+                , m_form(form)
+                , m_pieces((table.size() + kPieceRows - 1) / kPieceRows)
+            {
+            }
+
+            ~TwoThreadRows()
+            {
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_stopping = true;
+                }
+                m_changed.notify_all();
+                if (m_thread.joinable())
+                    m_thread.join();
+            }
+
+            TwoThreadRows(const TwoThreadRows&) = delete;
+            TwoThreadRows& operator=(const TwoThreadRows&) = delete;
+
+            // False when no second thread could be had: nothing written.
+            bool Write(const std::function<void(std::string_view)>& write)
+            {
+                try
+                {
+                    m_thread = std::thread(&TwoThreadRows::MakeOddPieces, this);
+                }
+                catch (const std::system_error&)
+                {
+                    return false;
+                }
+                std::string own;
+                for (std::size_t piece = 0; piece < m_pieces; ++piece)
+                {
+                    if (piece % 2 == 0)
+                    {
+                        own.clear();
+                        AppendRows(own, m_table, First(piece), Last(piece), m_form);
+                        write(own);
+                        continue;
+                    }
+                    Piece made;
+                    {
+                        std::unique_lock<std::mutex> lock(m_mutex);
+                        m_changed.wait(lock, [this] { return !m_made.empty(); });
+                        made = std::move(m_made.front());
+                        m_made.pop_front();
+                    }
+                    m_changed.notify_all();
+                    // The second thread's failure (out of memory) is this
+                    // call's: no row may go missing from a table said to
+                    // be written.
+                    if (made.failure)
+                        std::rethrow_exception(made.failure);
+                    write(made.text);
+                }
+                return true;
+            }
+
+        private:
+            static constexpr std::size_t kWaiting = 4;
+
+            std::size_t First(std::size_t piece) const { return piece * kPieceRows; }
+            std::size_t Last(std::size_t piece) const { return std::min(m_table.size(), (piece + 1) * kPieceRows); }
+
+            void MakeOddPieces()
+            {
+                for (std::size_t piece = 1; piece < m_pieces; piece += 2)
+                {
+                    std::string made;
+                    std::exception_ptr failure;
+                    try
+                    {
+                        AppendRows(made, m_table, First(piece), Last(piece), m_form);
+                    }
+                    catch (...)
+                    {
+                        failure = std::current_exception();
+                    }
+                    std::unique_lock<std::mutex> lock(m_mutex);
+                    m_changed.wait(lock, [this] { return m_stopping || m_made.size() < kWaiting; });
+                    if (m_stopping)
+                        return;
+                    m_made.push_back({std::move(made), failure});
+                    lock.unlock();
+                    m_changed.notify_all();
+                    if (failure)
+                        return;
+                }
+            }
+
+            const CountTable& m_table;
+            const CountForm m_form;
+            const std::size_t m_pieces;
+            std::mutex m_mutex;
+            std::condition_variable m_changed;
+            struct Piece
+            {
+                std::string text;
+                std::exception_ptr failure;
+            };
+            std::deque<Piece> m_made; // odd pieces made, in order
+            bool m_stopping = false;
+            std::thread m_thread;
+        };
+    }
+
+    void WriteCountTable(const CountTable& table, CountForm form, const std::function<void(std::string_view)>& write)
+    {
+        if (form == CountForm::Tsv)
+            write(std::string(RowKind(table.By())) + "\tdomains\tshare\n");
+        // A large table is made on two threads: its reading is over, both
+        // cores are free, and making the rows takes longer than writing them.
+        constexpr std::size_t kTwoThreadsFrom = 16 * TwoThreadRows::kPieceRows;
+        if (table.size() >= kTwoThreadsFrom && TwoThreadRows(table, form).Write(write))
+            return;
+        static constexpr std::size_t kPieceRows = TwoThreadRows::kPieceRows;
+        std::string out;
+        for (std::size_t first = 0; first < table.size(); first += kPieceRows)
+        {
+            out.clear();
+            AppendRows(out, table, first, std::min(table.size(), first + kPieceRows), form);
             write(out);
+        }
     }
 
     std::string FormatCountTable(const CountTable& table, CountForm form)

@@ -72,6 +72,38 @@ namespace plexor
             EXPECT_NE(json.find(expected), std::string::npos) << expected << " in " << json;
     }
 
+    // A table large enough to be written on two threads: every row once,
+    // in its order, in each form.
+    TEST(CountTableTest, LargeTableWholeAndInOrder)
+    {
+        ServerTally tally;
+        constexpr int kServers = 50000;
+        for (int s = 0; s < kServers; ++s)
+        {
+            const std::string server = "ns" + std::to_string(s) + ".example.net";
+            for (int d = 0; d <= s % 3; ++d)
+                tally.AddEntry("d" + std::to_string(s) + "-" + std::to_string(d) + ".com: " + server);
+        }
+        const CountTable table = tally.Finish(CountBy::Server);
+        ASSERT_EQ(table.size(), static_cast<std::size_t>(kServers));
+        const std::uint64_t total = table.Figures().domainsCounted;
+        std::string list, tsv = "server\tdomains\tshare\n", jsonl;
+        for (std::size_t i = 0; i < table.size(); ++i)
+        {
+            const std::string name(table.Name(i));
+            const std::string domains = std::to_string(table.Domains(i));
+            const std::string share = FormatShare(table.Domains(i), total);
+            list += name + " " + domains + " " + share + "%\n";
+            tsv += name + "\t" + domains + "\t" + share + "\n";
+            jsonl += "{\"server\":\"" + name + "\",\"domains\":" + domains + ",\"share\":" + share + "}\n";
+        }
+        EXPECT_EQ(table.Name(0).substr(0, 2), "ns");
+        EXPECT_EQ(table.Domains(0), 3u);
+        EXPECT_TRUE(FormatCountTable(table, CountForm::List) == list);
+        EXPECT_TRUE(FormatCountTable(table, CountForm::Tsv) == tsv);
+        EXPECT_TRUE(FormatCountTable(table, CountForm::Jsonl) == jsonl);
+    }
+
     TEST(CountTableTest, FiguresAsText)
     {
         const std::vector<std::string> providers = FormatCountFigures(SmallTable(CountBy::Provider));

@@ -189,35 +189,24 @@ namespace plexor
         // then each key swapped into its value's place, then each value's
         // keys on the next byte. It compares no two keys, so it takes no
         // branch that guesses wrong half the time as a comparison sort does
-        // on keys like these; a byte that all keys share (the top bytes of
-        // the domains, a common "ns1.") is passed over after one pass that
-        // finds the first byte where the keys differ. Few keys go to
-        // std::sort.
-        void RadixSort(SortKey* begin, SortKey* end, unsigned b)
+        // on keys like these. Each range is sorted on the first byte where
+        // its keys differ, found in one pass before the count: bytes that
+        // all of them share (the top bytes of the domains, a common "ns1.")
+        // take no count of their own. Few keys go to std::sort.
+        void RadixSort(SortKey* begin, SortKey* end)
         {
             constexpr std::ptrdiff_t kFew = 64;
-            if (b >= 16)
-                return; // the keys are alike in every byte
             if (end - begin <= kFew)
             {
                 std::sort(begin, end, Before);
                 return;
             }
-            std::size_t count[256];
-            const auto countOn = [&](unsigned byte) {
-                std::fill(std::begin(count), std::end(count), std::size_t {0});
-                for (const SortKey* k = begin; k != end; ++k)
-                    ++count[KeyByte(*k, byte)];
-                return count[KeyByte(*begin, byte)] != static_cast<std::size_t>(end - begin);
-            };
-            if (!countOn(b))
-            {
-                // One value: on to the first byte where the keys differ.
-                b = FirstDifferingByte(begin, end);
-                if (b >= 16)
-                    return; // all keys alike
-                countOn(b);
-            }
+            const unsigned b = FirstDifferingByte(begin, end);
+            if (b >= 16)
+                return; // all keys alike
+            std::size_t count[256] = {};
+            for (const SortKey* k = begin; k != end; ++k)
+                ++count[KeyByte(*k, b)];
             SortKey* next[256]; // where the next key of each value goes
             SortKey* last[256]; // the end of each value's place
             SortKey* at = begin;
@@ -241,19 +230,45 @@ namespace plexor
             for (unsigned v = 0; v < 256; ++v)
             {
                 if (count[v] > 1)
-                    RadixSort(at, at + count[v], b + 1);
+                    RadixSort(at, at + count[v]);
                 at += count[v];
             }
         }
 
+        // Gives keys that tie the next twelve bytes of their names, from
+        // byte `from` on, in place of those they have (their domains stay);
+        // the length of the longest name.
+        std::size_t Rekey(SortKey* begin, SortKey* end, const NameArena& names, std::size_t from)
+        {
+            constexpr std::ptrdiff_t kAhead = 16;
+            std::size_t longest = 0;
+            for (SortKey* k = begin; k != end; ++k)
+            {
+                if (end - k > kAhead)
+                    Prefetch(names.Get(k[kAhead].name).data() + from);
+                const std::string_view name = names.Get(k->name);
+                longest = std::max(longest, name.size());
+                const std::uint64_t first = NamePrefix(name, from);
+                const std::uint64_t next = NamePrefix(name, from + 8) >> 32;
+                k->high = (k->high & 0xFFFFFFFF00000000ull) | (first >> 32);
+                k->low = (first << 32) | next;
+            }
+            return longest;
+        }
+
         // Sorts [begin, end) on the keys, then each run of keys that tie
-        // there on the whole names: a run's names are read while they are in
-        // the cache, not again in every pass of the whole sort, and the names
+        // there: a long one again a byte at a time on the next twelve bytes
+        // of its names (a zone's names often share their first dozen bytes:
+        // "ns1.example-"), a short one, or one of names that share more
+        // than their first few hundred bytes, by comparing the whole names.
+        // A run's names are read while they are in the cache, and the names
         // of the keys a few dozen places on that tie with a neighbour are
         // asked for meanwhile.
-        void SortRange(SortKey* begin, SortKey* end, const NameArena& names)
+        void SortRange(SortKey* begin, SortKey* end, const NameArena& names, std::size_t from = 0)
         {
-            RadixSort(begin, end, 0);
+            constexpr std::ptrdiff_t kFew = 64;
+            constexpr std::size_t kRekeyedBytes = 256;
+            RadixSort(begin, end);
             const auto ties = [&](const SortKey* k) {
                 return (k > begin && SameKey(k[-1], *k)) || (k + 1 < end && SameKey(*k, k[1]));
             };
@@ -264,15 +279,39 @@ namespace plexor
                 for (; asked != end && asked - run < kAhead; ++asked)
                 {
                     if (ties(asked))
-                        Prefetch(names.Get(asked->name).data());
+                        Prefetch(names.Get(asked->name).data() + from);
                 }
                 SortKey* last = run + 1;
                 while (last != end && SameKey(*run, *last))
                     ++last;
-                if (last - run > 1)
+                const std::size_t next = from + 12;
+                if (last - run > kFew && next < kRekeyedBytes && Rekey(run, last, names, next) > next)
+                    SortRange(run, last, names, next);
+                else if (last - run > 1)
                     std::sort(run, last, [&names](const SortKey& a, const SortKey& b) { return names.Get(a.name) < names.Get(b.name); });
                 run = last;
+                asked = std::max<const SortKey*>(asked, run);
             }
+        }
+
+        // Runs `here` on this thread and `there` on another beside it, or
+        // after it on this one when no thread can be had; returns when both
+        // are done. Neither may throw.
+        template <typename Here, typename There>
+        void OnBothCores(const Here& here, const There& there)
+        {
+            std::thread other;
+            try
+            {
+                other = std::thread(there);
+            }
+            catch (const std::system_error&)
+            {
+                there();
+            }
+            here();
+            if (other.joinable())
+                other.join();
         }
 
         // The keys in table order. A large table is split around the key in
@@ -293,19 +332,7 @@ namespace plexor
             std::nth_element(sample.begin(), sample.begin() + kSample / 2, sample.end(), Before);
             const SortKey pivot = sample[kSample / 2];
             SortKey* const middle = std::partition(begin, end, [&pivot](const SortKey& k) { return Before(k, pivot); });
-            std::thread other;
-            try
-            {
-                other = std::thread([=, &names] { SortRange(middle, end, names); });
-            }
-            catch (const std::system_error&)
-            {
-                // No thread to be had: both sides on this one.
-                SortRange(middle, end, names);
-            }
-            SortRange(begin, middle, names);
-            if (other.joinable())
-                other.join();
+            OnBothCores([=, &names] { SortRange(begin, middle, names); }, [=, &names] { SortRange(middle, end, names); });
         }
     }
 
@@ -396,15 +423,15 @@ namespace plexor
             decltype(m_tags)().swap(m_tags);
         }
 
-        // After DropIndex, for reading the records once in order: frees the
-        // block of records before record `i` when `i` begins a block, so
-        // that what is made of the records need not be held beside all of
-        // them. Records before `i` are gone afterwards.
-        void ReadPast(std::uint32_t i)
-        {
-            if (i != 0 && (i & kBlockMask) == 0)
-                m_blocks[(i >> kBlockShift) - 1].reset();
-        }
+        // After DropIndex, for reading the records once: frees the block
+        // of records that holds record `i`, so that what is made of the
+        // records need not be held beside all of them. Its records are gone
+        // afterwards. Blocks of their own may be freed from threads of
+        // their own.
+        void FreeBlockOf(std::uint32_t i) { m_blocks[i >> kBlockShift].reset(); }
+        // Whether record `i` is the last of its block.
+        static bool EndsBlock(std::uint32_t i) { return ((i + 1) & kBlockMask) == 0; }
+        static constexpr std::uint32_t kRecordsPerBlock = 1u << 17;
 
         std::size_t BytesHeld() const
         {
@@ -418,6 +445,7 @@ namespace plexor
         // takes no memory while it is on small pages.
         static constexpr std::uint32_t kBlockShift = 17;
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
+        static_assert(kBlockRecords == kRecordsPerBlock);
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
         static constexpr std::size_t kLargePagesFrom = 4;
         // Records whose pages are asked for at once (a divisor of a block).
@@ -500,6 +528,34 @@ namespace plexor
         std::vector<RecordBlock> m_blocks;
         std::size_t m_count = 0;
     };
+
+    namespace
+    {
+        // The sort key of each record, into keys[i] for record i, each block
+        // of records freed once read. A large table's first blocks and its
+        // others are read side by side on two threads: the zone's reading is
+        // over, and the keys' new pages take a fault each, on either core.
+        void MakeKeys(ServerTally::Table& records, SortKey* keys, const NameArena& names)
+        {
+            const auto make = [&records, keys, &names](std::uint32_t first, std::uint32_t last) {
+                for (std::uint32_t i = first; i < last; ++i)
+                {
+                    const ServerTally::Record& record = records[i];
+                    keys[i] = MakeSortKey(names.Get(record.Name()), record.Name(), record.domains);
+                    if (ServerTally::Table::EndsBlock(i) || i + 1 == last)
+                        records.FreeBlockOf(i);
+                }
+            };
+            const auto count = static_cast<std::uint32_t>(records.size());
+            constexpr std::size_t kPerBlock = ServerTally::Table::kRecordsPerBlock;
+            const std::size_t blocks = (std::size_t {count} + kPerBlock - 1) / kPerBlock;
+            if (blocks < 2)
+                return make(0, count);
+            // Split where a block begins: each side frees blocks of its own.
+            const auto middle = static_cast<std::uint32_t>(blocks / 2 * kPerBlock);
+            OnBothCores([&] { make(0, middle); }, [&] { make(middle, count); });
+        }
+    }
 
     ServerTally::ServerTally(const ProviderMap* map, const PublicSuffixList* list)
         : m_map(map)
@@ -726,20 +782,19 @@ namespace plexor
         std::uint32_t index = m_servers->Find(server, hash, m_names);
         if (index == Table::kNone)
         {
-            m_lower.assign(server);
             const NameArena::Ref name = m_names.Add(server);
-            const std::uint32_t provider = ProviderFor(name);
+            const std::uint32_t provider = ProviderFor(server, name);
             index = m_servers->Insert(name, hash, m_names);
             (*m_servers)[index].provider = provider;
         }
         m_domainServers.push_back(index);
     }
 
-    // The provider of a new server, whose lowered name is in m_lower and in
-    // the arena at `server`.
-    std::uint32_t ServerTally::ProviderFor(NameArena::Ref server)
+    // The provider of a new server, its lowered name `lower`, in the arena
+    // at `server`.
+    std::uint32_t ServerTally::ProviderFor(std::string_view lower, NameArena::Ref server)
     {
-        const std::string* mapped = m_map != nullptr ? m_map->ProviderOf(m_lower) : nullptr;
+        const std::string* mapped = m_map != nullptr ? m_map->ProviderOf(lower) : nullptr;
         if (mapped != nullptr)
             return ProviderNamed(*mapped, std::nullopt);
         // The servers of one domain mostly share their parent
@@ -750,21 +805,21 @@ namespace plexor
         // The first label is a few bytes long: a loop finds its end sooner
         // than a call of find.
         std::size_t dot = 0;
-        while (dot < m_lower.size() && m_lower[dot] != '.')
+        while (dot < lower.size() && lower[dot] != '.')
             ++dot;
-        if (dot == m_lower.size())
-            dot = std::string::npos;
-        const bool hasParent = dot != std::string::npos && dot != 0;
-        const std::string_view parent = hasParent ? std::string_view(m_lower).substr(dot + 1) : std::string_view();
+        if (dot == lower.size())
+            dot = std::string_view::npos;
+        const bool hasParent = dot != std::string_view::npos && dot != 0;
+        const std::string_view parent = hasParent ? lower.substr(dot + 1) : std::string_view();
         if (m_lastParentKept && hasParent && parent == m_lastParent
-            && (!m_lastParentReached || !m_list->IsPublicSuffix(m_lower)))
+            && (!m_lastParentReached || !m_list->IsPublicSuffix(lower)))
             return m_lastParentProvider;
         // The registrable domain is the end of the server's own name.
-        const std::size_t start = m_list->RegistrableStart(m_lower);
-        const std::uint32_t provider = start == std::string::npos
-                                           ? ProviderNamed(m_lower, server)
-                                           : ProviderNamed(std::string_view(m_lower).substr(start), m_names.Suffix(server, start));
-        m_lastParentKept = hasParent && start != std::string::npos && start > dot;
+        const std::size_t start = m_list->RegistrableStart(lower);
+        const std::uint32_t provider = start == std::string_view::npos
+                                           ? ProviderNamed(lower, server)
+                                           : ProviderNamed(lower.substr(start), m_names.Suffix(server, start));
+        m_lastParentKept = hasParent && start != std::string_view::npos && start > dot;
         if (m_lastParentKept)
         {
             m_lastParent.assign(parent);
@@ -807,12 +862,7 @@ namespace plexor
         const std::size_t bytes = large_pages::WholePages(std::max<std::size_t>(count, 1) * sizeof(SortKey));
         CountTable::Rows memory(static_cast<CountTable::Row*>(large_pages::Allocate(bytes)));
         auto* const keys = reinterpret_cast<SortKey*>(memory.get());
-        for (std::uint32_t i = 0; i < count; ++i)
-        {
-            counted->ReadPast(i);
-            const Record& record = (*counted)[i];
-            keys[i] = MakeSortKey(m_names.Get(record.Name()), record.Name(), record.domains);
-        }
+        MakeKeys(*counted, keys, m_names);
         counted.reset();
         ReturnFreedMemory();
         SortKeys(keys, keys + count, m_names);

@@ -163,7 +163,7 @@ namespace plexor
         void StartDomain();
         void AddServer(std::string_view server, std::uint32_t hash);
         static void KeepDistinct(std::vector<std::uint32_t>& indices);
-        std::uint32_t ProviderFor(NameArena::Ref server);
+        std::uint32_t ProviderFor(std::string_view lower, NameArena::Ref server);
         std::uint32_t ProviderNamed(std::string_view name, std::optional<NameArena::Ref> stored);
         void EndDomain();
 
@@ -172,7 +172,6 @@ namespace plexor
         NameArena m_names;
         std::unique_ptr<Table> m_servers;
         std::unique_ptr<Table> m_providers;
-        std::string m_lower;          // a new server's name, lowered
         EntryStager m_stager;
         StagedEntries m_staged;
         // The parent (all but the first label) of the last new server whose

@@ -4,6 +4,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -380,7 +381,7 @@ namespace plexor
             for (int s = 0; s < 6; ++s)
             {
                 // Skewed: a few servers in many domains, most in a few.
-                const std::uint32_t k = random() % 8 == 0 ? random() % 64 : random() % 90000;
+                const std::uint32_t k = random() % 8 == 0 ? random() % 64 : random() % 320000;
                 listed.push_back(nameOf(k));
                 servers.insert(listed.back());
             }
@@ -391,7 +392,51 @@ namespace plexor
         }
         Rows expected(model.begin(), model.end());
         std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-        ASSERT_GT(expected.size(), 1u << 16); // two threads sort it
+        ASSERT_GT(expected.size(), 1u << 17); // two threads make its keys and sort them
+        EXPECT_EQ(RowsOf(tally.Finish(CountBy::Server)), expected);
+    }
+
+    // Runs of names that share their beginning, each run in as many
+    // domains: sorted on their later bytes, past where the keys end, and
+    // by whole names where they share more than the sort looks at a byte
+    // at a time.
+    TEST(ServerTallyTest, NamesThatShareLongBeginnings)
+    {
+        struct Run
+        {
+            std::string beginning;
+            int names;
+            int domains;
+        };
+        const Run runs[] = {
+            {"ns1.example-", 300, 1},             // alike in the first twelve bytes
+            {"ns1.example-cloud.server", 300, 4}, // in twenty-four
+            {std::string(40, 'a'), 200, 2},       // in forty
+            {std::string(300, 'b'), 150, 1},      // in more than the sort's reach
+            {"ns.x", 100, 3},                     // short, some ending where others go on
+        };
+        std::map<std::string, std::uint64_t> model;
+        ServerTally tally;
+        int domain = 0;
+        std::mt19937 random(11);
+        for (const Run& run : runs)
+        {
+            for (int n = 0; n < run.names; ++n)
+            {
+                // The names in a shuffled order; "x7" and "x7\0" both.
+                std::string name = run.beginning + std::to_string(random() % 100000) + std::string(n % 5 == 0 ? 1 : 0, '\0');
+                if (model.count(name) != 0)
+                    continue;
+                model[name] = static_cast<std::uint64_t>(run.domains);
+                for (int d = 0; d < run.domains; ++d)
+                {
+                    const std::string_view server = name;
+                    tally.AddDomain("d" + std::to_string(domain++) + ".com", std::span(&server, 1));
+                }
+            }
+        }
+        Rows expected(model.begin(), model.end());
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
         EXPECT_EQ(RowsOf(tally.Finish(CountBy::Server)), expected);
     }
 }

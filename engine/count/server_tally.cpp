@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -339,16 +340,18 @@ namespace plexor
     // Open addressing with linear probing. Each slot has a tag byte (0:
     // empty, else seven bits of the hash with the top bit set) beside the
     // record's index, so that a probe past other names reads the tags alone,
-    // one cache line for many slots, and not their records. Records lie in
-    // blocks, so that growing moves none of them.
+    // one cache line for many slots, and not their records. Records (a
+    // server's or a provider's) lie in blocks, so that growing moves none of
+    // them.
+    template <typename Rec>
     class ServerTally::Table final
     {
     public:
         static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
         std::size_t size() const { return m_count; }
-        Record& operator[](std::uint32_t i) { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
-        const Record& operator[](std::uint32_t i) const { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
+        Rec& operator[](std::uint32_t i) { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
+        const Rec& operator[](std::uint32_t i) const { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
 
         std::uint32_t Find(std::string_view name, std::uint32_t hash, const NameArena& names) const
         {
@@ -364,7 +367,7 @@ namespace plexor
                 if (seen != tag)
                     continue;
                 const std::uint32_t index = m_slots[s];
-                const Record& record = (*this)[index];
+                const Rec& record = (*this)[index];
                 const std::string_view stored = names.Get(record.Name());
                 if (stored.size() == name.size() && scan::BytesEqual(stored.data(), name.data(), name.size()))
                     return index;
@@ -406,11 +409,14 @@ namespace plexor
                 Grow(names);
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
-                m_blocks.push_back(RecordBlock(static_cast<Record*>(
-                    large_pages::Allocate(kBlockRecords * sizeof(Record), m_blocks.size() >= kLargePagesFrom))));
-            if ((index & kPrefaultMask) == 0)
-                large_pages::Prefault(&(*this)[index], kPrefaultRecords * sizeof(Record));
-            (*this)[index] = Record {static_cast<std::uint32_t>(name), static_cast<std::uint32_t>(name >> 32), 0, 0};
+                m_blocks.push_back(RecordBlock(static_cast<Rec*>(
+                    large_pages::Allocate(kBlockRecords * sizeof(Rec), m_blocks.size() >= kLargePagesFrom))));
+            if (const std::uint32_t inBlock = index & kBlockMask; inBlock % kPrefaultRecords == 0)
+                large_pages::Prefault(&(*this)[index], std::min(kPrefaultRecords, kBlockRecords - inBlock) * sizeof(Rec));
+            Rec& record = (*this)[index];
+            record = Rec {};
+            record.nameLow = static_cast<std::uint32_t>(name);
+            record.nameHigh = static_cast<std::uint32_t>(name >> 32);
             Place(index, hash);
             ++m_count;
             return index;
@@ -435,28 +441,27 @@ namespace plexor
 
         std::size_t BytesHeld() const
         {
-            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kBlockRecords * sizeof(Record)
+            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kBlockRecords * sizeof(Rec)
                 + m_blocks.capacity() * sizeof(m_blocks[0]);
         }
 
     private:
-        // Blocks of 2 MiB, on huge pages from the fifth on (records are
-        // read at random); not zeroed, so the unused end of the last one
-        // takes no memory while it is on small pages.
+        // Blocks of 2^17 records (2 MiB of a server's), on huge pages from
+        // the fifth on where they fill whole ones (records are read at
+        // random); not zeroed, so the unused end of the last one takes no
+        // memory while it is on small pages.
         static constexpr std::uint32_t kBlockShift = 17;
         static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
         static_assert(kBlockRecords == kRecordsPerBlock);
         static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
         static constexpr std::size_t kLargePagesFrom = 4;
-        // Records whose pages are asked for at once (a divisor of a block).
-        static constexpr std::uint32_t kPrefaultRecords = large_pages::kPrefaultBytes / sizeof(Record);
-        static constexpr std::uint32_t kPrefaultMask = kPrefaultRecords - 1;
-        static_assert((kBlockRecords & kPrefaultMask) == 0);
+        // Records whose pages are asked for at once.
+        static constexpr std::uint32_t kPrefaultRecords = large_pages::kPrefaultBytes / sizeof(Rec);
         struct Free
         {
-            void operator()(Record* records) const { std::free(records); }
+            void operator()(Rec* records) const { std::free(records); }
         };
-        using RecordBlock = std::unique_ptr<Record[], Free>;
+        using RecordBlock = std::unique_ptr<Rec[], Free>;
 
         std::uint32_t Candidate(std::uint32_t hash) const
         {
@@ -535,19 +540,20 @@ namespace plexor
         // of records freed once read. A large table's first blocks and its
         // others are read side by side on two threads: the zone's reading is
         // over, and the keys' new pages take a fault each, on either core.
-        void MakeKeys(ServerTally::Table& records, SortKey* keys, const NameArena& names)
+        template <typename Rec>
+        void MakeKeys(ServerTally::Table<Rec>& records, SortKey* keys, const NameArena& names)
         {
             const auto make = [&records, keys, &names](std::uint32_t first, std::uint32_t last) {
                 for (std::uint32_t i = first; i < last; ++i)
                 {
-                    const ServerTally::Record& record = records[i];
+                    const Rec& record = records[i];
                     keys[i] = MakeSortKey(names.Get(record.Name()), record.Name(), record.domains);
-                    if (ServerTally::Table::EndsBlock(i) || i + 1 == last)
+                    if (ServerTally::Table<Rec>::EndsBlock(i) || i + 1 == last)
                         records.FreeBlockOf(i);
                 }
             };
             const auto count = static_cast<std::uint32_t>(records.size());
-            constexpr std::size_t kPerBlock = ServerTally::Table::kRecordsPerBlock;
+            constexpr std::size_t kPerBlock = ServerTally::Table<Rec>::kRecordsPerBlock;
             const std::size_t blocks = (std::size_t {count} + kPerBlock - 1) / kPerBlock;
             if (blocks < 2)
                 return make(0, count);
@@ -555,13 +561,40 @@ namespace plexor
             const auto middle = static_cast<std::uint32_t>(blocks / 2 * kPerBlock);
             OnBothCores([&] { make(0, middle); }, [&] { make(middle, count); });
         }
+
+        // The table's keys in table order, in memory that takes its rows
+        // afterwards; the table is gone. The keys are on huge pages once
+        // they fill one (on small pages, filling them took a page fault
+        // every 4 KiB, several microseconds each on a virtual machine), each
+        // records block is freed once read, and the rows are written over
+        // the keys, each over keys already read (a row is smaller than a
+        // key), so that the finish needs no second array. Sorted on
+        // (domains, first twelve bytes of the name) first, then on the
+        // later bytes where these tie (SortKeys).
+        template <typename Rec>
+        CountTable::Rows SortedKeys(std::unique_ptr<ServerTally::Table<Rec>> table, const NameArena& names,
+                                    std::size_t& count)
+        {
+            table->DropIndex();
+            ReturnFreedMemory();
+            static_assert(sizeof(CountTable::Row) <= sizeof(SortKey));
+            count = table->size();
+            const std::size_t bytes = large_pages::WholePages(std::max<std::size_t>(count, 1) * sizeof(SortKey));
+            CountTable::Rows memory(static_cast<CountTable::Row*>(large_pages::Allocate(bytes)));
+            auto* const keys = reinterpret_cast<SortKey*>(memory.get());
+            MakeKeys(*table, keys, names);
+            table.reset();
+            ReturnFreedMemory();
+            SortKeys(keys, keys + count, names);
+            return memory;
+        }
     }
 
     ServerTally::ServerTally(const ProviderMap* map, const PublicSuffixList* list)
         : m_map(map)
         , m_list(list != nullptr ? list : &PublicSuffixList::Default())
-        , m_servers(std::make_unique<Table>())
-        , m_providers(std::make_unique<Table>())
+        , m_servers(std::make_unique<Table<Record>>())
+        , m_providers(std::make_unique<Table<ProviderRecord>>())
     {
     }
 
@@ -780,7 +813,7 @@ namespace plexor
     void ServerTally::AddServer(std::string_view server, std::uint32_t hash)
     {
         std::uint32_t index = m_servers->Find(server, hash, m_names);
-        if (index == Table::kNone)
+        if (index == Table<Record>::kNone)
         {
             const NameArena::Ref name = m_names.Add(server);
             const std::uint32_t provider = ProviderFor(server, name);
@@ -835,7 +868,7 @@ namespace plexor
     {
         const std::uint32_t hash = HashName(name);
         const std::uint32_t found = m_providers->Find(name, hash, m_names);
-        if (found != Table::kNone)
+        if (found != Table<ProviderRecord>::kNone)
             return found;
         const NameArena::Ref ref = stored ? *stored : m_names.Add(name);
         return m_providers->Insert(ref, hash, m_names);
@@ -845,27 +878,22 @@ namespace plexor
     {
         EndDomain();
         // Only the counted table's records are needed from here on.
-        std::unique_ptr<Table> counted = std::move(by == CountBy::Provider ? m_providers : m_servers);
-        m_servers = std::make_unique<Table>();
-        m_providers = std::make_unique<Table>();
-        counted->DropIndex();
-        ReturnFreedMemory();
-        // Sorted on (domains, first twelve bytes of the name) first, then
-        // on the whole names where these tie (SortKeys). The keys are on
-        // huge pages once they fill one (on small pages, filling them took a
-        // page fault every 4 KiB, several microseconds each on a virtual
-        // machine), each records block is freed once read, and the rows are
-        // written over the keys, each over keys already read (a row is
-        // smaller than a key), so that the finish needs no second array.
-        static_assert(sizeof(CountTable::Row) <= sizeof(SortKey));
-        const std::size_t count = counted->size();
-        const std::size_t bytes = large_pages::WholePages(std::max<std::size_t>(count, 1) * sizeof(SortKey));
-        CountTable::Rows memory(static_cast<CountTable::Row*>(large_pages::Allocate(bytes)));
+        std::unique_ptr<Table<Record>> servers = std::exchange(m_servers, std::make_unique<Table<Record>>());
+        std::unique_ptr<Table<ProviderRecord>> providers
+            = std::exchange(m_providers, std::make_unique<Table<ProviderRecord>>());
+        std::size_t count = 0;
+        CountTable::Rows memory;
+        if (by == CountBy::Provider)
+        {
+            servers.reset();
+            memory = SortedKeys(std::move(providers), m_names, count);
+        }
+        else
+        {
+            providers.reset();
+            memory = SortedKeys(std::move(servers), m_names, count);
+        }
         auto* const keys = reinterpret_cast<SortKey*>(memory.get());
-        MakeKeys(*counted, keys, m_names);
-        counted.reset();
-        ReturnFreedMemory();
-        SortKeys(keys, keys + count, m_names);
         CountFigures figures;
         figures.domainsCounted = m_domains;
         figures.singleProviderDomains = m_singleProvider;

@@ -146,16 +146,27 @@ namespace plexor
         // Bytes the tally holds for its tables and names.
         std::size_t BytesHeld() const;
 
-        // 16 bytes: the name's reference in two halves keeps it 4-aligned.
+        // A provider's record, 12 bytes: the name's reference in two halves
+        // keeps it 4-aligned.
+        struct ProviderRecord
+        {
+            std::uint32_t nameLow;
+            std::uint32_t nameHigh;
+            std::uint32_t domains;
+
+            NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
+        };
+        // A server's, 16 bytes: with its provider.
         struct Record
         {
             std::uint32_t nameLow;
             std::uint32_t nameHigh;
             std::uint32_t domains;
-            std::uint32_t provider; // index in the provider table (servers only)
+            std::uint32_t provider; // index in the provider table
 
             NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
         };
+        template <typename R>
         class Table;
 
     private:
@@ -170,8 +181,8 @@ namespace plexor
         const ProviderMap* m_map;
         const PublicSuffixList* m_list;
         NameArena m_names;
-        std::unique_ptr<Table> m_servers;
-        std::unique_ptr<Table> m_providers;
+        std::unique_ptr<Table<Record>> m_servers;
+        std::unique_ptr<Table<ProviderRecord>> m_providers;
         EntryStager m_stager;
         StagedEntries m_staged;
         // The parent (all but the first label) of the last new server whose

@@ -423,7 +423,8 @@ namespace plexor
         {
             for (int n = 0; n < run.names; ++n)
             {
-                // The names in a shuffled order; "x7" and "x7\0" both.
+                // In a shuffled order; every fifth ends in a zero byte, which
+                // the keys cannot tell from the end of a shorter name.
                 std::string name = run.beginning + std::to_string(random() % 100000) + std::string(n % 5 == 0 ? 1 : 0, '\0');
                 if (model.count(name) != 0)
                     continue;

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include "scan/prefetch.h"
+
 namespace plexor
 {
     namespace
@@ -176,10 +178,8 @@ namespace plexor
             constexpr std::size_t kAhead = 16;
             for (std::size_t i = first; i < last; ++i)
             {
-#if defined(__GNUC__) || defined(__clang__)
                 if (i + kAhead < last)
-                    __builtin_prefetch(table.Name(i + kAhead).data());
-#endif
+                    scan::Prefetch(table.Name(i + kAhead).data());
                 if (i == first || table.Domains(i) != table.Domains(i - 1))
                     share = FormatShare(table.Domains(i), total);
                 AppendRow(out, table, i, form, share);

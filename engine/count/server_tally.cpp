@@ -114,11 +114,16 @@ namespace plexor
     // one cache line for many slots, and not their records. Records (a
     // server's or a provider's) lie in blocks, so that growing moves none of
     // them.
+    static_assert(sizeof(ServerTally::ProviderRecord) == 12 && sizeof(ServerTally::Record) == 16);
+
     template <typename Rec>
     class ServerTally::Table final
     {
     public:
         static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+        // Records lie in blocks of 2^kBlockShift.
+        static constexpr std::uint32_t kBlockShift = 17;
+        static constexpr std::uint32_t kRecordsPerBlock = 1u << kBlockShift;
 
         std::size_t size() const { return m_count; }
         Rec& operator[](std::uint32_t i) { return m_blocks[i >> kBlockShift][i & kBlockMask]; }
@@ -181,9 +186,9 @@ namespace plexor
             const auto index = static_cast<std::uint32_t>(m_count);
             if ((index & kBlockMask) == 0)
                 m_blocks.push_back(RecordBlock(static_cast<Rec*>(
-                    large_pages::Allocate(kBlockRecords * sizeof(Rec), m_blocks.size() >= kLargePagesFrom))));
+                    large_pages::Allocate(kRecordsPerBlock * sizeof(Rec), m_blocks.size() >= kLargePagesFrom))));
             if (const std::uint32_t inBlock = index & kBlockMask; inBlock % kPrefaultRecords == 0)
-                large_pages::Prefault(&(*this)[index], std::min(kPrefaultRecords, kBlockRecords - inBlock) * sizeof(Rec));
+                large_pages::Prefault(&(*this)[index], std::min(kPrefaultRecords, kRecordsPerBlock - inBlock) * sizeof(Rec));
             Rec& record = (*this)[index];
             record = Rec {};
             record.nameLow = static_cast<std::uint32_t>(name);
@@ -208,23 +213,19 @@ namespace plexor
         void FreeBlockOf(std::uint32_t i) { m_blocks[i >> kBlockShift].reset(); }
         // Whether record `i` is the last of its block.
         static bool EndsBlock(std::uint32_t i) { return ((i + 1) & kBlockMask) == 0; }
-        static constexpr std::uint32_t kRecordsPerBlock = 1u << 17;
 
         std::size_t BytesHeld() const
         {
-            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kBlockRecords * sizeof(Rec)
+            return m_slots.capacity() * sizeof(std::uint32_t) + m_tags.capacity() + m_blocks.size() * kRecordsPerBlock * sizeof(Rec)
                 + m_blocks.capacity() * sizeof(m_blocks[0]);
         }
 
     private:
-        // Blocks of 2^17 records (2 MiB of a server's), on huge pages from
-        // the fifth on where they fill whole ones (records are read at
+        // Blocks of kRecordsPerBlock (2 MiB of a server's), on huge pages
+        // from the fifth on where they fill whole ones (records are read at
         // random); not zeroed, so the unused end of the last one takes no
         // memory while it is on small pages.
-        static constexpr std::uint32_t kBlockShift = 17;
-        static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
-        static_assert(kBlockRecords == kRecordsPerBlock);
-        static constexpr std::uint32_t kBlockMask = kBlockRecords - 1;
+        static constexpr std::uint32_t kBlockMask = kRecordsPerBlock - 1;
         static constexpr std::size_t kLargePagesFrom = 4;
         // Records whose pages are asked for at once.
         static constexpr std::uint32_t kPrefaultRecords = large_pages::kPrefaultBytes / sizeof(Rec);

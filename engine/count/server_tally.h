@@ -157,14 +157,9 @@ namespace plexor
             NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
         };
         // A server's, 16 bytes: with its provider.
-        struct Record
+        struct Record : ProviderRecord
         {
-            std::uint32_t nameLow;
-            std::uint32_t nameHigh;
-            std::uint32_t domains;
             std::uint32_t provider; // index in the provider table
-
-            NameArena::Ref Name() const { return (NameArena::Ref {nameHigh} << 32) | nameLow; }
         };
         template <typename R>
         class Table;
